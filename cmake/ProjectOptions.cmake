@@ -2,9 +2,9 @@
 function(sv_strict target)
   target_compile_options(${target} PRIVATE
     -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wcast-align
-    -Wformat=2 -Wimplicit-fallthrough -Wundef -Wno-gnu-zero-variadic-macro-arguments)
+    -Wformat=2 -Wimplicit-fallthrough -Wundef)
   if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
-    target_compile_options(${target} PRIVATE -Wno-unknown-warning-option -Wlogical-op -Wduplicated-cond)
+    target_compile_options(${target} PRIVATE -Wlogical-op -Wduplicated-cond)
   endif()
   if(SV_WERROR)
     target_compile_options(${target} PRIVATE -Werror)

@@ -1,8 +1,10 @@
-// Internal interface of the window layer for the other platform areas.
+// Internal interface of the window layer for the other platform areas
+// (exported only so that the layer's own tests can reach it).
 #pragma once
 #include <QImage>
 #include <QRect>
 
+#include "platform/export.h"
 #include "platform/window.h"
 
 namespace pl::detail {
@@ -11,7 +13,7 @@ namespace pl::detail {
 // window's own content, replacing pictures it covers, until the system
 // repaints the window. Any thread; never blocks and never raises WM_PAINT.
 // False for unknown or stale handles.
-bool showPicture(HWND hwnd, const QRect& dest, QImage image);
+PL_VISIBLE bool showPicture(HWND hwnd, const QRect& dest, QImage image);
 
 // What a device context refers to.
 struct DcTarget {
@@ -19,6 +21,6 @@ struct DcTarget {
   bool memory = false;  // CreateCompatibleDC: receives decompressed pictures only
 };
 // False for an unknown or deleted context. Any thread.
-bool dcTarget(HDC hdc, DcTarget* out);
+PL_VISIBLE bool dcTarget(HDC hdc, DcTarget* out);
 
 }  // namespace pl::detail
