@@ -112,4 +112,15 @@ PL_VISIBLE HWND pl_CreateMessageWindow(WNDPROC proc, LONG_PTR user);
 // it paints nothing of its own and hands messages to `proc`.
 PL_VISIBLE HWND pl_CreateChildWindow(HWND parent, WNDPROC proc, LONG_PTR user);
 
+// Waits until `done(context)` is TRUE or `ms` pass, meanwhile running only
+// painting and drawing work on the UI thread: system repaints, pictures
+// handed over by drawing threads, timers, and messages that a window posted
+// while it painted (the repaint requests of display windows). User input and
+// every other posted message wait until it returns, in their order. Off the
+// UI thread it simply polls. Returns TRUE when `done` became true.
+typedef BOOL (*PL_WAIT_DONE)(void* context);
+PL_VISIBLE BOOL pl_WaitPaintingOnly(DWORD ms, PL_WAIT_DONE done, void* context);
+// Makes a waiting pl_WaitPaintingOnly look at its condition now. Any thread.
+PL_VISIBLE void pl_WakeUiThread(void);
+
 PL_END_C

@@ -91,9 +91,11 @@ void Dispatcher::detach(HWND hwnd) {
 
 bool Dispatcher::post(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (!HandleTable::instance().find(hwnd)) return false;
+  const bool paintWork = inPaint_ && pl::onUiThread();
   {
     std::lock_guard lock(queueMutex_);
-    queue_.push_back({hwnd, msg, wParam, lParam});
+    queue_.push_back({hwnd, msg, wParam, lParam, paintWork});
+    ++wakesInFlight_;
   }
   // One wake per message; the queue, not Qt's event order, fixes the order.
   QCoreApplication::postEvent(this, new QEvent(kWakeEvent));
@@ -128,13 +130,29 @@ void Dispatcher::customEvent(QEvent* event) {
   }
 }
 
+void Dispatcher::restrict() { ++restricted_; }
+
+void Dispatcher::unrestrict() {
+  if (--restricted_ > 0) return;
+  size_t missing = 0;
+  {
+    std::lock_guard lock(queueMutex_);
+    if (queue_.size() > wakesInFlight_) missing = queue_.size() - wakesInFlight_;
+    wakesInFlight_ += missing;
+  }
+  for (size_t i = 0; i < missing; ++i) QCoreApplication::postEvent(this, new QEvent(kWakeEvent));
+}
+
 void Dispatcher::deliverNext() {
   Posted next{};
   {
     std::lock_guard lock(queueMutex_);
-    if (queue_.empty()) return;
-    next = queue_.front();
-    queue_.pop_front();
+    if (wakesInFlight_ > 0) --wakesInFlight_;
+    auto it = queue_.begin();
+    if (restricted_ > 0) it = std::find_if(queue_.begin(), queue_.end(), [](const Posted& p) { return p.paintWork; });
+    if (it == queue_.end()) return;  // held back until the restriction ends
+    next = *it;
+    queue_.erase(it);
   }
   EntryPtr entry = HandleTable::instance().find(next.hwnd);
   if (!entry || !entry->object) return;  // window gone: the message is dropped
@@ -215,7 +233,9 @@ bool Dispatcher::filterPaint(const EntryPtr& entry, QEvent* event) {
     if (custom) {
       CurrentEvent current{entry->hwnd, WM_PAINT, event, false};
       CurrentEvent* saved = std::exchange(currentEvent(), &current);
+      const bool wasInPaint = std::exchange(inPaint_, true);
       proc(entry->hwnd, WM_PAINT, 0, 0);
+      inPaint_ = wasInPaint;
       currentEvent() = saved;
       if (!current.painted) target->event(event);
     } else {

@@ -40,6 +40,11 @@ class Dispatcher : public QObject {
 
   HWND hwndOfObject(const QObject* object) const;
 
+  // While restricted, only messages posted during painting are delivered;
+  // the others stay queued, in order, until the last restriction ends.
+  void restrict();
+  void unrestrict();
+
  protected:
   void customEvent(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -51,6 +56,7 @@ class Dispatcher : public QObject {
     UINT msg;
     WPARAM wParam;
     LPARAM lParam;
+    bool paintWork;  // posted by a window while it painted
   };
   void deliverNext();
   bool filterPaint(const EntryPtr& entry, QEvent* event);
@@ -58,6 +64,9 @@ class Dispatcher : public QObject {
 
   std::mutex queueMutex_;
   std::deque<Posted> queue_;
+  size_t wakesInFlight_ = 0;  // guarded by queueMutex_
+  int restricted_ = 0;        // UI thread only
+  bool inPaint_ = false;      // UI thread only: a WM_PAINT chain is running
   QHash<const QObject*, HWND> objects_;  // UI thread only
 };
 

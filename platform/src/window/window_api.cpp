@@ -1,4 +1,5 @@
 // The C interface of the window layer.
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -243,3 +244,37 @@ bool showPicture(HWND hwnd, const QRect& dest, QImage image) {
 }
 
 }  // namespace pl::detail
+
+PL_API BOOL pl_WaitPaintingOnly(DWORD ms, PL_WAIT_DONE done, void* context) {
+  if (!done) return FALSE;
+  QElapsedTimer clock;
+  clock.start();
+  Dispatcher* d = pl::onUiThread() ? Dispatcher::get() : nullptr;
+  if (!d) {
+    while (!done(context)) {
+      if (clock.elapsed() >= ms) return FALSE;
+      QThread::msleep(1);
+    }
+    return TRUE;
+  }
+  d->restrict();
+  // The tick bounds how long the event loop sleeps between looks at `done`.
+  QTimer tick;
+  tick.start(2);
+  BOOL result = TRUE;
+  while (!done(context)) {
+    if (clock.elapsed() >= ms) {
+      result = FALSE;
+      break;
+    }
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
+  }
+  d->unrestrict();
+  return result;
+}
+
+PL_API void pl_WakeUiThread(void) {
+  QCoreApplication* app = QCoreApplication::instance();
+  if (!app) return;
+  if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance(app->thread())) dispatcher->wakeUp();
+}

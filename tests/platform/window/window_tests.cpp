@@ -280,3 +280,65 @@ TEST(ChildWindows, AreHiddenChildrenOfTheirHostAndDieWithIt) {
 }
 
 }  // namespace
+
+namespace {
+
+struct Flag {
+  std::atomic<bool> set{false};
+  static BOOL isSet(void* self) { return static_cast<Flag*>(self)->set.load() ? TRUE : FALSE; }
+};
+
+LRESULT paintPostingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  auto* arrivals = reinterpret_cast<Arrivals*>(GetWindowLongA(hwnd, GWL_USERDATA));
+  if (msg == WM_PAINT) PostMessageA(hwnd, WM_USER + 2, 0, 0);
+  if (msg == WM_USER + 2 || msg == WM_USER + 1) arrivals->items.emplace_back(static_cast<int>(msg - WM_USER), 0);
+  return ToolkitWindowProc(hwnd, msg, wParam, lParam);
+}
+
+TEST(PaintingOnlyWait, RunsRepaintsAndTimersButHoldsOtherMessagesInOrder) {
+  Arrivals arrivals;
+  HWND h = pl_CreateMessageWindow(recordProc, reinterpret_cast<LONG_PTR>(&arrivals));
+  QLabel painted;
+  painted.resize(50, 50);
+  HWND p = pl::hwndOf(&painted);
+  Arrivals paints;
+  SetWindowLongA(p, GWL_USERDATA, reinterpret_cast<LONG_PTR>(&paints));
+  SetWindowLongA(p, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(paintPostingProc));
+  TimerLog log;
+  HWND t = pl_CreateMessageWindow(timerProc, reinterpret_cast<LONG_PTR>(&log));
+  SetTimer(t, 1, 5, nullptr);
+
+  for (int i = 0; i < 5; ++i) PostMessageA(h, WM_USER + 1, 1, i);
+  QPushButton button;
+  int clicks = 0;
+  QObject::connect(&button, &QPushButton::clicked, [&] { ++clicks; });
+  button.resize(40, 20);
+  PostMessageA(pl::hwndOf(&button), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  PostMessageA(pl::hwndOf(&button), WM_LBUTTONUP, MK_LBUTTON, MAKELPARAM(5, 5));
+  painted.show();  // a system repaint during the wait
+
+  Flag flag;
+  std::thread signaller([&] {
+    QThread::msleep(150);
+    flag.set = true;
+    pl_WakeUiThread();
+  });
+  EXPECT_TRUE(pl_WaitPaintingOnly(5000, Flag::isSet, &flag));
+  signaller.join();
+  EXPECT_TRUE(arrivals.items.empty());
+  EXPECT_EQ(clicks, 0);
+  EXPECT_GT(log.ticks, 3);
+  ASSERT_FALSE(paints.items.empty());  // the repaint request went through
+  EXPECT_EQ(paints.items.front().first, 2);
+
+  ASSERT_TRUE(waitUntil([&] { return arrivals.items.size() == 5 && clicks == 1; }));
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(arrivals.items[static_cast<size_t>(i)].second, i);
+
+  Flag never;
+  EXPECT_FALSE(pl_WaitPaintingOnly(30, Flag::isSet, &never));
+  EXPECT_FALSE(pl_WaitPaintingOnly(30, nullptr, nullptr));
+  DestroyWindow(h);
+  DestroyWindow(t);
+}
+
+}  // namespace
