@@ -28,6 +28,16 @@ class PictureEvent : public QEvent {
 
 constexpr size_t kMaxPicturesPerWindow = 8;
 
+// QWidget::grab() paints the widget into a pixmap; that is a copy of what the
+// screen shows, not a system repaint, so pictures stay and no WM_PAINT goes out.
+struct PaintTarget : QPaintDevice {
+  static bool isGrab(const QWidget* widget) {
+    auto redirected = &PaintTarget::redirected;  // reaches the protected member through the base
+    const QPaintDevice* target = (widget->*redirected)(nullptr);
+    return target != nullptr && target->devType() == QInternal::Pixmap;
+  }
+};
+
 }  // namespace
 
 CurrentEvent*& currentEvent() {
@@ -220,9 +230,13 @@ bool Dispatcher::filterPaint(const EntryPtr& entry, QEvent* event) {
   const auto* pe = static_cast<QPaintEvent*>(event);
   WNDPROC proc = HandleTable::instance().proc(entry->hwnd);
   const bool custom = proc != nullptr && proc != ToolkitWindowProc;
-  const bool drawn = !entry->drawPending.isEmpty() && (pe->region() - entry->drawPending).isEmpty();
-  entry->drawPending = QRegion();
-  if (!custom && entry->pictures.empty()) return false;
+  if (!custom && entry->pictures.empty()) {
+    entry->drawPending = QRegion();
+    return false;
+  }
+  const bool grab = PaintTarget::isGrab(entry->widget);
+  const bool drawn = grab || (!entry->drawPending.isEmpty() && (pe->region() - entry->drawPending).isEmpty());
+  if (!grab) entry->drawPending = QRegion();
 
   QObject* target = entry->widget;
   if (drawn) {

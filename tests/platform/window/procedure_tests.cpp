@@ -184,6 +184,9 @@ TEST(Repaint, ASystemRepaintRemovesAPictureNobodyRedraws) {
   pl::detail::showPicture(h, QRect(0, 0, 100, 100), red);
   pumpFor(50);
   EXPECT_EQ(onScreen(box, {50, 50}), QColor(Qt::red));
+  EXPECT_EQ(box->grab().toImage().pixelColor(50, 50), QColor(Qt::red));  // a grab is no repaint
+  pumpFor(20);
+  EXPECT_EQ(onScreen(box, {50, 50}), QColor(Qt::red));
   top.hide();
   top.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&top));
