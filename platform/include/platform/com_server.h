@@ -1,0 +1,399 @@
+// Header-only helpers for writing an in-process control server in C++:
+// pl::ControlBase (IUnknown, IDispatch and IOleControlSite over static thunks
+// that never let an exception out), argument helpers, a class factory and the
+// module's object and lock counts for DllCanUnloadNow.
+//
+// Each server's copy of the inline state below is its own: inline variables
+// and functions have hidden visibility in every shared object we build.
+#pragma once
+#include <atomic>
+#include <mutex>
+#include <new>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/com.h"
+#include "platform/com_ptr.h"
+#include "platform/qt_bridge.h"
+#include "platform/window.h"
+
+namespace pl {
+
+// Thrown inside ControlBase::invoke (directly or by Args); Invoke returns `code`.
+struct DispError {
+  HRESULT code;
+};
+
+namespace server {
+
+inline std::atomic<long> objects{0};  // live objects and factories
+inline std::atomic<long> locks{0};    // IClassFactory::LockServer
+
+inline HRESULT canUnloadNow() { return objects.load() == 0 && locks.load() == 0 ? S_OK : S_FALSE; }
+
+// The file of the server that includes this header (for DllRegisterServer).
+inline std::string modulePath() {
+  char buffer[4096];
+  int n = pl_ModulePath(&objects, buffer, sizeof buffer);
+  return n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string();
+}
+
+}  // namespace server
+
+// Posted to the control's own window to deliver events fired off the UI thread.
+inline constexpr UINT kFireEventMessage = 0xBFFFu;
+
+// Positional arguments of one Invoke. Integer arguments may come by value
+// (VT_I4) or by reference (VT_BYREF|VT_I4); strings as VT_BSTR.
+class Args {
+ public:
+  Args(const VARIANT* args, UINT argc) : args_(args), argc_(args != nullptr ? argc : 0) {}
+  UINT count() const { return argc_; }
+  // DISP_E_BADPARAMCOUNT unless exactly `n` arguments came.
+  void expect(UINT n) const {
+    if (argc_ != n) throw DispError{DISP_E_BADPARAMCOUNT};
+  }
+  int32_t i4(UINT i) const {
+    const VARIANT& v = at(i);
+    if (v.vt == VT_I4) return v.lVal;
+    if (v.vt == (VT_BYREF | VT_I4) && v.plVal != nullptr) return *v.plVal;
+    throw DispError{DISP_E_TYPEMISMATCH};
+  }
+  // The caller's integer, to write a result back through.
+  int32_t* ref(UINT i) const {
+    const VARIANT& v = at(i);
+    if (v.vt == (VT_BYREF | VT_I4) && v.plVal != nullptr) return v.plVal;
+    throw DispError{DISP_E_TYPEMISMATCH};
+  }
+  std::string str(UINT i) const {
+    const VARIANT& v = at(i);
+    if (v.vt != VT_BSTR) throw DispError{DISP_E_TYPEMISMATCH};
+    return v.bstrVal != nullptr ? std::string(v.bstrVal) : std::string();
+  }
+
+ private:
+  const VARIANT& at(UINT i) const {
+    if (i >= argc_) throw DispError{DISP_E_BADPARAMCOUNT};
+    return args_[i];
+  }
+  const VARIANT* args_;
+  UINT argc_;
+};
+
+inline HRESULT returnInt(VARIANT* result, int32_t value) {
+  if (result != nullptr) {
+    VariantClear(result);
+    result->vt = VT_I4;
+    result->lVal = value;
+  }
+  return S_OK;
+}
+
+inline HRESULT returnString(VARIANT* result, const std::string& value) {
+  if (result != nullptr) {
+    VariantClear(result);
+    result->bstrVal = SysAllocString(value.c_str());
+    if (result->bstrVal == nullptr) return E_OUTOFMEMORY;
+    result->vt = VT_BSTR;
+  }
+  return S_OK;
+}
+
+// Base of a control object. Lives on the UI thread: created, called, sited,
+// closed and released there. The derived class answers invoke() and its own
+// window's messages (windowProc); fireEvent() may be called from any thread.
+class ControlBase {
+ public:
+  ControlBase(const ControlBase&) = delete;
+  ControlBase& operator=(const ControlBase&) = delete;
+
+  // The object's identity (one reference is not added).
+  IUnknown* unknown() { return &unknown_.iface; }
+  HWND window() const { return window_; }
+  HWND host() const { return host_; }
+
+ protected:
+  ControlBase() {
+    unknown_.iface.lpVtbl = &kUnknownVtbl;
+    dispatch_.iface.lpVtbl = &kDispatchVtbl;
+    site_.iface.lpVtbl = &kSiteVtbl;
+    unknown_.owner = dispatch_.owner = site_.owner = this;
+    ++server::objects;
+  }
+  virtual ~ControlBase() {
+    destroyWindow();
+    --server::objects;
+  }
+
+  // Member `id` with `argc` arguments in declaration order; see IDispatch.
+  // Unknown ids should return DISP_E_MEMBERNOTFOUND.
+  virtual HRESULT invoke(DISPID id, const VARIANT* args, UINT argc, VARIANT* result) = 0;
+  // Messages of the control's own window.
+  virtual LRESULT windowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcA(window_, msg, wParam, lParam);
+  }
+  virtual void onSited() {}  // the window exists
+  virtual void onClose() {}  // the window is about to go
+
+  // Calls the host's sink: at once on the UI thread (the host's handler runs
+  // inside this call and may call the control back), else through the
+  // control's window, in order. S_FALSE when no sink is connected.
+  HRESULT fireEvent(DISPID id, std::vector<Variant> args = {}) {
+    if (!pl::onUiThread()) {
+      {
+        std::lock_guard<std::mutex> lock(pendingMutex_);
+        pending_.emplace_back(id, std::move(args));
+      }
+      HWND w = window_.load();
+      return w != 0 && PostMessageA(w, kFireEventMessage, 0, 0) ? S_OK : E_FAIL;
+    }
+    ComPtr<IDispatch> sink = sink_;
+    if (!sink) return S_FALSE;
+    std::vector<VARIANT> raw;
+    raw.reserve(args.size());
+    for (const auto& a : args) raw.push_back(*a.get());
+    return sink->lpVtbl->Invoke(sink.get(), id, raw.data(), static_cast<UINT>(raw.size()), nullptr);
+  }
+
+ private:
+  template <class I>
+  struct Part {  // standard layout: the interface first, so the pointer converts back
+    I iface;
+    ControlBase* owner;
+  };
+  template <class I>
+  static ControlBase* from(I* self) {
+    return reinterpret_cast<Part<I>*>(self)->owner;
+  }
+
+  // Keeps the object alive across a call that may release it (a host
+  // releasing the control from inside an event handler).
+  struct Hold {
+    explicit Hold(ControlBase* o) : o_(o) { o_->addRef(); }
+    ~Hold() { o_->release(); }
+    Hold(const Hold&) = delete;
+    Hold& operator=(const Hold&) = delete;
+    ControlBase* o_;
+  };
+
+  ULONG addRef() { return ++refs_; }
+  ULONG release() {
+    ULONG n = --refs_;
+    if (n == 0) delete this;
+    return n;
+  }
+  HRESULT query(REFIID iid, void** out) {
+    if (out == nullptr) return E_POINTER;
+    *out = nullptr;
+    if (iid == nullptr) return E_INVALIDARG;
+    if (IsEqualGUID(iid, &IID_IUnknown))
+      *out = &unknown_.iface;
+    else if (IsEqualGUID(iid, &IID_IDispatch))
+      *out = &dispatch_.iface;
+    else if (IsEqualGUID(iid, &IID_IOleControlSite))
+      *out = &site_.iface;
+    else
+      return E_NOINTERFACE;
+    addRef();
+    return S_OK;
+  }
+
+  void destroyWindow() {
+    if (HWND w = window_.exchange(0)) {
+      SetWindowLongA(w, GWL_USERDATA, 0);  // late messages no longer reach us
+      DestroyWindow(w);
+    }
+  }
+
+  void firePending() {
+    std::vector<std::pair<DISPID, std::vector<Variant>>> batch;
+    {
+      std::lock_guard<std::mutex> lock(pendingMutex_);
+      batch.swap(pending_);
+    }
+    for (auto& [id, args] : batch) fireEvent(id, std::move(args));
+  }
+
+  static LRESULT wndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<ControlBase*>(GetWindowLongA(hwnd, GWL_USERDATA));
+    if (self == nullptr) return DefWindowProcA(hwnd, msg, wParam, lParam);
+    try {
+      Hold hold(self);
+      if (msg == kFireEventMessage) {
+        self->firePending();
+        return 0;
+      }
+      return self->windowProc(msg, wParam, lParam);
+    } catch (...) {
+      return 0;
+    }
+  }
+
+  // IUnknown
+  static HRESULT unkQuery(IUnknown* s, REFIID iid, void** out) { return from(s)->query(iid, out); }
+  static ULONG unkAddRef(IUnknown* s) { return from(s)->addRef(); }
+  static ULONG unkRelease(IUnknown* s) { return from(s)->release(); }
+
+  // IDispatch
+  static HRESULT dispQuery(IDispatch* s, REFIID iid, void** out) { return from(s)->query(iid, out); }
+  static ULONG dispAddRef(IDispatch* s) { return from(s)->addRef(); }
+  static ULONG dispRelease(IDispatch* s) { return from(s)->release(); }
+  static HRESULT dispInvoke(IDispatch* s, DISPID id, const VARIANT* args, UINT argc, VARIANT* result) {
+    if (result != nullptr) VariantInit(result);
+    if (argc > 0 && args == nullptr) return E_POINTER;
+    ControlBase* self = from(s);
+    try {
+      Hold hold(self);
+      return self->invoke(id, args, argc, result);
+    } catch (const DispError& e) {
+      if (result != nullptr) VariantClear(result);
+      return e.code;
+    } catch (...) {
+      if (result != nullptr) VariantClear(result);
+      return DISP_E_EXCEPTION;
+    }
+  }
+
+  // IOleControlSite
+  static HRESULT siteQuery(IOleControlSite* s, REFIID iid, void** out) { return from(s)->query(iid, out); }
+  static ULONG siteAddRef(IOleControlSite* s) { return from(s)->addRef(); }
+  static ULONG siteRelease(IOleControlSite* s) { return from(s)->release(); }
+  static HRESULT siteSetSite(IOleControlSite* s, HWND host, HWND* controlWindow) {
+    ControlBase* self = from(s);
+    if (controlWindow != nullptr) *controlWindow = 0;
+    try {
+      Hold hold(self);
+      self->destroyWindow();
+      // Without a host the control still gets a window for its timers and messages.
+      self->window_ = host != 0 ? pl_CreateChildWindow(host, &wndProc, reinterpret_cast<LONG_PTR>(self))
+                                : pl_CreateMessageWindow(&wndProc, reinterpret_cast<LONG_PTR>(self));
+      if (self->window_ == 0) return host != 0 ? E_HANDLE : E_FAIL;
+      self->host_ = host;
+      self->onSited();
+      if (controlWindow != nullptr) *controlWindow = self->window_.load();
+      return S_OK;
+    } catch (...) {
+      return E_FAIL;
+    }
+  }
+  static HRESULT siteAdvise(IOleControlSite* s, IDispatch* sink) {
+    if (sink == nullptr) return E_POINTER;
+    from(s)->sink_ = ComPtr<IDispatch>::share(sink);
+    return S_OK;
+  }
+  static HRESULT siteUnadvise(IOleControlSite* s) {
+    ControlBase* self = from(s);
+    if (!self->sink_) return CONNECT_E_NOCONNECTION;
+    self->sink_.reset();
+    return S_OK;
+  }
+  static HRESULT siteClose(IOleControlSite* s) {
+    ControlBase* self = from(s);
+    try {
+      Hold hold(self);
+      self->sink_.reset();
+      if (self->window_ != 0) self->onClose();
+      self->destroyWindow();
+      return S_OK;
+    } catch (...) {
+      self->destroyWindow();
+      return E_FAIL;
+    }
+  }
+
+  static constexpr IUnknownVtbl kUnknownVtbl = {&unkQuery, &unkAddRef, &unkRelease};
+  static constexpr IDispatchVtbl kDispatchVtbl = {&dispQuery, &dispAddRef, &dispRelease, &dispInvoke};
+  static constexpr IOleControlSiteVtbl kSiteVtbl = {&siteQuery,  &siteAddRef,   &siteRelease, &siteSetSite,
+                                                    &siteAdvise, &siteUnadvise, &siteClose};
+
+  Part<IUnknown> unknown_;
+  Part<IDispatch> dispatch_;
+  Part<IOleControlSite> site_;
+  std::atomic<ULONG> refs_{1};
+  std::atomic<HWND> window_{0};  // read by fireEvent on any thread
+  HWND host_ = 0;
+  ComPtr<IDispatch> sink_;
+  std::mutex pendingMutex_;
+  std::vector<std::pair<DISPID, std::vector<Variant>>> pending_;
+};
+
+// Class factory for a ControlBase-derived class T with a default constructor.
+template <class T>
+class ClassFactory {
+ public:
+  // DllGetClassObject for one class: CLASS_E_CLASSNOTAVAILABLE for other ids.
+  static HRESULT get(REFCLSID requested, REFCLSID clsid, REFIID iid, void** out) {
+    if (out == nullptr) return E_POINTER;
+    *out = nullptr;
+    if (requested == nullptr || !IsEqualGUID(requested, clsid)) return CLASS_E_CLASSNOTAVAILABLE;
+    auto* f = new (std::nothrow) ClassFactory;
+    if (f == nullptr) return E_OUTOFMEMORY;
+    HRESULT hr = f->query(iid, out);
+    f->release();
+    return hr;
+  }
+
+ private:
+  struct Part {
+    IClassFactory iface;
+    ClassFactory* owner;
+  };
+  ClassFactory() {
+    part_.iface.lpVtbl = &kVtbl;
+    part_.owner = this;
+    ++server::objects;
+  }
+  ~ClassFactory() { --server::objects; }
+  static ClassFactory* from(IClassFactory* s) { return reinterpret_cast<Part*>(s)->owner; }
+
+  HRESULT query(REFIID iid, void** out) {
+    if (out == nullptr) return E_POINTER;
+    *out = nullptr;
+    if (iid == nullptr) return E_INVALIDARG;
+    if (!IsEqualGUID(iid, &IID_IUnknown) && !IsEqualGUID(iid, &IID_IClassFactory)) return E_NOINTERFACE;
+    ++refs_;
+    *out = &part_.iface;
+    return S_OK;
+  }
+  ULONG release() {
+    ULONG n = --refs_;
+    if (n == 0) delete this;
+    return n;
+  }
+
+  static HRESULT fQuery(IClassFactory* s, REFIID iid, void** out) { return from(s)->query(iid, out); }
+  static ULONG fAddRef(IClassFactory* s) { return ++from(s)->refs_; }
+  static ULONG fRelease(IClassFactory* s) { return from(s)->release(); }
+  static HRESULT fCreate(IClassFactory*, IUnknown* outer, REFIID iid, void** out) {
+    if (out == nullptr) return E_POINTER;
+    *out = nullptr;
+    if (outer != nullptr) return CLASS_E_NOAGGREGATION;
+    T* object = nullptr;
+    try {
+      object = new T();
+    } catch (const std::bad_alloc&) {
+      return E_OUTOFMEMORY;
+    } catch (...) {
+      return E_FAIL;
+    }
+    IUnknown* unknown = object->unknown();
+    HRESULT hr = unknown->lpVtbl->QueryInterface(unknown, iid, out);
+    unknown->lpVtbl->Release(unknown);  // the creation reference
+    return hr;
+  }
+  static HRESULT fLock(IClassFactory*, BOOL lock) {
+    if (lock)
+      ++server::locks;
+    else if (server::locks.load() > 0)
+      --server::locks;
+    return S_OK;
+  }
+
+  static constexpr IClassFactoryVtbl kVtbl = {&fQuery, &fAddRef, &fRelease, &fCreate, &fLock};
+
+  Part part_;
+  std::atomic<ULONG> refs_{1};
+};
+
+}  // namespace pl
