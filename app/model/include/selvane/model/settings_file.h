@@ -1,0 +1,98 @@
+// The start-up settings file "selvanedir.ini" in the program directory:
+// 13 lines of quoted, comma-separated fields, UTF-8, CR LF line ends.
+//
+//   lines 1-6   unit k: use box, save box, device name, size, interval,
+//               start frame, compression, write directory
+//   line 7      send format, JPEG quality
+//   lines 8-13  unit k: the eight picture adjustments in Adjustments order
+#pragma once
+
+#include "selvane/model/list_rules.h"
+#include "selvane/model/unit_model.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+#include <array>
+#include <cstdint>
+
+namespace selvane::model {
+
+inline constexpr char kSettingsFileName[] = "selvanedir.ini";
+// Only this much of the file is read; a real file is a few hundred bytes.
+inline constexpr qsizetype kSettingsReadLimit = 1 << 20;
+
+QString settingsFilePath(QStringView startupDir);
+
+// Present only when a listing of the directory holds an entry named exactly
+// "selvanedir.ini" (letter case included) that is not a directory.
+bool settingsFilePresent(const QString& startupDir);
+
+// The unit rows of the control screen as the loader fills them. The control
+// screen implements it over its controls; every call is for a unit 0..5.
+class SettingsTarget {
+ public:
+  virtual ~SettingsTarget() = default;
+  // Check box values, always 0..2 (the loader drops values a check box would
+  // refuse). Setting a box runs its click behaviour, as a click would.
+  virtual void setUseBox(int k, int16_t value) = 0;
+  virtual void setSaveBox(int k, int16_t value) = 0;
+  virtual void setDeviceName(int k, const QString& text) = 0;
+  virtual void setWriteDirText(int k, const QString& text) = 0;
+  // The items the row's list holds now, and the selection of one of them
+  // (0-based, always an index into those items; applied with DspComboText).
+  virtual QStringList listItems(int k, RowList list) const = 0;
+  virtual void selectListItem(int k, RowList list, int index) = 0;
+};
+
+enum class LoadOutcome {
+  Absent,      // rows reset; send format, quality and adjustments untouched
+  Read,        // rows, send format, quality and adjustments from the file
+  Unreadable,  // present but no regular file, or it could not be opened: the
+               // steps run as for a file without fields
+};
+
+// Load settings: the rows from the file in the start-up directory, or reset
+// rows when there is none; send format, JPEG quality and adjustments go into
+// the model. Run fields are never touched.
+LoadOutcome loadSettings(const QString& startupDir, SettingsTarget& rows, UnitModel& model);
+
+// The steps for a present file, over its text already decoded.
+void loadSettingsText(const QString& text, SettingsTarget& rows, UnitModel& model);
+
+// The rows of a missing file: unchecked, empty texts, "640*480", "5000",
+// "10", "RGB".
+void resetRows(SettingsTarget& rows);
+
+// The file's text: UTF-8 with or without a byte-order mark; bytes that are no
+// valid UTF-8 are read as CP932, as a file carried over from a Windows
+// installation would be.
+QString decodeSettingsBytes(QByteArrayView bytes);
+
+// The unit rows as they stand on the screen, for saving.
+struct RowTexts {
+  int32_t useBox = 0;
+  int32_t saveBox = 0;
+  QString deviceName;
+  QString size;
+  QString interval;
+  QString startFrame;
+  QString compression;
+  QString writeDir;
+};
+using RowSnapshot = std::array<RowTexts, kUnitCount>;
+
+// The 13 lines, every field quoted. A field never carries a double quote:
+// the format has no escape and one would shift every later field, so each
+// '"' is written as the full-width '＂' (U+FF02).
+QByteArray formatSettings(const RowSnapshot& rows, const UnitModel& model);
+
+// Writes the file in the start-up directory, replacing it as a whole (an
+// interrupted write leaves the earlier file). False when it cannot be written,
+// so the screen can tell the operator.
+bool saveSettings(const QString& startupDir, const RowSnapshot& rows, const UnitModel& model);
+
+}  // namespace selvane::model

@@ -1,0 +1,401 @@
+// selvanedir.ini: loading into the unit rows and the model, saving, and
+// files that are damaged or hostile.
+#include "selvane/model/control_record.h"
+#include "selvane/model/field_reader.h"
+#include "selvane/model/settings_file.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <map>
+
+using namespace selvane::model;
+
+namespace {
+
+// The six unit rows as the control screen holds them: box values, texts and
+// the selected item of each list, with the lists' real items.
+class ScreenRows : public SettingsTarget {
+ public:
+  struct Row {
+    int16_t use = 0;
+    int16_t save = 0;
+    QString device;
+    QString writeDir;
+    std::map<RowList, int> selected;
+    QString text(RowList list) const {
+      const auto it = selected.find(list);
+      return it == selected.end() ? QString() : rowListItems(list).at(it->second);
+    }
+  };
+  std::array<Row, kUnitCount> rows;
+  QStringList calls;  // unit 0's calls, in order
+
+  void setUseBox(int k, int16_t v) override { rows[k].use = v; note(k, "use"); }
+  void setSaveBox(int k, int16_t v) override { rows[k].save = v; note(k, "save"); }
+  void setDeviceName(int k, const QString& t) override { rows[k].device = t; note(k, "device"); }
+  void setWriteDirText(int k, const QString& t) override { rows[k].writeDir = t; note(k, "dir"); }
+  QStringList listItems(int, RowList list) const override { return rowListItems(list); }
+  void selectListItem(int k, RowList list, int index) override {
+    EXPECT_GE(index, 0);
+    EXPECT_LT(index, rowListItems(list).size());
+    rows[k].selected[list] = index;
+    static const char* names[] = {"size", "interval", "frame", "comp"};
+    note(k, names[int(list)]);
+  }
+
+  RowSnapshot snapshot() const {
+    RowSnapshot s;
+    for (int k = 0; k < kUnitCount; ++k) {
+      const Row& r = rows[k];
+      s[k] = {r.use, r.save, r.device, r.text(RowList::Size), r.text(RowList::Interval),
+              r.text(RowList::StartFrame), r.text(RowList::Compression), r.writeDir};
+    }
+    return s;
+  }
+
+ private:
+  void note(int k, const char* what) {
+    if (k == 0) calls << QString::fromLatin1(what);
+  }
+};
+
+QString line(const QStringList& fields) {
+  QStringList q;
+  for (const QString& f : fields) q << u'"' + f + u'"';
+  return q.join(u',') + QStringLiteral("\r\n");
+}
+
+const QString kDefaultUnitLine = line({"0", "0", "", "640*480", "5000", "10", "RGB", ""});
+const QString kDefaultAdjustLine = line({"18", "10", "10", "10", "10", "10", "0", "0"});
+
+QString defaultFile() {
+  QString text;
+  for (int k = 0; k < kUnitCount; ++k) text += kDefaultUnitLine;
+  text += line({"1", "50"});
+  for (int k = 0; k < kUnitCount; ++k) text += kDefaultAdjustLine;
+  return text;
+}
+
+class SettingsFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(tmp_.isValid());
+    dir_ = tmp_.path() + u'/';
+  }
+  void writeFile(const QString& name, const QByteArray& bytes) {
+    QFile f(dir_ + name);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+  }
+  LoadOutcome load(const QByteArray& bytes) {
+    writeFile(QStringLiteral("selvanedir.ini"), bytes);
+    return loadSettings(dir_, screen_, model_);
+  }
+  void expectResetRows() {
+    for (int k = 0; k < kUnitCount; ++k) {
+      const auto& r = screen_.rows[k];
+      EXPECT_EQ(r.use, 0);
+      EXPECT_EQ(r.save, 0);
+      EXPECT_EQ(r.device, QString());
+      EXPECT_EQ(r.writeDir, QString());
+      EXPECT_EQ(r.text(RowList::Size), QStringLiteral("640*480"));
+      EXPECT_EQ(r.text(RowList::Interval), QStringLiteral("5000"));
+      EXPECT_EQ(r.text(RowList::StartFrame), QStringLiteral("10"));
+      EXPECT_EQ(r.text(RowList::Compression), QStringLiteral("RGB"));
+    }
+  }
+
+  QTemporaryDir tmp_;
+  QString dir_;
+  ScreenRows screen_;
+  UnitModel model_;
+};
+
+}  // namespace
+
+TEST_F(SettingsFile, NoFileResetsRowsAndKeepsTheRest) {
+  EXPECT_EQ(loadSettings(dir_, screen_, model_), LoadOutcome::Absent);
+  expectResetRows();
+  EXPECT_EQ(model_.sendFormat, 1);
+  EXPECT_EQ(model_.jpegQuality, 50);
+  for (const Adjustments& a : model_.adjust) EXPECT_EQ(a, Adjustments{});
+
+  // Reloading without a file leaves send format, quality and adjustments.
+  model_.sendFormat = 0;
+  model_.jpegQuality = 80;
+  model_.adjust[3].zoom = 4;
+  screen_.rows[2].use = 1;
+  EXPECT_EQ(loadSettings(dir_, screen_, model_), LoadOutcome::Absent);
+  expectResetRows();
+  EXPECT_EQ(model_.sendFormat, 0);
+  EXPECT_EQ(model_.jpegQuality, 80);
+  EXPECT_EQ(model_.adjust[3].zoom, 4);
+}
+
+TEST_F(SettingsFile, OnlyTheExactLowerCaseNameCounts) {
+  writeFile(QStringLiteral("SELVANEDIR.INI"), line({"1", "1", "cam"}).toUtf8());
+  EXPECT_FALSE(settingsFilePresent(dir_));
+  EXPECT_EQ(loadSettings(dir_, screen_, model_), LoadOutcome::Absent);
+  expectResetRows();
+
+  ASSERT_TRUE(QDir(dir_).mkdir(QStringLiteral("sub")));
+  EXPECT_FALSE(settingsFilePresent(dir_ + "sub/"));
+  ASSERT_TRUE(QDir(dir_ + "sub").mkdir(QStringLiteral("selvanedir.ini")));
+  EXPECT_FALSE(settingsFilePresent(dir_ + "sub/"));  // a directory is no file
+  EXPECT_FALSE(settingsFilePresent(dir_ + "missing/"));
+
+  writeFile(QStringLiteral("selvanedir.ini"), QByteArray());
+  EXPECT_TRUE(settingsFilePresent(dir_));
+}
+
+TEST_F(SettingsFile, UnitLinesFillTheRowsInOrder) {
+  QString text = line({"1", "1", "USB Camera A", "160*120", "3000", "25", "I420", "/srv/a/"});
+  text += line({"1", "0", "cam B", "800*600", "2500", "7", "rgb", ""});
+  ASSERT_EQ(load(text.toUtf8()), LoadOutcome::Read);
+  const auto& a = screen_.rows[0];
+  EXPECT_EQ(a.use, 1);
+  EXPECT_EQ(a.save, 1);
+  EXPECT_EQ(a.device, QStringLiteral("USB Camera A"));
+  EXPECT_EQ(a.writeDir, QStringLiteral("/srv/a/"));
+  EXPECT_EQ(a.text(RowList::Size), QStringLiteral("160*120"));
+  EXPECT_EQ(a.text(RowList::Interval), QStringLiteral("3000"));
+  EXPECT_EQ(a.text(RowList::StartFrame), QStringLiteral("25"));
+  EXPECT_EQ(a.text(RowList::Compression), QStringLiteral("I420"));
+  // Texts that are none of the items select the first item.
+  const auto& b = screen_.rows[1];
+  EXPECT_EQ(b.text(RowList::Size), QStringLiteral("640*480"));
+  EXPECT_EQ(b.text(RowList::Interval), QStringLiteral("1000"));
+  EXPECT_EQ(b.text(RowList::StartFrame), QStringLiteral("5"));
+  EXPECT_EQ(b.text(RowList::Compression), QStringLiteral("IYUV"));
+
+  // The boxes come first (their click behaviour sees the box values), then
+  // the size, the texts and the other lists.
+  EXPECT_EQ(screen_.calls, (QStringList{"use", "save", "size", "device", "dir", "interval",
+                                        "frame", "comp"}));
+}
+
+TEST_F(SettingsFile, CheckBoxRefusesValuesOutsideItsStates) {
+  screen_.rows[0].use = 1;
+  screen_.rows[0].save = 1;
+  screen_.rows[1].use = 1;
+  screen_.rows[1].save = 1;
+  screen_.rows[2].use = 1;
+  QString text = line({"3", "-1", "", "", "", "", "", ""});    // both refused
+  text += line({"70000", "2", "", "", "", "", "", ""});         // beyond 16 bits
+  text += line({"1.5", "0.5", "", "", "", "", "", ""});         // 2 and 0
+  ASSERT_EQ(load(text.toUtf8()), LoadOutcome::Read);
+  EXPECT_EQ(screen_.rows[0].use, 1);
+  EXPECT_EQ(screen_.rows[0].save, 1);
+  EXPECT_EQ(screen_.rows[1].use, 1);
+  EXPECT_EQ(screen_.rows[1].save, 2);
+  EXPECT_EQ(screen_.rows[2].use, 2);
+  EXPECT_EQ(screen_.rows[2].save, 0);
+}
+
+TEST_F(SettingsFile, SendFormatAndQuality) {
+  const QString units = QString(kDefaultUnitLine).repeated(kUnitCount);
+  ASSERT_EQ(load((units + line({"1", ""})).toUtf8()), LoadOutcome::Read);
+  EXPECT_EQ(model_.sendFormat, 1);
+  EXPECT_EQ(model_.jpegQuality, 50);
+
+  ASSERT_EQ(load((units + line({"0", "75"})).toUtf8()), LoadOutcome::Read);
+  EXPECT_EQ(model_.sendFormat, 0);
+  EXPECT_EQ(model_.jpegQuality, 75);
+
+  // Any whole number; halves to even; too big for 32 bits keeps the value.
+  ASSERT_EQ(load((units + line({"5", "150.5"})).toUtf8()), LoadOutcome::Read);
+  EXPECT_EQ(model_.sendFormat, 1);
+  EXPECT_EQ(model_.jpegQuality, 150);
+  ASSERT_EQ(load((units + line({"-2", "-7"})).toUtf8()), LoadOutcome::Read);
+  EXPECT_EQ(model_.sendFormat, 0);
+  EXPECT_EQ(model_.jpegQuality, -7);
+  ASSERT_EQ(load((units + line({"1", "99999999999"})).toUtf8()), LoadOutcome::Read);
+  EXPECT_EQ(model_.jpegQuality, -7);
+}
+
+TEST_F(SettingsFile, AdjustmentsAreClampedAndEmptyFieldsKept) {
+  QString text = QString(kDefaultUnitLine).repeated(kUnitCount) + line({"1", "50"});
+  text += line({"40", "0", "-3", "25", "", "", "2", "1"});
+  text += line({"0.5", "10.5", "", "", "", "", "0.4", "abc"});
+  model_.adjust[0].blue = 3;
+  model_.adjust[0].green = 17;
+  model_.adjust[2].red = 5;
+  ASSERT_EQ(load(text.toUtf8()), LoadOutcome::Read);
+  const Adjustments& a = model_.adjust[0];
+  EXPECT_EQ(a.rotation, 36);
+  EXPECT_EQ(a.zoom, 1);
+  EXPECT_EQ(a.brightness, 0);
+  EXPECT_EQ(a.red, 20);
+  EXPECT_EQ(a.blue, 3);
+  EXPECT_EQ(a.green, 17);
+  EXPECT_EQ(a.processing, 1);
+  EXPECT_EQ(a.colour, 1);
+  const Adjustments& b = model_.adjust[1];
+  EXPECT_EQ(b.rotation, 0);    // 0.5 rounds to even
+  EXPECT_EQ(b.zoom, 10);       // 10.5 is above 10
+  EXPECT_EQ(b.processing, 0);  // 0.4 rounds down
+  EXPECT_EQ(b.colour, 0);      // not a number: 0
+  // Units after the end of the file keep their adjustments.
+  EXPECT_EQ(model_.adjust[2].red, 5);
+  EXPECT_EQ(model_.adjust[5], Adjustments{});
+}
+
+TEST_F(SettingsFile, FileEndingEarlyRepeatsThePreviousUnit) {
+  QString text = line({"1", "1", "first", "320*240", "2000", "15", "IYUV", "/a/"});
+  text += line({"1", "0", "second", "160*120", "7000", "40", "I420", "/b/"});
+  text += QStringLiteral("\"0\",\"1\",\"third\"");  // ends inside unit 3
+  model_.adjust[0].zoom = 6;
+  ASSERT_EQ(load(text.toUtf8()), LoadOutcome::Read);
+  const auto& third = screen_.rows[2];
+  EXPECT_EQ(third.use, 0);
+  EXPECT_EQ(third.save, 1);
+  EXPECT_EQ(third.device, QStringLiteral("third"));
+  EXPECT_EQ(third.text(RowList::Size), QStringLiteral("160*120"));  // from unit 2
+  EXPECT_EQ(third.writeDir, QStringLiteral("/b/"));
+  for (int k = 3; k < kUnitCount; ++k) {
+    EXPECT_EQ(screen_.rows[k].use, 0);
+    EXPECT_EQ(screen_.rows[k].save, 1);
+    EXPECT_EQ(screen_.rows[k].device, QStringLiteral("third"));
+    EXPECT_EQ(screen_.rows[k].text(RowList::Interval), QStringLiteral("7000"));
+    EXPECT_EQ(screen_.rows[k].text(RowList::Compression), QStringLiteral("I420"));
+  }
+  // Line 7 has texts of its own: nothing read gives BMP and quality 50.
+  EXPECT_EQ(model_.sendFormat, 0);
+  EXPECT_EQ(model_.jpegQuality, 50);
+  EXPECT_EQ(model_.adjust[0].zoom, 6);
+}
+
+TEST_F(SettingsFile, SaveAfterStartWithoutFileWritesTheDefaultLines) {
+  ASSERT_EQ(loadSettings(dir_, screen_, model_), LoadOutcome::Absent);
+  screen_.rows[1].device = QStringLiteral("USB2.0 Camera");  // reported at start-up
+  ASSERT_TRUE(saveSettings(dir_, screen_.snapshot(), model_));
+  QFile f(settingsFilePath(dir_));
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  const QString expected =
+      defaultFile().replace(kDefaultUnitLine.size(), kDefaultUnitLine.size(),
+                            line({"0", "0", "USB2.0 Camera", "640*480", "5000", "10", "RGB", ""}));
+  EXPECT_EQ(f.readAll(), expected.toUtf8());
+  EXPECT_TRUE(expected.startsWith(QStringLiteral(
+      "\"0\",\"0\",\"\",\"640*480\",\"5000\",\"10\",\"RGB\",\"\"\r\n")));
+  EXPECT_TRUE(expected.contains(QStringLiteral("\r\n\"1\",\"50\"\r\n")));
+}
+
+TEST_F(SettingsFile, JapaneseTextsRoundTrip) {
+  for (int k = 0; k < kUnitCount; ++k) {
+    auto& r = screen_.rows[k];
+    r.use = int16_t(k % 3);
+    r.save = 1;
+    r.device = QStringLiteral("ＵＳＢカメラ%1号機, 正面").arg(k + 1);
+    r.writeDir = QStringLiteral("/srv/監視カメラ/cam %1/").arg(k);
+    r.selected = {{RowList::Size, k % 3}, {RowList::Interval, k}, {RowList::StartFrame, 9 - k},
+                  {RowList::Compression, (k + 1) % 3}};
+    model_.adjust[k] = {k, 1 + k, 2 * k, 20 - k, k, 3, k % 2, 1 - k % 2};
+  }
+  model_.sendFormat = 0;
+  model_.jpegQuality = 90;
+  ASSERT_TRUE(saveSettings(dir_, screen_.snapshot(), model_));
+
+  ScreenRows loaded;
+  UnitModel again;
+  ASSERT_EQ(loadSettings(dir_, loaded, again), LoadOutcome::Read);
+  for (int k = 0; k < kUnitCount; ++k) {
+    EXPECT_EQ(loaded.rows[k].use, screen_.rows[k].use);
+    EXPECT_EQ(loaded.rows[k].device, screen_.rows[k].device);
+    EXPECT_EQ(loaded.rows[k].writeDir, screen_.rows[k].writeDir);
+    EXPECT_EQ(loaded.rows[k].selected, screen_.rows[k].selected);
+    EXPECT_EQ(again.adjust[k], model_.adjust[k]);
+  }
+  EXPECT_EQ(again.sendFormat, 0);
+  EXPECT_EQ(again.jpegQuality, 90);
+}
+
+TEST_F(SettingsFile, DoubleQuoteIsWrittenFullWidth) {
+  screen_.rows[0].device = QStringLiteral("cam \"A\"");
+  screen_.rows[0].selected[RowList::Size] = 1;
+  const QByteArray bytes = formatSettings(screen_.snapshot(), model_);
+  EXPECT_TRUE(bytes.startsWith(QStringLiteral("\"0\",\"0\",\"cam ＂A＂\",\"320*240\"").toUtf8()));
+
+  ScreenRows loaded;
+  loadSettingsText(decodeSettingsBytes(bytes), loaded, model_);
+  EXPECT_EQ(loaded.rows[0].device, QStringLiteral("cam ＂A＂"));
+  EXPECT_EQ(loaded.rows[0].text(RowList::Size), QStringLiteral("320*240"));
+}
+
+TEST_F(SettingsFile, SaveFailureIsReported) {
+  EXPECT_FALSE(saveSettings(dir_ + "missing/", screen_.snapshot(), model_));
+  ASSERT_TRUE(QDir(dir_).mkdir(QStringLiteral("selvanedir.ini")));
+  EXPECT_FALSE(saveSettings(dir_, screen_.snapshot(), model_));
+}
+
+TEST_F(SettingsFile, UnreadableFileReadsAsNoFields) {
+  // Listed in the directory, but opening it fails.
+  ASSERT_TRUE(QFile::link(dir_ + "gone", dir_ + "selvanedir.ini"));
+  screen_.rows[0].use = 1;
+  EXPECT_EQ(loadSettings(dir_, screen_, model_), LoadOutcome::Unreadable);
+  EXPECT_EQ(screen_.rows[0].use, 0);
+  EXPECT_EQ(screen_.rows[0].text(RowList::Compression), QStringLiteral("IYUV"));
+  EXPECT_EQ(model_.sendFormat, 0);
+
+  // A pipe under that name is never opened (reading it would block).
+  ASSERT_TRUE(QFile::remove(dir_ + "selvanedir.ini"));
+  ASSERT_EQ(mkfifo(QFile::encodeName(dir_ + "selvanedir.ini").constData(), 0600), 0);
+  EXPECT_EQ(loadSettings(dir_, screen_, model_), LoadOutcome::Unreadable);
+  ASSERT_EQ(mkfifo(QFile::encodeName(dir_ + "cap.ctl").constData(), 0600), 0);
+  EXPECT_EQ(readControlFile(dir_ + "cap.ctl"), ControlRecord{});
+}
+
+TEST(FieldReader, FieldsRegardlessOfLineEnds) {
+  FieldReader r(QStringLiteral("  \"a,b\" junk, c d ,\r\n\"multi\r\nline\"\n\nx\r\"y\",\"open"));
+  const QStringList expected{"a,b", "c d ", "", "multi\r\nline", "", "x", "y", "open"};
+  for (const QString& e : expected) {
+    const auto f = r.next();
+    ASSERT_TRUE(f.has_value()) << e.toStdString();
+    EXPECT_EQ(*f, e);
+  }
+  EXPECT_FALSE(r.next().has_value());
+  EXPECT_TRUE(r.atEnd());
+  EXPECT_FALSE(FieldReader(QStringLiteral("   ")).next().has_value());
+}
+
+TEST(SettingsBytes, Decoding) {
+  EXPECT_EQ(decodeSettingsBytes("\xEF\xBB\xBF\"1\""), QStringLiteral("\"1\""));
+  EXPECT_EQ(decodeSettingsBytes("\"\xE7\x9B\xA3\xE8\xA6\x96\""), QStringLiteral("\"監視\""));
+  // Not UTF-8: a file from a Windows installation, in CP932.
+  EXPECT_EQ(decodeSettingsBytes("\"\x8a\xc4\x8e\x8b\",\"C:\\cap\\\""),
+            QStringLiteral("\"監視\",\"C:\\cap\\\""));
+}
+
+TEST_F(SettingsFile, HostileFilesDoNotHurt) {
+  const QByteArray defaults = defaultFile().toUtf8();
+  QByteArray junk;
+  for (int i = 0; i < 4096; ++i) junk.append(char((i * 7919) & 0xFF));
+  const QByteArray cases[] = {
+      QByteArray("\"1\",\"1\",\"never closed") + QByteArray(5000, 'x'),
+      junk,
+      QByteArray(3 << 20, 'A'),                    // one huge line, beyond the read limit
+      QByteArray(100000, ',') + defaults,
+      QByteArray(50000, '"'),
+      QByteArray(200000, '\n'),
+      QByteArray("\0\0\0\"\0\",\r\r\r", 11),
+  };
+  for (const QByteArray& bytes : cases) {
+    ScreenRows screen;
+    UnitModel model;
+    EXPECT_EQ(load(bytes), LoadOutcome::Read);
+    loadSettings(dir_, screen, model);
+    for (int k = 0; k < kUnitCount; ++k) {
+      EXPECT_GE(screen.rows[k].use, 0);
+      EXPECT_LE(screen.rows[k].use, 2);
+      const Adjustments& a = model.adjust[k];
+      for (int i = 0; i < Adjustments::kFieldCount; ++i) {
+        EXPECT_GE(a.field(i), Adjustments::kRanges[i].low);
+        EXPECT_LE(a.field(i), Adjustments::kRanges[i].high);
+      }
+    }
+  }
+}
