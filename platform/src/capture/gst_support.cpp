@@ -1,0 +1,18 @@
+#include "capture/gst_support.h"
+
+#include <mutex>
+
+namespace pl::capture {
+
+bool ensureGstreamer() {
+  static std::once_flag once;
+  static bool ready = false;
+  std::call_once(once, [] {
+    GError* error = nullptr;
+    ready = gst_init_check(nullptr, nullptr, &error) == TRUE;
+    if (error) g_error_free(error);
+  });
+  return ready;
+}
+
+}  // namespace pl::capture

@@ -1,0 +1,148 @@
+// Hosts Korvex.OCX as the program does: registered with regsvr32 into a
+// temporary registry, created by class id on a host window, called by
+// dispatch number, its events recorded. Cameras are virtual.
+#pragma once
+#include <QComboBox>
+#include <QLineEdit>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "com_test_util.h"
+#include "korvex/korvex.h"
+#include "platform/capture.h"
+#include "platform/com_host.h"
+#include "platform/qt_bridge.h"
+#include "wait_until.h"
+
+namespace korvextest {
+
+struct Event {
+  DISPID id;
+  int32_t unit;
+  int32_t code;  // Capture only
+};
+
+inline int32_t h(QWidget* w) { return static_cast<int32_t>(pl::hwndOf(w)); }
+
+// A virtual camera with chosen capabilities.
+struct Camera {
+  Camera(std::string n = {}, std::vector<CG_VCAM_CAP> c = {}, int f = 120, DWORD flt = 0)
+      : name(std::move(n)), caps(std::move(c)), fps(f), faults(flt) {}
+  std::string name;
+  std::vector<CG_VCAM_CAP> caps;  // empty: the default list
+  int fps;
+  DWORD faults;
+};
+
+inline void useCameras(const std::vector<Camera>& cameras) {
+  std::vector<CG_VCAM_SPEC> specs;
+  for (const Camera& c : cameras) {
+    specs.push_back({c.name.empty() ? nullptr : c.name.c_str(), c.caps.empty() ? nullptr : c.caps.data(),
+                     static_cast<int>(c.caps.size()), c.fps, c.faults});
+  }
+  ASSERT_EQ(cg_SetVirtualCameras(specs.data(), static_cast<int>(specs.size())), S_OK);
+}
+
+class KorvexTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    registry_ = new comtest::TempRegistry;
+    const auto r = comtest::regsvr32({"/s", comtest::outDir() + "/Korvex.OCX"});
+    ASSERT_EQ(r.exitCode, 0) << r.errors.toStdString();
+  }
+  static void TearDownTestSuite() {
+    delete registry_;
+    registry_ = nullptr;
+  }
+
+  void SetUp() override {
+    useCameras({{}, {}, {}});
+    host_ = std::make_unique<QWidget>();
+    host_->resize(400, 300);
+    combo_ = new QComboBox(host_.get());
+    for (auto& t : texts_) t = new QLineEdit(host_.get());
+    ASSERT_EQ(control_.create(&CLSID_Korvex, pl::hwndOf(host_.get()),
+                              [this](DISPID id, const VARIANT* args, UINT argc) {
+                                Event e{id, argc > 0 ? args[0].lVal : -1, argc > 1 ? args[1].lVal : -1};
+                                events_.push_back(e);
+                                if (onEvent_) onEvent_(e);
+                              }),
+              S_OK);
+  }
+  void TearDown() override {
+    call(DISPID_KORVEX_CaptureEnd);
+    call(DISPID_KORVEX_EndCapture);
+    control_.release();
+    host_.reset();
+    useCameras({});
+  }
+
+  template <class... A>
+  int32_t call(DISPID id, A... args) {
+    return control_.callInt(id, args...);
+  }
+
+  // InitCapture, device list, safe mode, start of a run with no live view.
+  void startRun(int32_t safeMode = 0) {
+    call(DISPID_KORVEX_InitCapture, int32_t{6});
+    ASSERT_EQ(call(DISPID_KORVEX_GetUsbDevice, h(combo_)), 0);
+    call(DISPID_KORVEX_SetSafeMode, safeMode);
+    for (int32_t u = 1; u <= 6; ++u) call(DISPID_KORVEX_SetCapWind, u, h(texts_[static_cast<size_t>(u - 1)]));
+    ASSERT_EQ(call(DISPID_KORVEX_CaptureStart, int32_t{0}), 0);
+  }
+
+  std::vector<Event> captures() const {
+    std::vector<Event> out;
+    for (const Event& e : events_)
+      if (e.id == DISPID_KORVEX_EVENT_Capture) out.push_back(e);
+    return out;
+  }
+  bool waitCaptures(size_t n, int ms) {
+    return waitUntil([&] { return captures().size() >= n; }, ms);
+  }
+  // Asks for one capture of `unit` and waits for its result.
+  int32_t captureOnce(int32_t unit, int32_t fmtno, int32_t mtcmp = 5, int ms = 15000) {
+    const size_t before = captures().size();
+    if (call(DISPID_KORVEX_CaptureGo, unit, fmtno, mtcmp) != 0) return -1;
+    if (!waitCaptures(before + 1, ms)) return -2;
+    return captures().back().code;
+  }
+
+  std::string text(QLineEdit* edit) const { return edit->text().toStdString(); }
+
+  static comtest::TempRegistry* registry_;
+  std::unique_ptr<QWidget> host_;
+  QComboBox* combo_ = nullptr;
+  std::array<QLineEdit*, 6> texts_{};
+  pl::HostedControl control_;
+  std::vector<Event> events_;
+  std::function<void(const Event&)> onEvent_;
+};
+
+inline comtest::TempRegistry* KorvexTest::registry_ = nullptr;
+
+// The frame counter a virtual camera stamps into its pictures: 32 blocks of
+// 8 x 8 pixels across the top, most significant bit first, bright for 1.
+inline int64_t frameCounter(const BITMAPINFOHEADER& hdr, const std::vector<uint8_t>& pixels) {
+  const int w = hdr.biWidth, hgt = hdr.biHeight;
+  if (w < 256 || hgt < 8) return -1;
+  auto bright = [&](int x, int y) -> int {
+    if (hdr.biCompression == BI_RGB) {
+      const int bpp = hdr.biBitCount / 8;
+      const int stride = (w * bpp + 3) & ~3;
+      const size_t row = static_cast<size_t>(hgt - 1 - y);  // bottom row first
+      const uint8_t* p = &pixels[row * static_cast<size_t>(stride) + static_cast<size_t>(x * bpp)];
+      return (p[0] + p[1] + p[2]) / 3;
+    }
+    return pixels[static_cast<size_t>(y * w + x)];  // the Y plane
+  };
+  int64_t value = 0;
+  for (int bit = 0; bit < 32; ++bit) value = (value << 1) | (bright(bit * 8 + 4, 4) > 128 ? 1 : 0);
+  return value;
+}
+
+}  // namespace korvextest
