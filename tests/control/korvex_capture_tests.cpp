@@ -137,3 +137,22 @@ TEST_F(KorvexTest, PreviewHoldsItsFormatUntilItEnds) {
 
 }  // namespace
 }  // namespace korvextest
+
+namespace korvextest {
+namespace {
+
+TEST_F(KorvexTest, RoundRobinOfThreeUnitsWithLiveViewAndSafeModeKeepsCapturing) {
+  useCameras({{"a", {}, 30}, {"b", {}, 30}, {"c", {}, 30}});
+  call(DISPID_KORVEX_InitCapture, int32_t{6});
+  call(DISPID_KORVEX_GetUsbDevice, h(combo_));
+  call(DISPID_KORVEX_SetSafeMode, int32_t{1});
+  host_->show();
+  for (int32_t u = 1; u <= 6; ++u) call(DISPID_KORVEX_SetCapWind, u, h(texts_[static_cast<size_t>(u - 1)]));
+  ASSERT_EQ(call(DISPID_KORVEX_CaptureStart, h(texts_[5])), 0);
+  for (int round = 0; round < 4; ++round) {
+    for (int32_t u = 1; u <= 3; ++u) EXPECT_EQ(captureOnce(u, 33, 5, 8000), KORVEX_CAPTURED) << "round " << round << " unit " << u;
+  }
+}
+
+}  // namespace
+}  // namespace korvextest

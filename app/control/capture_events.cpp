@@ -1,0 +1,105 @@
+#include "control/capture_events.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QScrollBar>
+
+#include "control/korvex_client.h"
+#include "control/plenkit_client.h"
+#include "platform/qt_bridge.h"
+#include "screens/form1.h"
+#include "screens/unit_pane.h"
+#include "screens/widgets.h"
+
+namespace selvane {
+
+using screens::UnitPane;
+
+CaptureEvents::CaptureEvents(model::UnitModel& model, KorvexClient& korvex, const Plenkit* plenkit,
+                             screens::Form1& form1, QLineEdit* text7)
+    : model_(model), korvex_(korvex), plenkit_(plenkit), form1_(form1), text7_(text7) {}
+
+void CaptureEvents::onCapDspNo(int32_t usbno) {
+  const int k = usbno - 1;
+  if (!model::isUnit(k) || model_.run[static_cast<size_t>(k)].capturePending != 1) return;
+  UnitPane* pane = form1_.pane(k);
+  if (plenkit_) plenkit_->BmpDispReset(k);
+  screens::setBackColor(pane->label1, screens::kRed);
+  pane->picture1->repaint();  // the window paints itself: the picture is gone
+}
+
+void CaptureEvents::onCapture(int32_t usbno, int32_t rtcd) {
+  const int k = usbno - 1;
+  if (!model::isUnit(k)) return;
+  UnitPane* pane = form1_.pane(k);
+  model::RunFields& run = model_.run[static_cast<size_t>(k)];
+  const model::Adjustments& stored = model_.adjust[static_cast<size_t>(k)];
+  // The picture is changed with the bars' live positions.
+  const int rotation = pane->hscroll4->value(), zoom = pane->vscroll2->value();
+  const int brightness = pane->vscroll1->value(), red = pane->hscroll1->value();
+  const int green = pane->hscroll2->value(), blue = pane->hscroll3->value();
+  if (run.capturePending != 1) return;
+
+  screens::setBackColor(pane->label1, screens::kCyan);
+  pane->label1->repaint();
+  if (rtcd != 0 || !plenkit_) {
+    pane->text1->setText(QStringLiteral("取込エラー発生"));
+    pane->label5->clear();
+    pane->label9->clear();
+    pane->label6->clear();
+    run.capturePending = 0;
+    return;
+  }
+  const Plenkit& lib = *plenkit_;
+  const QString path = frameFilePath();
+  const QByteArray pathBytes = path.toUtf8();
+  const HWND text7 = pl::hwndOf(text7_);
+  korvex_.DspGetDay(k, pl::hwndOf(pane->text1));
+  korvex_.DspFmtTyp(k, text7);
+  pane->label5->setText(text7_->text());
+  korvex_.DspCmpTyp(k, text7);
+  pane->label9->setText(text7_->text());
+  korvex_.DspGetSize(k, text7);
+  pane->label6->setText(text7_->text());
+  korvex_.WriteBmp(k, path);
+
+  bool opened = false;
+  auto open = [&] {
+    opened = lib.BitMapOpen(text7, pathBytes.constData()) == 0;
+    if (!opened) pane->text1->setText(QStringLiteral("取込エラー"));
+  };
+  if (stored.processing == 1) {
+    open();
+    if (opened) lib.BmpScalConv(rotation, zoom);
+  }
+  if (stored.colour == 1) {
+    if (!opened) open();
+    if (opened) lib.BmpColChange(brightness, red, green, blue);
+  }
+  const int32_t shown = opened ? lib.BmpDisp(k) : lib.BmpFileDisp(k, pathBytes.constData());
+  if (shown == 1) pane->text1->setText(QStringLiteral("表示エラー"));
+
+  if (run.save == 1) {
+    const bool jpeg = model_.sendFormat != model::kSendBmp;
+    if (opened && jpeg) {
+      if (lib.BmptoJpgConvert(model_.jpegQuality) > 0) storeImage(k, kStoreJpeg);
+    } else if (opened) {
+      storeImage(k, kStoreBmp);
+    } else if (jpeg) {
+      open();
+      if (!opened) {
+        storeImage(k, kStoreFrameCopy);
+      } else if (lib.BmptoJpgConvert(model_.jpegQuality) > 0) {
+        storeImage(k, kStoreJpeg);
+      }
+    } else {
+      storeImage(k, kStoreFrameCopy);
+    }
+  }
+  if (opened) lib.BitMapClose();
+  // The full-screen view follows its unit whichever way the picture was shown.
+  if (model_.fullScreenShown == 1 && model_.fullScreenUnit == k) lib.BmpDispCopy(k, 6);
+  run.capturePending = 0;
+}
+
+}  // namespace selvane

@@ -1,0 +1,48 @@
+// What the control screen does with the capture control's two events: shows
+// each captured frame on the capture screen, applies the unit's adjustments
+// and publishes the picture in the unit's write directory (two alternating
+// image files, "cap.ctl" and the "CAPDIR" marker). UI thread only: the events
+// arrive there, one at a time, inside the control's message handling.
+#pragma once
+#include <QString>
+#include <cstdint>
+
+#include "selvane/model/unit_model.h"
+
+class QLineEdit;
+
+namespace selvane {
+
+class KorvexClient;
+struct Plenkit;
+namespace screens {
+class Form1;
+}
+
+class CaptureEvents {
+ public:
+  // Store modes: the image buffer as BMP, the temporary frame file copied as
+  // BMP, the JPEG buffer.
+  enum StoreMode { kStoreBmp = 0, kStoreJpeg = 1, kStoreFrameCopy = 3 };
+
+  CaptureEvents(model::UnitModel& model, KorvexClient& korvex, const Plenkit* plenkit, screens::Form1& form1,
+                QLineEdit* text7);
+
+  // Unit numbers outside 1..6 are ignored: the program never asks for them.
+  void onCapDspNo(int32_t usbno);
+  void onCapture(int32_t usbno, int32_t rtcd);
+
+  // Publishes the current picture of unit k as its next slot file.
+  void storeImage(int k, StoreMode mode);
+
+  QString frameFilePath() const { return model_.tempDir + QStringLiteral("selvane.bmp"); }
+
+ private:
+  model::UnitModel& model_;
+  KorvexClient& korvex_;
+  const Plenkit* plenkit_;
+  screens::Form1& form1_;
+  QLineEdit* text7_;
+};
+
+}  // namespace selvane

@@ -1,0 +1,121 @@
+// Form2, the control screen: the program's start-up form. It hosts the
+// capture control (hidden), holds the six unit rows and the program-wide
+// settings, starts capture and handles the capture events. UI thread only.
+#pragma once
+#include <QMainWindow>
+#include <QTimer>
+#include <array>
+#include <functional>
+#include <memory>
+
+#include "control/capture_events.h"
+#include "control/korvex_client.h"
+#include "selvane/model/settings_file.h"
+#include "selvane/model/unit_model.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace selvane {
+
+struct Plenkit;
+class UnitRow;
+namespace screens {
+class Form1;
+class Form7;
+}  // namespace screens
+
+class Form2 : public QMainWindow, private model::SettingsTarget {
+  Q_OBJECT
+ public:
+  explicit Form2(model::UnitModel& model);
+  ~Form2() override;
+
+  // The load sequence. False, with a message for the operator, when the
+  // image library or the capture control cannot be had. `programDir` is the
+  // start-up directory (empty: the running program's own directory).
+  bool load(QString* error, const QString& programDir = {});
+
+  UnitRow* row(int k) const { return rows_[static_cast<size_t>(k)]; }
+  screens::Form1* captureScreen() const { return form1_.get(); }
+  screens::Form7* fullScreenView() const { return form7_.get(); }
+  KorvexClient& korvex() { return korvex_; }
+  const Plenkit* plenkit() const { return plenkit_; }
+  CaptureEvents* captureEvents() const { return events_.get(); }
+  QPushButton* startButton() const { return command2_; }
+  QLineEdit* clockBox() const { return text4_; }
+  QLineEdit* cameraCountBox() const { return text3_; }
+  QLineEdit* startupDirBox() const { return text5_; }
+  QLabel* qualityLabel() const { return label10_; }
+  QRadioButton* option(int n) const;  // Option1..Option4
+  QComboBox* deviceList() const { return combo1_; }
+  QTimer& clock() { return timer1_; }
+  QString helpFile() const { return model_.startupDir + QStringLiteral("SELVANE.HLP"); }
+
+  // Start of capture ("開始").
+  void startCapture();
+  // "保存": asks, then writes the settings file; tells the operator when it cannot.
+  void saveSettingsAsked();
+  void reloadSettings();
+  void resetUnitSettings();  // "履歴削除"
+  void chooseWriteDir(int k);  // "DIR"
+  void setJpegQuality(int quality);
+  // The saved form of the rows as they stand on the screen.
+  model::RowSnapshot rowSnapshot() const;
+
+  // Screens of the operator's other commands; set by the program.
+  std::function<void(int k)> openCameraTest;
+  std::function<void(int k)> openProcessing;
+  std::function<void(int opener)> openHelpScreen;
+  std::function<void()> closeHelpScreen;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  // SettingsTarget
+  void setUseBox(int k, int16_t value) override;
+  void setSaveBox(int k, int16_t value) override;
+  void setDeviceName(int k, const QString& text) override;
+  void setWriteDirText(int k, const QString& text) override;
+  QStringList listItems(int k, model::RowList list) const override;
+  void selectListItem(int k, model::RowList list, int index) override;
+
+  void buildScreen();
+  void buildMenus();
+  void useBoxClicked(int k);
+  void saveBoxClicked(int k);
+  void enableRowsByCameras();
+  void tick();
+  void returnFromCapture();
+
+  model::UnitModel& model_;
+  const Plenkit* plenkit_ = nullptr;
+  KorvexClient korvex_;
+  std::unique_ptr<screens::Form7> form7_;
+  std::unique_ptr<screens::Form1> form1_;
+  std::unique_ptr<CaptureEvents> events_;
+
+  std::array<UnitRow*, model::kUnitCount> rows_{};
+  QComboBox* combo1_ = nullptr;   // device list, never shown
+  QLineEdit* text3_ = nullptr;    // camera count
+  QLineEdit* text4_ = nullptr;    // clock
+  QLineEdit* text5_ = nullptr;    // start-up directory
+  QLineEdit* text7_ = nullptr;    // receives texts written by handle
+  QPushButton* command2_ = nullptr;  // "開始"
+  QPushButton* command3_ = nullptr;  // "終了"
+  QPushButton* command4_ = nullptr;  // "保存"
+  QPushButton* command6_ = nullptr;  // "ＨＥＬＰ"
+  QRadioButton* option1_ = nullptr;  // "Safe Mode"
+  QRadioButton* option2_ = nullptr;  // "Normal"
+  QRadioButton* option3_ = nullptr;  // "BMAP"
+  QRadioButton* option4_ = nullptr;  // "JPG"
+  QLabel* label10_ = nullptr;        // JPEG quality
+  QTimer timer1_;                    // clock
+  bool closing_ = false;
+};
+
+}  // namespace selvane

@@ -1,0 +1,131 @@
+// The control screen's load sequence.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+
+#include "control/form2.h"
+#include "control/plenkit_client.h"
+#include "control/unit_row.h"
+#include "platform/qt_bridge.h"
+#include "platform/services.h"
+#include "screens/form1.h"
+#include "screens/form7.h"
+#include "screens/widgets.h"
+#include "selvane/model/text_helpers.h"
+
+namespace selvane {
+
+bool Form2::load(QString* error, const QString& programDirOverride) {
+  // Both pieces next to the program must be there before anything else.
+  QString reason;
+  plenkit_ = Plenkit::load(&reason);
+  if (!plenkit_) {
+    *error = QStringLiteral("画像ライブラリ libplenkit.so を読み込めません。\n%1\n"
+                            "プログラムと同じフォルダーに libplenkit.so と libquillo.so を置いてください。")
+                 .arg(reason);
+    return false;
+  }
+  form7_ = std::make_unique<screens::Form7>(model_);
+  KorvexClient::Events handlers;
+  handlers.capDspNo = [this](int32_t usbno) {
+    if (events_) events_->onCapDspNo(usbno);
+  };
+  handlers.capture = [this](int32_t usbno, int32_t rtcd) {
+    if (events_) events_->onCapture(usbno, rtcd);
+  };
+  if (!korvex_.create(pl::hwndOf(this), handlers, &reason)) {
+    *error = QStringLiteral("撮影コントロール Korvex.OCX を作成できません (%1)。\n"
+                            "登録プログラム brimlay を実行してコントロールを登録してください。")
+                 .arg(reason);
+    return false;
+  }
+
+  char dir[4096];
+  QString programDir = programDirOverride;
+  if (programDir.isEmpty()) {
+    programDir = pl_ProgramDirectory(sizeof dir, dir) > 0 ? QString::fromUtf8(dir) : QDir::currentPath();
+  }
+  model_.startupDir = model::withTrailingSeparator(programDir);
+  QDir::setCurrent(model_.startupDir);
+  if (plenkit_->GetTempDir(pl::hwndOf(text7_)) == 0) {
+    model_.tempDir = model::withTrailingSeparator(text7_->text());
+  } else {
+    model_.tempDir = model_.startupDir;
+  }
+  model_.jpegQuality = 50;
+  model_.fullScreenShown = 0;
+  model_.fullScreenUnit = 0;
+  model_.resetAdjustments();
+  model_.sendFormat = model::kSendJpeg;
+  model_.safeMode = 1;
+  korvex_.InitCapture(6);
+  model_.controlScreenRunning = 1;
+  combo1_->hide();
+  option1_->setChecked(true);
+  text5_->setText(model_.startupDir);
+
+  model::loadSettings(model_.startupDir, *this, model_);
+
+  korvex_.GetUsbDevice(pl::hwndOf(combo1_));
+  text3_->setText(QString::number(combo1_->count()));
+  enableRowsByCameras();
+
+  label10_->setText(QString::number(model_.jpegQuality));
+  if (model_.sendFormat != 0) option4_->setChecked(true);
+  else option3_->setChecked(true);
+
+  adjustSize();
+  if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+  form1_ = std::make_unique<screens::Form1>(model_, korvex_, plenkit_, form7_.get());
+  form1_->flashTimer().start();
+  events_ = std::make_unique<CaptureEvents>(model_, korvex_, plenkit_, *form1_, text7_);
+  connect(form1_.get(), &screens::Form1::returnedToControlScreen, this, &Form2::returnFromCapture);
+  connect(form7_.get(), &screens::Form7::closedByClick, this, [this] {
+    form1_->setEnabled(true);
+    form1_->show();
+  });
+  timer1_.start();
+  show();
+  form1_->hide();
+  form7_->hide();
+  return true;
+}
+
+void Form2::enableRowsByCameras() {
+  const int cameras = combo1_->count();
+  for (int k = 0; k < model::kUnitCount; ++k) {
+    UnitRow* r = rows_[static_cast<size_t>(k)];
+    model::RunFields& run = model_.run[static_cast<size_t>(k)];
+    r->check1->setEnabled(true);
+    if (k >= cameras) {
+      run.devicePresent = 0;
+      for (QWidget* w : {static_cast<QWidget*>(r->text1), static_cast<QWidget*>(r->check2),
+                         static_cast<QWidget*>(r->text2), static_cast<QWidget*>(r->combo2),
+                         static_cast<QWidget*>(r->combo3), static_cast<QWidget*>(r->combo4),
+                         static_cast<QWidget*>(r->combo5), static_cast<QWidget*>(r->command1),
+                         static_cast<QWidget*>(r->command5), static_cast<QWidget*>(r->command7)})
+        w->setEnabled(false);
+      r->setGreyed(true);
+      continue;
+    }
+    run.devicePresent = 1;
+    r->text1->setText(combo1_->itemText(k));
+    for (QWidget* w : {static_cast<QWidget*>(r->text1), static_cast<QWidget*>(r->combo2),
+                       static_cast<QWidget*>(r->combo3), static_cast<QWidget*>(r->combo4),
+                       static_cast<QWidget*>(r->combo5), static_cast<QWidget*>(r->command5),
+                       static_cast<QWidget*>(r->command7)})
+      w->setEnabled(true);
+    const bool use = r->check1->checkState() == Qt::Checked;
+    const bool save = r->check2->checkState() == Qt::Checked;
+    r->check2->setEnabled(use);
+    r->text2->setEnabled(use && save);
+    r->command1->setEnabled(use && save);
+  }
+}
+
+}  // namespace selvane

@@ -1,0 +1,292 @@
+#include "screens/form1.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+
+#include "control/korvex_client.h"
+#include "control/plenkit_client.h"
+#include "platform/qt_bridge.h"
+#include "platform/services.h"
+#include "screens/form7.h"
+#include "screens/unit_pane.h"
+#include "screens/widgets.h"
+
+namespace selvane::screens {
+namespace {
+
+constexpr int kPaneWidth = 3135;
+constexpr int kPaneHeight = 3975;
+constexpr int kPaneLeft[3] = {0, 3240, 6480};
+constexpr int kPaneTop[2] = {720, 4800};
+
+QPushButton* button(QWidget* parent, const char* name, const QString& caption, QRect r) {
+  auto* b = new QPushButton(caption, parent);
+  tag(b, QString::fromLatin1(name), caption);
+  b->setGeometry(r);
+  return b;
+}
+
+}  // namespace
+
+Form1::Form1(model::UnitModel& model, KorvexClient& korvex, const Plenkit* plenkit, Form7* fullScreen)
+    : model_(model), korvex_(korvex), plenkit_(plenkit), fullScreen_(fullScreen) {
+  setWindowTitle(QStringLiteral("WacharoCapture版  Ver 2.0"));
+  tag(this, "Form1", windowTitle());
+  setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                 Qt::WindowMinimizeButtonHint);
+  client_ = new QWidget(this);
+  setCentralWidget(client_);
+  client_->setFixedSize(px(kDesignWidth), px(kDesignHeight));
+  buildTopRow(client_);
+  for (int k = 0; k < model::kUnitCount; ++k) {
+    auto* p = new UnitPane(k, client_);
+    p->move(px(kPaneLeft[k % 3]), px(kPaneTop[k / 3]));
+    panes_[static_cast<size_t>(k)] = p;
+    connectPane(p);
+  }
+  buildMenus();
+  timer1_.setInterval(1000);
+  timer2_.setInterval(1000);
+  connect(&timer1_, &QTimer::timeout, this, &Form1::schedulerTick);
+  connect(&timer2_, &QTimer::timeout, this, &Form1::flashTick);
+
+  // Load: centre, give the control the units' display windows, show the status box.
+  adjustSize();
+  if (QScreen* s = screen()) move(s->geometry().center() - rect().center());
+  for (int i = 0; i < model::kUnitCount; ++i) korvex_.SetCapWind(i + 1, pl::hwndOf(text3_[static_cast<size_t>(i)]));
+  text6_->show();
+  setBackColor(label10_, QColor(0, 220, 220));
+  label10_->setText(QStringLiteral("消去"));
+  statusHidden_ = false;
+  for (UnitPane* p : panes_)
+    for (ClickLabel* l : p->flashLabels) setBackColor(l, kGrey);
+}
+
+void Form1::buildTopRow(QWidget* client) {
+  command4_ = button(client, "Command4", "開始", twipsRect(120, 120, 735, 435));
+  command1_ = button(client, "Command1", "停止", twipsRect(960, 120, 735, 435));
+  command1_->setEnabled(false);
+  text6_ = new QLineEdit(client);
+  text6_->setReadOnly(true);
+  tag(text6_, "Text6", "ライブ映像");
+  text6_->setGeometry(twipsRect(1920, 60, 615, 375));
+  label10_ = new ClickLabel(QStringLiteral("消去"), client);
+  tag(label10_, "Label10", "消去");
+  label10_->setGeometry(twipsRect(1920, 450, 615, 225));
+  label10_->setAlignment(Qt::AlignCenter);
+  label11_ = new ClickLabel(QStringLiteral("Normal"), client);
+  tag(label11_, "Label11", "Normal");
+  label11_->setGeometry(twipsRect(2760, 120, 735, 225));
+  label11_->setAlignment(Qt::AlignCenter);
+  label12_ = new ClickLabel(QStringLiteral("Safe"), client);
+  tag(label12_, "Label12", "Safe");
+  label12_->setGeometry(twipsRect(2760, 390, 735, 225));
+  label12_->setAlignment(Qt::AlignCenter);
+  command5_ = button(client, "Command5", "Version", twipsRect(3720, 120, 1095, 435));
+  command2_ = button(client, "Command2", "HELP", twipsRect(4920, 120, 1095, 435));
+  command3_ = button(client, "Command3", "戻る", twipsRect(6120, 120, 1095, 435));
+  for (int i = 0; i < model::kUnitCount; ++i) {
+    auto* t = new QLineEdit(client);
+    tag(t, indexed("Text3", i), indexed("Text3", i));
+    t->setGeometry(twipsRect(7800 + i * 300, 120, 255, 285));
+    t->hide();
+    text3_[static_cast<size_t>(i)] = t;
+  }
+  connect(command4_, &QPushButton::clicked, this, &Form1::start);
+  connect(command1_, &QPushButton::clicked, this, &Form1::stop);
+  connect(command3_, &QPushButton::clicked, this, &Form1::back);
+  connect(command2_, &QPushButton::clicked, this, &Form1::help);
+  connect(command5_, &QPushButton::clicked, this, &Form1::version);
+  connect(label10_, &ClickLabel::clicked, this, &Form1::toggleStatusBox);
+}
+
+void Form1::buildMenus() {
+  auto press = [this](QPushButton* b) {
+    if (plenkit_) plenkit_->ClickMessageSend(pl::hwndOf(b));
+  };
+  auto item = [this](QMenu* menu, const char* name, const QString& caption, auto handler) {
+    QAction* a = menu->addAction(caption);
+    a->setObjectName(QString::fromLatin1(name));
+    connect(a, &QAction::triggered, this, handler);
+  };
+  QMenu* end = menuBar()->addMenu(QStringLiteral("終了"));
+  item(end, "menuret", "戻る", [=, this] { press(command3_); });
+  QMenu* help = menuBar()->addMenu(QStringLiteral("ＨＥＬＰ"));
+  item(help, "menuhdisp", "HELP表示", [=, this] { press(command2_); });
+  QMenu* ver = menuBar()->addMenu(QStringLiteral("Version"));
+  item(ver, "Verdisp", "Version表示", [=, this] { press(command5_); });
+}
+
+void Form1::connectPane(UnitPane* p) {
+  const int k = p->index();
+  model::Adjustments& a = model_.adjust[static_cast<size_t>(k)];
+  connect(p->hscroll1, &QScrollBar::valueChanged, this, [&a](int v) { a.red = v; });
+  connect(p->hscroll2, &QScrollBar::valueChanged, this, [&a](int v) { a.green = v; });
+  connect(p->hscroll3, &QScrollBar::valueChanged, this, [&a](int v) { a.blue = v; });
+  connect(p->hscroll4, &QScrollBar::valueChanged, this, [&a](int v) { a.rotation = v; });
+  connect(p->vscroll1, &QScrollBar::valueChanged, this, [&a](int v) { a.brightness = v; });
+  connect(p->vscroll2, &QScrollBar::valueChanged, this, [&a](int v) { a.zoom = v; });
+  connect(p->check1, &QCheckBox::toggled, this, [&a](bool on) { a.processing = on ? 1 : 0; });
+  connect(p->check2, &QCheckBox::toggled, this, [&a](bool on) { a.colour = on ? 1 : 0; });
+  for (int label = 0; label < 8; ++label) {
+    connect(p->flashLabels[static_cast<size_t>(label)], &ClickLabel::clicked, this,
+            [this, k, label] { flashLabel(k, label); });
+  }
+  connect(p->picture1, &ClickLabel::clicked, this, [this, k] { pictureClicked(k); });
+}
+
+void Form1::layoutForUnits(int n) {
+  if (n <= 0) return;
+  const int w = kPaneWidth, h = kPaneHeight;
+  int width = kDesignWidth, height = kDesignHeight;
+  if (n == 1) width = kDesignWidth - 2 * (w + 100);
+  if (n == 2) width = kDesignWidth - (w + 100);
+  if (n <= 3) height = kDesignHeight - h;
+  client_->setFixedSize(px(width), px(height));
+  for (int k = 0; k < model::kUnitCount; ++k) panes_[static_cast<size_t>(k)]->setVisible(k < n);
+  adjustSize();
+}
+
+void Form1::start() {
+  command1_->setEnabled(true);
+  command4_->setEnabled(false);
+  for (auto& row : flash_) row.fill(Flash{});
+  korvex_.CaptureStart(pl::hwndOf(text6_));
+  timer1_.start();
+  running_ = true;
+}
+
+void Form1::stop() {
+  command1_->setEnabled(false);
+  command4_->setEnabled(true);
+  korvex_.CaptureEnd();
+  timer1_.stop();
+  for (int k = 0; k < model::kUnitCount; ++k) {
+    model_.run[static_cast<size_t>(k)].capturePending = 0;
+    model_.run[static_cast<size_t>(k)].elapsed = 0;
+    setBackColor(panes_[static_cast<size_t>(k)]->label1, inactiveBorderColour());
+  }
+  running_ = false;
+}
+
+void Form1::back() {
+  if (running_) {
+    korvex_.CaptureEnd();
+    timer1_.stop();
+    running_ = false;
+  }
+  for (int k = 0; k < model::kUnitCount; ++k) {
+    UnitPane* p = panes_[static_cast<size_t>(k)];
+    model::Adjustments& a = model_.adjust[static_cast<size_t>(k)];
+    a.rotation = p->hscroll4->value();
+    a.zoom = p->vscroll2->value();
+    a.brightness = p->vscroll1->value();
+    a.red = p->hscroll1->value();
+    a.green = p->hscroll2->value();
+    a.blue = p->hscroll3->value();
+    a.processing = p->check1->isChecked() ? 1 : 0;
+    a.colour = p->check2->isChecked() ? 1 : 0;
+    if (plenkit_) plenkit_->BitDispWindReset(k);
+  }
+  if (plenkit_) plenkit_->BitDispWindReset(6);
+  timer2_.stop();
+  hide();
+  setEnabled(false);
+  emit returnedToControlScreen();
+}
+
+void Form1::schedulerTick() {
+  timer1_.stop();
+  for (int u = 1; u <= model::kUnitCount; ++u) {
+    const size_t i = static_cast<size_t>(u - 1);
+    model::RunFields& r = model_.run[i];
+    if (!r.active) continue;
+    r.elapsed += 1000;
+    if (r.elapsed < r.interval) continue;
+    if (r.capturePending) {
+      r.elapsed = r.interval;  // hold at the edge until the frame has arrived
+      continue;
+    }
+    if (korvex_.CaptureGo(u, r.compressionNo * 16 + r.formatNo, r.startFrame) == 0) {
+      setBackColor(panes_[i]->label1, kGreen);
+      panes_[i]->label1->repaint();
+      r.capturePending = 1;
+    }
+    r.elapsed = 0;
+  }
+  if (running_) timer1_.start();
+}
+
+void Form1::flashLabel(int unit, int label) {
+  ClickLabel* l = panes_[static_cast<size_t>(unit)]->flashLabels[static_cast<size_t>(label)];
+  Flash& f = flash_[static_cast<size_t>(label)][static_cast<size_t>(unit)];
+  l->setEnabled(false);
+  f.active = true;
+  f.saved = backColor(l);
+  setBackColor(l, kGreen);
+  timer2_.start();
+  UnitPane* p = panes_[static_cast<size_t>(unit)];
+  p->barOf(label)->setValue(UnitPane::neutralOf(label));
+}
+
+void Form1::flashTick() {
+  timer2_.stop();
+  for (int label = 0; label < 8; ++label) {
+    for (int unit = 0; unit < model::kUnitCount; ++unit) {
+      Flash& f = flash_[static_cast<size_t>(label)][static_cast<size_t>(unit)];
+      if (!f.active) continue;
+      f.active = false;
+      ClickLabel* l = panes_[static_cast<size_t>(unit)]->flashLabels[static_cast<size_t>(label)];
+      setBackColor(l, f.saved);
+      l->setEnabled(true);
+      timer2_.start();
+    }
+  }
+}
+
+void Form1::toggleStatusBox() {
+  statusHidden_ = !statusHidden_;
+  text6_->setVisible(!statusHidden_);
+  setBackColor(label10_, statusHidden_ ? QColor(220, 220, 220) : QColor(0, 220, 220));
+  label10_->setText(statusHidden_ ? QStringLiteral("表示") : QStringLiteral("消去"));
+}
+
+void Form1::pictureClicked(int unit) {
+  setEnabled(false);
+  hide();
+  model_.fullScreenShown = 1;
+  model_.fullScreenUnit = unit;
+  if (plenkit_) plenkit_->BmpDispCopy(unit, 6);
+  if (fullScreen_) fullScreen_->open();
+}
+
+void Form1::help() {
+  const QString file = model_.startupDir + QStringLiteral("SELVANE.HLP");
+  WinHelpA(pl::hwndOf(this), file.toUtf8().constData(), HELP_FINDER, 0);
+}
+
+void Form1::version() {
+  if (model_.helpOpen != 0) return;
+  model_.helpOpen = 1;
+  model_.helpOpener = 1;
+  setEnabled(false);
+  if (openHelpScreen) openHelpScreen();
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+  if (model_.controlScreenRunning == 1) {
+    // Closing while the control screen lives means Back: the window stays loaded.
+    event->ignore();
+    if (plenkit_) plenkit_->ClickMessageSend(pl::hwndOf(command3_));
+    else command3_->click();
+    return;
+  }
+  event->accept();
+}
+
+}  // namespace selvane::screens

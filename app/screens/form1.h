@@ -1,0 +1,109 @@
+// Form1, the capture screen: six unit panes, Start/Stop/Back, the one-second
+// capture scheduler and the adjustment-label flashes. The control screen
+// prepares it at Start and handles the capture events that fill its panes.
+// UI thread only.
+#pragma once
+#include <QMainWindow>
+#include <QTimer>
+#include <array>
+#include <functional>
+
+#include "selvane/model/unit_model.h"
+
+class QLineEdit;
+class QPushButton;
+
+namespace selvane {
+class KorvexClient;
+struct Plenkit;
+}  // namespace selvane
+
+namespace selvane::screens {
+
+class ClickLabel;
+class Form7;
+class UnitPane;
+
+class Form1 : public QMainWindow {
+  Q_OBJECT
+ public:
+  // Client area as designed, in twips.
+  static constexpr int kDesignWidth = 9840;
+  static constexpr int kDesignHeight = 8865;
+
+  Form1(model::UnitModel& model, KorvexClient& korvex, const Plenkit* plenkit, Form7* fullScreen);
+
+  UnitPane* pane(int k) const { return panes_[static_cast<size_t>(k)]; }
+  QPushButton* startButton() const { return command4_; }  // "開始"
+  QPushButton* stopButton() const { return command1_; }   // "停止"
+  QPushButton* backButton() const { return command3_; }   // "戻る"
+  QLineEdit* statusBox() const { return text6_; }
+  ClickLabel* normalLabel() const { return label11_; }
+  ClickLabel* safeLabel() const { return label12_; }
+  QLineEdit* displayWindow(int k) const { return text3_[static_cast<size_t>(k)]; }
+  bool running() const { return running_; }
+  QTimer& scheduler() { return timer1_; }
+  QTimer& flashTimer() { return timer2_; }
+
+  // The client size the screen had when it loaded, in twips.
+  int fullWidth() const { return kDesignWidth; }
+  int fullHeight() const { return kDesignHeight; }
+  // Sizes the screen for the highest unit shown and shows panes 1..n only.
+  void layoutForUnits(int n);
+  // One tick of the capture scheduler (Timer1).
+  void schedulerTick();
+
+  // Opens the help screen with this screen as its opener; set by the program.
+  std::function<void()> openHelpScreen;
+
+ signals:
+  // Back has run: the control screen takes over again.
+  void returnedToControlScreen();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void buildTopRow(QWidget* client);
+  void buildMenus();
+  void connectPane(UnitPane* pane);
+  void start();
+  void stop();
+  void back();
+  void flashTick();
+  void flashLabel(int unit, int label);
+  void toggleStatusBox();
+  void pictureClicked(int unit);
+  void help();
+  void version();
+
+  model::UnitModel& model_;
+  KorvexClient& korvex_;
+  const Plenkit* plenkit_;
+  Form7* fullScreen_;
+
+  QWidget* client_ = nullptr;
+  std::array<UnitPane*, model::kUnitCount> panes_{};
+  std::array<QLineEdit*, model::kUnitCount> text3_{};
+  QPushButton* command4_ = nullptr;
+  QPushButton* command1_ = nullptr;
+  QPushButton* command5_ = nullptr;
+  QPushButton* command2_ = nullptr;
+  QPushButton* command3_ = nullptr;
+  QLineEdit* text6_ = nullptr;
+  ClickLabel* label10_ = nullptr;
+  ClickLabel* label11_ = nullptr;
+  ClickLabel* label12_ = nullptr;
+  QTimer timer1_;  // capture scheduler
+  QTimer timer2_;  // label flash
+
+  bool running_ = false;
+  bool statusHidden_ = false;
+  struct Flash {
+    bool active = false;
+    QColor saved;
+  };
+  std::array<std::array<Flash, model::kUnitCount>, 8> flash_{};
+};
+
+}  // namespace selvane::screens

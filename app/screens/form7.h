@@ -1,0 +1,30 @@
+// Form7, the full-screen view of one unit: a borderless window over the
+// whole display, registered as display slot 6 of the image library. A click
+// closes it (it only arrives once the slot holds a picture). UI thread only.
+#pragma once
+#include <QWidget>
+
+#include "selvane/model/unit_model.h"
+
+namespace selvane::screens {
+
+class Form7 : public QWidget {
+  Q_OBJECT
+ public:
+  explicit Form7(model::UnitModel& model);
+
+  // Shown by the capture screen's picture click.
+  void open();
+
+ signals:
+  // Closed by a click: the capture screen comes back.
+  void closedByClick();
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+
+ private:
+  model::UnitModel& model_;
+};
+
+}  // namespace selvane::screens

@@ -1,0 +1,445 @@
+// One capture cycle of the capture control Korvex.OCX beside its floor.
+//
+// The control's one-second tick only decides when a queued request leaves the
+// ring, so the cycle is timed from the announce message that the tick posts
+// to the control's window until the host receives the Capture event: capture
+// announced, graph built, 5 start frames let pass, the 6th awaited, the frame
+// kept and drawn, the graph torn down, the result fired. The floor is a bare
+// GStreamer pipeline (videotestsrc is-live ! appsink) that is built, passes
+// the same 6 frames of 640 x 480 I420 at 30 frames per second and is torn
+// down; it runs interleaved with the cycles, so both see the same machine
+// load, and "ratio" is cycle time over floor time.
+//
+// The control is registered with the real regsvr32 of the program directory
+// into a throw-away registry and hosted as the program hosts it: created by
+// class id on a host screen, six hidden text boxes as display windows, a
+// status box as live-view owner, virtual cameras. Also measured: the cycle
+// through CaptureGo and the real tick (for information; it adds up to a
+// second of tick latency), and the resident set over 1,000 cycles.
+#include <benchmark/benchmark.h>
+#include <gst/app/gstappsink.h>
+#include <gst/gst.h>
+#include <malloc.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWidget>
+#include <array>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <cstdlib>
+
+#include "korvex/korvex.h"
+#include "platform/capture.h"
+#include "platform/com_host.h"
+#include "platform/qt_bridge.h"
+#include "platform/window.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int32_t kFmt640I420 = KORVEX_SIZE_640x480 + 16 * KORVEX_COMP_I420;  // 33
+constexpr int32_t kStartFrames = 5;
+constexpr int kFramesPassed = kStartFrames + 1;  // the control waits for the one after the kept frame
+constexpr int kSlowFps = 30;
+constexpr int kFastFps = 240;
+constexpr int kCycleTimeoutMs = 15000;
+constexpr const char* kSlowCamera = "Bench 30 fps";
+constexpr const char* kFastCamera = "Bench 240 fps";
+
+double secondsSince(Clock::time_point start, Clock::time_point end = Clock::now()) {
+  return std::chrono::duration<double>(end - start).count();
+}
+
+// --- The floor -----------------------------------------------------------------
+
+// Counts delivered buffers and wakes the waiting benchmark at the 6th.
+struct FrameCount {
+  std::mutex mutex;
+  std::condition_variable done;
+  int frames = 0;
+
+  void add() {
+    std::lock_guard lock(mutex);
+    if (++frames == kFramesPassed) done.notify_all();
+  }
+  bool wait() {
+    std::unique_lock lock(mutex);
+    return done.wait_for(lock, std::chrono::seconds(5), [&] { return frames >= kFramesPassed; });
+  }
+};
+
+GstFlowReturn onSample(GstAppSink* sink, gpointer count) {
+  if (GstSample* sample = gst_app_sink_pull_sample(sink)) gst_sample_unref(sample);
+  static_cast<FrameCount*>(count)->add();
+  return GST_FLOW_OK;
+}
+
+// Builds the bare pipeline, lets 6 buffers pass and tears it down. Seconds
+// taken, or -1 when the buffers did not come.
+double barePipelineRun(int fps) {
+  const auto start = Clock::now();
+  const std::string caps =
+      "video/x-raw,format=I420,width=640,height=480,framerate=" + std::to_string(fps) + "/1";
+  FrameCount count;
+  GstElement* pipeline = gst_pipeline_new(nullptr);
+  GstElement* src = gst_element_factory_make("videotestsrc", nullptr);
+  GstElement* filter = gst_element_factory_make("capsfilter", nullptr);
+  GstElement* sink = gst_element_factory_make("appsink", nullptr);
+  if (!pipeline || !src || !filter || !sink) return -1;
+  g_object_set(src, "is-live", TRUE, nullptr);
+  GstCaps* c = gst_caps_from_string(caps.c_str());
+  g_object_set(filter, "caps", c, nullptr);
+  gst_caps_unref(c);
+  g_object_set(sink, "sync", FALSE, nullptr);
+  GstAppSinkCallbacks callbacks{};
+  callbacks.new_sample = onSample;
+  gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, &count, nullptr);
+  gst_bin_add_many(GST_BIN(pipeline), src, filter, sink, nullptr);
+  gst_element_link_many(src, filter, sink, nullptr);
+  gst_element_set_state(pipeline, GST_STATE_PLAYING);
+  const bool passed = count.wait();
+  gst_element_set_state(pipeline, GST_STATE_NULL);  // the streaming thread is gone after this
+  gst_object_unref(pipeline);
+  return passed ? secondsSince(start) : -1;
+}
+
+// --- The hosted control --------------------------------------------------------
+
+int32_t handleOf(QWidget* w) { return static_cast<int32_t>(pl::hwndOf(w)); }
+
+// The control sited on a host screen as the program sites it, with the
+// program's display windows and live-view box.
+class KorvexHost {
+ public:
+  KorvexHost() {
+    host_.resize(640, 480);
+    combo_ = new QComboBox(&host_);
+    status_ = new QWidget(&host_);
+    status_->setGeometry(8, 8, 153, 105);
+    for (auto& t : texts_) {
+      t = new QLineEdit(&host_);
+      t->hide();
+    }
+    host_.show();
+  }
+  ~KorvexHost() {
+    if (control_) {
+      call(DISPID_KORVEX_CaptureEnd);
+      call(DISPID_KORVEX_EndCapture);
+    }
+    control_.release();
+    cg_SetVirtualCameras(nullptr, 0);
+  }
+  KorvexHost(const KorvexHost&) = delete;
+  KorvexHost& operator=(const KorvexHost&) = delete;
+
+  // Creates the control and does what the control screen does at start-up:
+  // six units, the camera list.
+  bool open(std::string* why) {
+    const CG_VCAM_CAP cap{640, 480, FOURCC_I420, 12};
+    const CG_VCAM_SPEC specs[] = {{kSlowCamera, &cap, 1, kSlowFps, 0}, {kFastCamera, &cap, 1, kFastFps, 0}};
+    if (cg_SetVirtualCameras(specs, 2) != S_OK) return fail(why, "virtual cameras refused");
+    const HRESULT hr = control_.create(&CLSID_Korvex, pl::hwndOf(&host_),
+                                       [this](DISPID id, const VARIANT* args, UINT argc) { onEvent(id, args, argc); });
+    if (FAILED(hr)) return fail(why, "the control cannot be created (is Korvex.OCX registered?)");
+    call(DISPID_KORVEX_InitCapture, int32_t{6});
+    if (call(DISPID_KORVEX_GetUsbDevice, handleOf(combo_)) != 0) return fail(why, "GetUsbDevice failed");
+    slowUnit_ = position(kSlowCamera);
+    fastUnit_ = position(kFastCamera);
+    if (slowUnit_ < 0 || fastUnit_ < 0) return fail(why, "the virtual cameras are not listed");
+    if (slowUnit_ >= 6 || fastUnit_ >= 6) return fail(why, "the virtual cameras come after unit 6");
+    return true;
+  }
+
+  // 0-based unit of each camera (its place in the device list).
+  int slowUnit() const { return slowUnit_; }
+  int fastUnit() const { return fastUnit_; }
+
+  // What the capture screen's Start button does: safe mode, display windows,
+  // live-view owner, start of the run (which starts the control's timer).
+  bool startRun(int32_t safeMode, bool liveView) {
+    endRun();
+    call(DISPID_KORVEX_SetSafeMode, safeMode);
+    for (int32_t u = 1; u <= 6; ++u) call(DISPID_KORVEX_SetCapWind, u, handleOf(texts_[static_cast<size_t>(u - 1)]));
+    return call(DISPID_KORVEX_CaptureStart, liveView ? handleOf(status_) : int32_t{0}) == 0;
+  }
+  void endRun() { call(DISPID_KORVEX_CaptureEnd); }
+
+  // A queued request leaving the ring: the announce that the control's tick
+  // posts. Returns the Capture event's result code (-1: none in time) and
+  // the seconds from the post to the event.
+  int dispatchCycle(int unit0, double* seconds) {
+    const auto start = Clock::now();
+    PostMessageA(control_.window(), WM_CAPTURE_ANNOUNCE, static_cast<WPARAM>(unit0),
+                 (static_cast<LPARAM>(kStartFrames) << 8) + kFmt640I420);
+    return waitCapture(unit0 + 1, start, seconds);
+  }
+
+  // The same request through CaptureGo, left for the control's own tick.
+  int queuedCycle(int unit0, double* seconds) {
+    const auto start = Clock::now();
+    if (call(DISPID_KORVEX_CaptureGo, int32_t{unit0 + 1}, kFmt640I420, kStartFrames) != 0) return -1;
+    return waitCapture(unit0 + 1, start, seconds);
+  }
+
+ private:
+  static bool fail(std::string* why, const char* text) {
+    *why = text;
+    return false;
+  }
+
+  template <class... A>
+  int32_t call(DISPID id, A... args) {
+    return control_.callInt(id, args...);
+  }
+
+  int position(const char* name) const {
+    const QString suffix = QStringLiteral(" : ") + QString::fromUtf8(name);
+    for (int i = 0; i < combo_->count(); ++i)
+      if (combo_->itemText(i).endsWith(suffix)) return i;
+    return -1;
+  }
+
+  void onEvent(DISPID id, const VARIANT* args, UINT argc) {
+    if (id != DISPID_KORVEX_EVENT_Capture || argc < 2 || args[0].lVal != awaitedUnit_) return;
+    arrivedAt_ = Clock::now();
+    code_ = args[1].lVal;
+    awaitedUnit_ = 0;
+    if (loop_) loop_->quit();
+  }
+
+  // Runs the event loop until the unit's Capture event arrives.
+  int waitCapture(int32_t unit1, Clock::time_point start, double* seconds) {
+    QEventLoop loop;
+    awaitedUnit_ = unit1;
+    code_ = -1;
+    loop_ = &loop;
+    if (!std::getenv("KB_NOTIMER")) QTimer::singleShot(kCycleTimeoutMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    loop_ = nullptr;
+    if (awaitedUnit_ != 0) {  // timed out
+      awaitedUnit_ = 0;
+      return -1;
+    }
+    *seconds = secondsSince(start, arrivedAt_);
+    return code_;
+  }
+
+  QWidget host_;
+  QComboBox* combo_ = nullptr;
+  QWidget* status_ = nullptr;
+  std::array<QLineEdit*, 6> texts_{};
+  pl::HostedControl control_;
+  int slowUnit_ = -1, fastUnit_ = -1;
+  int32_t awaitedUnit_ = 0;
+  int32_t code_ = -1;
+  Clock::time_point arrivedAt_{};
+  QEventLoop* loop_ = nullptr;
+};
+
+KorvexHost* theHost = nullptr;
+
+// Resident set size of this process in KiB.
+double residentKiB() {
+  QFile statm(QStringLiteral("/proc/self/statm"));
+  if (!statm.open(QIODevice::ReadOnly)) return -1;
+  const QList<QByteArray> fields = statm.readAll().simplified().split(' ');
+  if (fields.size() < 2) return -1;
+  return fields[1].toDouble() * static_cast<double>(sysconf(_SC_PAGESIZE)) / 1024.0;
+}
+
+// Heap bytes in use (all arenas and large blocks) in KiB: what a leak grows,
+// without the reserve the allocator keeps for threads that come and go.
+double heapInUseKiB() {
+  const struct mallinfo2 m = mallinfo2();
+  return static_cast<double>(m.uordblks + m.hblkhd) / 1024.0;
+}
+
+// --- Benchmarks --------------------------------------------------------------------
+
+void BM_Floor_BarePipeline(benchmark::State& state) {
+  const int fps = static_cast<int>(state.range(0));
+  barePipelineRun(fps);  // loads the plugins
+  for (auto _ : state) {
+    const double s = barePipelineRun(fps);
+    if (s < 0) {
+      state.SkipWithError("the bare pipeline passed no frames");
+      break;
+    }
+    state.SetIterationTime(s);
+  }
+}
+
+// Arguments: safe mode (1 is the program's default: one camera checked in
+// the background every 500 ms), live view into the status box (0 / 1).
+void BM_KorvexCycle(benchmark::State& state) {
+  if (!theHost->startRun(static_cast<int32_t>(state.range(0)), state.range(1) != 0)) {
+    state.SkipWithError("CaptureStart refused");
+    return;
+  }
+  const int unit = theHost->slowUnit();
+  double ignored = 0;
+  for (int i = 0; i < 2; ++i) theHost->dispatchCycle(unit, &ignored);  // first graphs of the run
+  double cycleTotal = 0, floorTotal = 0;
+  int64_t n = 0;
+  for (auto _ : state) {
+    const double floor = barePipelineRun(kSlowFps);
+    double s = 0;
+    const int code = theHost->dispatchCycle(unit, &s);
+    if (floor < 0 || code != KORVEX_CAPTURED) {
+      state.SkipWithError(floor < 0 ? "the bare pipeline passed no frames" : "the capture did not succeed");
+      break;
+    }
+    state.SetIterationTime(s);
+    cycleTotal += s;
+    floorTotal += floor;
+    ++n;
+  }
+  theHost->endRun();
+  if (n > 0) {
+    state.counters["floor_ms"] = 1000.0 * floorTotal / static_cast<double>(n);
+    state.counters["ratio"] = cycleTotal / floorTotal;
+  }
+}
+
+// The same cycle as the host asks for it: CaptureGo, then the control's
+// tick takes the request out of the ring (up to a second later).
+void BM_KorvexCycleViaTick(benchmark::State& state) {
+  if (!theHost->startRun(1, true)) {
+    state.SkipWithError("CaptureStart refused");
+    return;
+  }
+  const int unit = theHost->slowUnit();
+  double ignored = 0;
+  theHost->dispatchCycle(unit, &ignored);
+  for (auto _ : state) {
+    double s = 0;
+    if (theHost->queuedCycle(unit, &s) != KORVEX_CAPTURED) {
+      state.SkipWithError("the capture did not succeed");
+      break;
+    }
+    state.SetIterationTime(s);
+  }
+  theHost->endRun();
+}
+
+// 1,000 cycles on the 240 fps camera after 50 to warm up; the resident set
+// must stay where it was. A leak grows steadily, so the second half of the
+// cycles is reported on its own as well; glibc's per-thread arenas, created
+// while GStreamer's streaming threads and the device-check worker contend,
+// can add a few MiB once early in a run, and the heap in use tells the two
+// apart.
+void BM_KorvexMemory(benchmark::State& state) {
+  constexpr int kWarmUp = 50;
+  constexpr int kCycles = 2000;
+  if (!theHost->startRun(std::atoi(std::getenv("KB_SAFE")), std::atoi(std::getenv("KB_LIVE")) != 0)) {
+    state.SkipWithError("CaptureStart refused");
+    return;
+  }
+  const int unit = theHost->fastUnit();
+  for (auto _ : state) {
+    double ignored = 0;
+    int failed = 0;
+    auto cycles = [&](int n) {
+      for (int i = 0; i < n; ++i) { failed += theHost->dispatchCycle(unit, &ignored) != KORVEX_CAPTURED ? 1 : 0; static int k = 0; if (++k % 200 == 0) std::fprintf(stderr, "%d rss %.0f heap %.0f\n", k, residentKiB(), heapInUseKiB()); }
+    };
+    cycles(kWarmUp);
+    const double before = residentKiB();
+    const double heapBefore = heapInUseKiB();
+    const auto start = Clock::now();
+    cycles(kCycles / 2);
+    const double half = residentKiB();
+    cycles(kCycles - kCycles / 2);
+    const double total = secondsSince(start);
+    const double after = residentKiB();
+    const double heapAfter = heapInUseKiB();
+    state.SetIterationTime(total);
+    state.counters["cycles"] = kCycles;
+    state.counters["failed"] = failed;
+    state.counters["ms_per_cycle"] = 1000.0 * total / kCycles;
+    state.counters["rss_before_KiB"] = before;
+    state.counters["rss_after_KiB"] = after;
+    state.counters["rss_growth_KiB"] = after - before;
+    state.counters["rss_growth_2nd_half_KiB"] = after - half;
+    state.counters["heap_before_KiB"] = heapBefore;
+    state.counters["heap_after_KiB"] = heapAfter;
+    state.counters["heap_growth_KiB"] = heapAfter - heapBefore;
+    if (failed > 0) state.SkipWithError("captures failed");
+  }
+  theHost->endRun();
+}
+
+BENCHMARK(BM_Floor_BarePipeline)->Arg(kSlowFps)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(20);
+BENCHMARK(BM_KorvexCycle)
+    ->ArgNames({"safe", "live"})
+    ->Args({1, 1})
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->Args({0, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(20);
+BENCHMARK(BM_KorvexCycleViaTick)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(6);
+BENCHMARK(BM_KorvexMemory)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
+
+// Registers the control with the real regsvr32 of the program directory.
+bool registerControl(std::string* why) {
+  const QString programDir = QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/.."));
+  QProcess regsvr32;
+  regsvr32.start(programDir + QStringLiteral("/regsvr32"),
+                 {QStringLiteral("/s"), programDir + QStringLiteral("/Korvex.OCX")});
+  if (!regsvr32.waitForFinished(30000) || regsvr32.exitStatus() != QProcess::NormalExit || regsvr32.exitCode() != 0) {
+    *why = "regsvr32 /s " + (programDir + QStringLiteral("/Korvex.OCX")).toStdString() + " failed: " +
+           regsvr32.readAllStandardError().toStdString();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  // A throw-away registry for this run, set before anything reads it.
+  QTemporaryDir registryDir;
+  if (!registryDir.isValid()) {
+    std::fprintf(stderr, "no temporary directory for the registry\n");
+    return 1;
+  }
+  qputenv("PL_REGISTRY", QFile::encodeName(registryDir.filePath(QStringLiteral("registry.reg"))));
+  QApplication app(argc, argv);
+  gst_init(nullptr, nullptr);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+
+  std::string why;
+  if (!registerControl(&why)) {
+    std::fprintf(stderr, "%s\n", why.c_str());
+    return 1;
+  }
+  auto host = std::make_unique<KorvexHost>();
+  if (!host->open(&why)) {
+    std::fprintf(stderr, "%s\n", why.c_str());
+    return 1;
+  }
+  theHost = host.get();
+  benchmark::RunSpecifiedBenchmarks();
+  theHost = nullptr;
+  host.reset();
+  benchmark::Shutdown();
+  return 0;
+}

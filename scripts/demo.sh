@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Runs selvane on three virtual cameras with a demo settings file: units 1 to
+# 3 in use, saving JPEG files into demo folders every 1, 2 and 3 seconds.
+# With a display the operator presses "開始". Without one it runs on a
+# virtual display, presses "開始" through the accessibility bus, lets capture
+# run for 20 seconds, prints what each unit published and saves a screenshot.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+./scripts/setup.sh
+build="${SV_DEMO_BUILD:-build/default}"
+[ -n "${SV_DEMO_BUILD:-}" ] || cmake --preset default >/dev/null
+[ -n "${SV_DEMO_BUILD:-}" ] || cmake --build --preset default --target selvane plenkit korvex regsvr32
+
+
+demo="$root/build/demo"
+app="$demo/program"
+rm -rf "$demo"
+mkdir -p "$app" "$demo/unit1" "$demo/unit2" "$demo/unit3"
+cp -a "$build/out/." "$app/"
+rm -rf "$app/tests" "$app/bench" "$app/fuzz"
+export PL_REGISTRY="$demo/registry.reg"
+"$app/regsvr32" /s "$app/Korvex.OCX"
+
+q() { printf '"%s"' "$1"; }
+{
+  for u in 1 2 3; do
+    printf '%s,%s,%s,%s,%s,%s,%s,%s\r\n' "$(q 1)" "$(q 1)" "$(q '')" "$(q 640*480)" "$(q ${u}000)" \
+      "$(q 5)" "$(q I420)" "$(q "$demo/unit$u/")"
+  done
+  for u in 4 5 6; do
+    printf '%s,%s,%s,%s,%s,%s,%s,%s\r\n' "$(q 0)" "$(q 0)" "$(q '')" "$(q 640*480)" "$(q 5000)" "$(q 10)" \
+      "$(q RGB)" "$(q '')"
+  done
+  printf '%s,%s\r\n' "$(q 1)" "$(q 50)"
+  for u in 1 2 3 4 5 6; do printf '"18","10","10","10","10","10","0","0"\r\n'; done
+} >"$app/selvanedir.ini"
+
+export VCAM_DEVICES=3
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+  echo "selvane: press 開始 on the control screen; pictures go to $demo/unit1..3"
+  exec "$app/selvane"
+fi
+
+# No display: a virtual one, an accessibility bus, and the operator's press.
+export DISPLAY=:77
+Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill $xvfb 2>/dev/null || true' EXIT
+sleep 1
+export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_ACCESSIBILITY=1 NO_AT_BRIDGE=0
+dbus-run-session -- bash -c '
+  /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
+  sleep 1
+  /usr/libexec/at-spi2-registryd >/dev/null 2>&1 &
+  sleep 0.5
+  "$0/selvane" >/dev/null 2>&1 &
+  app=$!
+  /usr/bin/python3 "$1/scripts/demo/press_start.py" selvane "開始" Command2
+  sleep 20
+  import -window root "$2/capture-screen.png"
+  date "+stopped at %Y/%m/%d %H:%M:%S"
+  kill $app
+' "$app" "$root" "$demo"
+/usr/bin/python3 scripts/demo/report.py "$demo/unit1" "$demo/unit2" "$demo/unit3"
+echo "screenshot: $demo/capture-screen.png"

@@ -1,0 +1,267 @@
+// Loading BMP files into the image buffer, writing them back, JPEG
+// conversion, and files the library must refuse.
+#include <libyuv/convert_argb.h>
+
+#include <cstring>
+
+#include "jpeg_decode.h"
+#include "plenkit_fixture.h"
+#include "reference_transforms.h"
+
+namespace {
+
+using BitmapTest = PlenkitTest;
+
+Bytes cut(Bytes bytes, size_t size) {
+  bytes.resize(size);
+  return bytes;
+}
+
+TEST_F(BitmapTest, OnlyReadableFilesStartingWithBmAreOpened) {
+  const Bytes good = noiseBmp24(64, 48, 1);
+  Bytes notBmp = good;
+  notBmp[0] = 'X';
+  struct Case {
+    const char* what;
+    std::string path;
+  };
+  const Case cases[] = {
+      {"missing file", dir.file("missing.bmp")},
+      {"not BM", dir.put("x.bmp", notBmp)},
+      {"shorter than the file header", dir.put("short.bmp", cut(good, 10))},
+      {"shorter than the info header", dir.put("header.bmp", cut(good, 30))},
+      {"a directory", dir.path()},
+      {"empty path", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_EQ(open(good), 0);
+    EXPECT_EQ(api.BitMapOpen(0, c.path.c_str()), 1);
+    // The previous image is gone: nothing to write.
+    EXPECT_EQ(api.BmpFileSend(dir.file("out.bmp").c_str()), 0);
+  }
+  EXPECT_EQ(api.BitMapOpen(0, nullptr), 1);
+}
+
+TEST_F(BitmapTest, A24BitFileIsHeldAndWrittenBackByteForByte) {
+  // Odd width (padded rows) and header fields the library does not use.
+  Bytes bmp = noiseBmp24(37, 23, 2);
+  BITMAPFILEHEADER file = fileHeaderOf(bmp);
+  file.bfReserved1 = 7;
+  setFileHeader(bmp, file);
+  BITMAPINFOHEADER info = infoHeaderOf(bmp);
+  info.biXPelsPerMeter = 2835;
+  info.biClrImportant = 3;
+  setInfoHeader(bmp, info);
+
+  ASSERT_EQ(open(bmp), 0);
+  const std::string out = dir.file("copy.bmp");
+  EXPECT_EQ(api.BmpFileSend(out.c_str()), static_cast<int32_t>(bmp.size()));
+  EXPECT_EQ(readBytes(out), bmp);
+  // An existing file is replaced, not appended to.
+  EXPECT_EQ(api.BmpFileSend(out.c_str()), static_cast<int32_t>(bmp.size()));
+  EXPECT_EQ(readBytes(out), bmp);
+  EXPECT_EQ(api.BmpFileSend(dir.file("no/such/dir.bmp").c_str()), 0);
+}
+
+TEST_F(BitmapTest, PlanarFramesBecome24BitImagesOfTheDecodedPicture) {
+  constexpr int kW = 320, kH = 240;
+  for (const uint32_t fourcc : {FOURCC_I420, FOURCC_IYUV}) {
+    SCOPED_TRACE(fourcc == FOURCC_I420 ? "I420" : "IYUV");
+    // Bright top half, dark bottom half, a ramp across.
+    const Bytes frame = makePlanarFrame(kW, kH, fourcc, [](int x, int y) {
+      return static_cast<uint8_t>((y < kH / 2 ? 180 : 30) + x / 8);
+    }, 100, 160);
+    ASSERT_EQ(open(frame), 0);
+    const Bytes image = held();
+    ASSERT_EQ(image.size(), 230454u);
+    const BITMAPFILEHEADER file = fileHeaderOf(image);
+    EXPECT_EQ(WORD{file.bfType}, 0x4D42);
+    EXPECT_EQ(DWORD{file.bfSize}, 230454u);
+    EXPECT_EQ(DWORD{file.bfOffBits}, 54u);
+    const BITMAPINFOHEADER info = infoHeaderOf(image);
+    EXPECT_EQ(info.biSize, 40u);
+    EXPECT_EQ(info.biWidth, kW);
+    EXPECT_EQ(info.biHeight, kH);
+    EXPECT_EQ(info.biPlanes, 1);
+    EXPECT_EQ(info.biBitCount, 24);
+    EXPECT_EQ(info.biCompression, BI_RGB);
+    EXPECT_EQ(info.biSizeImage, static_cast<DWORD>(kW * kH * 3));
+
+    // BT.601 as libyuv decodes it, bottom row first.
+    Bytes expected(static_cast<size_t>(kW) * kH * 3);
+    const uint8_t* y = frame.data() + 54;
+    const uint8_t* u = y + kW * kH;
+    const uint8_t* v = u + kW * kH / 4;
+    libyuv::I420ToRGB24(y, kW, u, kW / 2, v, kW / 2, expected.data(), kW * 3, kW, -kH);
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), image.begin() + 54));
+    EXPECT_GT(pixelAt(image, 10, kH - 1).g, pixelAt(image, 10, 0).g) << "top row bright";
+  }
+}
+
+TEST_F(BitmapTest, OtherCompressionsAreRefusedWithTwo) {
+  Bytes bmp = noiseBmp24(32, 16, 3);
+  for (const uint32_t compression : {PL_FOURCC('Y', 'U', 'Y', '2'), PL_FOURCC('M', 'J', 'P', 'G'), BI_BITFIELDS, 1u}) {
+    SCOPED_TRACE(compression);
+    BITMAPINFOHEADER info = infoHeaderOf(bmp);
+    info.biCompression = compression;
+    setInfoHeader(bmp, info);
+    ASSERT_EQ(open(noiseBmp24(8, 8, 4)), 0);
+    EXPECT_EQ(open(bmp), 2);
+    EXPECT_TRUE(held().empty());
+    EXPECT_EQ(api.BmptoJpgConvert(50), 0);
+  }
+}
+
+TEST_F(BitmapTest, WritersNeedAnOpenImageAndTheJpegOutlivesIt) {
+  ASSERT_EQ(open(quartersBmp24(64, 48)), 0);
+  const int32_t jpegLength = api.BmptoJpgConvert(50);
+  ASSERT_GT(jpegLength, 0);
+  const std::string jpg = dir.file("cap0.jpg");
+  EXPECT_EQ(api.JpgFileSend(jpg.c_str()), jpegLength);
+  EXPECT_EQ(readBytes(jpg).size(), static_cast<size_t>(jpegLength));
+
+  EXPECT_EQ(api.BitMapClose(), 0);
+  EXPECT_EQ(api.BmpFileSend(dir.file("a.bmp").c_str()), 0);
+  EXPECT_EQ(api.BmptoJpgConvert(50), 0);
+  EXPECT_EQ(api.JpgFileSend(dir.file("b.jpg").c_str()), 0);
+  EXPECT_EQ(api.BmpScalConv(27, 5), 1);
+  EXPECT_EQ(api.BmpColChange(0, 10, 10, 10), 1);
+
+  // A new image brings the stored JPEG back into reach.
+  ASSERT_EQ(open(noiseBmp24(16, 16, 5)), 0);
+  EXPECT_EQ(api.JpgFileSend(jpg.c_str()), jpegLength);
+  EXPECT_EQ(api.JpgFileSend(dir.file("no/such/dir.jpg").c_str()), 0);
+}
+
+TEST_F(BitmapTest, JpegShowsThePictureUprightAtTheRequestedQuality) {
+  const Bytes bmp = quartersBmp24(640, 480);
+  ASSERT_EQ(open(bmp), 0);
+  const int32_t small = api.BmptoJpgConvert(20);
+  const int32_t large = api.BmptoJpgConvert(90);
+  ASSERT_GT(small, 0);
+  EXPECT_GT(large, small);
+  const std::string path = dir.file("cap1.jpg");
+  ASSERT_EQ(api.JpgFileSend(path.c_str()), large);
+  const Bytes jpeg = readBytes(path);
+  const auto decoded = decodeJpeg(jpeg.data(), jpeg.size());
+  ASSERT_TRUE(decoded);
+  EXPECT_EQ(decoded->width, 640);
+  EXPECT_EQ(decoded->height, 480);
+  EXPECT_TRUE(near(decoded->at(160, 120), kRed, 8));
+  EXPECT_TRUE(near(decoded->at(480, 120), kGreen, 8));
+  EXPECT_TRUE(near(decoded->at(160, 360), kBlue, 8));
+  EXPECT_TRUE(near(decoded->at(480, 360), kYellow, 8));
+}
+
+TEST_F(BitmapTest, HostileFilesAreRefusedWithoutHarm) {
+  const Bytes good = noiseBmp24(640, 480, 6);
+  const auto withSize = [&](uint32_t size) {
+    Bytes b = good;
+    BITMAPFILEHEADER f = fileHeaderOf(b);
+    f.bfSize = size;
+    setFileHeader(b, f);
+    return b;
+  };
+  const auto withDimensions = [&](Bytes b, int w, int h) {
+    BITMAPINFOHEADER i = infoHeaderOf(b);
+    i.biWidth = w;
+    i.biHeight = h;
+    setInfoHeader(b, i);
+    return b;
+  };
+  Bytes bigPlanar = makePlanarFrame(64, 48, FOURCC_I420, [](int, int) { return uint8_t{90}; }, 128, 128);
+  struct Case {
+    const char* what;
+    Bytes bytes;
+  };
+  const Case cases[] = {
+      {"size field 4 GB", withSize(0xFFFFFFF0u)},
+      {"size field one byte over a buffer", withSize(static_cast<uint32_t>(kBufferCapacity) + 1)},
+      {"size field below the headers", withSize(20)},
+      {"size field with no pixel data", withSize(54)},
+      {"width and height beyond a buffer", withDimensions(withSize(54 + 1000), 60000, 60000)},
+      {"negative extremes", withDimensions(withSize(54 + 1000), INT32_MIN, INT32_MIN)},
+      {"planar frame beyond a buffer", withDimensions(bigPlanar, 4000, 4000)},
+      {"truncated pixel data", cut(good, 500000)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(open(c.bytes), 1);
+    EXPECT_TRUE(held().empty());
+    EXPECT_EQ(api.BmpScalConv(27, 5), 1);
+  }
+  EXPECT_EQ(open(good), 0);
+  EXPECT_EQ(held(), good);
+}
+
+TEST_F(BitmapTest, PicturesThatDisagreeWithTheirHeadersAreNeverTouched) {
+  // 8 bits with a palette: held as stored, but no transform or encoder
+  // takes it for 24-bit pixels.
+  Bytes eightBit(54 + 1024 + 64 * 32, 0x42);
+  {
+    Bytes proto = noiseBmp24(64, 32, 7);
+    std::copy(proto.begin(), proto.begin() + 54, eightBit.begin());
+    BITMAPFILEHEADER f = fileHeaderOf(eightBit);
+    f.bfSize = static_cast<DWORD>(eightBit.size());
+    f.bfOffBits = 54 + 1024;
+    setFileHeader(eightBit, f);
+    BITMAPINFOHEADER i = infoHeaderOf(eightBit);
+    i.biBitCount = 8;
+    i.biClrUsed = 256;
+    setInfoHeader(eightBit, i);
+  }
+  // 24-bit 640 x 480 by its header, 1,000 pixel bytes by its size field.
+  Bytes shortData = cut(noiseBmp24(640, 480, 8), 54 + 1000);
+  {
+    BITMAPFILEHEADER f = fileHeaderOf(shortData);
+    f.bfSize = 54 + 1000;
+    setFileHeader(shortData, f);
+  }
+  Bytes topDown = noiseBmp24(40, 30, 9);
+  {
+    BITMAPINFOHEADER i = infoHeaderOf(topDown);
+    i.biHeight = -30;
+    setInfoHeader(topDown, i);
+  }
+  for (const Bytes* bmp : {&eightBit, &shortData, &topDown}) {
+    ASSERT_EQ(open(*bmp), 0);
+    EXPECT_EQ(api.BmpScalConv(27, 5), 0);
+    EXPECT_EQ(api.BmpColChange(0, 20, 3, 15), 0);
+    EXPECT_EQ(held(), *bmp);
+  }
+  ASSERT_EQ(open(eightBit), 0);
+  EXPECT_EQ(api.BmptoJpgConvert(50), 0);
+  ASSERT_EQ(open(shortData), 0);
+  EXPECT_EQ(api.BmptoJpgConvert(50), 0);
+
+  // A planar frame whose data is shorter than its dimensions need: loaded,
+  // nothing usable, and everything that needs an image refuses.
+  Bytes planar = makePlanarFrame(320, 240, FOURCC_I420, [](int, int) { return uint8_t{100}; }, 128, 128);
+  planar = cut(planar, 54 + 1000);
+  BITMAPFILEHEADER f = fileHeaderOf(planar);
+  f.bfSize = 54 + 1000;
+  setFileHeader(planar, f);
+  // A frame that fits a buffer but whose 24-bit picture would not.
+  const Bytes tooBigToConvert =
+      makePlanarFrame(900, 900, FOURCC_IYUV, [](int, int) { return uint8_t{100}; }, 128, 128);
+  const Bytes* frames[] = {&planar, &tooBigToConvert};
+  for (const Bytes* frame : frames) {
+    EXPECT_EQ(open(*frame), 0);
+    EXPECT_TRUE(held().empty());
+    EXPECT_EQ(api.BmpScalConv(18, 10), 1);
+    EXPECT_EQ(api.BmptoJpgConvert(50), 0);
+  }
+}
+
+TEST_F(BitmapTest, TheWidestPictureABufferHoldsIsTransformedInBounds) {
+  // One row of 442,914 pixels: 1,328,798 bytes with headers.
+  const Bytes wide = noiseBmp24(442914, 1, 10);
+  ASSERT_LE(wide.size(), kBufferCapacity);
+  EXPECT_EQ(scaled(wide, 27, 5), referenceScalConv(wide, 27, 5));
+  EXPECT_EQ(scaled(wide, 3, 1), referenceScalConv(wide, 3, 1));
+  EXPECT_EQ(coloured(wide, 4, 12, 8, 20), referenceColChange(wide, 4, 12, 8, 20));
+  EXPECT_EQ(api.BmptoJpgConvert(50), 0) << "wider than a JPEG can be";
+}
+
+}  // namespace

@@ -1,0 +1,164 @@
+// The file dialog, the temporary directory and the registration command.
+#include <QLineEdit>
+#include <chrono>
+#include <cstdlib>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "platform/qt_bridge.h"
+#include "platform/services.h"
+#include "platform/window.h"
+#include "plenkit_fixture.h"
+
+namespace {
+
+using UtilityTest = PlenkitTest;
+
+std::string textOf(HWND h) {
+  char buffer[2048] = {};
+  GetWindowTextA(h, buffer, sizeof buffer);
+  return buffer;
+}
+
+// Sets an environment variable for the scope of a test.
+class EnvOverride {
+ public:
+  EnvOverride(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name)) saved_ = old;
+    setenv(name, value.c_str(), 1);
+  }
+  ~EnvOverride() {
+    if (saved_) {
+      setenv(name_, saved_->c_str(), 1);
+    } else {
+      unsetenv(name_);
+    }
+  }
+  EnvOverride(const EnvOverride&) = delete;
+  EnvOverride& operator=(const EnvOverride&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> saved_;
+};
+
+// What the dialog was given, and what it answers.
+struct DialogScript {
+  bool choose = true;
+  std::string answer;
+  std::string filter;  // the list up to and including its double zero
+  std::string file, directory;
+  HWND owner = 0;
+  DWORD flags = 0, index = 0;
+  int calls = 0;
+
+  static BOOL hook(void* context, const OPENFILENAMEA* ofn, char* path, DWORD max) {
+    auto* self = static_cast<DialogScript*>(context);
+    ++self->calls;
+    self->owner = ofn->hwndOwner;
+    self->flags = ofn->Flags;
+    self->index = ofn->nFilterIndex;
+    self->file = ofn->lpstrFile;
+    self->directory = ofn->lpstrInitialDir;
+    if (const char* f = ofn->lpstrFilter) {
+      size_t n = 0;
+      while (f[n] != '\0' || f[n + 1] != '\0') ++n;
+      self->filter.assign(f, n + 2);
+    }
+    if (!self->choose) return FALSE;
+    std::snprintf(path, max, "%s", self->answer.c_str());
+    return TRUE;
+  }
+};
+
+class DialogHook {
+ public:
+  explicit DialogHook(DialogScript* script) { pl_SetFileDialogHook(&DialogScript::hook, script); }
+  ~DialogHook() { pl_SetFileDialogHook(nullptr, nullptr); }
+  DialogHook(const DialogHook&) = delete;
+  DialogHook& operator=(const DialogHook&) = delete;
+};
+
+TEST_F(UtilityTest, GetDirNameHandsTheDialogAZeroSeparatedFilterAndReturnsThePathAsText) {
+  QLineEdit text;
+  text.setText("before");
+  const HWND h = pl::hwndOf(&text);
+  DialogScript script;
+  script.answer = "/srv/監視/送信ファイル.BMP";
+  DialogHook hook(&script);
+
+  const std::string description = "監視カメラ送信BMPファイル (*.BMP)";
+  ASSERT_EQ(api.GetDirName("/srv/監視", "送信ファイル", (description + "\n*.BMP\n").c_str(), h), 0);
+  EXPECT_EQ(script.filter, description + '\0' + "*.BMP" + '\0' + '\0');
+  EXPECT_EQ(script.file, "送信ファイル");
+  EXPECT_EQ(script.directory, "/srv/監視");
+  EXPECT_EQ(script.owner, h);
+  EXPECT_EQ(script.flags, 0x808u);
+  EXPECT_EQ(script.index, 1u);
+  EXPECT_EQ(text.text().toStdString(), script.answer);
+
+  script.choose = false;
+  script.filter.clear();
+  text.setText("kept");
+  EXPECT_EQ(api.GetDirName(nullptr, nullptr, nullptr, h), 1);
+  EXPECT_EQ(text.text(), "kept");
+  EXPECT_TRUE(script.filter.empty()) << "no filter given, none passed";
+
+  const int calls = script.calls;
+  script.choose = true;
+  EXPECT_EQ(api.GetDirName("/", "x", "a\n*\n", 0x7FFFFFF0u), 1) << "unknown window";
+  EXPECT_EQ(script.calls, calls) << "no dialog without a window to answer in";
+}
+
+TEST_F(UtilityTest, GetTempDirWritesTheTemporaryOrElseTheCurrentDirectory) {
+  QLineEdit text;
+  const HWND h = pl::hwndOf(&text);
+  {
+    EnvOverride tmp("TMPDIR", dir.path());
+    ASSERT_EQ(api.GetTempDir(h), 0);
+    EXPECT_EQ(textOf(h), dir.path() + "/");
+  }
+  {
+    // A temporary path too long for the 1,024-byte buffer.
+    std::string deep = dir.path();
+    while (deep.size() < 1100) deep += "/" + std::string(200, 'd');
+    std::filesystem::create_directories(deep);
+    EnvOverride tmp("TMPDIR", deep);
+    ASSERT_EQ(api.GetTempDir(h), 0);
+    EXPECT_EQ(textOf(h), std::filesystem::current_path().string());
+  }
+  EXPECT_EQ(api.GetTempDir(0x7FFFFFF0u), 1);
+}
+
+TEST_F(UtilityTest, RegEntrySetRunsRegsvr32AndWaitsAtMostTwoSeconds) {
+  const std::string bin = dir.file("bin");
+  std::filesystem::create_directories(bin);
+  const std::string log = dir.file("args.txt");
+  // A registration tool that takes its time.
+  writeBytes(bin + "/regsvr32", [&] {
+    const std::string script = "#!/bin/sh\nsleep 3\nprintf '%s|' \"$@\" > '" + log + "'\n";
+    return Bytes(script.begin(), script.end());
+  }());
+  std::filesystem::permissions(bin + "/regsvr32", std::filesystem::perms::owner_all);
+  EnvOverride path("PATH", bin + ":/usr/bin:/bin");
+
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(api.RegEntrySet("/s /u \"/opt/selvane/Korvex.OCX\""), 0);
+  const auto waited = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(waited, std::chrono::milliseconds(1900));
+  EXPECT_LT(waited, std::chrono::milliseconds(2900));
+  EXPECT_FALSE(std::filesystem::exists(log)) << "still running when the call returned";
+  for (int i = 0; i < 60 && !std::filesystem::exists(log); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  const Bytes args = readBytes(log);
+  EXPECT_EQ(std::string(args.begin(), args.end()), "/s|/u|/opt/selvane/Korvex.OCX|");
+
+  EnvOverride nowhere("PATH", dir.file("empty"));
+  EXPECT_EQ(api.RegEntrySet("/s x"), 0) << "no regsvr32 to start";
+  EXPECT_EQ(api.RegEntrySet(nullptr), 0);
+}
+
+}  // namespace
