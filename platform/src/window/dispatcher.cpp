@@ -17,13 +17,12 @@ namespace {
 const QEvent::Type kWakeEvent = static_cast<QEvent::Type>(QEvent::User + 0x5a1);
 const QEvent::Type kPictureEvent = static_cast<QEvent::Type>(QEvent::User + 0x5a2);
 
-// A drawn picture travelling from a drawing thread to the UI thread.
+// Tells the UI thread that a drawing thread left a picture for a window.
 class PictureEvent : public QEvent {
  public:
-  PictureEvent(HWND h, const QRect& r, QImage i) : QEvent(kPictureEvent), hwnd(h), dest(r), image(std::move(i)) {}
+  PictureEvent(HWND h, const QRect& r) : QEvent(kPictureEvent), hwnd(h), dest(r) {}
   HWND hwnd;
   QRect dest;
-  QImage image;
 };
 
 constexpr size_t kMaxPicturesPerWindow = 8;
@@ -118,7 +117,11 @@ bool Dispatcher::postPicture(HWND hwnd, const QRect& dest, QImage image) {
   if (pl::onUiThread()) {
     applyPicture(entry, dest, std::move(image));
   } else {
-    QCoreApplication::postEvent(this, new PictureEvent(hwnd, dest, std::move(image)));
+    // Only the newest picture per window and place waits: a drawing thread
+    // faster than the UI thread replaces, it never piles up.
+    std::lock_guard lock(queueMutex_);
+    auto [it, fresh] = pendingPictures_.insert_or_assign({hwnd, dest}, std::move(image));
+    if (fresh) QCoreApplication::postEvent(this, new PictureEvent(hwnd, dest));
   }
   return true;
 }
@@ -136,7 +139,15 @@ void Dispatcher::customEvent(QEvent* event) {
     deliverNext();
   } else if (event->type() == kPictureEvent) {
     auto* pe = static_cast<PictureEvent*>(event);
-    if (EntryPtr entry = HandleTable::instance().find(pe->hwnd)) applyPicture(entry, pe->dest, std::move(pe->image));
+    QImage image;
+    {
+      std::lock_guard lock(queueMutex_);
+      auto it = pendingPictures_.find({pe->hwnd, pe->dest});
+      if (it == pendingPictures_.end()) return;
+      image = std::move(it->second);
+      pendingPictures_.erase(it);
+    }
+    if (EntryPtr entry = HandleTable::instance().find(pe->hwnd)) applyPicture(entry, pe->dest, std::move(image));
   }
 }
 

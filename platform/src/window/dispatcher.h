@@ -6,9 +6,13 @@
 // postPicture() may be called from any thread.
 #pragma once
 #include <QHash>
+#include <QImage>
 #include <QObject>
+#include <QRect>
 
 #include <deque>
+#include <map>
+#include <tuple>
 #include <functional>
 #include <mutex>
 
@@ -65,6 +69,13 @@ class Dispatcher : public QObject {
   std::mutex queueMutex_;
   std::deque<Posted> queue_;
   size_t wakesInFlight_ = 0;  // guarded by queueMutex_
+  struct PlaceLess {
+    bool operator()(const std::pair<HWND, QRect>& a, const std::pair<HWND, QRect>& b) const {
+      return std::tuple(a.first, a.second.x(), a.second.y(), a.second.width(), a.second.height()) <
+             std::tuple(b.first, b.second.x(), b.second.y(), b.second.width(), b.second.height());
+    }
+  };
+  std::map<std::pair<HWND, QRect>, QImage, PlaceLess> pendingPictures_;  // guarded by queueMutex_
   int restricted_ = 0;        // UI thread only
   bool inPaint_ = false;      // UI thread only: a WM_PAINT chain is running
   QHash<const QObject*, HWND> objects_;  // UI thread only
