@@ -56,7 +56,7 @@ dbus-run-session -- bash -c '
   sleep 0.5
   "$0/selvane" >/dev/null 2>&1 &
   app=$!
-  /usr/bin/python3 "$1/scripts/demo/press_start.py" selvane "開始" Command2
+  /usr/bin/python3 "$1/scripts/demo/operate.py" selvane "開始|Command2"
   sleep 20
   import -window root "$2/capture-screen.png"
   date "+stopped at %Y/%m/%d %H:%M:%S"

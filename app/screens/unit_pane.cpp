@@ -19,6 +19,8 @@ W* place(W* w, const QString& formName, const QString& caption, int left, int to
 QLineEdit* textBox(QWidget* parent, const char* name, int i, const QString& caption, QRect r) {
   auto* e = new QLineEdit(parent);
   e->setReadOnly(true);
+  // Like the classic text box, a text too long for the box shows its start.
+  QObject::connect(e, &QLineEdit::textChanged, e, [e] { e->setCursorPosition(0); });
   tag(e, indexed(name, i), caption);
   e->setGeometry(r);
   return e;

@@ -1,0 +1,63 @@
+#!/usr/bin/python3
+"""Checks what a unit's write directory publishes, byte by byte: the 48-byte
+cap.ctl record, the alternating JPEG slot files and their picture size, and
+the capture time text. Prints "N passed, N failed"."""
+import os
+import re
+import struct
+import sys
+
+passed = failed = 0
+
+
+def check(ok, what):
+    global passed, failed
+    if ok:
+        passed += 1
+    else:
+        failed += 1
+        print(f"FAILED: {what}")
+
+
+def jpeg_size(path):
+    data = open(path, "rb").read()
+    if data[:2] != b"\xff\xd8" or data[-2:] != b"\xff\xd9":
+        return None
+    i = 2
+    while i + 9 < len(data):
+        if data[i] != 0xFF:
+            return None
+        marker, length = data[i + 1], struct.unpack(">H", data[i + 2:i + 4])[0]
+        if 0xC0 <= marker <= 0xC2:
+            height, width = struct.unpack(">HH", data[i + 5:i + 9])
+            return width, height
+        i += 2 + length
+    return None
+
+
+def unit(directory):
+    ctl = os.path.join(directory, "cap.ctl")
+    check(os.path.isfile(ctl), f"{ctl} exists")
+    if not os.path.isfile(ctl):
+        return
+    data = open(ctl, "rb").read()
+    check(len(data) == 48, f"{ctl} is 48 bytes")
+    state, next_slot, w0, w1 = struct.unpack_from("<hhhh", data)
+    check(state == 2, f"{ctl} says JPEG (state {state})")
+    check(next_slot in (0, 1), f"{ctl} next slot {next_slot}")
+    check(w0 == 1 and w1 == 1, f"{ctl} both slots written ({w0}, {w1})")
+    for slot in (0, 1):
+        text = data[8 + 20 * slot:28 + 20 * slot].decode("cp932")
+        check(re.fullmatch(r"\d{4}/\d\d/\d\d \d\d:\d\d:\d\d ", text) is not None, f"slot {slot} text {text!r}")
+        image = os.path.join(directory, f"cap{slot}.jpg")
+        check(os.path.isfile(image) and jpeg_size(image) == (640, 480), f"{image} is a 640 x 480 JPEG")
+    newest = data[8 + 20 * (1 - next_slot):28 + 20 * (1 - next_slot)].decode("cp932")
+    older = data[8 + 20 * next_slot:28 + 20 * next_slot].decode("cp932")
+    check(newest > older, f"the slot before next ({newest!r}) is the newest ({older!r})")
+    check(not any(n.endswith(".bmp") for n in os.listdir(directory)), "no BMP files in JPEG mode")
+
+
+for d in sys.argv[1:]:
+    unit(d)
+print(f"{passed} passed, {failed} failed")
+sys.exit(1 if failed else 0)

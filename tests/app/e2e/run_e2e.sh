@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# End to end, as an operator: the real program on a virtual display with two
+# virtual cameras; the operator ticks units 1 and 2 (use and save boxes) and
+# presses "開始" through the accessibility bus; a few seconds later the
+# published files are checked byte by byte.
+set -euo pipefail
+out=$1       # the program directory of the build
+source=$2    # the source tree
+work=$(mktemp -d)
+trap 'kill ${xvfb:-} 2>/dev/null || true; rm -rf "$work"' EXIT
+mkdir -p "$work/program" "$work/unit1" "$work/unit2"
+cp "$out"/selvane "$out"/regsvr32 "$out"/Korvex.OCX "$out"/lib*.so "$work/program/"
+export PL_REGISTRY="$work/registry.reg" VCAM_DEVICES=2 VCAM_FPS=30
+"$work/program/regsvr32" /s "$work/program/Korvex.OCX"
+{
+  for u in 1 2; do printf '"0","0","","640*480","1000","5","I420","%s/"\r\n' "$work/unit$u"; done
+  for u in 3 4 5 6; do printf '"0","0","","640*480","5000","10","RGB",""\r\n'; done
+  printf '"1","60"\r\n'
+} >"$work/program/selvanedir.ini"
+
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=":$(head -1 "$work/display")"
+export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_QPA_PLATFORM=xcb
+dbus-run-session -- bash -c '
+  /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
+  sleep 1
+  /usr/libexec/at-spi2-registryd >/dev/null 2>&1 &
+  sleep 0.5
+  "$0/program/selvane" >"$0/selvane.log" 2>&1 &
+  app=$!
+  /usr/bin/python3 "$1/scripts/demo/operate.py" selvane \
+    "1号機|Check1(0)" "Check2|Check2(0)" "2号機|Check1(1)" "Check2|Check2(1)" "開始|Command2"
+  sleep 9
+  kill $app
+' "$work" "$source"
+/usr/bin/python3 "$source/tests/app/e2e/check_published.py" "$work/unit1" "$work/unit2"
