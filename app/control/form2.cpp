@@ -21,7 +21,11 @@
 #include "platform/qt_bridge.h"
 #include "platform/services.h"
 #include "screens/form1.h"
+#include "screens/form3.h"
+#include "screens/form4.h"
+#include "screens/form6.h"
 #include "screens/form7.h"
+#include "selvane/model/list_rules.h"
 #include "screens/widgets.h"
 #include "selvane/model/text_helpers.h"
 
@@ -106,12 +110,8 @@ void Form2::buildScreen() {
     connect(r->check1, &QCheckBox::stateChanged, this, [this, k] { useBoxClicked(k); });
     connect(r->check2, &QCheckBox::stateChanged, this, [this, k] { saveBoxClicked(k); });
     connect(r->command1, &QPushButton::clicked, this, [this, k] { chooseWriteDir(k); });
-    connect(r->command5, &QPushButton::clicked, this, [this, k] {
-      if (openCameraTest) openCameraTest(k);
-    });
-    connect(r->command7, &QPushButton::clicked, this, [this, k] {
-      if (openProcessing) openProcessing(k);
-    });
+    connect(r->command5, &QPushButton::clicked, this, [this, k] { openCameraTest(k); });
+    connect(r->command7, &QPushButton::clicked, this, [this, k] { openProcessing(k); });
   }
   page->addWidget(units);
 
@@ -231,7 +231,7 @@ void Form2::buildMenus() {
     model_.helpOpen = 1;
     model_.helpOpener = 0;
     setEnabled(false);
-    if (openHelpScreen) openHelpScreen(0);
+    openHelp(0);
   });
 }
 
@@ -373,13 +373,50 @@ void Form2::closeEvent(QCloseEvent* event) {
   korvex_.EndCapture();
   model_.controlScreenRunning = 0;
   if (model_.helpOpen == 1) {
-    if (closeHelpScreen) closeHelpScreen();
+    closeHelp();
     setEnabled(true);
   }
   if (form1_) form1_->close();
   if (form7_) form7_->close();
   WinHelpA(pl::hwndOf(this), helpFile().toUtf8().constData(), HELP_QUIT, 0);
   event->accept();
+}
+
+void Form2::openCameraTest(int k) {
+  UnitRow* r = rows_[static_cast<size_t>(k)];
+  auto items = [](const QComboBox* c) {
+    QStringList list;
+    for (int i = 0; i < c->count(); ++i) list << c->itemText(i);
+    return list;
+  };
+  model_.testUnit = k;
+  model_.testFormatNo = model::positionInList(items(r->combo2), r->combo2->currentText());
+  model_.testCompressionNo = model::positionInList(items(r->combo5), r->combo5->currentText());
+  timer1_.stop();
+  setEnabled(false);
+  cameraTest_ = new screens::Form6(model_, korvex_, r->text1->text(), [this] {
+    timer1_.start();
+    setEnabled(true);
+  });
+}
+
+void Form2::openProcessing(int k) {
+  model_.editedUnit = k;
+  setEnabled(false);
+  processing_ = new screens::Form4(model_, this);
+}
+
+void Form2::openHelp(int opener) {
+  QWidget* openerScreen = opener == 1 ? static_cast<QWidget*>(form1_.get()) : this;
+  help_ = new screens::Form3(model_, openerScreen);
+}
+
+screens::Form3* Form2::helpScreen() const { return help_; }
+screens::Form4* Form2::processingScreen() const { return processing_; }
+screens::Form6* Form2::cameraTestScreen() const { return cameraTest_; }
+
+void Form2::closeHelp() {
+  if (help_) help_->close();
 }
 
 void Form2::returnFromCapture() {

@@ -3,6 +3,7 @@
 // settings, starts capture and handles the capture events. UI thread only.
 #pragma once
 #include <QMainWindow>
+#include <QPointer>
 #include <QTimer>
 #include <array>
 #include <functional>
@@ -25,6 +26,9 @@ struct Plenkit;
 class UnitRow;
 namespace screens {
 class Form1;
+class Form3;
+class Form4;
+class Form6;
 class Form7;
 }  // namespace screens
 
@@ -66,11 +70,14 @@ class Form2 : public QMainWindow, private model::SettingsTarget {
   // The saved form of the rows as they stand on the screen.
   model::RowSnapshot rowSnapshot() const;
 
-  // Screens of the operator's other commands; set by the program.
-  std::function<void(int k)> openCameraTest;
-  std::function<void(int k)> openProcessing;
-  std::function<void(int opener)> openHelpScreen;
-  std::function<void()> closeHelpScreen;
+  // The operator's other screens.
+  void openCameraTest(int k);   // "表示"
+  void openProcessing(int k);   // "加工"
+  void openHelp(int opener);    // 0 this screen, 1 the capture screen
+  void closeHelp();
+  screens::Form3* helpScreen() const;
+  screens::Form4* processingScreen() const;
+  screens::Form6* cameraTestScreen() const;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -98,6 +105,9 @@ class Form2 : public QMainWindow, private model::SettingsTarget {
   std::unique_ptr<screens::Form7> form7_;
   std::unique_ptr<screens::Form1> form1_;
   std::unique_ptr<CaptureEvents> events_;
+  QPointer<screens::Form3> help_;
+  QPointer<screens::Form4> processing_;
+  QPointer<screens::Form6> cameraTest_;
 
   std::array<UnitRow*, model::kUnitCount> rows_{};
   QComboBox* combo1_ = nullptr;   // device list, never shown

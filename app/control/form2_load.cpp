@@ -83,6 +83,8 @@ bool Form2::load(QString* error, const QString& programDirOverride) {
   if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
   form1_ = std::make_unique<screens::Form1>(model_, korvex_, plenkit_, form7_.get());
   form1_->flashTimer().start();
+  form1_->openHelpScreen = [this] { openHelp(1); };
+  form1_->closeHelpScreen = [this] { closeHelp(); };
   events_ = std::make_unique<CaptureEvents>(model_, korvex_, plenkit_, *form1_, text7_);
   connect(form1_.get(), &screens::Form1::returnedToControlScreen, this, &Form2::returnFromCapture);
   connect(form7_.get(), &screens::Form7::closedByClick, this, [this] {

@@ -279,6 +279,10 @@ void Form1::version() {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
+  if (model_.helpOpen == 1 && model_.helpOpener == 1) {
+    if (closeHelpScreen) closeHelpScreen();
+    setEnabled(true);
+  }
   if (model_.controlScreenRunning == 1) {
     // Closing while the control screen lives means Back: the window stays loaded.
     event->ignore();

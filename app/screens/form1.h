@@ -53,8 +53,9 @@ class Form1 : public QMainWindow {
   // One tick of the capture scheduler (Timer1).
   void schedulerTick();
 
-  // Opens the help screen with this screen as its opener; set by the program.
+  // Open and close the help screen with this screen as its opener; set by the program.
   std::function<void()> openHelpScreen;
+  std::function<void()> closeHelpScreen;
 
  signals:
   // Back has run: the control screen takes over again.

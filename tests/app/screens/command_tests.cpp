@@ -1,0 +1,101 @@
+// The control screen's own commands: close, save, reset, reload, DIR, JPEG
+// quality and the use and save boxes.
+#include <QMenuBar>
+
+#include "app_fixture.h"
+
+namespace apptest {
+namespace {
+
+QString fileText(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+TEST_F(AppTest, ClosingAsksAndNoKeepsEverything) {
+  load();
+  useUnit(0);
+  form2_->close();
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0].text, "処理を終了いたしますか？");
+  EXPECT_EQ(boxes_[0].type & MB_YESNO, MB_YESNO);
+  EXPECT_TRUE(form2_->isVisible());
+  EXPECT_TRUE(row(0)->check1->isChecked());
+  EXPECT_EQ(model_.controlScreenRunning, 1);
+}
+
+TEST_F(AppTest, SaveAsksAndWritesTheScreenAsItStands) {
+  load();
+  const QString path = dir_.filePath("selvanedir.ini");
+  form2_->findChild<QPushButton*>("Command4")->click();  // answered No
+  EXPECT_FALSE(QFile::exists(path));
+  EXPECT_EQ(boxes_.back().text, (path + "\r\nを保存しますか？").toStdString());
+
+  form2_->menuBar()->findChild<QAction*>("dirdel")->trigger();
+  form2_->menuBar()->findChild<QAction*>("JPG70")->trigger();
+  EXPECT_EQ(form2_->qualityLabel()->text(), "70");
+  answers_.push_back(IDYES);
+  form2_->findChild<QPushButton*>("Command4")->click();
+  const QStringList lines = fileText(path).split("\r\n");
+  ASSERT_GE(lines.size(), 13);
+  for (int k = 0; k < 6; ++k) EXPECT_TRUE(lines[k].contains("\"I420\"")) << lines[k].toStdString();
+  EXPECT_EQ(lines[6], "\"1\",\"70\"");
+}
+
+TEST_F(AppTest, SaveFailureIsReported) {
+  load();
+  QDir(dir_.path()).mkdir("selvanedir.ini");  // a directory where the file belongs
+  answers_.push_back(IDYES);
+  form2_->findChild<QPushButton*>("Command4")->click();
+  ASSERT_EQ(boxes_.size(), 2u);
+  EXPECT_NE(boxes_[1].text.find("保存できませんでした"), std::string::npos);
+}
+
+TEST_F(AppTest, ResetGreysAbsentRowsAndKeepsUseBoxes) {
+  cameras(2);
+  load();
+  row(4)->check1->setChecked(true);
+  model_.adjust[4].rotation = 3;
+  form2_->menuBar()->findChild<QAction*>("dirdel")->trigger();
+  EXPECT_TRUE(row(4)->check1->isChecked());
+  EXPECT_EQ(row(4)->text1->palette().color(QPalette::Base), QColor(200, 200, 200));
+  EXPECT_EQ(row(4)->combo3->palette().color(QPalette::Base), QColor(200, 200, 200));
+  EXPECT_EQ(row(4)->combo5->currentText(), "I420");
+  EXPECT_EQ(model_.adjust[4].rotation, 18);
+}
+
+BOOL chooseFile(void* context, const OPENFILENAMEA*, char* path, DWORD max) {
+  const QByteArray chosen = static_cast<QString*>(context)->toUtf8();
+  if (static_cast<DWORD>(chosen.size()) >= max) return FALSE;
+  memcpy(path, chosen.constData(), static_cast<size_t>(chosen.size()) + 1);
+  return TRUE;
+}
+
+TEST_F(AppTest, DirKeepsTheChosenFilesDirectoryWithItsSeparator) {
+  load();
+  useUnit(0);
+  QString chosen = dir_.filePath("data/cam1/x.bmp");
+  pl_SetFileDialogHook(chooseFile, &chosen);
+  row(0)->command1->click();
+  pl_SetFileDialogHook(nullptr, nullptr);
+  EXPECT_EQ(row(0)->text2->text(), dir_.filePath("data/cam1/"));
+}
+
+TEST_F(AppTest, UseAndSaveBoxesEnableTheDirectoryControls) {
+  load();
+  useUnit(0);
+  EXPECT_TRUE(row(0)->text2->isEnabled());
+  row(0)->check1->setChecked(false);  // keeps the save box's tick
+  EXPECT_FALSE(row(0)->check2->isEnabled());
+  EXPECT_TRUE(row(0)->check2->isChecked());
+  EXPECT_FALSE(row(0)->text2->isEnabled());
+  EXPECT_FALSE(row(0)->command1->isEnabled());
+  row(0)->check1->setChecked(true);
+  EXPECT_TRUE(row(0)->text2->isEnabled());
+  EXPECT_TRUE(row(0)->command1->isEnabled());
+  row(0)->check2->setChecked(false);
+  EXPECT_FALSE(row(0)->text2->isEnabled());
+}
+
+}  // namespace
+}  // namespace apptest

@@ -1,0 +1,101 @@
+// The help window, the processing settings dialog and the camera test screen.
+#include <QComboBox>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+
+#include "app_fixture.h"
+#include "screens/form3.h"
+#include "screens/form4.h"
+#include "screens/form6.h"
+
+namespace apptest {
+namespace {
+
+using selvane::screens::Form4;
+
+// What an operator's pick in a list does: select and raise the list's click.
+void pick(QComboBox* list, const QString& text) {
+  const int i = list->findText(text);
+  ASSERT_GE(i, 0) << text.toStdString();
+  list->setCurrentIndex(i);
+  emit list->activated(i);
+}
+
+TEST_F(AppTest, ProcessingDialogShowsStoredValuesAndWritesBackOnlyPickedLists) {
+  load();
+  auto& a = model_.adjust[2];
+  a.red = 25;  // outside its range
+  row(2)->command7->click();
+  Form4* dialog = form2_->processingScreen();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_FALSE(form2_->isEnabled());
+  EXPECT_EQ(dialog->list(0)->currentText(), "0");    // rotation 18
+  EXPECT_EQ(dialog->list(1)->currentText(), "1");    // zoom 10
+  EXPECT_EQ(dialog->list(2)->currentText(), "0");    // brightness 10
+  EXPECT_EQ(dialog->list(3)->currentText(), "-10");  // red 25: the last item
+  pick(dialog->list(0), "-18");
+  pick(dialog->list(1), "10");
+  pick(dialog->list(2), "10");
+  pick(dialog->list(4), "3");
+  pick(dialog->list(4), "0");  // back to the item shown at opening: still written
+  dialog->close();
+  EXPECT_TRUE(form2_->isEnabled());
+  EXPECT_EQ(a.rotation, 0);
+  EXPECT_EQ(a.zoom, 1);
+  EXPECT_EQ(a.brightness, 20);
+  EXPECT_EQ(a.red, 25);  // untouched
+  EXPECT_EQ(a.green, 10);
+
+  row(2)->command7->click();
+  dialog = form2_->processingScreen();
+  pick(dialog->list(0), "18");
+  dialog->close();
+  EXPECT_EQ(a.rotation, 36);
+
+  const auto before = model_.adjust;
+  row(2)->command7->click();
+  form2_->processingScreen()->close();  // opening and leaving writes nothing
+  EXPECT_EQ(model_.adjust, before);
+}
+
+TEST_F(AppTest, CameraTestShowsItsUnitAndTheDeliveredFormatAndStopsOnClose) {
+  load();
+  row(2)->combo2->setCurrentText("320*240");
+  row(2)->combo5->setCurrentText("I420");
+  row(2)->command5->click();
+  auto* test = form2_->cameraTestScreen();
+  ASSERT_NE(test, nullptr);
+  EXPECT_FALSE(form2_->isEnabled());
+  EXPECT_FALSE(form2_->clock().isActive());
+  EXPECT_EQ(test->unitBox()->text(), "3");
+  EXPECT_EQ(test->deviceBox()->text(), row(2)->text1->text());
+  EXPECT_EQ(test->sizeBox()->text(), "320 *240");
+  EXPECT_EQ(test->compressionBox()->text(), "I420");
+  EXPECT_EQ(form2_->korvex().GetPreBmpWidth(), 320);
+  test->close();  // the close box, as "表示テスト 終了"
+  EXPECT_TRUE(form2_->isEnabled());
+  EXPECT_TRUE(form2_->clock().isActive());
+  EXPECT_EQ(form2_->korvex().GetPreBmpWidth(), 0);  // preview ended
+  EXPECT_EQ(form2_->korvex().PreUsbEnd(), 1);
+}
+
+TEST_F(AppTest, HelpWindowOpensOnceAndReturnsToItsOpener) {
+  load();
+  QAction* verdisp = form2_->menuBar()->findChild<QAction*>("Verdisp");
+  ASSERT_NE(verdisp, nullptr);
+  verdisp->trigger();
+  auto* help = form2_->helpScreen();
+  ASSERT_NE(help, nullptr);
+  EXPECT_EQ(help->windowTitle(), "USBカメラHELP Ver 2.0");
+  EXPECT_EQ(help->text1()->text(), "WacharoCapture版  Ver 2.0");
+  EXPECT_TRUE(help->text2()->toPlainText().startsWith("WacharoCapture版 V2.0"));
+  EXPECT_FALSE(form2_->isEnabled());
+  verdisp->trigger();
+  EXPECT_EQ(form2_->helpScreen(), help);  // a second press does nothing
+  help->close();
+  EXPECT_TRUE(form2_->isEnabled());
+  EXPECT_EQ(model_.helpOpen, 0);
+}
+
+}  // namespace
+}  // namespace apptest
