@@ -1,0 +1,72 @@
+// The capture screen's own controls: label flashes, the status box toggle,
+// Back and the close box.
+#include <QScrollBar>
+
+#include "app_fixture.h"
+#include "screens/widgets.h"
+
+namespace apptest {
+namespace {
+
+using selvane::screens::backColor;
+
+class CaptureScreenTest : public AppTest {
+ protected:
+  void startOneUnit() {
+    load();
+    useUnit(0, false);
+    useUnit(1, false);
+    form2_->startButton()->click();
+    ASSERT_TRUE(waitUntil([&] { return form1().running(); }, 3000));
+  }
+};
+
+TEST_F(CaptureScreenTest, LabelClickResetsItsBarWithAShortFlash) {
+  startOneUnit();
+  auto* p = pane(1);
+  p->hscroll2->setValue(3);
+  EXPECT_EQ(model_.adjust[1].green, 3);
+  auto* green = p->flashLabels[6];  // "GREEN"
+  emit green->clicked();
+  EXPECT_EQ(p->hscroll2->value(), 10);
+  EXPECT_EQ(model_.adjust[1].green, 10);
+  EXPECT_EQ(backColor(green), QColor(0, 255, 0));
+  EXPECT_FALSE(green->isEnabled());
+  ASSERT_TRUE(waitUntil([&] { return green->isEnabled(); }, 2500));
+  EXPECT_EQ(backColor(green), QColor(200, 200, 200));
+
+  for (int label : {3, 4}) {  // "暗" and "明" both reset brightness
+    p->vscroll1->setValue(17);
+    emit p->flashLabels[static_cast<size_t>(label)]->clicked();
+    EXPECT_EQ(p->vscroll1->value(), 10);
+  }
+}
+
+TEST_F(CaptureScreenTest, StatusBoxToggleReturnsToItsStartAfterTwoClicks) {
+  startOneUnit();
+  auto* toggle = form1().findChild<selvane::screens::ClickLabel*>("Label10");
+  ASSERT_NE(toggle, nullptr);
+  emit toggle->clicked();
+  EXPECT_FALSE(form1().statusBox()->isVisible());
+  EXPECT_EQ(toggle->text(), "表示");
+  emit toggle->clicked();
+  EXPECT_TRUE(form1().statusBox()->isVisible());
+  EXPECT_EQ(toggle->text(), "消去");
+}
+
+TEST_F(CaptureScreenTest, BackStoresTheBoxesAndTheCloseBoxActsAsBack) {
+  startOneUnit();
+  pane(0)->check1->setChecked(true);
+  pane(0)->hscroll4->setValue(27);
+  form1().close();  // the close box while the control screen lives
+  ASSERT_TRUE(waitUntil([&] { return form2_->isVisible(); }, 3000));
+  EXPECT_FALSE(form1().isVisible());
+  EXPECT_FALSE(form1().running());
+  EXPECT_EQ(model_.adjust[0].processing, 1);
+  EXPECT_EQ(model_.adjust[0].rotation, 27);
+  EXPECT_TRUE(form2_->isEnabled());
+  EXPECT_TRUE(form2_->clock().isActive());
+}
+
+}  // namespace
+}  // namespace apptest
