@@ -1,0 +1,226 @@
+// brimlay and brimlift run as separate processes from a program directory,
+// their question answered through PL_MSGBOX_ANSWERS and every box logged
+// through PL_MSGBOX_LOG; the class registry is a file in a temporary
+// directory. The real regsvr32 and Korvex.OCX do the registering.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "platform/registry.h"
+
+namespace {
+
+constexpr char kControlServer[] = "CLSID\\{4EA7C846-AC98-465B-8B8C-E942F0C972F3}\\InprocServer32";
+// The property page class is the last one written when registering and the
+// last one removed when unregistering: once it has changed, regsvr32 is done.
+constexpr char kPageServer[] = "CLSID\\{B9CD7C0B-734E-4D33-A59D-8C8AC365D195}\\InprocServer32";
+
+const QString kRegisterQuestion = QStringLiteral("監視カメラ[DIRECT X] 用OCXを登録しますか");
+const QString kRemoveQuestion = QStringLiteral("監視カメラ[DIRECT X] 用OCXを削除しますか");
+
+// Everything the programs need beside them.
+const QStringList kShippedFiles = {"brimlay",        "brimlift",        "libplenkit.so", "libquillo.so",
+                                   "libplatform.so", "Korvex.OCX", "regsvr32"};
+
+QString outDir() { return QString::fromLocal8Bit(qgetenv("SV_OUT_DIR")); }
+
+bool copyExecutable(const QString& from, const QString& to) {
+  return QFile::copy(from, to) && QFile::setPermissions(to, QFile::permissions(from));
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes) {
+  QFile f(path);
+  return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool waitUntil(const std::function<bool()>& done, int ms = 30000) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done()) {
+    if (clock.elapsed() > ms) return false;
+    QThread::msleep(20);
+  }
+  return true;
+}
+
+class Registration : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(tmp_.isValid());
+    ASSERT_FALSE(outDir().isEmpty()) << "SV_OUT_DIR is not set";
+    if (qEnvironmentVariableIsSet("PL_REGISTRY")) savedRegistry_ = qgetenv("PL_REGISTRY");
+    qputenv("PL_REGISTRY", QFile::encodeName(registryPath()));  // for the checks made here
+  }
+  void TearDown() override {
+    if (savedRegistry_)
+      qputenv("PL_REGISTRY", *savedRegistry_);
+    else
+      qunsetenv("PL_REGISTRY");
+  }
+
+  QString registryPath() const { return tmp_.filePath("registry.reg"); }
+  QString logPath() const { return tmp_.filePath("boxes.log"); }
+  // The directory as the programs see it: symbolic links resolved.
+  static QString canonical(const QString& dir) { return QFileInfo(dir).canonicalFilePath(); }
+
+  // Runs `dir`/`program` with `answers` for its boxes ("" = none: a box
+  // then takes its default) and returns its exit code, or -1.
+  int run(const QString& dir, const QString& program, const QString& answers) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("PL_REGISTRY", registryPath());
+    env.insert("PL_MSGBOX_LOG", logPath());
+    env.insert("PL_MSGBOX_ANSWERS", answers);
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    env.remove("LD_LIBRARY_PATH");
+    QProcess p;
+    p.setProcessEnvironment(env);
+    // Elsewhere than the program directory: the programs must find it from
+    // their own executable, not from the current directory.
+    p.setWorkingDirectory(QDir::rootPath());
+    p.start(dir + "/" + program, {});
+    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit) {
+      p.kill();
+      p.waitForFinished(5000);
+      return -1;
+    }
+    return p.exitCode();
+  }
+
+  QStringList logLines() const {
+    return QString::fromUtf8(readFile(logPath())).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+  }
+
+  static std::string value(const char* key) {
+    char buffer[4096];
+    int length = 0;
+    if (pl_RegGetString(key, nullptr, buffer, sizeof buffer, &length) != ERROR_SUCCESS) return "<missing>";
+    return std::string(buffer, static_cast<size_t>(length));
+  }
+
+  static bool waitRegistered() {
+    return waitUntil([] { return pl_RegKeyExists(kPageServer) != FALSE; });
+  }
+  static bool waitUnregistered() {
+    return waitUntil([] { return !pl_RegKeyExists(kControlServer) && !pl_RegKeyExists(kPageServer); });
+  }
+
+  // A fresh directory holding copies of `files` from the program directory.
+  QString programDir(const QString& name, const QStringList& files) {
+    const QString dir = tmp_.filePath(name);
+    if (!QDir().mkpath(dir)) return {};
+    for (const QString& file : files)
+      if (!copyExecutable(outDir() + "/" + file, dir + "/" + file)) return {};
+    return dir;
+  }
+
+  QTemporaryDir tmp_;
+  std::optional<QByteArray> savedRegistry_;
+};
+
+TEST_F(Registration, YesRegistersTheControlBesideTheProgramAndBrimliftRemovesIt) {
+  const QString out = outDir();
+  ASSERT_EQ(run(out, "brimlay", "yes"), 0);
+  ASSERT_TRUE(waitRegistered()) << readFile(registryPath()).toStdString();
+  EXPECT_EQ(value(kControlServer), (canonical(out) + "/Korvex.OCX").toStdString());
+  EXPECT_EQ(value("Korvex.KorvexCtrl.1\\CLSID"), "{4EA7C846-AC98-465B-8B8C-E942F0C972F3}");
+
+  ASSERT_EQ(run(out, "brimlift", "yes"), 0);
+  EXPECT_TRUE(waitUnregistered()) << readFile(registryPath()).toStdString();
+  EXPECT_FALSE(pl_RegKeyExists("Korvex.KorvexCtrl.1"));
+
+  // Each program asked exactly its question, with its title as caption.
+  EXPECT_EQ(logLines(), QStringList({"Brimlay\t" + kRegisterQuestion + "\tyes",
+                                     "Brimlift\t" + kRemoveQuestion + "\tyes"}));
+}
+
+TEST_F(Registration, NoOrNoAnswerRunsNothing) {
+  const QString out = outDir();
+  // No answer at all and no screen: the box takes its default, No.
+  EXPECT_EQ(run(out, "brimlay", ""), 0);
+  EXPECT_EQ(run(out, "brimlay", "no"), 0);
+  EXPECT_FALSE(QFile::exists(registryPath()));
+
+  ASSERT_EQ(run(out, "brimlay", "yes"), 0);
+  ASSERT_TRUE(waitRegistered());
+  const QByteArray registered = readFile(registryPath());
+  EXPECT_EQ(run(out, "brimlift", "no"), 0);
+  EXPECT_EQ(readFile(registryPath()), registered);
+
+  EXPECT_EQ(logLines(), QStringList({"Brimlay\t" + kRegisterQuestion + "\tno",
+                                     "Brimlay\t" + kRegisterQuestion + "\tno",
+                                     "Brimlay\t" + kRegisterQuestion + "\tyes",
+                                     "Brimlift\t" + kRemoveQuestion + "\tno"}));
+  ASSERT_EQ(run(out, "brimlift", "yes"), 0);
+  EXPECT_TRUE(waitUnregistered());
+}
+
+TEST_F(Registration, WorksFromADirectoryWithBlanks) {
+  const QString dir = programDir("my dir with blanks", kShippedFiles);
+  ASSERT_FALSE(dir.isEmpty());
+  ASSERT_EQ(run(dir, "brimlay", "yes"), 0);
+  ASSERT_TRUE(waitRegistered()) << readFile(registryPath()).toStdString();
+  EXPECT_EQ(value(kControlServer), (canonical(dir) + "/Korvex.OCX").toStdString());
+
+  ASSERT_EQ(run(dir, "brimlift", "yes"), 0);
+  EXPECT_TRUE(waitUnregistered()) << readFile(registryPath()).toStdString();
+}
+
+TEST_F(Registration, PassesTheSwitchesAndTheQuotedControlPath) {
+  // A stand-in regsvr32 that records its arguments, one run per line.
+  const QString dir = programDir("args with blanks", {"brimlay", "brimlift", "libplenkit.so", "libquillo.so",
+                                                      "libplatform.so"});
+  ASSERT_FALSE(dir.isEmpty());
+  const QString tool = dir + "/regsvr32";
+  ASSERT_TRUE(writeFile(tool, "#!/bin/sh\nfor a in \"$@\"; do printf '%s|' \"$a\"; done >> \"$(dirname \"$0\")/args\"\n"
+                              "echo >> \"$(dirname \"$0\")/args\"\n"));
+  ASSERT_TRUE(QFile::setPermissions(tool, QFile::permissions(tool) | QFile::ExeOwner));
+
+  ASSERT_EQ(run(dir, "brimlay", "yes"), 0);
+  ASSERT_EQ(run(dir, "brimlift", "yes"), 0);
+  const QString control = canonical(dir) + "/Korvex.OCX";
+  EXPECT_EQ(QString::fromUtf8(readFile(dir + "/args")), "/s|" + control + "|\n/u|/s|" + control + "|\n");
+}
+
+TEST_F(Registration, AMissingLibraryOrEntryPointIsToldAndFails) {
+  // Built programs also search the build tree by name, so a file that is no
+  // library stands in for a missing one: the program directory is searched
+  // first and the search ends there.
+  const QString bare = programDir("bare", {"brimlay", "libplatform.so"});
+  ASSERT_FALSE(bare.isEmpty());
+  ASSERT_TRUE(writeFile(bare + "/libplenkit.so", "not a library\n"));
+  EXPECT_EQ(run(bare, "brimlay", "yes"), 2);
+
+  // A library of that name without RegEntrySet.
+  const QString wrong = programDir("wrong", {"brimlift", "libplatform.so"});
+  ASSERT_FALSE(wrong.isEmpty());
+  ASSERT_TRUE(copyExecutable(outDir() + "/libquillo.so", wrong + "/libplenkit.so"));
+  EXPECT_EQ(run(wrong, "brimlift", "yes"), 3);
+
+  const QStringList lines = logLines();
+  ASSERT_EQ(lines.size(), 4) << lines.join('\n').toStdString();
+  // An error box with the program's caption that names the library.
+  EXPECT_TRUE(lines[1].startsWith("Brimlay\t")) << lines[1].toStdString();
+  EXPECT_TRUE(lines[1].contains("libplenkit.so"));
+  EXPECT_TRUE(lines[1].endsWith("\tok"));
+  EXPECT_TRUE(lines[3].startsWith("Brimlift\t")) << lines[3].toStdString();
+  EXPECT_TRUE(lines[3].contains("libplenkit.so") && lines[3].contains("RegEntrySet"));
+  EXPECT_FALSE(QFile::exists(registryPath()));
+}
+
+}  // namespace
