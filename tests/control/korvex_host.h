@@ -50,14 +50,10 @@ inline void useCameras(const std::vector<Camera>& cameras) {
 class KorvexTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    registry_ = new comtest::TempRegistry;
-    const auto r = comtest::regsvr32({"/s", comtest::outDir() + "/Korvex.OCX"});
-    ASSERT_EQ(r.exitCode, 0) << r.errors.toStdString();
+    server_ = std::make_unique<comtest::RegisteredServer>("Korvex.OCX");
+    ASSERT_EQ(server_->result().exitCode, 0) << server_->result().errors.toStdString();
   }
-  static void TearDownTestSuite() {
-    delete registry_;
-    registry_ = nullptr;
-  }
+  static void TearDownTestSuite() { server_.reset(); }
 
   void SetUp() override {
     useCameras({{}, {}, {}});
@@ -114,7 +110,7 @@ class KorvexTest : public ::testing::Test {
 
   std::string text(QLineEdit* edit) const { return edit->text().toStdString(); }
 
-  static comtest::TempRegistry* registry_;
+  static inline std::unique_ptr<comtest::RegisteredServer> server_;
   std::unique_ptr<QWidget> host_;
   QComboBox* combo_ = nullptr;
   std::array<QLineEdit*, 6> texts_{};
@@ -122,8 +118,6 @@ class KorvexTest : public ::testing::Test {
   std::vector<Event> events_;
   std::function<void(const Event&)> onEvent_;
 };
-
-inline comtest::TempRegistry* KorvexTest::registry_ = nullptr;
 
 // The frame counter a virtual camera stamps into its pictures: 32 blocks of
 // 8 x 8 pixels across the top, most significant bit first, bright for 1.

@@ -38,14 +38,10 @@ struct Box {
 class AppTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    registry_ = new comtest::TempRegistry;
-    const auto r = comtest::regsvr32({"/s", comtest::outDir() + "/Korvex.OCX"});
-    ASSERT_EQ(r.exitCode, 0) << r.errors.toStdString();
+    server_ = std::make_unique<comtest::RegisteredServer>("Korvex.OCX");
+    ASSERT_EQ(server_->result().exitCode, 0) << server_->result().errors.toStdString();
   }
-  static void TearDownTestSuite() {
-    delete registry_;
-    registry_ = nullptr;
-  }
+  static void TearDownTestSuite() { server_.reset(); }
 
   void SetUp() override {
     cameras(3);
@@ -101,14 +97,12 @@ class AppTest : public ::testing::Test {
     return a;
   }
 
-  static comtest::TempRegistry* registry_;
+  static inline std::unique_ptr<comtest::RegisteredServer> server_;
   QTemporaryDir dir_;
   selvane::model::UnitModel model_;
   std::unique_ptr<selvane::Form2> form2_;
   std::vector<Box> boxes_;
   std::deque<int> answers_;
 };
-
-inline comtest::TempRegistry* AppTest::registry_ = nullptr;
 
 }  // namespace apptest

@@ -82,4 +82,16 @@ inline ToolResult regsvr32(const QStringList& args, const QString& workDir = {})
   return r;
 }
 
+// A throw-away registry with one server of the program directory registered
+// in it by the real regsvr32, for a whole test suite.
+class RegisteredServer {
+ public:
+  explicit RegisteredServer(const QString& file) : result_(regsvr32({"/s", outDir() + "/" + file})) {}
+  const ToolResult& result() const { return result_; }
+
+ private:
+  TempRegistry registry_;
+  ToolResult result_;
+};
+
 }  // namespace comtest
