@@ -1,0 +1,54 @@
+#include "program_host.h"
+
+#include <QDir>
+
+#include <vector>
+
+#include "platform/capture.h"
+#include "platform/services.h"
+
+namespace appbench {
+
+ProgramHost::ProgramHost(int cameras, int fps) {
+  std::vector<CG_VCAM_SPEC> specs(static_cast<size_t>(cameras), CG_VCAM_SPEC{nullptr, nullptr, 0, fps, 0});
+  cg_SetVirtualCameras(specs.data(), cameras);
+  pl_SetMessageBoxHook(&ProgramHost::onBox, this);
+}
+
+ProgramHost::~ProgramHost() {
+  if (form2_) {
+    form2_->close();  // the closing question is answered Yes
+    form2_.reset();
+  }
+  pl_SetMessageBoxHook(nullptr, nullptr);
+  cg_SetVirtualCameras(nullptr, 0);
+}
+
+bool ProgramHost::load(std::string* why) {
+  if (!dir_.isValid()) {
+    *why = "no temporary program directory";
+    return false;
+  }
+  form2_ = std::make_unique<selvane::Form2>(model_);
+  QString error;
+  if (!form2_->load(&error, dir_.path())) {
+    *why = error.toStdString();
+    form2_.reset();
+    return false;
+  }
+  return true;
+}
+
+QString ProgramHost::newDir(const QString& name) const {
+  const QString path = dir_.filePath(name);
+  QDir(path).removeRecursively();
+  QDir().mkpath(path);
+  return path + QLatin1Char('/');
+}
+
+int ProgramHost::onBox(void* self, const char* text, const char*, UINT type) {
+  static_cast<ProgramHost*>(self)->boxes_.emplace_back(text != nullptr ? text : "");
+  return (type & MB_YESNO) != 0 ? IDYES : IDOK;
+}
+
+}  // namespace appbench

@@ -1,0 +1,44 @@
+// The control screen program run in-process, offscreen, as its tests run it:
+// the real capture control (registered by main into a throw-away registry),
+// the real image library, virtual cameras, and a program directory of its own.
+#pragma once
+#include <QString>
+#include <QTemporaryDir>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "control/form2.h"
+#include "platform/wintypes.h"
+#include "selvane/model/unit_model.h"
+
+namespace appbench {
+
+class ProgramHost {
+ public:
+  // `cameras` virtual cameras at `fps` frames per second, listed before load.
+  ProgramHost(int cameras, int fps);
+  ~ProgramHost();
+  ProgramHost(const ProgramHost&) = delete;
+  ProgramHost& operator=(const ProgramHost&) = delete;
+
+  // Constructs the control screen and runs its load sequence.
+  bool load(std::string* why);
+
+  selvane::Form2& form2() { return *form2_; }
+  selvane::model::UnitModel& model() { return model_; }
+  // A fresh write directory of its own, ending in '/'.
+  QString newDir(const QString& name) const;
+  // Texts of the message boxes the program raised (each answered Yes / OK).
+  const std::vector<std::string>& boxes() const { return boxes_; }
+
+ private:
+  static int onBox(void* self, const char* text, const char* caption, UINT type);
+
+  QTemporaryDir dir_;
+  selvane::model::UnitModel model_;
+  std::unique_ptr<selvane::Form2> form2_;
+  std::vector<std::string> boxes_;
+};
+
+}  // namespace appbench

@@ -1,0 +1,136 @@
+// A long run of the control screen program: six units on six virtual
+// cameras at 30 frames per second, each asking every 1000 ms and saving JPEG
+// pictures, started with the Start button and left to the program's own
+// scheduler (rows otherwise as a fresh program has them: 640*480, start
+// frame 10, RGB). Reported: the CPU time of the whole process over the run
+// as a percentage of one core, the pictures handled, and the resident set
+// and heap in use at 10 s and at the end. Memory must not grow between the
+// two; the growth over the second half of that stretch is reported on its
+// own, since a leak grows steadily while caches settle early. Each reading
+// is the median of those taken every 100 ms in the second before it, as
+// streaming threads and frame buffers come and go.
+#include <benchmark/benchmark.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEventLoop>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <algorithm>
+#include <array>
+#include <string>
+#include <vector>
+
+#include "control/unit_row.h"
+#include "process_stats.h"
+#include "program_host.h"
+#include "screens/form1.h"
+#include "screens/unit_pane.h"
+#include "soak_options.h"
+#include "wait_until.h"
+
+namespace appbench {
+namespace {
+
+struct Reading {
+  double at;  // seconds into the run
+  double rssKiB;
+  double heapKiB;
+};
+
+void BM_Soak(benchmark::State& state) {
+  const double runSeconds = soakSeconds();
+  const double earlyMark = std::min(10.0, runSeconds / 2);  // the 10 s reading of a full run
+  ProgramHost host(6, 30);
+  std::string why;
+  if (!host.load(&why)) {
+    state.SkipWithError(why.c_str());
+    return;
+  }
+  selvane::Form2& f2 = host.form2();
+  std::array<QString, selvane::model::kUnitCount> dirs;
+  for (int k = 0; k < selvane::model::kUnitCount; ++k) {
+    selvane::UnitRow* r = f2.row(k);
+    r->check1->setChecked(true);
+    r->check2->setChecked(true);
+    dirs[static_cast<size_t>(k)] = host.newDir(QStringLiteral("unit%1").arg(k + 1));
+    r->text2->setText(dirs[static_cast<size_t>(k)]);
+    r->combo3->setCurrentText(QStringLiteral("1000"));
+  }
+  selvane::screens::Form1& f1 = *f2.captureScreen();
+  f2.startButton()->click();
+  if (!waitUntil([&] { return f1.running(); }, 5000)) {
+    state.SkipWithError(host.boxes().empty() ? "the capture screen did not start" : host.boxes().front().c_str());
+    return;
+  }
+
+  for (auto _ : state) {
+    std::vector<Reading> readings;
+    std::array<int32_t, selvane::model::kUnitCount> wasPending{};
+    int handled = 0, failed = 0;
+    QEventLoop loop;
+    QTimer poll;
+    poll.setInterval(100);
+    const auto start = Clock::now();
+    const double cpuStart = cpuSeconds();
+    double elapsed = 0;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      elapsed = secondsSince(start);
+      readings.push_back({elapsed, residentKiB(), heapInUseKiB()});
+      for (int k = 0; k < selvane::model::kUnitCount; ++k) {
+        const int32_t pending = host.model().run[static_cast<size_t>(k)].capturePending;
+        if (wasPending[static_cast<size_t>(k)] == 1 && pending == 0) {
+          ++handled;
+          if (f1.pane(k)->text1->text().contains(QStringLiteral("エラー"))) ++failed;
+        }
+        wasPending[static_cast<size_t>(k)] = pending;
+      }
+      if (elapsed >= runSeconds) loop.quit();
+    });
+    poll.start();
+    loop.exec();
+    poll.stop();
+    const double cpu = cpuSeconds() - cpuStart;
+    const double wall = secondsSince(start);
+    state.SetIterationTime(wall);
+
+    // Medians of the readings in the second before `mark`.
+    auto before = [&](double mark, double Reading::*field) {
+      std::vector<double> window;
+      for (const Reading& r : readings)
+        if (r.at > mark - 1.0 && r.at <= mark + 0.05) window.push_back(r.*field);
+      return median(window);
+    };
+    const double middle = (earlyMark + elapsed) / 2;
+    const double rssEarly = before(earlyMark, &Reading::rssKiB);
+    const double rssMiddle = before(middle, &Reading::rssKiB);
+    const double rssEnd = before(elapsed, &Reading::rssKiB);
+    const double heapEarly = before(earlyMark, &Reading::heapKiB);
+    const double heapEnd = before(elapsed, &Reading::heapKiB);
+    state.counters["seconds"] = wall;
+    state.counters["cpu_pct_of_core"] = 100.0 * cpu / wall;
+    state.counters["pictures"] = handled;
+    state.counters["pictures_per_s"] = handled / wall;
+    state.counters["failed"] = failed;
+    state.counters["rss_10s_KiB"] = rssEarly;
+    state.counters["rss_end_KiB"] = rssEnd;
+    state.counters["rss_growth_KiB"] = rssEnd - rssEarly;
+    state.counters["rss_growth_2nd_half_KiB"] = rssEnd - rssMiddle;
+    state.counters["heap_10s_KiB"] = heapEarly;
+    state.counters["heap_growth_KiB"] = heapEnd - heapEarly;
+    if (failed > 0) state.SkipWithError("captures failed");
+  }
+  f1.stopButton()->click();
+  f1.backButton()->click();
+  int published = 0;  // units with both slot files written
+  for (const QString& d : dirs) published += QFile::exists(d + "cap0.jpg") && QFile::exists(d + "cap1.jpg") ? 1 : 0;
+  state.counters["units_with_2_pictures"] = published;
+  if (published == 0) state.SkipWithError("no unit published two pictures");
+  if (!host.boxes().empty()) state.SkipWithError(("message box: " + host.boxes().front()).c_str());
+}
+BENCHMARK(BM_Soak)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
+
+}  // namespace
+}  // namespace appbench
