@@ -35,5 +35,9 @@ dbus-run-session -- bash -c '
     "1号機|Check1(0)" "Check2|Check2(0)" "2号機|Check1(1)" "Check2|Check2(1)" "開始|Command2"
   sleep 9
   kill $app
-' "$work" "$source"
-/usr/bin/python3 "$source/tests/app/e2e/check_published.py" "$work/unit1" "$work/unit2"
+' "$work" "$source" || true
+if ! /usr/bin/python3 "$source/tests/app/e2e/check_published.py" "$work/unit1" "$work/unit2"; then
+  echo "--- the program's output:"
+  tail -40 "$work/selvane.log"
+  exit 1
+fi
