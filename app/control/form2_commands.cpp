@@ -1,0 +1,137 @@
+// The control screen's commands: close, save, reload, reset, DIR, JPEG
+// quality, and the screens it opens.
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDateTime>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "control/form2.h"
+#include "control/plenkit_client.h"
+#include "control/unit_row.h"
+#include "platform/qt_bridge.h"
+#include "platform/services.h"
+#include "screens/form1.h"
+#include "screens/form3.h"
+#include "screens/form4.h"
+#include "screens/form6.h"
+#include "screens/form7.h"
+#include "screens/widgets.h"
+#include "selvane/model/list_rules.h"
+#include "selvane/model/text_helpers.h"
+
+namespace selvane {
+
+void Form2::setJpegQuality(int quality) {
+  model_.jpegQuality = quality;
+  label10_->setText(QString::number(quality));
+}
+
+void Form2::reloadSettings() {
+  model::loadSettings(model_.startupDir, *this, model_);
+  label10_->setText(QString::number(model_.jpegQuality));
+}
+
+void Form2::resetUnitSettings() {
+  for (int k = 0; k < model::kUnitCount; ++k) {
+    UnitRow* r = rows_[static_cast<size_t>(k)];
+    r->combo2->setCurrentIndex(r->combo2->findText(QStringLiteral("640*480")));
+    r->text2->clear();
+    r->combo3->setCurrentIndex(r->combo3->findText(QStringLiteral("5000")));
+    r->combo4->setCurrentIndex(r->combo4->findText(QStringLiteral("10")));
+    r->combo5->setCurrentIndex(r->combo5->findText(QStringLiteral("I420")));
+    if (k >= combo1_->count()) {
+      for (QWidget* w : {static_cast<QWidget*>(r->text1), static_cast<QWidget*>(r->text2),
+                         static_cast<QWidget*>(r->combo3)})
+        screens::setBackColor(w, screens::kGrey);
+    }
+  }
+  model_.resetAdjustments();
+}
+
+void Form2::saveSettingsAsked() {
+  const QString path = model::settingsFilePath(model_.startupDir);
+  const QString question = path + QStringLiteral("\r\nを保存しますか？");
+  if (MessageBoxA(pl::hwndOf(this), question.toUtf8().constData(), nullptr, MB_YESNO) != IDYES) return;
+  if (!model::saveSettings(model_.startupDir, rowSnapshot(), model_)) {
+    // Reported, unlike before: a silent failure loses the operator's settings.
+    const QString message = path + QStringLiteral("\r\nを保存できませんでした。フォルダーの書込権限を確認してください。");
+    MessageBoxA(pl::hwndOf(this), message.toUtf8().constData(), nullptr, MB_OK | MB_ICONERROR);
+  }
+}
+
+void Form2::chooseWriteDir(int k) {
+  if (!plenkit_) return;
+  UnitRow* r = rows_[static_cast<size_t>(k)];
+  const QByteArray filter = QStringLiteral("監視カメラ送信BMPファイル (*.BMP)\n*.BMP\nすべてのファイル (*.*)\n*.*\n").toUtf8();
+  const QByteArray initialDir = r->text2->text().toUtf8();
+  const QByteArray initialFile = QStringLiteral("送信ファイル").toUtf8();
+  if (plenkit_->GetDirName(initialDir.constData(), initialFile.constData(), filter.constData(), pl::hwndOf(text7_)) == 0) {
+    r->text2->setText(model::directoryPart(text7_->text()));
+  }
+}
+
+void Form2::tick() {
+  timer1_.stop();
+  text4_->setText(QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")));
+  timer1_.start();
+}
+
+void Form2::closeEvent(QCloseEvent* event) {
+  if (closing_) return event->accept();
+  if (MessageBoxA(pl::hwndOf(this), "処理を終了いたしますか？", nullptr, MB_YESNO) != IDYES) {
+    event->ignore();
+    return;
+  }
+  closing_ = true;
+  korvex_.EndCapture();
+  model_.controlScreenRunning = 0;
+  if (model_.helpOpen == 1) {
+    closeHelp();
+    setEnabled(true);
+  }
+  if (form1_) form1_->close();
+  if (form7_) form7_->close();
+  WinHelpA(pl::hwndOf(this), helpFile().toUtf8().constData(), HELP_QUIT, 0);
+  event->accept();
+}
+
+void Form2::openCameraTest(int k) {
+  UnitRow* r = rows_[static_cast<size_t>(k)];
+  auto items = [](const QComboBox* c) {
+    QStringList list;
+    for (int i = 0; i < c->count(); ++i) list << c->itemText(i);
+    return list;
+  };
+  model_.testUnit = k;
+  model_.testFormatNo = model::positionInList(items(r->combo2), r->combo2->currentText());
+  model_.testCompressionNo = model::positionInList(items(r->combo5), r->combo5->currentText());
+  timer1_.stop();
+  setEnabled(false);
+  cameraTest_ = new screens::Form6(model_, korvex_, r->text1->text(), [this] {
+    timer1_.start();
+    setEnabled(true);
+  });
+}
+
+void Form2::openProcessing(int k) {
+  model_.editedUnit = k;
+  setEnabled(false);
+  processing_ = new screens::Form4(model_, this);
+}
+
+void Form2::openHelp(int opener) {
+  QWidget* openerScreen = opener == 1 ? static_cast<QWidget*>(form1_.get()) : this;
+  help_ = new screens::Form3(model_, openerScreen);
+}
+
+screens::Form3* Form2::helpScreen() const { return help_; }
+screens::Form4* Form2::processingScreen() const { return processing_; }
+screens::Form6* Form2::cameraTestScreen() const { return cameraTest_; }
+
+void Form2::closeHelp() {
+  if (help_) help_->close();
+}
+
+}  // namespace selvane
