@@ -12,31 +12,12 @@
 #include <mutex>
 #include <string>
 
+#include "bare_pipeline.h"
 #include "platform/capture.h"
 
 namespace {
 
-constexpr int kFrames = 6;
-
-// Counts delivered frames and wakes the waiting benchmark at the 6th.
-struct FrameCount {
-  std::mutex mutex;
-  std::condition_variable done;
-  int frames = 0;
-
-  void reset() {
-    std::lock_guard lock(mutex);
-    frames = 0;
-  }
-  void add() {
-    std::lock_guard lock(mutex);
-    if (++frames == kFrames) done.notify_all();
-  }
-  bool wait() {
-    std::unique_lock lock(mutex);
-    return done.wait_for(lock, std::chrono::seconds(5), [&] { return frames >= kFrames; });
-  }
-};
+using bench::FrameCount;
 
 struct Grabber : ISampleGrabberCB {
   FrameCount* count;
@@ -99,37 +80,9 @@ void BM_CaptureCycle(benchmark::State& state) {
   cg_SetVirtualCameras(nullptr, 0);
 }
 
-GstFlowReturn onSample(GstAppSink* sink, gpointer count) {
-  if (GstSample* sample = gst_app_sink_pull_sample(sink)) gst_sample_unref(sample);
-  static_cast<FrameCount*>(count)->add();
-  return GST_FLOW_OK;
-}
-
 void BM_BarePipeline(benchmark::State& state) {
-  gst_init(nullptr, nullptr);
-  const std::string caps =
-      "video/x-raw,format=I420,width=640,height=480,framerate=" + std::to_string(state.range(0)) + "/1";
-  FrameCount count;
   for (auto _ : state) {
-    count.reset();
-    GstElement* pipeline = gst_pipeline_new(nullptr);
-    GstElement* src = gst_element_factory_make("videotestsrc", nullptr);
-    GstElement* filter = gst_element_factory_make("capsfilter", nullptr);
-    GstElement* sink = gst_element_factory_make("appsink", nullptr);
-    g_object_set(src, "is-live", TRUE, nullptr);
-    GstCaps* c = gst_caps_from_string(caps.c_str());
-    g_object_set(filter, "caps", c, nullptr);
-    gst_caps_unref(c);
-    g_object_set(sink, "sync", FALSE, nullptr);
-    GstAppSinkCallbacks callbacks{};
-    callbacks.new_sample = onSample;
-    gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, &count, nullptr);
-    gst_bin_add_many(GST_BIN(pipeline), src, filter, sink, nullptr);
-    gst_element_link_many(src, filter, sink, nullptr);
-    gst_element_set_state(pipeline, GST_STATE_PLAYING);
-    if (!count.wait()) state.SkipWithError("no frames");
-    gst_element_set_state(pipeline, GST_STATE_NULL);
-    gst_object_unref(pipeline);
+    if (!bench::runBarePipeline(static_cast<int>(state.range(0)))) state.SkipWithError("no frames");
   }
 }
 

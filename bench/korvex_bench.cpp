@@ -43,6 +43,8 @@
 #include <vector>
 
 #include "korvex/korvex.h"
+#include "bare_pipeline.h"
+#include "register_control.h"
 #include "platform/capture.h"
 #include "platform/com_host.h"
 #include "platform/qt_bridge.h"
@@ -67,55 +69,11 @@ double secondsSince(Clock::time_point start, Clock::time_point end = Clock::now(
 
 // --- The floor -----------------------------------------------------------------
 
-// Counts delivered buffers and wakes the waiting benchmark at the 6th.
-struct FrameCount {
-  std::mutex mutex;
-  std::condition_variable done;
-  int frames = 0;
-
-  void add() {
-    std::lock_guard lock(mutex);
-    if (++frames == kFramesPassed) done.notify_all();
-  }
-  bool wait() {
-    std::unique_lock lock(mutex);
-    return done.wait_for(lock, std::chrono::seconds(5), [&] { return frames >= kFramesPassed; });
-  }
-};
-
-GstFlowReturn onSample(GstAppSink* sink, gpointer count) {
-  if (GstSample* sample = gst_app_sink_pull_sample(sink)) gst_sample_unref(sample);
-  static_cast<FrameCount*>(count)->add();
-  return GST_FLOW_OK;
-}
-
 // Builds the bare pipeline, lets 6 buffers pass and tears it down. Seconds
 // taken, or -1 when the buffers did not come.
 double barePipelineRun(int fps) {
   const auto start = Clock::now();
-  const std::string caps =
-      "video/x-raw,format=I420,width=640,height=480,framerate=" + std::to_string(fps) + "/1";
-  FrameCount count;
-  GstElement* pipeline = gst_pipeline_new(nullptr);
-  GstElement* src = gst_element_factory_make("videotestsrc", nullptr);
-  GstElement* filter = gst_element_factory_make("capsfilter", nullptr);
-  GstElement* sink = gst_element_factory_make("appsink", nullptr);
-  if (!pipeline || !src || !filter || !sink) return -1;
-  g_object_set(src, "is-live", TRUE, nullptr);
-  GstCaps* c = gst_caps_from_string(caps.c_str());
-  g_object_set(filter, "caps", c, nullptr);
-  gst_caps_unref(c);
-  g_object_set(sink, "sync", FALSE, nullptr);
-  GstAppSinkCallbacks callbacks{};
-  callbacks.new_sample = onSample;
-  gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, &count, nullptr);
-  gst_bin_add_many(GST_BIN(pipeline), src, filter, sink, nullptr);
-  gst_element_link_many(src, filter, sink, nullptr);
-  gst_element_set_state(pipeline, GST_STATE_PLAYING);
-  const bool passed = count.wait();
-  gst_element_set_state(pipeline, GST_STATE_NULL);  // the streaming thread is gone after this
-  gst_object_unref(pipeline);
-  return passed ? secondsSince(start) : -1;
+  return bench::runBarePipeline(fps) ? secondsSince(start) : -1;
 }
 
 // --- The hosted control --------------------------------------------------------
@@ -416,20 +374,6 @@ BENCHMARK(BM_KorvexCycle)
 BENCHMARK(BM_KorvexCycleViaTick)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(6);
 BENCHMARK(BM_KorvexMemory)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
 
-// Registers the control with the real regsvr32 of the program directory.
-bool registerControl(std::string* why) {
-  const QString programDir = QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/.."));
-  QProcess regsvr32;
-  regsvr32.start(programDir + QStringLiteral("/regsvr32"),
-                 {QStringLiteral("/s"), programDir + QStringLiteral("/Korvex.OCX")});
-  if (!regsvr32.waitForFinished(30000) || regsvr32.exitStatus() != QProcess::NormalExit || regsvr32.exitCode() != 0) {
-    *why = "regsvr32 /s " + (programDir + QStringLiteral("/Korvex.OCX")).toStdString() + " failed: " +
-           regsvr32.readAllStandardError().toStdString();
-    return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -447,7 +391,7 @@ int main(int argc, char** argv) {
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
 
   std::string why;
-  if (!registerControl(&why)) {
+  if (!bench::registerControl(&why)) {
     std::fprintf(stderr, "%s\n", why.c_str());
     return 1;
   }

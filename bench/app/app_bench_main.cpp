@@ -24,23 +24,11 @@
 #include <string>
 
 #include "platform/services.h"
+#include "register_control.h"
 #include "soak_options.h"
 #include "startup_child.h"
 
 namespace {
-
-bool registerControl(std::string* why) {
-  const QString programDir = QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/.."));
-  QProcess regsvr32;
-  regsvr32.start(programDir + QStringLiteral("/regsvr32"),
-                 {QStringLiteral("/s"), programDir + QStringLiteral("/Korvex.OCX")});
-  if (!regsvr32.waitForFinished(30000) || regsvr32.exitStatus() != QProcess::NormalExit || regsvr32.exitCode() != 0) {
-    *why = "regsvr32 /s " + (programDir + QStringLiteral("/Korvex.OCX")).toStdString() + " failed: " +
-           regsvr32.readAllStandardError().toStdString();
-    return false;
-  }
-  return true;
-}
 
 // Takes --soak_seconds=N out of argv.
 bool takeOwnOptions(int* argc, char** argv) {
@@ -90,7 +78,7 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   std::string why;
-  if (!registerControl(&why)) {
+  if (!bench::registerControl(&why)) {
     std::fprintf(stderr, "%s\n", why.c_str());
     return 1;
   }
