@@ -3,9 +3,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QComboBox>
-#include <QDateTime>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -25,9 +23,7 @@
 #include "screens/form4.h"
 #include "screens/form6.h"
 #include "screens/form7.h"
-#include "selvane/model/list_rules.h"
 #include "screens/widgets.h"
-#include "selvane/model/text_helpers.h"
 
 namespace selvane {
 
@@ -257,10 +253,7 @@ void Form2::setDeviceName(int k, const QString& text) { rows_[static_cast<size_t
 void Form2::setWriteDirText(int k, const QString& text) { rows_[static_cast<size_t>(k)]->text2->setText(text); }
 
 QStringList Form2::listItems(int k, model::RowList list) const {
-  QComboBox* c = rows_[static_cast<size_t>(k)]->list(list);
-  QStringList items;
-  for (int i = 0; i < c->count(); ++i) items << c->itemText(i);
-  return items;
+  return screens::itemTexts(rows_[static_cast<size_t>(k)]->list(list));
 }
 
 void Form2::selectListItem(int k, model::RowList list, int index) {

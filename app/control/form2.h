@@ -57,7 +57,7 @@ class Form2 : public QMainWindow, private model::SettingsTarget {
   QRadioButton* option(int n) const;  // Option1..Option4
   QComboBox* deviceList() const { return combo1_; }
   QTimer& clock() { return timer1_; }
-  QString helpFile() const { return model_.startupDir + QStringLiteral("SELVANE.HLP"); }
+  QString helpFile() const { return model_.helpFile(); }
 
   // Start of capture ("開始").
   void startCapture();

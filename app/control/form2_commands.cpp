@@ -99,14 +99,9 @@ void Form2::closeEvent(QCloseEvent* event) {
 
 void Form2::openCameraTest(int k) {
   UnitRow* r = rows_[static_cast<size_t>(k)];
-  auto items = [](const QComboBox* c) {
-    QStringList list;
-    for (int i = 0; i < c->count(); ++i) list << c->itemText(i);
-    return list;
-  };
   model_.testUnit = k;
-  model_.testFormatNo = model::positionInList(items(r->combo2), r->combo2->currentText());
-  model_.testCompressionNo = model::positionInList(items(r->combo5), r->combo5->currentText());
+  model_.testFormatNo = model::positionInList(screens::itemTexts(r->combo2), r->combo2->currentText());
+  model_.testCompressionNo = model::positionInList(screens::itemTexts(r->combo5), r->combo5->currentText());
   timer1_.stop();
   setEnabled(false);
   cameraTest_ = new screens::Form6(model_, korvex_, r->text1->text(), [this] {

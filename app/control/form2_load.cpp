@@ -122,11 +122,7 @@ void Form2::enableRowsByCameras() {
                        static_cast<QWidget*>(r->combo5), static_cast<QWidget*>(r->command5),
                        static_cast<QWidget*>(r->command7)})
       w->setEnabled(true);
-    const bool use = r->check1->checkState() == Qt::Checked;
-    const bool save = r->check2->checkState() == Qt::Checked;
-    r->check2->setEnabled(use);
-    r->text2->setEnabled(use && save);
-    r->command1->setEnabled(use && save);
+    useBoxClicked(k);  // the save box and directory follow the use box
   }
 }
 

@@ -21,16 +21,6 @@
 
 namespace selvane {
 
-namespace {
-
-QStringList itemsOf(const QComboBox* c) {
-  QStringList items;
-  for (int i = 0; i < c->count(); ++i) items << c->itemText(i);
-  return items;
-}
-
-}  // namespace
-
 void Form2::startCapture() {
   auto tell = [this](const QString& text) {
     MessageBoxA(pl::hwndOf(this), text.toUtf8().constData(), nullptr, MB_OK);
@@ -81,8 +71,8 @@ void Form2::startCapture() {
     }
     if (present && run.active == 1) {
       run.interval = model::wholeNumber(r->combo3->currentText()).value_or(0);
-      run.formatNo = model::positionInList(itemsOf(r->combo2), r->combo2->currentText());
-      run.compressionNo = model::positionInList(itemsOf(r->combo5), r->combo5->currentText());
+      run.formatNo = model::positionInList(screens::itemTexts(r->combo2), r->combo2->currentText());
+      run.compressionNo = model::positionInList(screens::itemTexts(r->combo5), r->combo5->currentText());
       run.startFrame = model::wholeNumber(r->combo4->currentText()).value_or(0);
       p->setEnabled(true);
       screens::setBackColor(p->label8, screens::kCyan);

@@ -266,8 +266,7 @@ void Form1::pictureClicked(int unit) {
 }
 
 void Form1::help() {
-  const QString file = model_.startupDir + QStringLiteral("SELVANE.HLP");
-  WinHelpA(pl::hwndOf(this), file.toUtf8().constData(), HELP_FINDER, 0);
+  WinHelpA(pl::hwndOf(this), model_.helpFile().toUtf8().constData(), HELP_FINDER, 0);
 }
 
 void Form1::version() {

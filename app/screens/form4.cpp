@@ -69,9 +69,7 @@ Form4::Form4(model::UnitModel& model, QWidget* controlScreen)
     connect(list, &QComboBox::activated, this, [this, i] { changed_[static_cast<size_t>(i)] = true; });
 
     // Select by message, so no pick is recorded; an unknown number selects the last item.
-    QStringList items;
-    for (int j = 0; j < list->count(); ++j) items << list->itemText(j);
-    const int index = model::selectionLastFallback(items, QString::number(shownOf(s, storedValue(a, i))));
+    const int index = model::selectionLastFallback(itemTexts(list), QString::number(shownOf(s, storedValue(a, i))));
     if (index >= 0) SendMessageA(pl::hwndOf(list), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
   }
   auto* back = new QPushButton(QStringLiteral("戻る"), this);

@@ -1,5 +1,6 @@
 #include "screens/widgets.h"
 
+#include <QComboBox>
 #include <QMouseEvent>
 #include <QPalette>
 #include <QWidget>
@@ -26,6 +27,12 @@ void setBackColor(QWidget* w, const QColor& colour) {
 QColor backColor(const QWidget* w) { return w->palette().color(QPalette::Window); }
 
 QColor inactiveBorderColour() { return QColor(180, 180, 180); }
+
+QStringList itemTexts(const QComboBox* list) {
+  QStringList items;
+  for (int i = 0; i < list->count(); ++i) items << list->itemText(i);
+  return items;
+}
 
 ClickLabel::ClickLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {}
 

@@ -5,7 +5,9 @@
 #include <QLabel>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 
+class QComboBox;
 class QWidget;
 
 namespace selvane::screens {
@@ -34,6 +36,9 @@ inline const QColor kCyan(0, 255, 255);
 inline const QColor kRed(255, 0, 0);
 inline const QColor kGreen(0, 255, 0);
 inline const QColor kYellow(255, 255, 0);
+
+// The item texts of a list box, in order.
+QStringList itemTexts(const QComboBox* list);
 
 // A label that reports clicks (the classic label click).
 class ClickLabel : public QLabel {

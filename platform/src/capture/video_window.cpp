@@ -1,7 +1,5 @@
 #include "capture/video_window.h"
 
-#include <QCoreApplication>
-#include <QMetaObject>
 #include <utility>
 
 #include "platform/window.h"
@@ -46,13 +44,10 @@ void VideoWindow::setVisible(bool visible) {
 void VideoWindow::draw(const BYTE* bits) {
   std::lock_guard lock(mutex_);
   if (!hdd_ || !dc_ || !visible_ || position_.right <= 0 || position_.bottom <= 0) return;
-  auto* app = QCoreApplication::instance();
-  if (!app || inFlight_->load()) return;
-  if (!DrawDibDraw(hdd_, dc_, position_.left, position_.top, position_.right, position_.bottom, &header_, bits,
-                   0, 0, -1, -1, 0))
-    return;
-  inFlight_->store(true);
-  QMetaObject::invokeMethod(app, [flag = inFlight_] { flag->store(false); }, Qt::QueuedConnection);
+  // The window layer keeps only the newest picture per window, so a busy UI
+  // thread never piles frames up.
+  DrawDibDraw(hdd_, dc_, position_.left, position_.top, position_.right, position_.bottom, &header_, bits, 0, 0, -1,
+              -1, 0);
 }
 
 }  // namespace pl::capture

@@ -1,8 +1,6 @@
 // The renderer's video window: live frames drawn over an owner window with
 // the drawing engine. Without an owner, or while hidden, frames are dropped.
 #pragma once
-#include <atomic>
-#include <memory>
 #include <mutex>
 
 #include "capture/formats.h"
@@ -36,9 +34,6 @@ class VideoWindow {
   LONG style_ = 0;
   RECT position_;  // left, top, width, height
   bool visible_ = true;
-  // Set while a drawn picture is on its way to the UI thread; a busy UI
-  // thread thus gets at most one picture per window instead of a backlog.
-  std::shared_ptr<std::atomic<bool>> inFlight_ = std::make_shared<std::atomic<bool>>(false);
 };
 
 }  // namespace pl::capture

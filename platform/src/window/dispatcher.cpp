@@ -51,6 +51,14 @@ LRESULT callProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 Dispatcher::Dispatcher() = default;
 
+namespace {
+// A window's timers end with its handle.
+void dropTimers(WindowEntry& entry) {
+  for (auto& [id, timer] : entry.timers) delete timer;
+  entry.timers.clear();
+}
+}  // namespace
+
 Dispatcher* Dispatcher::get() {
   static std::mutex mutex;
   static Dispatcher* dispatcher = nullptr;
@@ -64,8 +72,6 @@ Dispatcher* Dispatcher::get() {
   return dispatcher;
 }
 
-HWND Dispatcher::hwndOfObject(const QObject* object) const { return objects_.value(object, 0); }
-
 HWND Dispatcher::attach(QWidget* widget) {
   if (HWND known = objects_.value(widget, 0)) return known;
   return attachOwned(widget, widget, false);
@@ -78,9 +84,7 @@ HWND Dispatcher::attachOwned(QObject* object, QWidget* widget, bool owned) {
   if (widget) widget->installEventFilter(this);
   connect(object, &QObject::destroyed, this, [this, hwnd](QObject* gone) {
     objects_.remove(gone);
-    if (EntryPtr e = HandleTable::instance().remove(hwnd)) {
-      for (auto& [id, timer] : e->timers) delete timer;
-    }
+    if (EntryPtr e = HandleTable::instance().remove(hwnd)) dropTimers(*e);
   });
   return hwnd;
 }
@@ -88,8 +92,7 @@ HWND Dispatcher::attachOwned(QObject* object, QWidget* widget, bool owned) {
 void Dispatcher::detach(HWND hwnd) {
   EntryPtr entry = HandleTable::instance().remove(hwnd);
   if (!entry) return;
-  for (auto& [id, timer] : entry->timers) delete timer;
-  entry->timers.clear();
+  dropTimers(*entry);
   entry->pictures.clear();
   if (QObject* object = entry->object.data()) {
     objects_.remove(object);

@@ -42,8 +42,6 @@ class Dispatcher : public QObject {
   // Runs `fn` on the UI thread and waits for it.
   void runBlocking(const std::function<void()>& fn);
 
-  HWND hwndOfObject(const QObject* object) const;
-
   // While restricted, only messages posted during painting are delivered;
   // the others stay queued, in order, until the last restriction ends.
   void restrict();

@@ -101,6 +101,7 @@ struct UnitModel {
   int32_t helpOpener = 0;    // screen that opened it; 0 = the control screen
 
   void resetAdjustments() { adjust.fill(Adjustments{}); }
+  QString helpFile() const { return startupDir + QStringLiteral("SELVANE.HLP"); }
 };
 
 }  // namespace selvane::model
