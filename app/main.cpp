@@ -3,7 +3,7 @@
 #include <QFont>
 #include <QStyleFactory>
 
-#include "control/form2.h"
+#include "control_screen/control_screen.h"
 #include "platform/services.h"
 #include "selvane/model/unit_model.h"
 
@@ -15,9 +15,9 @@ int main(int argc, char** argv) {
   app.setFont(QFont(QStringLiteral("IPAGothic"), 9));
 
   selvane::model::UnitModel model;
-  selvane::Form2 form2(model);
+  selvane::ControlScreen controlScreen(model);
   QString error;
-  if (!form2.load(&error)) {
+  if (!controlScreen.load(&error)) {
     MessageBoxA(0, error.toUtf8().constData(), nullptr, MB_OK | MB_ICONERROR);
     return 2;
   }

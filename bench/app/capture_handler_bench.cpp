@@ -34,13 +34,13 @@
 #include <cstring>
 #include <string>
 
-#include "control/capture_events.h"
-#include "control/korvex_client.h"
-#include "control/plenkit_client.h"
+#include "control_screen/capture_events.h"
+#include "control_screen/korvex_client.h"
+#include "control_screen/plenkit_client.h"
 #include "platform/qt_bridge.h"
 #include "process_stats.h"
 #include "program_host.h"
-#include "screens/form1.h"
+#include "screens/capture_screen.h"
 #include "screens/unit_pane.h"
 #include "screens/widgets.h"
 #include "wait_until.h"
@@ -72,9 +72,9 @@ void prepareUnit(ProgramHost& host, const QString& writeDir) {
   run.save = 1;
   run.writeDir = writeDir;
 
-  selvane::Form2& f2 = host.form2();
-  selvane::screens::Form1& f1 = *f2.captureScreen();
-  selvane::screens::UnitPane* p = f1.pane(kUnit);
+  selvane::ControlScreen& screen = host.controlScreen();
+  selvane::screens::CaptureScreen& capture = *screen.captureScreen();
+  selvane::screens::UnitPane* p = capture.pane(kUnit);
   p->hscroll4->setValue(kRotation);
   p->vscroll2->setValue(kZoom);
   p->vscroll1->setValue(kBrightness);
@@ -83,10 +83,10 @@ void prepareUnit(ProgramHost& host, const QString& writeDir) {
   p->hscroll3->setValue(kBlue);
   p->check1->setChecked(true);
   p->check2->setChecked(true);
-  f2.hide();
-  f1.layoutForUnits(selvane::model::kUnitCount);
-  f1.show();
-  f2.plenkit()->BitDispWindSet(kUnit, pl::hwndOf(p->picture1));
+  screen.hide();
+  capture.layoutForUnits(selvane::model::kUnitCount);
+  capture.show();
+  screen.plenkit()->BitDispWindSet(kUnit, pl::hwndOf(p->picture1));
 }
 
 // The floor's own write directory: the same files written directly.
@@ -140,10 +140,10 @@ void BM_CaptureHandler(benchmark::State& state) {
   const QString roadDir = host.newDir(QStringLiteral("road"));
   const QString floorDir = host.newDir(QStringLiteral("floor"));
   prepareUnit(host, roadDir);
-  selvane::Form2& f2 = host.form2();
-  selvane::KorvexClient& korvex = f2.korvex();
-  selvane::CaptureEvents& events = *f2.captureEvents();
-  const selvane::Plenkit& lib = *f2.plenkit();
+  selvane::ControlScreen& screen = host.controlScreen();
+  selvane::KorvexClient& korvex = screen.korvex();
+  selvane::CaptureEvents& events = *screen.captureEvents();
+  const selvane::Plenkit& lib = *screen.plenkit();
   selvane::model::RunFields& run = host.model().run[kUnit];
 
   // The one real capture: the control keeps its frame.
@@ -231,7 +231,7 @@ void BM_CaptureHandler(benchmark::State& state) {
     state.counters["writebmp_ms"] = 1000.0 * writeBmpTotal / static_cast<double>(n);
     state.counters["ratio"] = handlerTotal / floorTotal;
   }
-  const QString text = f2.captureScreen()->pane(kUnit)->text1->text();
+  const QString text = screen.captureScreen()->pane(kUnit)->text1->text();
   if (text.contains(QStringLiteral("エラー"))) state.SkipWithError(("the unit shows " + text).toStdString().c_str());
   if (!host.boxes().empty()) state.SkipWithError(("message box: " + host.boxes().front()).c_str());
 }

@@ -16,9 +16,9 @@ ProgramHost::ProgramHost(int cameras, int fps) {
 }
 
 ProgramHost::~ProgramHost() {
-  if (form2_) {
-    form2_->close();  // the closing question is answered Yes
-    form2_.reset();
+  if (controlScreen_) {
+    controlScreen_->close();  // the closing question is answered Yes
+    controlScreen_.reset();
   }
   pl_SetMessageBoxHook(nullptr, nullptr);
   cg_SetVirtualCameras(nullptr, 0);
@@ -29,11 +29,11 @@ bool ProgramHost::load(std::string* why) {
     *why = "no temporary program directory";
     return false;
   }
-  form2_ = std::make_unique<selvane::Form2>(model_);
+  controlScreen_ = std::make_unique<selvane::ControlScreen>(model_);
   QString error;
-  if (!form2_->load(&error, dir_.path())) {
+  if (!controlScreen_->load(&error, dir_.path())) {
     *why = error.toStdString();
-    form2_.reset();
+    controlScreen_.reset();
     return false;
   }
   return true;

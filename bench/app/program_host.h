@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "control/form2.h"
+#include "control_screen/control_screen.h"
 #include "platform/wintypes.h"
 #include "selvane/model/unit_model.h"
 
@@ -25,7 +25,7 @@ class ProgramHost {
   // Constructs the control screen and runs its load sequence.
   bool load(std::string* why);
 
-  selvane::Form2& form2() { return *form2_; }
+  selvane::ControlScreen& controlScreen() { return *controlScreen_; }
   selvane::model::UnitModel& model() { return model_; }
   // A fresh write directory of its own, ending in '/'.
   QString newDir(const QString& name) const;
@@ -37,7 +37,7 @@ class ProgramHost {
 
   QTemporaryDir dir_;
   selvane::model::UnitModel model_;
-  std::unique_ptr<selvane::Form2> form2_;
+  std::unique_ptr<selvane::ControlScreen> controlScreen_;
   std::vector<std::string> boxes_;
 };
 

@@ -23,10 +23,10 @@
 #include <string>
 #include <vector>
 
-#include "control/unit_row.h"
+#include "control_screen/unit_row.h"
 #include "process_stats.h"
 #include "program_host.h"
-#include "screens/form1.h"
+#include "screens/capture_screen.h"
 #include "screens/unit_pane.h"
 #include "soak_options.h"
 #include "wait_until.h"
@@ -49,19 +49,19 @@ void BM_Soak(benchmark::State& state) {
     state.SkipWithError(why.c_str());
     return;
   }
-  selvane::Form2& f2 = host.form2();
+  selvane::ControlScreen& screen = host.controlScreen();
   std::array<QString, selvane::model::kUnitCount> dirs;
   for (int k = 0; k < selvane::model::kUnitCount; ++k) {
-    selvane::UnitRow* r = f2.row(k);
+    selvane::UnitRow* r = screen.row(k);
     r->check1->setChecked(true);
     r->check2->setChecked(true);
     dirs[static_cast<size_t>(k)] = host.newDir(QStringLiteral("unit%1").arg(k + 1));
     r->text2->setText(dirs[static_cast<size_t>(k)]);
     r->combo3->setCurrentText(QStringLiteral("1000"));
   }
-  selvane::screens::Form1& f1 = *f2.captureScreen();
-  f2.startButton()->click();
-  if (!waitUntil([&] { return f1.running(); }, 5000)) {
+  selvane::screens::CaptureScreen& capture = *screen.captureScreen();
+  screen.startButton()->click();
+  if (!waitUntil([&] { return capture.running(); }, 5000)) {
     state.SkipWithError(host.boxes().empty() ? "the capture screen did not start" : host.boxes().front().c_str());
     return;
   }
@@ -83,7 +83,7 @@ void BM_Soak(benchmark::State& state) {
         const int32_t pending = host.model().run[static_cast<size_t>(k)].capturePending;
         if (wasPending[static_cast<size_t>(k)] == 1 && pending == 0) {
           ++handled;
-          if (f1.pane(k)->text1->text().contains(QStringLiteral("エラー"))) ++failed;
+          if (capture.pane(k)->text1->text().contains(QStringLiteral("エラー"))) ++failed;
         }
         wasPending[static_cast<size_t>(k)] = pending;
       }
@@ -122,8 +122,8 @@ void BM_Soak(benchmark::State& state) {
     state.counters["heap_growth_KiB"] = heapEnd - heapEarly;
     if (failed > 0) state.SkipWithError("captures failed");
   }
-  f1.stopButton()->click();
-  f1.backButton()->click();
+  capture.stopButton()->click();
+  capture.backButton()->click();
   int published = 0;  // units with both slot files written
   for (const QString& d : dirs) published += QFile::exists(d + "cap0.jpg") && QFile::exists(d + "cap1.jpg") ? 1 : 0;
   state.counters["units_with_2_pictures"] = published;

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "control/form2.h"
+#include "control_screen/control_screen.h"
 #include "platform/services.h"
 #include "selvane/model/unit_model.h"
 
@@ -40,12 +40,12 @@ void runStartupChild(int argc, char** argv, Clock::time_point mainEntry) {
   const double applicationMs = msSince(mainEntry);
 
   selvane::model::UnitModel model;
-  selvane::Form2 form2(model);
+  selvane::ControlScreen controlScreen(model);
   const double formMs = msSince(mainEntry);
   PaintWatch watch;
-  form2.installEventFilter(&watch);
+  controlScreen.installEventFilter(&watch);
   QString error;
-  if (!form2.load(&error, programDir)) {
+  if (!controlScreen.load(&error, programDir)) {
     std::printf("failed %s\n", error.toUtf8().constData());
     std::fflush(stdout);
     std::_Exit(2);
@@ -60,7 +60,7 @@ void runStartupChild(int argc, char** argv, Clock::time_point mainEntry) {
     std::_Exit(3);
   }
   std::printf("shown %.3f %.3f %.3f %.3f %s\n", applicationMs, formMs, loadMs, paintedMs,
-              form2.cameraCountBox()->text().toUtf8().constData());
+              controlScreen.cameraCountBox()->text().toUtf8().constData());
   std::fflush(stdout);
   // Only the time to the shown screen counts; no tear-down.
   std::_Exit(0);

@@ -19,12 +19,12 @@
 #include <vector>
 
 #include "com_test_util.h"
-#include "control/form2.h"
-#include "control/unit_row.h"
+#include "control_screen/control_screen.h"
+#include "control_screen/unit_row.h"
 #include "platform/capture.h"
 #include "platform/services.h"
-#include "screens/form1.h"
-#include "screens/form7.h"
+#include "screens/capture_screen.h"
+#include "screens/full_screen_view.h"
 #include "screens/unit_pane.h"
 #include "wait_until.h"
 
@@ -48,10 +48,10 @@ class AppTest : public ::testing::Test {
     pl_SetMessageBoxHook(&AppTest::onBox, this);
   }
   void TearDown() override {
-    if (form2_) {
+    if (controlScreen_) {
       answers_.push_back(IDYES);
-      form2_->close();
-      form2_.reset();
+      controlScreen_->close();
+      controlScreen_.reset();
     }
     pl_SetMessageBoxHook(nullptr, nullptr);
     cg_SetVirtualCameras(nullptr, 0);
@@ -69,14 +69,14 @@ class AppTest : public ::testing::Test {
   }
 
   void load() {
-    form2_ = std::make_unique<selvane::Form2>(model_);
+    controlScreen_ = std::make_unique<selvane::ControlScreen>(model_);
     QString error;
-    ASSERT_TRUE(form2_->load(&error, dir_.path())) << error.toStdString();
+    ASSERT_TRUE(controlScreen_->load(&error, dir_.path())) << error.toStdString();
   }
 
-  selvane::UnitRow* row(int k) { return form2_->row(k); }
-  selvane::screens::Form1& form1() { return *form2_->captureScreen(); }
-  selvane::screens::UnitPane* pane(int k) { return form1().pane(k); }
+  selvane::UnitRow* row(int k) { return controlScreen_->row(k); }
+  selvane::screens::CaptureScreen& captureScreen() { return *controlScreen_->captureScreen(); }
+  selvane::screens::UnitPane* pane(int k) { return captureScreen().pane(k); }
 
   // Ticks unit k's use and save boxes and gives it a write directory.
   QString useUnit(int k, bool save = true) {
@@ -100,7 +100,7 @@ class AppTest : public ::testing::Test {
   static inline std::unique_ptr<comtest::RegisteredServer> server_;
   QTemporaryDir dir_;
   selvane::model::UnitModel model_;
-  std::unique_ptr<selvane::Form2> form2_;
+  std::unique_ptr<selvane::ControlScreen> controlScreen_;
   std::vector<Box> boxes_;
   std::deque<int> answers_;
 };

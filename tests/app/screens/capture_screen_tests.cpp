@@ -16,8 +16,8 @@ class CaptureScreenTest : public AppTest {
     load();
     useUnit(0, false);
     useUnit(1, false);
-    form2_->startButton()->click();
-    ASSERT_TRUE(waitUntil([&] { return form1().running(); }, 3000));
+    controlScreen_->startButton()->click();
+    ASSERT_TRUE(waitUntil([&] { return captureScreen().running(); }, 3000));
   }
 };
 
@@ -44,13 +44,13 @@ TEST_F(CaptureScreenTest, LabelClickResetsItsBarWithAShortFlash) {
 
 TEST_F(CaptureScreenTest, StatusBoxToggleReturnsToItsStartAfterTwoClicks) {
   startOneUnit();
-  auto* toggle = form1().findChild<selvane::screens::ClickLabel*>("Label10");
+  auto* toggle = captureScreen().findChild<selvane::screens::ClickLabel*>("Label10");
   ASSERT_NE(toggle, nullptr);
   emit toggle->clicked();
-  EXPECT_FALSE(form1().statusBox()->isVisible());
+  EXPECT_FALSE(captureScreen().statusBox()->isVisible());
   EXPECT_EQ(toggle->text(), "表示");
   emit toggle->clicked();
-  EXPECT_TRUE(form1().statusBox()->isVisible());
+  EXPECT_TRUE(captureScreen().statusBox()->isVisible());
   EXPECT_EQ(toggle->text(), "消去");
 }
 
@@ -58,14 +58,14 @@ TEST_F(CaptureScreenTest, BackStoresTheBoxesAndTheCloseBoxActsAsBack) {
   startOneUnit();
   pane(0)->check1->setChecked(true);
   pane(0)->hscroll4->setValue(27);
-  form1().close();  // the close box while the control screen lives
-  ASSERT_TRUE(waitUntil([&] { return form2_->isVisible(); }, 3000));
-  EXPECT_FALSE(form1().isVisible());
-  EXPECT_FALSE(form1().running());
+  captureScreen().close();  // the close box while the control screen lives
+  ASSERT_TRUE(waitUntil([&] { return controlScreen_->isVisible(); }, 3000));
+  EXPECT_FALSE(captureScreen().isVisible());
+  EXPECT_FALSE(captureScreen().running());
   EXPECT_EQ(model_.adjust[0].processing, 1);
   EXPECT_EQ(model_.adjust[0].rotation, 27);
-  EXPECT_TRUE(form2_->isEnabled());
-  EXPECT_TRUE(form2_->clock().isActive());
+  EXPECT_TRUE(controlScreen_->isEnabled());
+  EXPECT_TRUE(controlScreen_->clock().isActive());
 }
 
 }  // namespace

@@ -15,11 +15,11 @@ QString fileText(const QString& path) {
 TEST_F(AppTest, ClosingAsksAndNoKeepsEverything) {
   load();
   useUnit(0);
-  form2_->close();
+  controlScreen_->close();
   ASSERT_EQ(boxes_.size(), 1u);
   EXPECT_EQ(boxes_[0].text, "処理を終了いたしますか？");
   EXPECT_EQ(boxes_[0].type & MB_YESNO, MB_YESNO);
-  EXPECT_TRUE(form2_->isVisible());
+  EXPECT_TRUE(controlScreen_->isVisible());
   EXPECT_TRUE(row(0)->check1->isChecked());
   EXPECT_EQ(model_.controlScreenRunning, 1);
 }
@@ -27,15 +27,15 @@ TEST_F(AppTest, ClosingAsksAndNoKeepsEverything) {
 TEST_F(AppTest, SaveAsksAndWritesTheScreenAsItStands) {
   load();
   const QString path = dir_.filePath("selvanedir.ini");
-  form2_->findChild<QPushButton*>("Command4")->click();  // answered No
+  controlScreen_->findChild<QPushButton*>("Command4")->click();  // answered No
   EXPECT_FALSE(QFile::exists(path));
   EXPECT_EQ(boxes_.back().text, (path + "\r\nを保存しますか？").toStdString());
 
-  form2_->menuBar()->findChild<QAction*>("dirdel")->trigger();
-  form2_->menuBar()->findChild<QAction*>("JPG70")->trigger();
-  EXPECT_EQ(form2_->qualityLabel()->text(), "70");
+  controlScreen_->menuBar()->findChild<QAction*>("dirdel")->trigger();
+  controlScreen_->menuBar()->findChild<QAction*>("JPG70")->trigger();
+  EXPECT_EQ(controlScreen_->qualityLabel()->text(), "70");
   answers_.push_back(IDYES);
-  form2_->findChild<QPushButton*>("Command4")->click();
+  controlScreen_->findChild<QPushButton*>("Command4")->click();
   const QStringList lines = fileText(path).split("\r\n");
   ASSERT_GE(lines.size(), 13);
   for (int k = 0; k < 6; ++k) EXPECT_TRUE(lines[k].contains("\"I420\"")) << lines[k].toStdString();
@@ -46,7 +46,7 @@ TEST_F(AppTest, SaveFailureIsReported) {
   load();
   QDir(dir_.path()).mkdir("selvanedir.ini");  // a directory where the file belongs
   answers_.push_back(IDYES);
-  form2_->findChild<QPushButton*>("Command4")->click();
+  controlScreen_->findChild<QPushButton*>("Command4")->click();
   ASSERT_EQ(boxes_.size(), 2u);
   EXPECT_NE(boxes_[1].text.find("保存できませんでした"), std::string::npos);
 }
@@ -56,7 +56,7 @@ TEST_F(AppTest, ResetGreysAbsentRowsAndKeepsUseBoxes) {
   load();
   row(4)->check1->setChecked(true);
   model_.adjust[4].rotation = 3;
-  form2_->menuBar()->findChild<QAction*>("dirdel")->trigger();
+  controlScreen_->menuBar()->findChild<QAction*>("dirdel")->trigger();
   EXPECT_TRUE(row(4)->check1->isChecked());
   EXPECT_EQ(row(4)->text1->palette().color(QPalette::Base), QColor(200, 200, 200));
   EXPECT_EQ(row(4)->combo3->palette().color(QPalette::Base), QColor(200, 200, 200));

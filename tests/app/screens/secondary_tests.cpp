@@ -4,14 +4,14 @@
 #include <QPlainTextEdit>
 
 #include "app_fixture.h"
-#include "screens/form3.h"
-#include "screens/form4.h"
-#include "screens/form6.h"
+#include "screens/help_screen.h"
+#include "screens/processing_dialog.h"
+#include "screens/camera_test_screen.h"
 
 namespace apptest {
 namespace {
 
-using selvane::screens::Form4;
+using selvane::screens::ProcessingDialog;
 
 // What an operator's pick in a list does: select and raise the list's click.
 void pick(QComboBox* list, const QString& text) {
@@ -26,9 +26,9 @@ TEST_F(AppTest, ProcessingDialogShowsStoredValuesAndWritesBackOnlyPickedLists) {
   auto& a = model_.adjust[2];
   a.red = 25;  // outside its range
   row(2)->command7->click();
-  Form4* dialog = form2_->processingScreen();
+  ProcessingDialog* dialog = controlScreen_->processingScreen();
   ASSERT_NE(dialog, nullptr);
-  EXPECT_FALSE(form2_->isEnabled());
+  EXPECT_FALSE(controlScreen_->isEnabled());
   EXPECT_EQ(dialog->list(0)->currentText(), "0");    // rotation 18
   EXPECT_EQ(dialog->list(1)->currentText(), "1");    // zoom 10
   EXPECT_EQ(dialog->list(2)->currentText(), "0");    // brightness 10
@@ -39,7 +39,7 @@ TEST_F(AppTest, ProcessingDialogShowsStoredValuesAndWritesBackOnlyPickedLists) {
   pick(dialog->list(4), "3");
   pick(dialog->list(4), "0");  // back to the item shown at opening: still written
   dialog->close();
-  EXPECT_TRUE(form2_->isEnabled());
+  EXPECT_TRUE(controlScreen_->isEnabled());
   EXPECT_EQ(a.rotation, 0);
   EXPECT_EQ(a.zoom, 1);
   EXPECT_EQ(a.brightness, 20);
@@ -47,14 +47,14 @@ TEST_F(AppTest, ProcessingDialogShowsStoredValuesAndWritesBackOnlyPickedLists) {
   EXPECT_EQ(a.green, 10);
 
   row(2)->command7->click();
-  dialog = form2_->processingScreen();
+  dialog = controlScreen_->processingScreen();
   pick(dialog->list(0), "18");
   dialog->close();
   EXPECT_EQ(a.rotation, 36);
 
   const auto before = model_.adjust;
   row(2)->command7->click();
-  form2_->processingScreen()->close();  // opening and leaving writes nothing
+  controlScreen_->processingScreen()->close();  // opening and leaving writes nothing
   EXPECT_EQ(model_.adjust, before);
 }
 
@@ -63,37 +63,37 @@ TEST_F(AppTest, CameraTestShowsItsUnitAndTheDeliveredFormatAndStopsOnClose) {
   row(2)->combo2->setCurrentText("320*240");
   row(2)->combo5->setCurrentText("I420");
   row(2)->command5->click();
-  auto* test = form2_->cameraTestScreen();
+  auto* test = controlScreen_->cameraTestScreen();
   ASSERT_NE(test, nullptr);
-  EXPECT_FALSE(form2_->isEnabled());
-  EXPECT_FALSE(form2_->clock().isActive());
+  EXPECT_FALSE(controlScreen_->isEnabled());
+  EXPECT_FALSE(controlScreen_->clock().isActive());
   EXPECT_EQ(test->unitBox()->text(), "3");
   EXPECT_EQ(test->deviceBox()->text(), row(2)->text1->text());
   EXPECT_EQ(test->sizeBox()->text(), "320 *240");
   EXPECT_EQ(test->compressionBox()->text(), "I420");
-  EXPECT_EQ(form2_->korvex().GetPreBmpWidth(), 320);
+  EXPECT_EQ(controlScreen_->korvex().GetPreBmpWidth(), 320);
   test->close();  // the close box, as "表示テスト 終了"
-  EXPECT_TRUE(form2_->isEnabled());
-  EXPECT_TRUE(form2_->clock().isActive());
-  EXPECT_EQ(form2_->korvex().GetPreBmpWidth(), 0);  // preview ended
-  EXPECT_EQ(form2_->korvex().PreUsbEnd(), 1);
+  EXPECT_TRUE(controlScreen_->isEnabled());
+  EXPECT_TRUE(controlScreen_->clock().isActive());
+  EXPECT_EQ(controlScreen_->korvex().GetPreBmpWidth(), 0);  // preview ended
+  EXPECT_EQ(controlScreen_->korvex().PreUsbEnd(), 1);
 }
 
 TEST_F(AppTest, HelpWindowOpensOnceAndReturnsToItsOpener) {
   load();
-  QAction* verdisp = form2_->menuBar()->findChild<QAction*>("Verdisp");
+  QAction* verdisp = controlScreen_->menuBar()->findChild<QAction*>("Verdisp");
   ASSERT_NE(verdisp, nullptr);
   verdisp->trigger();
-  auto* help = form2_->helpScreen();
+  auto* help = controlScreen_->helpScreen();
   ASSERT_NE(help, nullptr);
   EXPECT_EQ(help->windowTitle(), "USBカメラHELP Ver 2.0");
   EXPECT_EQ(help->text1()->text(), "WacharoCapture版  Ver 2.0");
   EXPECT_TRUE(help->text2()->toPlainText().startsWith("WacharoCapture版 V2.0"));
-  EXPECT_FALSE(form2_->isEnabled());
+  EXPECT_FALSE(controlScreen_->isEnabled());
   verdisp->trigger();
-  EXPECT_EQ(form2_->helpScreen(), help);  // a second press does nothing
+  EXPECT_EQ(controlScreen_->helpScreen(), help);  // a second press does nothing
   help->close();
-  EXPECT_TRUE(form2_->isEnabled());
+  EXPECT_TRUE(controlScreen_->isEnabled());
   EXPECT_EQ(model_.helpOpen, 0);
 }
 

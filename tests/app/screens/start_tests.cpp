@@ -17,7 +17,7 @@ TEST_F(AppTest, StartRefusesUnusableRowsWithItsThreeMessages) {
   cameras(2);
   load();
   row(2)->check1->setChecked(true);  // no camera for unit 3
-  form2_->startButton()->click();
+  controlScreen_->startButton()->click();
   ASSERT_EQ(boxes_.size(), 1u);
   EXPECT_EQ(boxes_.back().text, "キャプチャーするカメラの指定が有りません");
   EXPECT_EQ(boxes_.back().type & MB_YESNO, 0u);
@@ -25,36 +25,36 @@ TEST_F(AppTest, StartRefusesUnusableRowsWithItsThreeMessages) {
   useUnit(0);
   useUnit(1);
   row(0)->text2->clear();
-  form2_->startButton()->click();
+  controlScreen_->startButton()->click();
   EXPECT_EQ(boxes_.back().text, " 1号機 の書込先デレクトリが未入力です");
 
   row(0)->text2->setText(dir_.filePath("missing"));
-  form2_->startButton()->click();
+  controlScreen_->startButton()->click();
   EXPECT_EQ(boxes_.back().text, " 1号機 で指定したデレクトリがありません");
-  EXPECT_TRUE(form2_->isVisible() || !form2_->isHidden());
-  EXPECT_FALSE(form1().isVisible());
+  EXPECT_TRUE(controlScreen_->isVisible() || !controlScreen_->isHidden());
+  EXPECT_FALSE(captureScreen().isVisible());
 }
 
 TEST_F(AppTest, CaptureScreenIsSizedForTheHighestUnitShown) {
   cameras(6);
   load();
   useUnit(0, false);
-  form2_->startButton()->click();
-  EXPECT_TRUE(form1().isVisible());
+  controlScreen_->startButton()->click();
+  EXPECT_TRUE(captureScreen().isVisible());
   EXPECT_EQ(model_.displayCount, 1);
   EXPECT_TRUE(pane(0)->isVisible());
   EXPECT_FALSE(pane(1)->isVisible());
-  EXPECT_EQ(form1().centralWidget()->width(), (9840 - 2 * (3135 + 100) + 7) / 15);
-  EXPECT_EQ(form1().centralWidget()->height(), (8865 - 3975 + 7) / 15);
+  EXPECT_EQ(captureScreen().centralWidget()->width(), (9840 - 2 * (3135 + 100) + 7) / 15);
+  EXPECT_EQ(captureScreen().centralWidget()->height(), (8865 - 3975 + 7) / 15);
   EXPECT_EQ(selvane::screens::backColor(pane(0)->label7), QColor(255, 255, 0));  // not saving
-  form1().backButton()->click();
-  EXPECT_TRUE(form2_->isVisible());
+  captureScreen().backButton()->click();
+  EXPECT_TRUE(controlScreen_->isVisible());
 
   row(5)->check1->setChecked(true);
-  form2_->startButton()->click();
+  controlScreen_->startButton()->click();
   EXPECT_EQ(model_.displayCount, 6);
   for (int k = 0; k < 6; ++k) EXPECT_TRUE(pane(k)->isVisible()) << k;
-  EXPECT_EQ(form1().centralWidget()->size(), QSize((9840 + 7) / 15, (8865 + 7) / 15));
+  EXPECT_EQ(captureScreen().centralWidget()->size(), QSize((9840 + 7) / 15, (8865 + 7) / 15));
 }
 
 TEST_F(AppTest, TwoUnitsRunEndToEndAndPublishTheirPictures) {
@@ -64,10 +64,10 @@ TEST_F(AppTest, TwoUnitsRunEndToEndAndPublishTheirPictures) {
   const QString dir2 = useUnit(1);
   row(0)->combo3->setCurrentText("1000");
   row(1)->combo3->setCurrentText("2000");
-  form2_->startButton()->click();
+  controlScreen_->startButton()->click();
   ASSERT_TRUE(boxes_.empty());
-  EXPECT_EQ(form1().width() > 0, true);
-  EXPECT_EQ(form1().centralWidget()->width(), (9840 - (3135 + 100) + 7) / 15);
+  EXPECT_EQ(captureScreen().width() > 0, true);
+  EXPECT_EQ(captureScreen().centralWidget()->width(), (9840 - (3135 + 100) + 7) / 15);
   // Both units publish at least two pictures.
   ASSERT_TRUE(waitUntil([&] {
     return QFile::exists(dir1 + "cap1.jpg") && QFile::exists(dir2 + "cap1.jpg");
@@ -85,8 +85,8 @@ TEST_F(AppTest, TwoUnitsRunEndToEndAndPublishTheirPictures) {
   }
   EXPECT_EQ(pane(0)->label5->text(), "640 * 480");
   EXPECT_EQ(pane(0)->label9->text(), "RGB24");
-  form1().stopButton()->click();
-  form1().backButton()->click();
+  captureScreen().stopButton()->click();
+  captureScreen().backButton()->click();
 }
 
 }  // namespace
@@ -100,33 +100,33 @@ TEST_F(AppTest, SchedulerAsksOnEveryThirdTickAndHoldsAPendingUnit) {
   load();
   useUnit(0, false);
   row(0)->combo3->setCurrentText("3000");
-  form2_->startButton()->click();
+  controlScreen_->startButton()->click();
   pumpFor(50);  // the posted press of the capture screen's Start
-  ASSERT_TRUE(form1().running());
-  form1().scheduler().stop();  // ticks by hand from here
-  form2_->korvex().CaptureEnd();  // requests are refused: nothing is captured
+  ASSERT_TRUE(captureScreen().running());
+  captureScreen().scheduler().stop();  // ticks by hand from here
+  controlScreen_->korvex().CaptureEnd();  // requests are refused: nothing is captured
   auto& run = model_.run[0];
   EXPECT_EQ(run.interval, 3000);
-  form1().schedulerTick();
-  form1().schedulerTick();
+  captureScreen().schedulerTick();
+  captureScreen().schedulerTick();
   EXPECT_EQ(run.elapsed, 2000);
-  form1().schedulerTick();
+  captureScreen().schedulerTick();
   EXPECT_EQ(run.elapsed, 0);  // asked (and refused, so not pending)
   EXPECT_EQ(run.capturePending, 0);
 
-  form2_->korvex().CaptureStart(0);
+  controlScreen_->korvex().CaptureStart(0);
   run.elapsed = 2000;
-  form1().schedulerTick();
+  captureScreen().schedulerTick();
   EXPECT_EQ(run.capturePending, 1);
   EXPECT_EQ(selvane::screens::backColor(pane(0)->label1), QColor(0, 255, 0));
-  form1().scheduler().stop();
-  form2_->korvex().CaptureEnd();  // the frame never comes: the unit stays pending
-  for (int i = 0; i < 4; ++i) form1().schedulerTick();
+  captureScreen().scheduler().stop();
+  controlScreen_->korvex().CaptureEnd();  // the frame never comes: the unit stays pending
+  for (int i = 0; i < 4; ++i) captureScreen().schedulerTick();
   EXPECT_EQ(run.elapsed, 3000);  // held at the edge of its interval
   EXPECT_EQ(run.capturePending, 1);
   run.capturePending = 0;
-  form2_->korvex().CaptureStart(0);
-  form1().schedulerTick();
+  controlScreen_->korvex().CaptureStart(0);
+  captureScreen().schedulerTick();
   EXPECT_EQ(run.capturePending, 1);  // asked on the first tick after the frame
   EXPECT_EQ(run.elapsed, 0);
 }
@@ -138,24 +138,24 @@ TEST_F(AppTest, FullScreenViewFollowsOnlyItsUnit) {
   useUnit(1, false);
   row(0)->combo3->setCurrentText("1000");
   row(1)->combo3->setCurrentText("1000");
-  form2_->startButton()->click();
-  auto& f7 = *form2_->fullScreenView();
+  controlScreen_->startButton()->click();
+  auto& fullView = *controlScreen_->fullScreenView();
   ASSERT_TRUE(waitUntil([&] { return !pane(1)->label6->text().isEmpty(); }, 10000));
   // A picture click opens the full-screen view on that unit.
   pane(1)->picture1->setFocus();
   PostMessageA(pl::hwndOf(pane(1)->picture1), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
   PostMessageA(pl::hwndOf(pane(1)->picture1), WM_LBUTTONUP, MK_LBUTTON, MAKELPARAM(5, 5));
-  ASSERT_TRUE(waitUntil([&] { return f7.isVisible(); }, 3000));
+  ASSERT_TRUE(waitUntil([&] { return fullView.isVisible(); }, 3000));
   EXPECT_EQ(model_.fullScreenShown, 1);
   EXPECT_EQ(model_.fullScreenUnit, 1);
-  EXPECT_FALSE(form1().isVisible());
-  auto shot = [&] { return f7.screen()->grabWindow(f7.winId()).toImage(); };
-  form1().scheduler().stop();  // captures by hand from here
+  EXPECT_FALSE(captureScreen().isVisible());
+  auto shot = [&] { return fullView.screen()->grabWindow(fullView.winId()).toImage(); };
+  captureScreen().scheduler().stop();  // captures by hand from here
   auto capture = [&](int k) {
     auto& run = model_.run[static_cast<size_t>(k)];
     ASSERT_TRUE(waitUntil([&] { return run.capturePending == 0; }, 8000));
     run.capturePending = 1;
-    ASSERT_EQ(form2_->korvex().CaptureGo(k + 1, 33, 5), 0);
+    ASSERT_EQ(controlScreen_->korvex().CaptureGo(k + 1, 33, 5), 0);
     ASSERT_TRUE(waitUntil([&] { return run.capturePending == 0; }, 8000));
     pumpFor(100);
   };
@@ -169,10 +169,10 @@ TEST_F(AppTest, FullScreenViewFollowsOnlyItsUnit) {
     EXPECT_EQ(shot(), last) << "unit 1, capture " << i;  // another unit's frame is not
   }
   // A click on the view closes it and brings the capture screen back.
-  PostMessageA(pl::hwndOf(&f7), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-  ASSERT_TRUE(waitUntil([&] { return !f7.isVisible(); }, 3000));
+  PostMessageA(pl::hwndOf(&fullView), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  ASSERT_TRUE(waitUntil([&] { return !fullView.isVisible(); }, 3000));
   EXPECT_EQ(model_.fullScreenShown, 0);
-  EXPECT_TRUE(form1().isVisible());
+  EXPECT_TRUE(captureScreen().isVisible());
 }
 
 }  // namespace

@@ -7,7 +7,7 @@ namespace {
 TEST_F(AppTest, WithoutSettingsFileRowsHaveTheirDefaults) {
   cameras(2);
   load();
-  EXPECT_EQ(form2_->cameraCountBox()->text(), "2");
+  EXPECT_EQ(controlScreen_->cameraCountBox()->text(), "2");
   EXPECT_EQ(model_.startupDir, dir_.path() + "/");
   for (int k = 0; k < 6; ++k) {
     EXPECT_FALSE(row(k)->check1->isChecked());
@@ -20,9 +20,9 @@ TEST_F(AppTest, WithoutSettingsFileRowsHaveTheirDefaults) {
     EXPECT_EQ(model_.run[static_cast<size_t>(k)].devicePresent, k < 2 ? 1 : 0);
   }
   EXPECT_TRUE(row(0)->text1->text().startsWith("1 : "));
-  EXPECT_TRUE(form2_->option(4)->isChecked());  // JPG
-  EXPECT_TRUE(form2_->option(1)->isChecked());  // Safe Mode
-  EXPECT_EQ(form2_->qualityLabel()->text(), "50");
+  EXPECT_TRUE(controlScreen_->option(4)->isChecked());  // JPG
+  EXPECT_TRUE(controlScreen_->option(1)->isChecked());  // Safe Mode
+  EXPECT_EQ(controlScreen_->qualityLabel()->text(), "50");
 }
 
 TEST_F(AppTest, RowStatesFollowUseAndSaveBoxesAndCameraPresence) {
@@ -53,9 +53,9 @@ TEST_F(AppTest, RowStatesFollowUseAndSaveBoxesAndCameraPresence) {
   EXPECT_TRUE(row(2)->check1->isChecked());
   EXPECT_EQ(row(2)->text1->palette().color(QPalette::Base), QColor(200, 200, 200));
   // Send format 0 from the file selects BMAP; quality 75.
-  EXPECT_TRUE(form2_->option(3)->isChecked());
+  EXPECT_TRUE(controlScreen_->option(3)->isChecked());
   EXPECT_EQ(model_.sendFormat, 0);
-  EXPECT_EQ(form2_->qualityLabel()->text(), "75");
+  EXPECT_EQ(controlScreen_->qualityLabel()->text(), "75");
 }
 
 }  // namespace

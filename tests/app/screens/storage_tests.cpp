@@ -4,7 +4,7 @@
 #include <QRegularExpression>
 
 #include "app_fixture.h"
-#include "control/plenkit_client.h"
+#include "control_screen/plenkit_client.h"
 #include "platform/qt_bridge.h"
 #include "screens/widgets.h"
 #include "selvane/model/control_record.h"
@@ -25,15 +25,15 @@ class StorageTest : public AppTest {
   void captureOnce(int k, int fmtno = 33) {
     selvane::model::RunFields& run = model_.run[static_cast<size_t>(k)];
     run.capturePending = 1;
-    ASSERT_EQ(form2_->korvex().CaptureGo(k + 1, fmtno, 5), 0);
+    ASSERT_EQ(controlScreen_->korvex().CaptureGo(k + 1, fmtno, 5), 0);
     ASSERT_TRUE(waitUntil([&] { return run.capturePending == 0; }, 10000));
   }
   void prepareRun(int k, const QString& writeDir, bool save = true) {
     selvane::model::RunFields& run = model_.run[static_cast<size_t>(k)];
     run.save = save ? 1 : 0;
     run.writeDir = writeDir;
-    form2_->plenkit()->BitDispWindSet(k, pl::hwndOf(pane(k)->picture1));
-    ASSERT_EQ(form2_->korvex().CaptureStart(0), 0);
+    controlScreen_->plenkit()->BitDispWindSet(k, pl::hwndOf(pane(k)->picture1));
+    ASSERT_EQ(controlScreen_->korvex().CaptureStart(0), 0);
   }
 };
 
@@ -46,7 +46,7 @@ TEST_F(StorageTest, BmpWithNeitherFlagIsAByteCopyOfTheFrameFile) {
   captureOnce(0);
   const QByteArray stored = readAll(out + "cap0.bmp");
   EXPECT_EQ(stored.size(), 460854);
-  EXPECT_EQ(stored, readAll(form2_->captureEvents()->frameFilePath()));
+  EXPECT_EQ(stored, readAll(controlScreen_->captureEvents()->frameFilePath()));
   const ControlRecord r = ControlRecord::decode(readAll(out + "cap.ctl"));
   EXPECT_EQ(r.state, ControlRecord::kStateBmp);
   EXPECT_EQ(r.nextSlot, 1);

@@ -1,4 +1,4 @@
-// Form7, the full-screen view of one unit: a borderless window over the
+// The full-screen view of one unit (object name Form7): a borderless window over the
 // whole display, registered as display slot 6 of the image library. A click
 // closes it (it only arrives once the slot holds a picture). UI thread only.
 #pragma once
@@ -8,10 +8,10 @@
 
 namespace selvane::screens {
 
-class Form7 : public QWidget {
+class FullScreenView : public QWidget {
   Q_OBJECT
  public:
-  explicit Form7(model::UnitModel& model);
+  explicit FullScreenView(model::UnitModel& model);
 
   // Shown by the capture screen's picture click.
   void open();

@@ -1,4 +1,4 @@
-#include "screens/form4.h"
+#include "screens/processing_dialog.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -46,13 +46,13 @@ double storedOf(const ListSpec& s, double shown) { return s.reversedZoom ? s.off
 
 }  // namespace
 
-Form4::Form4(model::UnitModel& model, QWidget* controlScreen)
+ProcessingDialog::ProcessingDialog(model::UnitModel& model, QWidget* controlScreen)
     : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       model_(model),
       controlScreen_(controlScreen) {
   setAttribute(Qt::WA_DeleteOnClose);
-  setWindowTitle(QStringLiteral("Form4"));
-  tag(this, "Form4", QStringLiteral("加工"));
+  setWindowTitle(QStringLiteral("ProcessingDialog"));
+  tag(this, "ProcessingDialog", QStringLiteral("加工"));
   setFixedSize(px(5520), px(1290));
   model::Adjustments& a = model_.adjust[static_cast<size_t>(std::clamp(model_.editedUnit, 0, 5))];
   for (int i = 0; i < 6; ++i) {
@@ -80,7 +80,7 @@ Form4::Form4(model::UnitModel& model, QWidget* controlScreen)
   show();
 }
 
-void Form4::closeEvent(QCloseEvent* event) {
+void ProcessingDialog::closeEvent(QCloseEvent* event) {
   model::Adjustments& a = model_.adjust[static_cast<size_t>(std::clamp(model_.editedUnit, 0, 5))];
   for (int i = 0; i < 6; ++i) {
     if (!changed_[static_cast<size_t>(i)]) continue;

@@ -1,4 +1,4 @@
-#include "control/plenkit_client.h"
+#include "control_screen/plenkit_client.h"
 
 #include <dlfcn.h>
 

@@ -1,4 +1,4 @@
-#include "control/korvex_client.h"
+#include "control_screen/korvex_client.h"
 
 namespace selvane {
 

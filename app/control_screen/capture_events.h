@@ -16,7 +16,7 @@ namespace selvane {
 class KorvexClient;
 struct Plenkit;
 namespace screens {
-class Form1;
+class CaptureScreen;
 }
 
 class CaptureEvents {
@@ -25,7 +25,7 @@ class CaptureEvents {
   // BMP, the JPEG buffer.
   enum StoreMode { kStoreBmp = 0, kStoreJpeg = 1, kStoreFrameCopy = 3 };
 
-  CaptureEvents(model::UnitModel& model, KorvexClient& korvex, const Plenkit* plenkit, screens::Form1& form1,
+  CaptureEvents(model::UnitModel& model, KorvexClient& korvex, const Plenkit* plenkit, screens::CaptureScreen& captureScreen,
                 QLineEdit* text7);
 
   // Unit numbers outside 1..6 are ignored: the program never asks for them.
@@ -41,7 +41,7 @@ class CaptureEvents {
   model::UnitModel& model_;
   KorvexClient& korvex_;
   const Plenkit* plenkit_;
-  screens::Form1& form1_;
+  screens::CaptureScreen& captureScreen_;
   QLineEdit* text7_;
 };
 

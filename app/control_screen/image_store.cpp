@@ -5,9 +5,9 @@
 #include <QFileInfo>
 #include <QLineEdit>
 
-#include "control/capture_events.h"
-#include "control/plenkit_client.h"
-#include "screens/form1.h"
+#include "control_screen/capture_events.h"
+#include "control_screen/plenkit_client.h"
+#include "screens/capture_screen.h"
 #include "screens/unit_pane.h"
 #include "selvane/model/control_record.h"
 
@@ -21,7 +21,7 @@ void CaptureEvents::storeImage(int k, StoreMode mode) {
   record.state = model::ControlRecord::kStateWriting;
   model::writeControlFile(controlPath, record);
 
-  const int slot = record.claimSlot(form1_.pane(k)->text1->text());
+  const int slot = record.claimSlot(captureScreen_.pane(k)->text1->text());
   const bool jpeg = mode != kStoreBmp && mode != kStoreFrameCopy;
   const QString imagePath = model::imageFilePath(dir, slot, jpeg);
   const QByteArray imageBytes = imagePath.toUtf8();

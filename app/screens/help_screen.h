@@ -1,4 +1,4 @@
-// Form3, the help window: the program's version and maker lines. Opened by
+// The help window (object name Form3): the program's version and maker lines. Opened by
 // the control screen or the capture screen, which it disables while shown
 // and enables again when it closes. UI thread only.
 #pragma once
@@ -11,11 +11,11 @@ class QPlainTextEdit;
 
 namespace selvane::screens {
 
-class Form3 : public QWidget {
+class HelpScreen : public QWidget {
   Q_OBJECT
  public:
   // `opener` is re-enabled on close; the model's help-open flag is cleared.
-  Form3(model::UnitModel& model, QWidget* opener);
+  HelpScreen(model::UnitModel& model, QWidget* opener);
 
   QLineEdit* text1() const { return text1_; }
   QPlainTextEdit* text2() const { return text2_; }

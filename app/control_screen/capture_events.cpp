@@ -1,13 +1,13 @@
-#include "control/capture_events.h"
+#include "control_screen/capture_events.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QScrollBar>
 
-#include "control/korvex_client.h"
-#include "control/plenkit_client.h"
+#include "control_screen/korvex_client.h"
+#include "control_screen/plenkit_client.h"
 #include "platform/qt_bridge.h"
-#include "screens/form1.h"
+#include "screens/capture_screen.h"
 #include "screens/unit_pane.h"
 #include "screens/widgets.h"
 
@@ -16,13 +16,13 @@ namespace selvane {
 using screens::UnitPane;
 
 CaptureEvents::CaptureEvents(model::UnitModel& model, KorvexClient& korvex, const Plenkit* plenkit,
-                             screens::Form1& form1, QLineEdit* text7)
-    : model_(model), korvex_(korvex), plenkit_(plenkit), form1_(form1), text7_(text7) {}
+                             screens::CaptureScreen& captureScreen, QLineEdit* text7)
+    : model_(model), korvex_(korvex), plenkit_(plenkit), captureScreen_(captureScreen), text7_(text7) {}
 
 void CaptureEvents::onCapDspNo(int32_t usbno) {
   const int k = usbno - 1;
   if (!model::isUnit(k) || model_.run[static_cast<size_t>(k)].capturePending != 1) return;
-  UnitPane* pane = form1_.pane(k);
+  UnitPane* pane = captureScreen_.pane(k);
   if (plenkit_) plenkit_->BmpDispReset(k);
   screens::setBackColor(pane->label1, screens::kRed);
   pane->picture1->repaint();  // the window paints itself: the picture is gone
@@ -31,7 +31,7 @@ void CaptureEvents::onCapDspNo(int32_t usbno) {
 void CaptureEvents::onCapture(int32_t usbno, int32_t rtcd) {
   const int k = usbno - 1;
   if (!model::isUnit(k)) return;
-  UnitPane* pane = form1_.pane(k);
+  UnitPane* pane = captureScreen_.pane(k);
   model::RunFields& run = model_.run[static_cast<size_t>(k)];
   const model::Adjustments& stored = model_.adjust[static_cast<size_t>(k)];
   // The picture is changed with the bars' live positions.

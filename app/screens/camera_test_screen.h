@@ -1,4 +1,4 @@
-// Form6, the camera test screen: a live preview of one unit's camera with
+// The camera test screen (object name Form6): a live preview of one unit's camera with
 // the size and compression it delivers. The control screen is disabled (and
 // its clock stopped) while it is open. UI thread only.
 #pragma once
@@ -15,13 +15,13 @@ class KorvexClient;
 
 namespace selvane::screens {
 
-class Form6 : public QWidget {
+class CameraTestScreen : public QWidget {
   Q_OBJECT
  public:
   // Tests model.testUnit with model.testFormatNo / testCompressionNo;
   // `deviceName` is the unit row's device name. `onClosed` runs after the
   // preview has stopped.
-  Form6(model::UnitModel& model, KorvexClient& korvex, const QString& deviceName, std::function<void()> onClosed);
+  CameraTestScreen(model::UnitModel& model, KorvexClient& korvex, const QString& deviceName, std::function<void()> onClosed);
 
   QLineEdit* previewBox() const { return text3_; }
   QLineEdit* sizeBox() const { return text2_; }

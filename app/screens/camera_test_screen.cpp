@@ -1,4 +1,4 @@
-#include "screens/form6.h"
+#include "screens/camera_test_screen.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -9,7 +9,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "control/korvex_client.h"
+#include "control_screen/korvex_client.h"
 #include "platform/qt_bridge.h"
 #include "screens/widgets.h"
 #include "selvane/model/text_helpers.h"
@@ -32,13 +32,13 @@ QLabel* label(const char* name, const QString& caption) {
 
 }  // namespace
 
-Form6::Form6(model::UnitModel& model, KorvexClient& korvex, const QString& deviceName, std::function<void()> onClosed)
+CameraTestScreen::CameraTestScreen(model::UnitModel& model, KorvexClient& korvex, const QString& deviceName, std::function<void()> onClosed)
     : QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       korvex_(korvex),
       onClosed_(std::move(onClosed)) {
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QStringLiteral("ＵＳＢカメラテスト画面  Ver 2.0"));
-  tag(this, "Form6", windowTitle());
+  tag(this, "CameraTestScreen", windowTitle());
 
   auto* preview = new QGroupBox(QStringLiteral("キャプチャー画面"));
   tag(preview, "Frame1", preview->title());
@@ -89,7 +89,7 @@ Form6::Form6(model::UnitModel& model, KorvexClient& korvex, const QString& devic
   text6_->setText(model::compressionText(compression));
 }
 
-void Form6::closeEvent(QCloseEvent* event) {
+void CameraTestScreen::closeEvent(QCloseEvent* event) {
   korvex_.PreUsbEnd();
   if (onClosed_) onClosed_();
   event->accept();

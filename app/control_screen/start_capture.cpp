@@ -6,13 +6,13 @@
 #include <QPushButton>
 #include <QScrollBar>
 
-#include "control/form2.h"
-#include "control/plenkit_client.h"
-#include "control/unit_row.h"
+#include "control_screen/control_screen.h"
+#include "control_screen/plenkit_client.h"
+#include "control_screen/unit_row.h"
 #include "platform/qt_bridge.h"
 #include "platform/services.h"
-#include "screens/form1.h"
-#include "screens/form7.h"
+#include "screens/capture_screen.h"
+#include "screens/full_screen_view.h"
 #include "screens/unit_pane.h"
 #include "screens/widgets.h"
 #include "selvane/model/list_rules.h"
@@ -21,7 +21,7 @@
 
 namespace selvane {
 
-void Form2::startCapture() {
+void ControlScreen::startCapture() {
   auto tell = [this](const QString& text) {
     MessageBoxA(pl::hwndOf(this), text.toUtf8().constData(), nullptr, MB_OK);
   };
@@ -49,17 +49,17 @@ void Form2::startCapture() {
   }
   if (taking == 0) return tell(QStringLiteral("キャプチャーするカメラの指定が有りません"));
 
-  timer1_.stop();
+  clock_.stop();
   hide();
 
-  screens::Form1& f1 = *form1_;
+  screens::CaptureScreen& capture = *captureScreen_;
   const int n = model_.displayCount;
-  f1.layoutForUnits(n);
-  for (int i = 0; i < n; ++i) plenkit_->BitDispWindSet(i, pl::hwndOf(f1.pane(i)->picture1));
+  capture.layoutForUnits(n);
+  for (int i = 0; i < n; ++i) plenkit_->BitDispWindSet(i, pl::hwndOf(capture.pane(i)->picture1));
 
   for (int k = 0; k < model::kUnitCount; ++k) {
     UnitRow* r = rows_[static_cast<size_t>(k)];
-    screens::UnitPane* p = f1.pane(k);
+    screens::UnitPane* p = capture.pane(k);
     model::RunFields& run = model_.run[static_cast<size_t>(k)];
     run.capturePending = 0;
     run.elapsed = 0;
@@ -86,7 +86,7 @@ void Form2::startCapture() {
   }
 
   for (int k = 0; k < model::kUnitCount; ++k) {
-    screens::UnitPane* p = f1.pane(k);
+    screens::UnitPane* p = capture.pane(k);
     const model::Adjustments a = model_.adjust[static_cast<size_t>(k)];  // the bars write back as they move
     p->hscroll4->setValue(a.rotation);
     p->vscroll2->setValue(a.zoom);
@@ -99,15 +99,15 @@ void Form2::startCapture() {
   }
 
   const QColor off(150, 150, 150);
-  screens::setBackColor(f1.normalLabel(), model_.safeMode == 0 ? screens::kCyan : off);
-  screens::setBackColor(f1.safeLabel(), model_.safeMode == 0 ? off : screens::kCyan);
-  plenkit_->BitDispWindSet(6, pl::hwndOf(form7_.get()));
+  screens::setBackColor(capture.normalLabel(), model_.safeMode == 0 ? screens::kCyan : off);
+  screens::setBackColor(capture.safeLabel(), model_.safeMode == 0 ? off : screens::kCyan);
+  plenkit_->BitDispWindSet(6, pl::hwndOf(fullScreenView_.get()));
   korvex_.SetSafeMode(model_.safeMode);
 
   setEnabled(false);
-  f1.setEnabled(true);
-  f1.show();
-  plenkit_->ClickMessageSend(pl::hwndOf(f1.startButton()));
+  capture.setEnabled(true);
+  capture.show();
+  plenkit_->ClickMessageSend(pl::hwndOf(capture.startButton()));
 }
 
 }  // namespace selvane

@@ -7,33 +7,33 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "control/form2.h"
-#include "control/plenkit_client.h"
-#include "control/unit_row.h"
+#include "control_screen/control_screen.h"
+#include "control_screen/plenkit_client.h"
+#include "control_screen/unit_row.h"
 #include "platform/qt_bridge.h"
 #include "platform/services.h"
-#include "screens/form1.h"
-#include "screens/form3.h"
-#include "screens/form4.h"
-#include "screens/form6.h"
-#include "screens/form7.h"
+#include "screens/capture_screen.h"
+#include "screens/help_screen.h"
+#include "screens/processing_dialog.h"
+#include "screens/camera_test_screen.h"
+#include "screens/full_screen_view.h"
 #include "screens/widgets.h"
 #include "selvane/model/list_rules.h"
 #include "selvane/model/text_helpers.h"
 
 namespace selvane {
 
-void Form2::setJpegQuality(int quality) {
+void ControlScreen::setJpegQuality(int quality) {
   model_.jpegQuality = quality;
   label10_->setText(QString::number(quality));
 }
 
-void Form2::reloadSettings() {
+void ControlScreen::reloadSettings() {
   model::loadSettings(model_.startupDir, *this, model_);
   label10_->setText(QString::number(model_.jpegQuality));
 }
 
-void Form2::resetUnitSettings() {
+void ControlScreen::resetUnitSettings() {
   for (int k = 0; k < model::kUnitCount; ++k) {
     UnitRow* r = rows_[static_cast<size_t>(k)];
     r->combo2->setCurrentIndex(r->combo2->findText(QStringLiteral("640*480")));
@@ -50,7 +50,7 @@ void Form2::resetUnitSettings() {
   model_.resetAdjustments();
 }
 
-void Form2::saveSettingsAsked() {
+void ControlScreen::saveSettingsAsked() {
   const QString path = model::settingsFilePath(model_.startupDir);
   const QString question = path + QStringLiteral("\r\nを保存しますか？");
   if (MessageBoxA(pl::hwndOf(this), question.toUtf8().constData(), nullptr, MB_YESNO) != IDYES) return;
@@ -61,7 +61,7 @@ void Form2::saveSettingsAsked() {
   }
 }
 
-void Form2::chooseWriteDir(int k) {
+void ControlScreen::chooseWriteDir(int k) {
   if (!plenkit_) return;
   UnitRow* r = rows_[static_cast<size_t>(k)];
   const QByteArray filter = QStringLiteral("監視カメラ送信BMPファイル (*.BMP)\n*.BMP\nすべてのファイル (*.*)\n*.*\n").toUtf8();
@@ -72,13 +72,13 @@ void Form2::chooseWriteDir(int k) {
   }
 }
 
-void Form2::tick() {
-  timer1_.stop();
+void ControlScreen::tick() {
+  clock_.stop();
   text4_->setText(QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")));
-  timer1_.start();
+  clock_.start();
 }
 
-void Form2::closeEvent(QCloseEvent* event) {
+void ControlScreen::closeEvent(QCloseEvent* event) {
   if (closing_) return event->accept();
   if (MessageBoxA(pl::hwndOf(this), "処理を終了いたしますか？", nullptr, MB_YESNO) != IDYES) {
     event->ignore();
@@ -91,41 +91,41 @@ void Form2::closeEvent(QCloseEvent* event) {
     closeHelp();
     setEnabled(true);
   }
-  if (form1_) form1_->close();
-  if (form7_) form7_->close();
+  if (captureScreen_) captureScreen_->close();
+  if (fullScreenView_) fullScreenView_->close();
   WinHelpA(pl::hwndOf(this), helpFile().toUtf8().constData(), HELP_QUIT, 0);
   event->accept();
 }
 
-void Form2::openCameraTest(int k) {
+void ControlScreen::openCameraTest(int k) {
   UnitRow* r = rows_[static_cast<size_t>(k)];
   model_.testUnit = k;
   model_.testFormatNo = model::positionInList(screens::itemTexts(r->combo2), r->combo2->currentText());
   model_.testCompressionNo = model::positionInList(screens::itemTexts(r->combo5), r->combo5->currentText());
-  timer1_.stop();
+  clock_.stop();
   setEnabled(false);
-  cameraTest_ = new screens::Form6(model_, korvex_, r->text1->text(), [this] {
-    timer1_.start();
+  cameraTest_ = new screens::CameraTestScreen(model_, korvex_, r->text1->text(), [this] {
+    clock_.start();
     setEnabled(true);
   });
 }
 
-void Form2::openProcessing(int k) {
+void ControlScreen::openProcessing(int k) {
   model_.editedUnit = k;
   setEnabled(false);
-  processing_ = new screens::Form4(model_, this);
+  processing_ = new screens::ProcessingDialog(model_, this);
 }
 
-void Form2::openHelp(int opener) {
-  QWidget* openerScreen = opener == 1 ? static_cast<QWidget*>(form1_.get()) : this;
-  help_ = new screens::Form3(model_, openerScreen);
+void ControlScreen::openHelp(int opener) {
+  QWidget* openerScreen = opener == 1 ? static_cast<QWidget*>(captureScreen_.get()) : this;
+  help_ = new screens::HelpScreen(model_, openerScreen);
 }
 
-screens::Form3* Form2::helpScreen() const { return help_; }
-screens::Form4* Form2::processingScreen() const { return processing_; }
-screens::Form6* Form2::cameraTestScreen() const { return cameraTest_; }
+screens::HelpScreen* ControlScreen::helpScreen() const { return help_; }
+screens::ProcessingDialog* ControlScreen::processingScreen() const { return processing_; }
+screens::CameraTestScreen* ControlScreen::cameraTestScreen() const { return cameraTest_; }
 
-void Form2::closeHelp() {
+void ControlScreen::closeHelp() {
   if (help_) help_->close();
 }
 

@@ -1,4 +1,4 @@
-#include "screens/form7.h"
+#include "screens/full_screen_view.h"
 
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -8,22 +8,22 @@
 
 namespace selvane::screens {
 
-Form7::Form7(model::UnitModel& model) : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), model_(model) {
-  setWindowTitle(QStringLiteral("Form7"));
-  tag(this, "Form7", QStringLiteral("全画面表示"));
+FullScreenView::FullScreenView(model::UnitModel& model) : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), model_(model) {
+  setWindowTitle(QStringLiteral("FullScreenView"));
+  tag(this, "FullScreenView", QStringLiteral("全画面表示"));
   setBackColor(this, Qt::black);
   if (QScreen* s = QGuiApplication::primaryScreen()) setGeometry(s->geometry());
   setEnabled(false);
   hide();
 }
 
-void Form7::open() {
+void FullScreenView::open() {
   setEnabled(true);
   show();
   raise();
 }
 
-void Form7::mousePressEvent(QMouseEvent* event) {
+void FullScreenView::mousePressEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
   model_.fullScreenShown = 0;
   setEnabled(false);

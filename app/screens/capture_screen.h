@@ -1,4 +1,4 @@
-// Form1, the capture screen: six unit panes, Start/Stop/Back, the one-second
+// The capture screen (object name Form1): six unit panes, Start/Stop/Back, the one-second
 // capture scheduler and the adjustment-label flashes. The control screen
 // prepares it at Start and handles the capture events that fill its panes.
 // UI thread only.
@@ -21,17 +21,17 @@ struct Plenkit;
 namespace selvane::screens {
 
 class ClickLabel;
-class Form7;
+class FullScreenView;
 class UnitPane;
 
-class Form1 : public QMainWindow {
+class CaptureScreen : public QMainWindow {
   Q_OBJECT
  public:
   // Client area as designed, in twips.
   static constexpr int kDesignWidth = 9840;
   static constexpr int kDesignHeight = 8865;
 
-  Form1(model::UnitModel& model, KorvexClient& korvex, const Plenkit* plenkit, Form7* fullScreen);
+  CaptureScreen(model::UnitModel& model, KorvexClient& korvex, const Plenkit* plenkit, FullScreenView* fullScreen);
 
   UnitPane* pane(int k) const { return panes_[static_cast<size_t>(k)]; }
   QPushButton* startButton() const { return command4_; }  // "開始"
@@ -42,8 +42,8 @@ class Form1 : public QMainWindow {
   ClickLabel* safeLabel() const { return label12_; }
   QLineEdit* displayWindow(int k) const { return text3_[static_cast<size_t>(k)]; }
   bool running() const { return running_; }
-  QTimer& scheduler() { return timer1_; }
-  QTimer& flashTimer() { return timer2_; }
+  QTimer& scheduler() { return scheduler_; }
+  QTimer& flashTimer() { return flashTimer_; }
 
   // The client size the screen had when it loaded, in twips.
   int fullWidth() const { return kDesignWidth; }
@@ -81,7 +81,7 @@ class Form1 : public QMainWindow {
   model::UnitModel& model_;
   KorvexClient& korvex_;
   const Plenkit* plenkit_;
-  Form7* fullScreen_;
+  FullScreenView* fullScreen_;
 
   QWidget* client_ = nullptr;
   std::array<UnitPane*, model::kUnitCount> panes_{};
@@ -95,8 +95,8 @@ class Form1 : public QMainWindow {
   ClickLabel* label10_ = nullptr;
   ClickLabel* label11_ = nullptr;
   ClickLabel* label12_ = nullptr;
-  QTimer timer1_;  // capture scheduler
-  QTimer timer2_;  // label flash
+  QTimer scheduler_;  // capture scheduler
+  QTimer flashTimer_;  // label flash
 
   bool running_ = false;
   bool statusHidden_ = false;

@@ -1,4 +1,4 @@
-#include "screens/form1.h"
+#include "screens/capture_screen.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -8,11 +8,11 @@
 #include <QScreen>
 #include <QScrollBar>
 
-#include "control/korvex_client.h"
-#include "control/plenkit_client.h"
+#include "control_screen/korvex_client.h"
+#include "control_screen/plenkit_client.h"
 #include "platform/qt_bridge.h"
 #include "platform/services.h"
-#include "screens/form7.h"
+#include "screens/full_screen_view.h"
 #include "screens/unit_pane.h"
 #include "screens/widgets.h"
 
@@ -33,10 +33,10 @@ QPushButton* button(QWidget* parent, const char* name, const QString& caption, Q
 
 }  // namespace
 
-Form1::Form1(model::UnitModel& model, KorvexClient& korvex, const Plenkit* plenkit, Form7* fullScreen)
+CaptureScreen::CaptureScreen(model::UnitModel& model, KorvexClient& korvex, const Plenkit* plenkit, FullScreenView* fullScreen)
     : model_(model), korvex_(korvex), plenkit_(plenkit), fullScreen_(fullScreen) {
   setWindowTitle(QStringLiteral("WacharoCapture版  Ver 2.0"));
-  tag(this, "Form1", windowTitle());
+  tag(this, "CaptureScreen", windowTitle());
   setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                  Qt::WindowMinimizeButtonHint);
   client_ = new QWidget(this);
@@ -50,10 +50,10 @@ Form1::Form1(model::UnitModel& model, KorvexClient& korvex, const Plenkit* plenk
     connectPane(p);
   }
   buildMenus();
-  timer1_.setInterval(1000);
-  timer2_.setInterval(1000);
-  connect(&timer1_, &QTimer::timeout, this, &Form1::schedulerTick);
-  connect(&timer2_, &QTimer::timeout, this, &Form1::flashTick);
+  scheduler_.setInterval(1000);
+  flashTimer_.setInterval(1000);
+  connect(&scheduler_, &QTimer::timeout, this, &CaptureScreen::schedulerTick);
+  connect(&flashTimer_, &QTimer::timeout, this, &CaptureScreen::flashTick);
 
   // Load: centre, give the control the units' display windows, show the status box.
   adjustSize();
@@ -67,7 +67,7 @@ Form1::Form1(model::UnitModel& model, KorvexClient& korvex, const Plenkit* plenk
     for (ClickLabel* l : p->flashLabels) setBackColor(l, kGrey);
 }
 
-void Form1::buildTopRow(QWidget* client) {
+void CaptureScreen::buildTopRow(QWidget* client) {
   command4_ = button(client, "Command4", "開始", twipsRect(120, 120, 735, 435));
   command1_ = button(client, "Command1", "停止", twipsRect(960, 120, 735, 435));
   command1_->setEnabled(false);
@@ -97,15 +97,15 @@ void Form1::buildTopRow(QWidget* client) {
     t->hide();
     text3_[static_cast<size_t>(i)] = t;
   }
-  connect(command4_, &QPushButton::clicked, this, &Form1::start);
-  connect(command1_, &QPushButton::clicked, this, &Form1::stop);
-  connect(command3_, &QPushButton::clicked, this, &Form1::back);
-  connect(command2_, &QPushButton::clicked, this, &Form1::help);
-  connect(command5_, &QPushButton::clicked, this, &Form1::version);
-  connect(label10_, &ClickLabel::clicked, this, &Form1::toggleStatusBox);
+  connect(command4_, &QPushButton::clicked, this, &CaptureScreen::start);
+  connect(command1_, &QPushButton::clicked, this, &CaptureScreen::stop);
+  connect(command3_, &QPushButton::clicked, this, &CaptureScreen::back);
+  connect(command2_, &QPushButton::clicked, this, &CaptureScreen::help);
+  connect(command5_, &QPushButton::clicked, this, &CaptureScreen::version);
+  connect(label10_, &ClickLabel::clicked, this, &CaptureScreen::toggleStatusBox);
 }
 
-void Form1::buildMenus() {
+void CaptureScreen::buildMenus() {
   auto press = [this](QPushButton* b) {
     if (plenkit_) plenkit_->ClickMessageSend(pl::hwndOf(b));
   };
@@ -122,7 +122,7 @@ void Form1::buildMenus() {
   item(ver, "Verdisp", "Version表示", [=, this] { press(command5_); });
 }
 
-void Form1::connectPane(UnitPane* p) {
+void CaptureScreen::connectPane(UnitPane* p) {
   const int k = p->index();
   model::Adjustments& a = model_.adjust[static_cast<size_t>(k)];
   connect(p->hscroll1, &QScrollBar::valueChanged, this, [&a](int v) { a.red = v; });
@@ -140,7 +140,7 @@ void Form1::connectPane(UnitPane* p) {
   connect(p->picture1, &ClickLabel::clicked, this, [this, k] { pictureClicked(k); });
 }
 
-void Form1::layoutForUnits(int n) {
+void CaptureScreen::layoutForUnits(int n) {
   if (n <= 0) return;
   const int w = kPaneWidth, h = kPaneHeight;
   int width = kDesignWidth, height = kDesignHeight;
@@ -152,20 +152,20 @@ void Form1::layoutForUnits(int n) {
   adjustSize();
 }
 
-void Form1::start() {
+void CaptureScreen::start() {
   command1_->setEnabled(true);
   command4_->setEnabled(false);
   for (auto& row : flash_) row.fill(Flash{});
   korvex_.CaptureStart(pl::hwndOf(text6_));
-  timer1_.start();
+  scheduler_.start();
   running_ = true;
 }
 
-void Form1::stop() {
+void CaptureScreen::stop() {
   command1_->setEnabled(false);
   command4_->setEnabled(true);
   korvex_.CaptureEnd();
-  timer1_.stop();
+  scheduler_.stop();
   for (int k = 0; k < model::kUnitCount; ++k) {
     model_.run[static_cast<size_t>(k)].capturePending = 0;
     model_.run[static_cast<size_t>(k)].elapsed = 0;
@@ -174,10 +174,10 @@ void Form1::stop() {
   running_ = false;
 }
 
-void Form1::back() {
+void CaptureScreen::back() {
   if (running_) {
     korvex_.CaptureEnd();
-    timer1_.stop();
+    scheduler_.stop();
     running_ = false;
   }
   for (int k = 0; k < model::kUnitCount; ++k) {
@@ -194,14 +194,14 @@ void Form1::back() {
     if (plenkit_) plenkit_->BitDispWindReset(k);
   }
   if (plenkit_) plenkit_->BitDispWindReset(6);
-  timer2_.stop();
+  flashTimer_.stop();
   hide();
   setEnabled(false);
   emit returnedToControlScreen();
 }
 
-void Form1::schedulerTick() {
-  timer1_.stop();
+void CaptureScreen::schedulerTick() {
+  scheduler_.stop();
   for (int u = 1; u <= model::kUnitCount; ++u) {
     const size_t i = static_cast<size_t>(u - 1);
     model::RunFields& r = model_.run[i];
@@ -219,23 +219,23 @@ void Form1::schedulerTick() {
     }
     r.elapsed = 0;
   }
-  if (running_) timer1_.start();
+  if (running_) scheduler_.start();
 }
 
-void Form1::flashLabel(int unit, int label) {
+void CaptureScreen::flashLabel(int unit, int label) {
   ClickLabel* l = panes_[static_cast<size_t>(unit)]->flashLabels[static_cast<size_t>(label)];
   Flash& f = flash_[static_cast<size_t>(label)][static_cast<size_t>(unit)];
   l->setEnabled(false);
   f.active = true;
   f.saved = backColor(l);
   setBackColor(l, kGreen);
-  timer2_.start();
+  flashTimer_.start();
   UnitPane* p = panes_[static_cast<size_t>(unit)];
   p->barOf(label)->setValue(UnitPane::neutralOf(label));
 }
 
-void Form1::flashTick() {
-  timer2_.stop();
+void CaptureScreen::flashTick() {
+  flashTimer_.stop();
   for (int label = 0; label < 8; ++label) {
     for (int unit = 0; unit < model::kUnitCount; ++unit) {
       Flash& f = flash_[static_cast<size_t>(label)][static_cast<size_t>(unit)];
@@ -244,19 +244,19 @@ void Form1::flashTick() {
       ClickLabel* l = panes_[static_cast<size_t>(unit)]->flashLabels[static_cast<size_t>(label)];
       setBackColor(l, f.saved);
       l->setEnabled(true);
-      timer2_.start();
+      flashTimer_.start();
     }
   }
 }
 
-void Form1::toggleStatusBox() {
+void CaptureScreen::toggleStatusBox() {
   statusHidden_ = !statusHidden_;
   text6_->setVisible(!statusHidden_);
   setBackColor(label10_, statusHidden_ ? QColor(220, 220, 220) : QColor(0, 220, 220));
   label10_->setText(statusHidden_ ? QStringLiteral("表示") : QStringLiteral("消去"));
 }
 
-void Form1::pictureClicked(int unit) {
+void CaptureScreen::pictureClicked(int unit) {
   setEnabled(false);
   hide();
   model_.fullScreenShown = 1;
@@ -265,11 +265,11 @@ void Form1::pictureClicked(int unit) {
   if (fullScreen_) fullScreen_->open();
 }
 
-void Form1::help() {
+void CaptureScreen::help() {
   WinHelpA(pl::hwndOf(this), model_.helpFile().toUtf8().constData(), HELP_FINDER, 0);
 }
 
-void Form1::version() {
+void CaptureScreen::version() {
   if (model_.helpOpen != 0) return;
   model_.helpOpen = 1;
   model_.helpOpener = 1;
@@ -277,7 +277,7 @@ void Form1::version() {
   if (openHelpScreen) openHelpScreen();
 }
 
-void Form1::closeEvent(QCloseEvent* event) {
+void CaptureScreen::closeEvent(QCloseEvent* event) {
   if (model_.helpOpen == 1 && model_.helpOpener == 1) {
     if (closeHelpScreen) closeHelpScreen();
     setEnabled(true);

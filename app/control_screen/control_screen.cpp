@@ -1,5 +1,5 @@
 // The control screen's widgets, the settings rows and the commands.
-#include "control/form2.h"
+#include "control_screen/control_screen.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -14,15 +14,15 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "control/plenkit_client.h"
-#include "control/unit_row.h"
+#include "control_screen/plenkit_client.h"
+#include "control_screen/unit_row.h"
 #include "platform/qt_bridge.h"
 #include "platform/services.h"
-#include "screens/form1.h"
-#include "screens/form3.h"
-#include "screens/form4.h"
-#include "screens/form6.h"
-#include "screens/form7.h"
+#include "screens/capture_screen.h"
+#include "screens/help_screen.h"
+#include "screens/processing_dialog.h"
+#include "screens/camera_test_screen.h"
+#include "screens/full_screen_view.h"
 #include "screens/widgets.h"
 
 namespace selvane {
@@ -51,27 +51,27 @@ QGroupBox* frame(const QString& caption, const char* name) {
 
 }  // namespace
 
-Form2::Form2(model::UnitModel& model) : model_(model) {
+ControlScreen::ControlScreen(model::UnitModel& model) : model_(model) {
   setWindowTitle(QStringLiteral("Wacharoコントロール画面  Ver 2.0"));
-  tag(this, "Form2", windowTitle());
+  tag(this, "ControlScreen", windowTitle());
   buildScreen();
   buildMenus();
-  timer1_.setInterval(1000);
-  connect(&timer1_, &QTimer::timeout, this, &Form2::tick);
+  clock_.setInterval(1000);
+  connect(&clock_, &QTimer::timeout, this, &ControlScreen::tick);
 }
 
-Form2::~Form2() {
+ControlScreen::~ControlScreen() {
   // The library expects its slots released before their windows go.
   if (plenkit_) {
     for (int slot = 0; slot <= 6; ++slot) plenkit_->BitDispWindReset(slot);
   }
   events_.reset();
-  form1_.reset();
-  form7_.reset();
+  captureScreen_.reset();
+  fullScreenView_.reset();
   korvex_.release();
 }
 
-QRadioButton* Form2::option(int n) const {
+QRadioButton* ControlScreen::option(int n) const {
   switch (n) {
     case 1: return option1_;
     case 2: return option2_;
@@ -80,7 +80,7 @@ QRadioButton* Form2::option(int n) const {
   }
 }
 
-void Form2::buildScreen() {
+void ControlScreen::buildScreen() {
   auto* client = new QWidget(this);
   setCentralWidget(client);
   auto* page = new QVBoxLayout(client);
@@ -189,15 +189,15 @@ void Form2::buildScreen() {
   connect(option2_, &QRadioButton::toggled, this, [this](bool on) { if (on) model_.safeMode = 0; });
   connect(option3_, &QRadioButton::toggled, this, [this](bool on) { if (on) model_.sendFormat = model::kSendBmp; });
   connect(option4_, &QRadioButton::toggled, this, [this](bool on) { if (on) model_.sendFormat = model::kSendJpeg; });
-  connect(command2_, &QPushButton::clicked, this, &Form2::startCapture);
+  connect(command2_, &QPushButton::clicked, this, &ControlScreen::startCapture);
   connect(command3_, &QPushButton::clicked, this, &QWidget::close);
-  connect(command4_, &QPushButton::clicked, this, &Form2::saveSettingsAsked);
+  connect(command4_, &QPushButton::clicked, this, &ControlScreen::saveSettingsAsked);
   connect(command6_, &QPushButton::clicked, this, [this] {
     WinHelpA(pl::hwndOf(this), helpFile().toUtf8().constData(), HELP_FINDER, 0);
   });
 }
 
-void Form2::buildMenus() {
+void ControlScreen::buildMenus() {
   auto item = [this](QMenu* menu, const char* name, const QString& caption, auto handler) {
     QAction* a = menu->addAction(caption);
     a->setObjectName(QString::fromLatin1(name));
@@ -247,23 +247,23 @@ int boxValue(const QCheckBox* box) {
 }
 }  // namespace
 
-void Form2::setUseBox(int k, int16_t value) { setBox(rows_[static_cast<size_t>(k)]->check1, value); }
-void Form2::setSaveBox(int k, int16_t value) { setBox(rows_[static_cast<size_t>(k)]->check2, value); }
-void Form2::setDeviceName(int k, const QString& text) { rows_[static_cast<size_t>(k)]->text1->setText(text); }
-void Form2::setWriteDirText(int k, const QString& text) { rows_[static_cast<size_t>(k)]->text2->setText(text); }
+void ControlScreen::setUseBox(int k, int16_t value) { setBox(rows_[static_cast<size_t>(k)]->check1, value); }
+void ControlScreen::setSaveBox(int k, int16_t value) { setBox(rows_[static_cast<size_t>(k)]->check2, value); }
+void ControlScreen::setDeviceName(int k, const QString& text) { rows_[static_cast<size_t>(k)]->text1->setText(text); }
+void ControlScreen::setWriteDirText(int k, const QString& text) { rows_[static_cast<size_t>(k)]->text2->setText(text); }
 
-QStringList Form2::listItems(int k, model::RowList list) const {
+QStringList ControlScreen::listItems(int k, model::RowList list) const {
   return screens::itemTexts(rows_[static_cast<size_t>(k)]->list(list));
 }
 
-void Form2::selectListItem(int k, model::RowList list, int index) {
+void ControlScreen::selectListItem(int k, model::RowList list, int index) {
   // The loader selects through the capture control, as it always has.
   QComboBox* c = rows_[static_cast<size_t>(k)]->list(list);
   if (korvex_.valid()) korvex_.DspComboText(pl::hwndOf(c), index);
   else c->setCurrentIndex(index);
 }
 
-model::RowSnapshot Form2::rowSnapshot() const {
+model::RowSnapshot ControlScreen::rowSnapshot() const {
   model::RowSnapshot snapshot;
   for (int k = 0; k < model::kUnitCount; ++k) {
     const UnitRow* r = rows_[static_cast<size_t>(k)];
@@ -280,7 +280,7 @@ model::RowSnapshot Form2::rowSnapshot() const {
   return snapshot;
 }
 
-void Form2::useBoxClicked(int k) {
+void ControlScreen::useBoxClicked(int k) {
   UnitRow* r = rows_[static_cast<size_t>(k)];
   if (r->check1->checkState() != Qt::PartiallyChecked) r->check1->setTristate(false);
   if (model_.run[static_cast<size_t>(k)].devicePresent != 1) return;
@@ -291,7 +291,7 @@ void Form2::useBoxClicked(int k) {
   r->command1->setEnabled(use && save);
 }
 
-void Form2::saveBoxClicked(int k) {
+void ControlScreen::saveBoxClicked(int k) {
   UnitRow* r = rows_[static_cast<size_t>(k)];
   if (r->check2->checkState() != Qt::PartiallyChecked) r->check2->setTristate(false);
   const bool save = r->check2->checkState() == Qt::Checked;
@@ -299,10 +299,10 @@ void Form2::saveBoxClicked(int k) {
   r->command1->setEnabled(save);
 }
 
-void Form2::returnFromCapture() {
+void ControlScreen::returnFromCapture() {
   setEnabled(true);
   show();
-  timer1_.start();  // the clock runs again whenever the control screen is in front
+  clock_.start();  // the clock runs again whenever the control screen is in front
 }
 
 }  // namespace selvane

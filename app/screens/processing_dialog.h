@@ -1,4 +1,4 @@
-// Form4, the processing settings of one unit: rotation, zoom, brightness and
+// The processing settings dialog of one unit (object name Form4): rotation, zoom, brightness and
 // the red, green and blue levels as numbers in six lists. Only the lists the
 // operator picked from are written back when it closes. UI thread only.
 #pragma once
@@ -11,11 +11,11 @@ class QComboBox;
 
 namespace selvane::screens {
 
-class Form4 : public QWidget {
+class ProcessingDialog : public QWidget {
   Q_OBJECT
  public:
   // Edits the adjustments of model.editedUnit; `controlScreen` is enabled again on close.
-  Form4(model::UnitModel& model, QWidget* controlScreen);
+  ProcessingDialog(model::UnitModel& model, QWidget* controlScreen);
 
   QComboBox* list(int i) const { return lists_[static_cast<size_t>(i)]; }
 

@@ -1,4 +1,4 @@
-#include "screens/form3.h"
+#include "screens/help_screen.h"
 
 #include <QCloseEvent>
 #include <QLineEdit>
@@ -12,11 +12,11 @@
 
 namespace selvane::screens {
 
-Form3::Form3(model::UnitModel& model, QWidget* opener)
+HelpScreen::HelpScreen(model::UnitModel& model, QWidget* opener)
     : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint), model_(model), opener_(opener) {
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QStringLiteral("USBカメラHELP Ver 2.0"));
-  tag(this, "Form3", windowTitle());
+  tag(this, "HelpScreen", windowTitle());
   text1_ = new QLineEdit(this);
   tag(text1_, "Text1", QStringLiteral("バージョン"));
   text1_->setReadOnly(true);
@@ -39,7 +39,7 @@ Form3::Form3(model::UnitModel& model, QWidget* opener)
   text2_->setPlainText(QStringLiteral("WacharoCapture版 V2.0\r\nSelvane プロジェクト\r\nCopyright (C) 2026 Selvane project. All rights reserved.\r\n"));
 }
 
-void Form3::closeEvent(QCloseEvent* event) {
+void HelpScreen::closeEvent(QCloseEvent* event) {
   if (opener_) opener_->setEnabled(true);
   model_.helpOpen = 0;
   event->accept();

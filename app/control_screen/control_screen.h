@@ -1,4 +1,4 @@
-// Form2, the control screen: the program's start-up form. It hosts the
+// The control screen (object name Form2), the program's start-up form. It hosts the
 // capture control (hidden), holds the six unit rows and the program-wide
 // settings, starts capture and handles the capture events. UI thread only.
 #pragma once
@@ -9,8 +9,8 @@
 #include <functional>
 #include <memory>
 
-#include "control/capture_events.h"
-#include "control/korvex_client.h"
+#include "control_screen/capture_events.h"
+#include "control_screen/korvex_client.h"
 #include "selvane/model/settings_file.h"
 #include "selvane/model/unit_model.h"
 
@@ -25,18 +25,18 @@ namespace selvane {
 struct Plenkit;
 class UnitRow;
 namespace screens {
-class Form1;
-class Form3;
-class Form4;
-class Form6;
-class Form7;
+class CaptureScreen;
+class HelpScreen;
+class ProcessingDialog;
+class CameraTestScreen;
+class FullScreenView;
 }  // namespace screens
 
-class Form2 : public QMainWindow, private model::SettingsTarget {
+class ControlScreen : public QMainWindow, private model::SettingsTarget {
   Q_OBJECT
  public:
-  explicit Form2(model::UnitModel& model);
-  ~Form2() override;
+  explicit ControlScreen(model::UnitModel& model);
+  ~ControlScreen() override;
 
   // The load sequence. False, with a message for the operator, when the
   // image library or the capture control cannot be had. `programDir` is the
@@ -44,8 +44,8 @@ class Form2 : public QMainWindow, private model::SettingsTarget {
   bool load(QString* error, const QString& programDir = {});
 
   UnitRow* row(int k) const { return rows_[static_cast<size_t>(k)]; }
-  screens::Form1* captureScreen() const { return form1_.get(); }
-  screens::Form7* fullScreenView() const { return form7_.get(); }
+  screens::CaptureScreen* captureScreen() const { return captureScreen_.get(); }
+  screens::FullScreenView* fullScreenView() const { return fullScreenView_.get(); }
   KorvexClient& korvex() { return korvex_; }
   const Plenkit* plenkit() const { return plenkit_; }
   CaptureEvents* captureEvents() const { return events_.get(); }
@@ -56,7 +56,7 @@ class Form2 : public QMainWindow, private model::SettingsTarget {
   QLabel* qualityLabel() const { return label10_; }
   QRadioButton* option(int n) const;  // Option1..Option4
   QComboBox* deviceList() const { return combo1_; }
-  QTimer& clock() { return timer1_; }
+  QTimer& clock() { return clock_; }
   QString helpFile() const { return model_.helpFile(); }
 
   // Start of capture ("開始").
@@ -75,9 +75,9 @@ class Form2 : public QMainWindow, private model::SettingsTarget {
   void openProcessing(int k);   // "加工"
   void openHelp(int opener);    // 0 this screen, 1 the capture screen
   void closeHelp();
-  screens::Form3* helpScreen() const;
-  screens::Form4* processingScreen() const;
-  screens::Form6* cameraTestScreen() const;
+  screens::HelpScreen* helpScreen() const;
+  screens::ProcessingDialog* processingScreen() const;
+  screens::CameraTestScreen* cameraTestScreen() const;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -102,12 +102,12 @@ class Form2 : public QMainWindow, private model::SettingsTarget {
   model::UnitModel& model_;
   const Plenkit* plenkit_ = nullptr;
   KorvexClient korvex_;
-  std::unique_ptr<screens::Form7> form7_;
-  std::unique_ptr<screens::Form1> form1_;
+  std::unique_ptr<screens::FullScreenView> fullScreenView_;
+  std::unique_ptr<screens::CaptureScreen> captureScreen_;
   std::unique_ptr<CaptureEvents> events_;
-  QPointer<screens::Form3> help_;
-  QPointer<screens::Form4> processing_;
-  QPointer<screens::Form6> cameraTest_;
+  QPointer<screens::HelpScreen> help_;
+  QPointer<screens::ProcessingDialog> processing_;
+  QPointer<screens::CameraTestScreen> cameraTest_;
 
   std::array<UnitRow*, model::kUnitCount> rows_{};
   QComboBox* combo1_ = nullptr;   // device list, never shown
@@ -124,7 +124,7 @@ class Form2 : public QMainWindow, private model::SettingsTarget {
   QRadioButton* option3_ = nullptr;  // "BMAP"
   QRadioButton* option4_ = nullptr;  // "JPG"
   QLabel* label10_ = nullptr;        // JPEG quality
-  QTimer timer1_;                    // clock
+  QTimer clock_;                    // clock
   bool closing_ = false;
 };
 

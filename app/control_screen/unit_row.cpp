@@ -1,4 +1,4 @@
-#include "control/unit_row.h"
+#include "control_screen/unit_row.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -8,19 +8,19 @@
 #include <QRadioButton>
 #include <QScreen>
 
-#include "control/form2.h"
-#include "control/plenkit_client.h"
-#include "control/unit_row.h"
+#include "control_screen/control_screen.h"
+#include "control_screen/plenkit_client.h"
+#include "control_screen/unit_row.h"
 #include "platform/qt_bridge.h"
 #include "platform/services.h"
-#include "screens/form1.h"
-#include "screens/form7.h"
+#include "screens/capture_screen.h"
+#include "screens/full_screen_view.h"
 #include "screens/widgets.h"
 #include "selvane/model/text_helpers.h"
 
 namespace selvane {
 
-bool Form2::load(QString* error, const QString& programDirOverride) {
+bool ControlScreen::load(QString* error, const QString& programDirOverride) {
   // Both pieces next to the program must be there before anything else.
   QString reason;
   plenkit_ = Plenkit::load(&reason);
@@ -30,7 +30,7 @@ bool Form2::load(QString* error, const QString& programDirOverride) {
                  .arg(reason);
     return false;
   }
-  form7_ = std::make_unique<screens::Form7>(model_);
+  fullScreenView_ = std::make_unique<screens::FullScreenView>(model_);
   KorvexClient::Events handlers;
   handlers.capDspNo = [this](int32_t usbno) {
     if (events_) events_->onCapDspNo(usbno);
@@ -81,24 +81,24 @@ bool Form2::load(QString* error, const QString& programDirOverride) {
 
   adjustSize();
   if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
-  form1_ = std::make_unique<screens::Form1>(model_, korvex_, plenkit_, form7_.get());
-  form1_->flashTimer().start();
-  form1_->openHelpScreen = [this] { openHelp(1); };
-  form1_->closeHelpScreen = [this] { closeHelp(); };
-  events_ = std::make_unique<CaptureEvents>(model_, korvex_, plenkit_, *form1_, text7_);
-  connect(form1_.get(), &screens::Form1::returnedToControlScreen, this, &Form2::returnFromCapture);
-  connect(form7_.get(), &screens::Form7::closedByClick, this, [this] {
-    form1_->setEnabled(true);
-    form1_->show();
+  captureScreen_ = std::make_unique<screens::CaptureScreen>(model_, korvex_, plenkit_, fullScreenView_.get());
+  captureScreen_->flashTimer().start();
+  captureScreen_->openHelpScreen = [this] { openHelp(1); };
+  captureScreen_->closeHelpScreen = [this] { closeHelp(); };
+  events_ = std::make_unique<CaptureEvents>(model_, korvex_, plenkit_, *captureScreen_, text7_);
+  connect(captureScreen_.get(), &screens::CaptureScreen::returnedToControlScreen, this, &ControlScreen::returnFromCapture);
+  connect(fullScreenView_.get(), &screens::FullScreenView::closedByClick, this, [this] {
+    captureScreen_->setEnabled(true);
+    captureScreen_->show();
   });
-  timer1_.start();
+  clock_.start();
   show();
-  form1_->hide();
-  form7_->hide();
+  captureScreen_->hide();
+  fullScreenView_->hide();
   return true;
 }
 
-void Form2::enableRowsByCameras() {
+void ControlScreen::enableRowsByCameras() {
   const int cameras = combo1_->count();
   for (int k = 0; k < model::kUnitCount; ++k) {
     UnitRow* r = rows_[static_cast<size_t>(k)];
