@@ -1,5 +1,7 @@
-// regsvr32 [/s] [/u] <file>: loads an in-process server and calls its
-// DllRegisterServer (or, with /u, DllUnregisterServer). Without /s the
+// regsvr32 [/s] [/u] [/m] <file>: loads an in-process server and calls its
+// DllRegisterServer (or, with /u, DllUnregisterServer). With /m the entry
+// point writes the machine-wide registry instead of the user's (the package
+// registers the control that way; it needs root). Without /s the
 // outcome is shown in a message box (printed to stderr where there is no
 // screen). Options are case-insensitive and may start with '-' as well.
 // Exit codes: 0 done, 1 bad arguments, 3 the file cannot be loaded, 4 no
@@ -15,21 +17,24 @@
 #include <string>
 
 #include "platform/com.h"
+#include "platform/registry.h"
 #include "platform/services.h"
 
 namespace {
 
 constexpr const char* kCaption = "RegSvr32";
 constexpr const char* kUsage =
-    "Usage: regsvr32 [/u] [/s] dllname\n"
+    "Usage: regsvr32 [/u] [/s] [/m] dllname\n"
     "/u - Unregister server\n"
-    "/s - Silent; display no message boxes";
+    "/s - Silent; display no message boxes\n"
+    "/m - Machine-wide: the registry of all users instead of your own";
 
 enum Exit { kOk = 0, kBadArguments = 1, kLoadFailed = 3, kNoEntryPoint = 4, kEntryFailed = 5 };
 
 struct Options {
   bool silent = false;
   bool unregister = false;
+  bool machine = false;
   std::string file;
 };
 
@@ -47,6 +52,8 @@ bool parse(int argc, char** argv, Options& o) {
         o.silent = true;
       else if (c == 'u')
         o.unregister = true;
+      else if (c == 'm')
+        o.machine = true;
       else
         ok = false;
     } else if (o.file.empty() && !arg.empty()) {
@@ -106,13 +113,18 @@ Outcome run(const Options& o) {
   if (entry == nullptr)
     return Outcome{kNoEntryPoint, o.file + " was loaded, but the " + entryName +
                                       " entry point was not found.\n\nThis file can not be registered."};
+  if (o.machine) pl_RegSetScope(PL_REG_SCOPE_MACHINE);
   CoInitialize(nullptr);
   HRESULT hr = entry();
   CoUninitialize();
   if (FAILED(hr)) {
     char code[16];
     std::snprintf(code, sizeof code, "0x%08x", static_cast<unsigned>(hr));
-    return Outcome{kEntryFailed, std::string(entryName) + " in " + o.file + " failed.\nReturn code was: " + code};
+    std::string text = std::string(entryName) + " in " + o.file + " failed.\nReturn code was: " + code;
+    char registry[4096];
+    if (pl_RegistryPath(registry, sizeof registry) > 0)
+      text += std::string("\nRegistry: ") + registry + (o.machine ? " (written by root only)" : "");
+    return Outcome{kEntryFailed, text};
   }
   return Outcome{kOk, std::string(entryName) + " in " + o.file + " succeeded."};
 }

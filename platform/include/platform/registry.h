@@ -1,10 +1,16 @@
 // Class registry: a tree of keys (paths separated by '\', compared without
 // regard to case) holding named string values, under the root that the
-// component model reads classes from. Kept in one text file whose location is
-// $PL_REGISTRY when set, else $XDG_CONFIG_HOME/selvane/registry.reg (or
-// ~/.config/...). Every call reads or rewrites the file under an exclusive
-// lock, so separate processes (regsvr32, the program, tests) see one registry.
-// Threads: any.
+// component model reads classes from. Two text files hold it:
+//   - the user's: $PL_REGISTRY when set, else
+//     $XDG_CONFIG_HOME/selvane/registry.reg (or ~/.config/...);
+//   - the machine's: $PL_MACHINE_REGISTRY when set (empty: none), else
+//     /var/lib/selvane/registry.reg, written by the package.
+// In the user's scope (the default) reads see the machine's entries with the
+// user's own over them, and writes go to the user's file; in the machine's
+// scope reads and writes see the machine's file alone. Every call reads or
+// rewrites a file under an exclusive lock, so separate processes (regsvr32,
+// the program, tests) see one registry. Threads: any; the scope is
+// process-wide.
 #pragma once
 #include "platform/com.h"
 #include "platform/export.h"
@@ -15,9 +21,16 @@
 #define ERROR_ACCESS_DENIED 5L
 #define ERROR_MORE_DATA 234L
 
+#define PL_REG_SCOPE_USER 0
+#define PL_REG_SCOPE_MACHINE 1
+
 PL_BEGIN_C
 
-// The file in use; returns its length, 0 on failure.
+// Chooses the registry that later calls of this process write to; returns
+// the previous scope, -1 (nothing changed) for an unknown one.
+PL_VISIBLE int pl_RegSetScope(int scope);
+
+// The file writes go to; returns its length, 0 on failure.
 PL_VISIBLE int pl_RegistryPath(char* buffer, int max);
 
 // `name` NULL or "" is the key's default value. Setting creates missing keys.

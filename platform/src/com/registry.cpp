@@ -1,10 +1,12 @@
-// The registry file: location, locking, atomic rewrite, and the key/value API.
+// The registry files: location, scope, locking, atomic rewrite, and the
+// key/value API.
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +15,8 @@
 
 namespace pl::reg {
 namespace {
+
+std::atomic<int> g_scope{PL_REG_SCOPE_USER};
 
 class Fd {
  public:
@@ -97,7 +101,17 @@ bool writeFileAtomically(const std::string& path, const std::string& text) {
 
 }  // namespace
 
-std::string registryFile() {
+bool machineScope() { return g_scope.load() == PL_REG_SCOPE_MACHINE; }
+
+std::string machineRegistryFile() {
+  // Set but empty: no machine-wide registry at all (tests, private set-ups).
+  if (const char* v = std::getenv("PL_MACHINE_REGISTRY")) return v;
+  return kMachineRegistryFile;
+}
+
+std::string registryFile() { return machineScope() ? machineRegistryFile() : userRegistryFile(); }
+
+std::string userRegistryFile() {
   std::string path = envPath("PL_REGISTRY");
   if (!path.empty()) return path;
   std::string config = envPath("XDG_CONFIG_HOME");
@@ -134,8 +148,16 @@ LONG transact(bool write, const std::function<LONG(Key& root, bool& modified)>& 
     }
 
     std::string text;
-    if (!readFile(path, text)) return ERROR_ACCESS_DENIED;
     Key root;
+    // Reads in the user's scope see the machine's classes with the user's own
+    // entries over them. The machine file is replaced by rename, so reading it
+    // without its lock still gives a whole file; one this user cannot read
+    // simply adds nothing.
+    if (!write && !machineScope()) {
+      const std::string machine = machineRegistryFile();
+      if (!machine.empty() && readFile(machine, text)) parse(text, root);
+    }
+    if (!readFile(path, text)) return ERROR_ACCESS_DENIED;
     parse(text, root);
     bool modified = false;
     LONG rc = fn(root, modified);
@@ -159,6 +181,11 @@ PL_API int pl_RegistryPath(char* buffer, int max) {
   } catch (...) {
     return 0;
   }
+}
+
+PL_API int pl_RegSetScope(int scope) {
+  if (scope != PL_REG_SCOPE_USER && scope != PL_REG_SCOPE_MACHINE) return -1;
+  return g_scope.exchange(scope);
 }
 
 PL_API LONG pl_RegSetString(const char* key, const char* name, const char* value) {

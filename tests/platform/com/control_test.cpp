@@ -182,6 +182,27 @@ TEST(Regsvr32, UnregisterRemovesExactlyItsEntries) {
   EXPECT_EQ(reg.text(), before);
 }
 
+TEST(Regsvr32, MachineSwitchWritesTheMachineRegistryOnly) {
+  TempRegistry reg;
+  const QString machine = reg.dirPath() + "/var/registry.reg";
+  ScopedEnv machineEnv("PL_MACHINE_REGISTRY", QFile::encodeName(machine));
+  const char* server = "CLSID\\{7D0F55B8-08F0-4263-A312-0E49EDD76CE3}\\InprocServer32";
+  auto r = regsvr32({"/m", "/s", comtest::controlFile()});
+  ASSERT_EQ(r.exitCode, 0) << r.errors.constData();
+  EXPECT_TRUE(reg.text().isEmpty());
+  EXPECT_EQ(QString::fromStdString(get(server)), comtest::controlFile());  // seen from the user's side
+  // The user's brimlift-style unregistration leaves the machine's entry.
+  ASSERT_EQ(regsvr32({"/u", "/s", comtest::controlFile()}).exitCode, 0);
+  EXPECT_EQ(QString::fromStdString(get(server)), comtest::controlFile());
+  ASSERT_EQ(regsvr32({"/s", "/U", "/M", comtest::controlFile()}).exitCode, 0);
+  EXPECT_EQ(get(server), "<missing>");
+
+  ScopedEnv unwritable("PL_MACHINE_REGISTRY", "/dev/null/registry.reg");
+  r = regsvr32({"/m", "/s", comtest::controlFile()});
+  EXPECT_EQ(r.exitCode, 5);
+  EXPECT_TRUE(r.errors.contains("/dev/null/registry.reg (written by root only)")) << r.errors.constData();
+}
+
 TEST(Regsvr32, FailuresEndWithTheirExitCodes) {
   TempRegistry reg;
   EXPECT_EQ(regsvr32({"/s"}).exitCode, 1);                                  // no file

@@ -133,6 +133,59 @@ TEST(Registry, LocationFollowsTheEnvironment) {
   EXPECT_EQ(QString::fromUtf8(path), dir.filePath(".config/selvane/registry.reg"));
 }
 
+TEST(Registry, MachineEntriesShowUnderTheUsersOwn) {
+  TempRegistry reg;
+  const QString machine = reg.dirPath() + "/machine/registry.reg";
+  ScopedEnv machineEnv("PL_MACHINE_REGISTRY", QFile::encodeName(machine));
+  struct Scope {  // back to the user's scope whatever happens
+    explicit Scope(int s) { pl_RegSetScope(s); }
+    ~Scope() { pl_RegSetScope(PL_REG_SCOPE_USER); }
+  };
+  const char* server = "CLSID\\{X}\\InprocServer32";
+  {
+    Scope m(PL_REG_SCOPE_MACHINE);
+    ASSERT_EQ(pl_RegSetString(server, "", "/usr/lib/selvane/X.OCX"), ERROR_SUCCESS);
+    ASSERT_EQ(pl_RegSetString(server, "ThreadingModel", "Apartment"), ERROR_SUCCESS);
+    char path[4096];
+    ASSERT_GT(pl_RegistryPath(path, sizeof path), 0);
+    EXPECT_EQ(QString::fromUtf8(path), machine);
+  }
+  EXPECT_TRUE(reg.text().isEmpty());  // the user's file was never written
+  EXPECT_EQ(get(server), "/usr/lib/selvane/X.OCX");
+  EXPECT_TRUE(pl_RegKeyExists("clsid\\{x}"));
+
+  // The user's own registration wins, value by value, and removing it shows
+  // the machine's again; the user cannot remove the machine's.
+  ASSERT_EQ(pl_RegSetString(server, "", "/home/op/X.OCX"), ERROR_SUCCESS);
+  EXPECT_EQ(get(server), "/home/op/X.OCX");
+  EXPECT_EQ(get(server, "ThreadingModel"), "Apartment");
+  ASSERT_EQ(pl_RegDeleteTree("CLSID\\{X}"), ERROR_SUCCESS);
+  EXPECT_EQ(get(server), "/usr/lib/selvane/X.OCX");
+  EXPECT_EQ(pl_RegDeleteTree("CLSID\\{X}"), ERROR_FILE_NOT_FOUND);
+  {
+    // The machine's scope sees its own file alone.
+    ASSERT_EQ(pl_RegSetString("Software\\Mine", "", "user"), ERROR_SUCCESS);
+    Scope m(PL_REG_SCOPE_MACHINE);
+    EXPECT_FALSE(pl_RegKeyExists("Software\\Mine"));
+    ASSERT_EQ(pl_RegDeleteTree("CLSID"), ERROR_SUCCESS);
+  }
+  EXPECT_EQ(get(server), "<missing>");
+  EXPECT_EQ(pl_RegSetScope(7), -1);
+
+  // A machine file that cannot be read, or none at all, leaves the user's.
+  ASSERT_EQ(pl_RegSetString(server, "", "/home/op/X.OCX"), ERROR_SUCCESS);
+  {
+    ScopedEnv dir("PL_MACHINE_REGISTRY", QFile::encodeName(reg.dirPath()));
+    EXPECT_EQ(get(server), "/home/op/X.OCX");
+  }
+  Scope m(PL_REG_SCOPE_MACHINE);
+  ASSERT_EQ(pl_RegSetString(server, "", "/usr/lib/selvane/X.OCX"), ERROR_SUCCESS);
+  pl_RegSetScope(PL_REG_SCOPE_USER);
+  ScopedEnv none("PL_MACHINE_REGISTRY", "");
+  ASSERT_EQ(pl_RegDeleteTree("CLSID"), ERROR_SUCCESS);
+  EXPECT_EQ(get(server), "<missing>");
+}
+
 TEST(Registry, ConcurrentWritersAllLand) {
   TempRegistry reg;
   constexpr int kThreads = 4, kWrites = 25;
