@@ -29,7 +29,7 @@ void ControlScreen::setJpegQuality(int quality) {
 }
 
 void ControlScreen::reloadSettings() {
-  model::loadSettings(model_.startupDir, *this, model_);
+  model::loadSettings(model_.settings.loadDir(), *this, model_);
   label10_->setText(QString::number(model_.jpegQuality));
 }
 
@@ -51,10 +51,10 @@ void ControlScreen::resetUnitSettings() {
 }
 
 void ControlScreen::saveSettingsAsked() {
-  const QString path = model::settingsFilePath(model_.startupDir);
+  const QString path = model::settingsFilePath(model_.settings.dir);
   const QString question = path + QStringLiteral("\r\nを保存しますか？");
   if (MessageBoxA(pl::hwndOf(this), question.toUtf8().constData(), nullptr, MB_YESNO) != IDYES) return;
-  if (!model::saveSettings(model_.startupDir, rowSnapshot(), model_)) {
+  if (!model::saveSettings(model_.settings.dir, rowSnapshot(), model_)) {
     // Reported, unlike before: a silent failure loses the operator's settings.
     const QString message = path + QStringLiteral("\r\nを保存できませんでした。フォルダーの書込権限を確認してください。");
     MessageBoxA(pl::hwndOf(this), message.toUtf8().constData(), nullptr, MB_OK | MB_ICONERROR);

@@ -69,7 +69,8 @@ bool ControlScreen::load(QString* error, const QString& programDirOverride) {
   option1_->setChecked(true);
   text5_->setText(model_.startupDir);
 
-  model::loadSettings(model_.startupDir, *this, model_);
+  model_.settings = model::settingsLocation(model_.startupDir);
+  model::loadSettings(model_.settings.loadDir(), *this, model_);
 
   korvex_.GetUsbDevice(pl::hwndOf(combo1_));
   text3_->setText(QString::number(combo1_->count()));

@@ -1,5 +1,6 @@
 #include "selvane/model/settings_file.h"
 
+#include <QDir>
 #include <QSaveFile>
 
 namespace selvane::model {
@@ -38,6 +39,8 @@ QByteArray formatSettings(const RowSnapshot& rows, const UnitModel& model) {
 }
 
 bool saveSettings(const QString& startupDir, const RowSnapshot& rows, const UnitModel& model) {
+  // A user's configuration directory may not exist before the first save.
+  if (!startupDir.isEmpty() && !QDir().mkpath(startupDir)) return false;
   QSaveFile file(settingsFilePath(startupDir));
   // A directory the program may not create files in can still hold a
   // writable settings file; then it is rewritten in place.

@@ -42,6 +42,14 @@ bool isOption(const std::string& arg) {
   return arg.size() == 2 && (arg[0] == '/' || arg[0] == '-') && std::isalpha(static_cast<unsigned char>(arg[1]));
 }
 
+bool wantsHelp(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "/?" || arg == "-?" || arg == "-h" || arg == "--help") return true;
+  }
+  return false;
+}
+
 bool parse(int argc, char** argv, Options& o) {
   bool ok = true;
   for (int i = 1; i < argc; ++i) {
@@ -135,6 +143,10 @@ int main(int argc, char** argv) {
   Options options;
   Outcome outcome{kBadArguments, kUsage};
   try {
+    if (wantsHelp(argc, argv)) {
+      std::printf("%s\n", kUsage);
+      return kOk;
+    }
     if (parse(argc, argv, options)) outcome = run(options);
     return report(argc, argv, options, outcome);
   } catch (...) {

@@ -3,6 +3,7 @@
 #include "selvane/model/control_record.h"
 #include "selvane/model/field_reader.h"
 #include "selvane/model/settings_file.h"
+#include "selvane/model/settings_location.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,6 +11,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <map>
 
@@ -327,7 +329,9 @@ TEST_F(SettingsFile, DoubleQuoteIsWrittenFullWidth) {
 }
 
 TEST_F(SettingsFile, SaveFailureIsReported) {
-  EXPECT_FALSE(saveSettings(dir_ + "missing/", screen_.snapshot(), model_));
+  QFile plain(dir_ + "plain");
+  ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+  EXPECT_FALSE(saveSettings(dir_ + "plain/selvane/", screen_.snapshot(), model_));  // no directory to make
   ASSERT_TRUE(QDir(dir_).mkdir(QStringLiteral("selvanedir.ini")));
   EXPECT_FALSE(saveSettings(dir_, screen_.snapshot(), model_));
 }
@@ -398,4 +402,47 @@ TEST_F(SettingsFile, HostileFilesDoNotHurt) {
       }
     }
   }
+}
+
+TEST_F(SettingsFile, InstalledProgramKeepsEachUsersFileStartedFromTheMachineDefault) {
+  // A program directory the user may write keeps the file beside the program.
+  const SettingsLocation beside = settingsLocation(dir_, dir_ + "config", dir_ + "etc");
+  EXPECT_EQ(beside.dir, dir_);
+  EXPECT_EQ(beside.loadDir(), dir_);
+
+  // Installed below /usr: the user's configuration directory, which reads the
+  // machine's default until the user saves.
+  const QString etc = dir_ + "etc/";
+  ASSERT_TRUE(QDir().mkpath(etc));
+  const SettingsLocation installed = settingsLocation(QStringLiteral("/usr/lib/selvane"), dir_ + "config", etc);
+  EXPECT_EQ(installed.dir, dir_ + "config/selvane/");
+  EXPECT_EQ(installed.loadDir(), installed.dir);  // no file anywhere: the rows are reset
+  QFile upper(etc + "SELVANEDIR.INI");
+  ASSERT_TRUE(upper.open(QIODevice::WriteOnly));
+  EXPECT_EQ(installed.loadDir(), installed.dir);  // letter case counts here too
+  QFile machine(etc + "selvanedir.ini");
+  ASSERT_TRUE(machine.open(QIODevice::WriteOnly));
+  machine.write(QByteArray(R"("1","1","","320*240","1000","5","I420","/srv/cam1/")").append("\r\n"));
+  machine.close();
+  EXPECT_EQ(installed.loadDir(), etc);
+  EXPECT_EQ(loadSettings(installed.loadDir(), screen_, model_), LoadOutcome::Read);
+  EXPECT_EQ(screen_.rows[0].writeDir, QStringLiteral("/srv/cam1/"));
+
+  screen_.rows[0].writeDir = QStringLiteral("/home/op/cam1/");
+  ASSERT_TRUE(saveSettings(installed.dir, screen_.snapshot(), model_));  // makes config/selvane/
+  EXPECT_EQ(installed.loadDir(), installed.dir);
+  ASSERT_EQ(loadSettings(installed.loadDir(), screen_, model_), LoadOutcome::Read);
+  EXPECT_EQ(screen_.rows[0].writeDir, QStringLiteral("/home/op/cam1/"));
+  ASSERT_TRUE(machine.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(machine.readAll().contains("/srv/cam1/"));  // the default is never written
+
+  EXPECT_FALSE(programDirHoldsSettings(QStringLiteral("/usr")));
+  EXPECT_FALSE(programDirHoldsSettings(QStringLiteral("/usr/lib/selvane/")));
+  EXPECT_FALSE(programDirHoldsSettings(dir_ + "missing"));
+  if (::geteuid() != 0) {  // root may write anywhere
+    ASSERT_TRUE(QDir(dir_).mkdir(QStringLiteral("ro")));
+    ASSERT_EQ(::chmod(QFile::encodeName(dir_ + "ro").constData(), 0555), 0);
+    EXPECT_EQ(settingsLocation(dir_ + "ro", dir_ + "config", etc).dir, installed.dir);
+  }
+  EXPECT_TRUE(settingsLocation(QStringLiteral("/usr/lib/x"), dir_, QString()).defaultDir.isEmpty());
 }

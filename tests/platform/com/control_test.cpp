@@ -206,6 +206,7 @@ TEST(Regsvr32, MachineSwitchWritesTheMachineRegistryOnly) {
 TEST(Regsvr32, FailuresEndWithTheirExitCodes) {
   TempRegistry reg;
   EXPECT_EQ(regsvr32({"/s"}).exitCode, 1);                                  // no file
+  EXPECT_EQ(regsvr32({"--help"}).exitCode, 0);                              // usage on stdout, no box
   EXPECT_EQ(regsvr32({"/s", "/x", comtest::controlFile()}).exitCode, 1);    // unknown option
   EXPECT_EQ(regsvr32({"/s", reg.dirPath() + "/missing.OCX"}).exitCode, 3);  // no such file
   QFile text(reg.dirPath() + "/text.OCX");

@@ -1,4 +1,5 @@
-// The start-up settings file "selvanedir.ini" in the program directory:
+// The start-up settings file "selvanedir.ini" (where it lives:
+// settings_location.h):
 // 13 lines of quoted, comma-separated fields, UTF-8, CR LF line ends.
 //
 //   lines 1-6   unit k: use box, save box, device name, size, interval,
@@ -90,9 +91,9 @@ using RowSnapshot = std::array<RowTexts, kUnitCount>;
 // '"' is written as the full-width '＂' (U+FF02).
 QByteArray formatSettings(const RowSnapshot& rows, const UnitModel& model);
 
-// Writes the file in the start-up directory, replacing it as a whole (an
-// interrupted write leaves the earlier file). False when it cannot be written,
-// so the screen can tell the operator.
+// Writes the file in the given directory (made when missing), replacing it as
+// a whole (an interrupted write leaves the earlier file). False when it cannot
+// be written, so the screen can tell the operator.
 bool saveSettings(const QString& startupDir, const RowSnapshot& rows, const UnitModel& model);
 
 }  // namespace selvane::model

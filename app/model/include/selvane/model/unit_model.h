@@ -10,6 +10,8 @@
 
 #include <QString>
 
+#include "selvane/model/settings_location.h"
+
 #include <array>
 #include <cstdint>
 
@@ -89,6 +91,7 @@ struct UnitModel {
   int32_t jpegQuality = 50;  // 20..90 from the menu, any whole number from the file
   int32_t safeMode = 1;      // never stored in a file
   QString startupDir;        // program directory, ends in '/'
+  SettingsLocation settings; // where selvanedir.ini is read and saved
   QString tempDir;           // ends in '/'; the start-up directory when none
   int32_t controlScreenRunning = 1;
   int32_t fullScreenShown = 0;

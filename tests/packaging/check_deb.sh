@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Builds the Debian package from a built tree and checks it without installing
+# it: file name, control fields, contents, maintainer scripts, the menu entry
+# and AppStream metadata, and lintian (no errors; every warning fixed or
+# overridden with its reason in docs/packaging.md).
+# Usage: check_deb.sh BUILD_DIR VERSION
+set -euo pipefail
+build=$1
+version=$2
+arch=$(dpkg --print-architecture)
+work="$build/package-check"
+rm -rf "$work"
+mkdir -p "$work"
+fail() { echo "package check: $*" >&2; exit 1; }
+
+(cd "$build" && cpack -G DEB -B "$work" >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log"; fail "cpack failed"; }
+deb="$work/selvane_${version}_${arch}.deb"
+[ -f "$deb" ] || fail "no $deb; made: $(ls "$work"/*.deb 2>/dev/null)"
+
+# Control fields.
+field() { dpkg-deb -f "$deb" "$1"; }
+[ "$(field Package)" = selvane ] || fail "Package: $(field Package)"
+[ "$(field Version)" = "$version" ] || fail "Version: $(field Version)"
+[ "$(field Architecture)" = "$arch" ] || fail "Architecture: $(field Architecture)"
+depends=$(field Depends)
+for need in libqt6widgets6 libgstreamer1.0-0 libturbojpeg0 libyuv0 gstreamer1.0-plugins-base \
+            gstreamer1.0-plugins-good qt6-qpa-plugins fonts-ipafont-gothic; do
+  grep -qE "(^|, )$need( |,|$)" <<<"$depends" || fail "Depends lacks $need: $depends"
+done
+
+# Contents.
+dpkg-deb -c "$deb" | awk '{ print $1 " " $6 ($7 == "->" ? " -> " $8 : "") }' >"$work/contents"
+have() { grep -qE "^$1 \\./$2\$" "$work/contents" || fail "missing $2 ($1)"; }
+for f in selvane brimlay brimlift regsvr32; do have '-rwxr-xr-x' "usr/lib/selvane/$f"; done
+for f in Korvex.OCX libplatform.so libplenkit.so libquillo.so; do have '-rw-r--r--' "usr/lib/selvane/$f"; done
+have '-rw-r--r--' usr/lib/selvane/SELVANE.HLP
+for f in selvane brimlay brimlift; do have 'lrwxrwxrwx' "usr/bin/$f -> \\.\\./lib/selvane/$f"; done
+for f in selvane.1.gz brimlay.1.gz; do have '-rw-r--r--' "usr/share/man/man1/$f"; done
+have 'lrwxrwxrwx' 'usr/share/man/man1/brimlift.1.gz -> brimlay.1.gz'
+have '-rw-r--r--' usr/share/applications/org.selvane.Selvane.desktop
+have '-rw-r--r--' usr/share/metainfo/org.selvane.Selvane.metainfo.xml
+have '-rw-r--r--' usr/share/icons/hicolor/scalable/apps/selvane.svg
+have '-rw-r--r--' usr/share/doc/selvane/copyright
+have '-rw-r--r--' usr/share/doc/selvane/changelog.gz
+have '-rw-r--r--' etc/selvane/selvanedir.ini
+! grep -qE '/(tests|bench|fuzz)/|TestCtl' "$work/contents" || fail "test or benchmark files in the package"
+if grep -q 'usr/lib/selvane/selvane-web$' "$work/contents"; then
+  have '-rw-r--r--' lib/systemd/system/selvane-web.service
+  have '-rw-r--r--' etc/default/selvane-web
+  have 'lrwxrwxrwx' 'usr/bin/selvane-web -> \.\./lib/selvane/selvane-web'
+fi
+dpkg-deb -x "$deb" "$work/root"
+! file "$work/root/usr/lib/selvane/selvane" | grep -q 'not stripped' || fail "selvane is not stripped"
+cmp -s "$work/root/etc/selvane/selvanedir.ini" "$(dirname "$0")/../../packaging/selvanedir.ini" || fail "default settings differ"
+
+# Maintainer scripts: Korvex.OCX registered machine-wide, removed on removal.
+dpkg-deb -e "$deb" "$work/control"
+grep -q '^/etc/selvane/selvanedir.ini$' "$work/control/conffiles" || fail "selvanedir.ini is no conffile"
+grep -q 'regsvr32 /m /s /usr/lib/selvane/Korvex.OCX' "$work/control/postinst" || fail "postinst does not register"
+grep -q 'regsvr32 /m /u /s /usr/lib/selvane/Korvex.OCX' "$work/control/prerm" || fail "prerm does not unregister"
+for s in postinst prerm postrm; do sh -n "$work/control/$s" || fail "$s: syntax"; done
+
+# Menu entry and metadata, by their own validators where present.
+if command -v desktop-file-validate >/dev/null; then
+  desktop-file-validate "$work/root/usr/share/applications/org.selvane.Selvane.desktop" || fail "desktop entry"
+fi
+grep -q '^Name\[ja\]=' "$work/root/usr/share/applications/org.selvane.Selvane.desktop" || fail "no Japanese name"
+grep -q '^Comment\[ja\]=' "$work/root/usr/share/applications/org.selvane.Selvane.desktop" || fail "no Japanese comment"
+if command -v appstreamcli >/dev/null; then
+  appstreamcli validate --no-net --no-color "$work/root/usr/share/metainfo/org.selvane.Selvane.metainfo.xml" >"$work/appstream.log" ||
+    { cat "$work/appstream.log"; fail "AppStream metadata"; }
+fi
+
+# lintian: errors and warnings fail; overrides carry their reasons.
+lintian --fail-on error,warning --tag-display-limit 0 "$deb" | tee "$work/lintian.log" || fail "lintian"
+echo "package check: $deb passed ($(wc -l <"$work/contents") entries, Depends: $depends)"
