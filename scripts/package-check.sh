@@ -39,7 +39,7 @@ user="selvcheck$$"
 work=$(mktemp -d /tmp/selvane-check.XXXXXX)
 chmod 755 "$work"
 registry=/var/lib/selvane/registry.reg
-clsid='{7D0F55B8-08F0-4263-A312-0E49EDD76CE3}'
+server='@="/usr/lib/selvane/Korvex.OCX"'
 cleanup() {
   set +e
   if dpkg-query -W -f='${Status}' selvane 2>/dev/null | grep -q 'installed'; then
@@ -54,9 +54,8 @@ step "apt-get install $deb"
 DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb" >"$work/apt-install.log" 2>&1 ||
   { cat "$work/apt-install.log"; fail "apt-get install"; }
 pass "installed $(dpkg-query -W -f='${Package} ${Version}' selvane)"
-grep -qF "[CLSID\\$clsid\\InprocServer32]" "$registry" || fail "Korvex.OCX is not registered in $registry"
-grep -qF '@="/usr/lib/selvane/Korvex.OCX"' "$registry" || fail "$registry does not name /usr/lib/selvane/Korvex.OCX"
-pass "Korvex.OCX registered machine-wide in $registry"
+grep -qxF "$server" "$registry" || fail "Korvex.OCX is not registered in $registry"
+pass "Korvex.OCX registered machine-wide in $registry: $(grep -B1 -xF "$server" "$registry" | head -1)"
 desktop=/usr/share/applications/org.selvane.Selvane.desktop
 exec_line=$(sed -n 's/^Exec=//p' "$desktop" | head -1 | sed 's/ *%[fFuUdDnNickvm]//g')
 [ -n "$exec_line" ] || fail "no Exec line in $desktop"
@@ -106,7 +105,8 @@ runuser -u "$user" -- env -i HOME="$home" USER="$user" LOGNAME="$user" PATH=/usr
   "
   kill $xvfb
 ' || true
-cp "$home/capture-screen.png" "$work/" 2>/dev/null || true
+mkdir -p build/default/package
+cp "$home/capture-screen.png" build/default/package/ 2>/dev/null && echo "screenshot: build/default/package/capture-screen.png"
 
 step "published files"
 if ! /usr/bin/python3 "$source/tests/app/e2e/check_published.py" "$work/unit1" "$work/unit2"; then
@@ -132,7 +132,7 @@ step "apt-get purge selvane"
 cp "$work/selvanedir.ini.packaged" /etc/selvane/selvanedir.ini  # as shipped, so purge meets no local change
 DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq selvane >"$work/apt-purge.log" 2>&1 ||
   { cat "$work/apt-purge.log"; fail "apt-get purge"; }
-if [ -e "$registry" ] && grep -qF "$clsid" "$registry"; then fail "Korvex.OCX is still registered in $registry"; fi
+if [ -e "$registry" ] && grep -qxF "$server" "$registry"; then fail "Korvex.OCX is still registered in $registry"; fi
 [ ! -e /usr/lib/selvane ] || fail "/usr/lib/selvane is still there"
 [ ! -e /etc/selvane ] || fail "/etc/selvane is still there"
 pass "removed: no machine-wide registration left ($( [ -e "$registry" ] && echo "$registry without Korvex.OCX" || echo "$registry gone")), /usr/lib/selvane and /etc/selvane gone"
