@@ -94,8 +94,10 @@ void ControlScreen::startCapture() {
     p->hscroll1->setValue(a.red);
     p->hscroll2->setValue(a.green);
     p->hscroll3->setValue(a.blue);
-    if (a.processing == 1) p->check1->setChecked(true);
-    if (a.colour == 1) p->check2->setChecked(true);
+    // The boxes follow the flags both ways: a box left ticked over a flag of 0
+    // would show a processing the stored pictures do not have.
+    p->check1->setChecked(a.processing == 1);
+    p->check2->setChecked(a.colour == 1);
   }
 
   const QColor off(150, 150, 150);

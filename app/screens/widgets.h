@@ -36,6 +36,8 @@ inline const QColor kCyan(0, 255, 255);
 inline const QColor kRed(255, 0, 0);
 inline const QColor kGreen(0, 255, 0);
 inline const QColor kYellow(255, 255, 0);
+// Text of a disabled control on the grey background.
+inline const QColor kGreyedText(80, 80, 80);
 
 // The item texts of a list box, in order.
 QStringList itemTexts(const QComboBox* list);

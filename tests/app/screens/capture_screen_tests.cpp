@@ -68,5 +68,29 @@ TEST_F(CaptureScreenTest, BackStoresTheBoxesAndTheCloseBoxActsAsBack) {
   EXPECT_TRUE(controlScreen_->clock().isActive());
 }
 
+TEST_F(CaptureScreenTest, BackWhileRunningLeavesStartReadyAndEndsFlashes) {
+  startOneUnit();
+  auto* green = pane(1)->flashLabels[6];
+  emit green->clicked();  // Back within the flash
+  captureScreen().backButton()->click();
+  EXPECT_FALSE(captureScreen().running());
+  // The hidden screen is disabled as a whole; its own buttons as Stop leaves them.
+  EXPECT_TRUE(captureScreen().startButton()->isEnabledTo(&captureScreen()));
+  EXPECT_FALSE(captureScreen().stopButton()->isEnabledTo(&captureScreen()));
+  EXPECT_TRUE(green->isEnabledTo(&captureScreen()));
+  EXPECT_EQ(backColor(green), QColor(200, 200, 200));
+
+  // The control screen's next "開始" really starts again.
+  controlScreen_->startButton()->click();
+  ASSERT_TRUE(waitUntil([&] { return captureScreen().running(); }, 3000));
+  EXPECT_FALSE(captureScreen().startButton()->isEnabled());
+
+  emit green->clicked();  // Stop and Start within the flash
+  captureScreen().stopButton()->click();
+  captureScreen().startButton()->click();
+  EXPECT_TRUE(green->isEnabled());
+  EXPECT_EQ(backColor(green), QColor(200, 200, 200));
+}
+
 }  // namespace
 }  // namespace apptest
