@@ -66,8 +66,12 @@ void ControlScreen::startCapture() {
     p->text5->setText(QStringLiteral(" %1").arg(k + 1));
     const bool present = run.devicePresent == 1;
     if (present) {
+      // Setting the same text again puts the cursor at its end; the boxes show
+      // a text's start, as they do on the first run.
       p->text4->setText(combo1_->itemText(k).mid(3));
+      p->text4->setCursorPosition(0);
       p->text2->setText(run.writeDir);
+      p->text2->setCursorPosition(0);
     }
     if (present && run.active == 1) {
       run.interval = model::wholeNumber(r->combo3->currentText()).value_or(0);

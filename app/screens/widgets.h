@@ -42,6 +42,10 @@ inline const QColor kGreyedText(80, 80, 80);
 // The item texts of a list box, in order.
 QStringList itemTexts(const QComboBox* list);
 
+// The program's style and font (the Japanese font it ships with), for the
+// program and for anything that shows its screens as the operator sees them.
+void applyProgramLook();
+
 // A label that reports clicks (the classic label click).
 class ClickLabel : public QLabel {
   Q_OBJECT
