@@ -1,5 +1,7 @@
 // The capture screen's own controls: label flashes, the status box toggle,
 // Back and the close box.
+#include <QAbstractButton>
+#include <QCheckBox>
 #include <QScrollBar>
 
 #include "app_fixture.h"
@@ -90,6 +92,45 @@ TEST_F(CaptureScreenTest, BackWhileRunningLeavesStartReadyAndEndsFlashes) {
   captureScreen().startButton()->click();
   EXPECT_TRUE(green->isEnabled());
   EXPECT_EQ(backColor(green), QColor(200, 200, 200));
+}
+
+// The captions the box they are given cuts, with what they need and have.
+std::vector<std::string> cutCaptions(QWidget* root) {
+  std::vector<std::string> cut;
+  for (QWidget* w : root->findChildren<QWidget*>()) {
+    if (!w->isVisibleTo(root)) continue;
+    QString text;
+    QSize need, room = w->contentsRect().size();
+    if (auto* l = qobject_cast<QLabel*>(w)) {
+      text = l->text();
+      need = l->fontMetrics().size(0, text);
+    } else if (auto* c = qobject_cast<QCheckBox*>(w)) {
+      text = c->text();
+      need = QSize(c->sizeHint().width(), c->fontMetrics().height());
+    } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+      text = b->text();
+      need = b->fontMetrics().size(0, text) + QSize(6, 4);  // the button's frame
+    }
+    if (text.isEmpty() || (need.width() <= room.width() && need.height() <= room.height())) continue;
+    cut.push_back(QStringLiteral("%1 \"%2\" needs %3x%4, has %5x%6")
+                      .arg(w->objectName(), text)
+                      .arg(need.width()).arg(need.height()).arg(room.width()).arg(room.height())
+                      .toStdString());
+  }
+  return cut;
+}
+
+TEST_F(AppTest, EveryCaptionFitsItsBoxWithTheShippedFont) {
+  cameras(6);
+  load();
+  EXPECT_EQ(cutCaptions(controlScreen_.get()), std::vector<std::string>{});
+  for (int n : {1, 2, 6}) {
+    for (int k = 0; k < 6; ++k) row(k)->check1->setChecked(k < n);
+    controlScreen_->startButton()->click();
+    ASSERT_TRUE(captureScreen().isVisible());
+    EXPECT_EQ(cutCaptions(&captureScreen()), std::vector<std::string>{}) << n << " units";
+    captureScreen().backButton()->click();
+  }
 }
 
 }  // namespace
