@@ -53,7 +53,7 @@ QGroupBox* frame(const QString& caption, const char* name) {
 
 ControlScreen::ControlScreen(model::UnitModel& model) : model_(model) {
   setWindowTitle(QStringLiteral("Wacharoコントロール画面  Ver 2.0"));
-  tag(this, "ControlScreen", windowTitle());
+  tag(this, "Form2", windowTitle());
   buildScreen();
   buildMenus();
   clock_.setInterval(1000);

@@ -36,7 +36,7 @@ QPushButton* button(QWidget* parent, const char* name, const QString& caption, Q
 CaptureScreen::CaptureScreen(model::UnitModel& model, KorvexClient& korvex, const Plenkit* plenkit, FullScreenView* fullScreen)
     : model_(model), korvex_(korvex), plenkit_(plenkit), fullScreen_(fullScreen) {
   setWindowTitle(QStringLiteral("WacharoCapture版  Ver 2.0"));
-  tag(this, "CaptureScreen", windowTitle());
+  tag(this, "Form1", windowTitle());
   setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                  Qt::WindowMinimizeButtonHint);
   client_ = new QWidget(this);
