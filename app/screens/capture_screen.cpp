@@ -296,6 +296,7 @@ void CaptureScreen::toggleStatusBox() {
   text6_->setVisible(!statusHidden_);
   setBackColor(label10_, statusHidden_ ? QColor(220, 220, 220) : QColor(0, 220, 220));
   label10_->setText(statusHidden_ ? QStringLiteral("表示") : QStringLiteral("消去"));
+  label10_->setAccessibleName(label10_->text());
 }
 
 void CaptureScreen::pictureClicked(int unit) {

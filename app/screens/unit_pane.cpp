@@ -28,7 +28,10 @@ QLineEdit* textBox(QWidget* parent, const char* name, int i, const QString& capt
 
 ClickLabel* label(QWidget* parent, const char* name, int i, const QString& caption, QRect r, bool framed = false) {
   auto* l = new ClickLabel(caption, parent);
-  tag(l, indexed(name, i), caption.isEmpty() ? indexed(name, i) : caption);
+  tag(l, indexed(name, i), caption);
+  // A label filled at run time (format, compression, size) is read out by
+  // its text, which the toolkit names it by when no name is set.
+  if (caption.isEmpty()) l->setAccessibleName(QString());
   l->setGeometry(r);
   l->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
   if (framed) l->setFrameStyle(QFrame::Panel | QFrame::Sunken);

@@ -51,6 +51,7 @@ TEST_F(CaptureScreenTest, StatusBoxToggleReturnsToItsStartAfterTwoClicks) {
   emit toggle->clicked();
   EXPECT_FALSE(captureScreen().statusBox()->isVisible());
   EXPECT_EQ(toggle->text(), "表示");
+  EXPECT_EQ(toggle->accessibleName(), "表示");
   emit toggle->clicked();
   EXPECT_TRUE(captureScreen().statusBox()->isVisible());
   EXPECT_EQ(toggle->text(), "消去");

@@ -1,4 +1,5 @@
 // "開始": the three checks, the capture screen's layout, and a real run.
+#include <QAccessible>
 #include <QImage>
 #include <QMenuBar>
 #include <QRegularExpression>
@@ -122,6 +123,8 @@ TEST_F(AppTest, TwoUnitsRunEndToEndAndPublishTheirPictures) {
     EXPECT_EQ(QImage(d + "cap0.jpg").size(), QSize(640, 480));
   }
   EXPECT_EQ(pane(0)->label5->text(), "640 * 480");
+  // A screen reader reads the format itself, not the control's name.
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(pane(0)->label5)->text(QAccessible::Name), "640 * 480");
   EXPECT_EQ(pane(0)->label9->text(), "RGB24");
   captureScreen().stopButton()->click();
   captureScreen().backButton()->click();
