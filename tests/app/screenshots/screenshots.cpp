@@ -17,6 +17,7 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
