@@ -53,7 +53,7 @@ QGroupBox* frame(const QString& caption, const char* name) {
 
 ControlScreen::ControlScreen(model::UnitModel& model) : model_(model) {
   setWindowTitle(QStringLiteral("Wacharoコントロール画面  Ver 2.0"));
-  tag(this, "ControlScreen", windowTitle());
+  tag(this, "Form2", windowTitle());
   buildScreen();
   buildMenus();
   clock_.setInterval(1000);
@@ -92,9 +92,15 @@ void ControlScreen::buildScreen() {
   const QString titles[11] = {"カメラ", "デバイス名称", "書込デレクトリ", "", "間隔Msec", "開始Frame",
                               "圧縮", "Format", "", "", ""};
   for (int i = 0; i < 11; ++i) {
+    // Columns without a heading get room, not a nameless label a screen
+    // reader would have to announce.
+    if (titles[i].isEmpty()) {
+      headings->addSpacing(UnitRow::kColumns[i]);
+      continue;
+    }
     auto* l = new QLabel(titles[i]);
     l->setFixedWidth(UnitRow::kColumns[i]);
-    if (!titles[i].isEmpty()) l->setAccessibleName(titles[i]);
+    l->setAccessibleName(titles[i]);
     headings->addWidget(l);
   }
   headings->addStretch();
@@ -160,7 +166,8 @@ void ControlScreen::buildScreen() {
   option3_ = new QRadioButton(QStringLiteral("BMAP"));
   tag(option3_, "Option3", QStringLiteral("BMAP"));
   label10_ = new QLabel(QStringLiteral("50"));
-  tag(label10_, "Label10", QStringLiteral("JPG品質"));
+  tag(label10_, "Label10", QStringLiteral("50"));
+  label10_->setToolTip(QStringLiteral("JPG品質"));
   label10_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   label10_->setAlignment(Qt::AlignCenter);
   label10_->setMinimumWidth(36);

@@ -98,6 +98,9 @@ class ControlScreen : public QMainWindow, private model::SettingsTarget {
   void enableRowsByCameras();
   void tick();
   void returnFromCapture();
+  // Load settings, telling the operator when the file is there but unreadable;
+  // then the quality label and the send format buttons show what was loaded.
+  void loadSettingsFile();
 
   model::UnitModel& model_;
   const Plenkit* plenkit_ = nullptr;

@@ -26,12 +26,10 @@ namespace selvane {
 void ControlScreen::setJpegQuality(int quality) {
   model_.jpegQuality = quality;
   label10_->setText(QString::number(quality));
+  label10_->setAccessibleName(label10_->text());
 }
 
-void ControlScreen::reloadSettings() {
-  model::loadSettings(model_.settings.loadDir(), *this, model_);
-  label10_->setText(QString::number(model_.jpegQuality));
-}
+void ControlScreen::reloadSettings() { loadSettingsFile(); }
 
 void ControlScreen::resetUnitSettings() {
   for (int k = 0; k < model::kUnitCount; ++k) {

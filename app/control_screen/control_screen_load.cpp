@@ -70,15 +70,11 @@ bool ControlScreen::load(QString* error, const QString& programDirOverride) {
   text5_->setText(model_.startupDir);
 
   model_.settings = model::settingsLocation(model_.startupDir);
-  model::loadSettings(model_.settings.loadDir(), *this, model_);
+  loadSettingsFile();
 
   korvex_.GetUsbDevice(pl::hwndOf(combo1_));
   text3_->setText(QString::number(combo1_->count()));
   enableRowsByCameras();
-
-  label10_->setText(QString::number(model_.jpegQuality));
-  if (model_.sendFormat != 0) option4_->setChecked(true);
-  else option3_->setChecked(true);
 
   adjustSize();
   if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
@@ -97,6 +93,22 @@ bool ControlScreen::load(QString* error, const QString& programDirOverride) {
   captureScreen_->hide();
   fullScreenView_->hide();
   return true;
+}
+
+void ControlScreen::loadSettingsFile() {
+  QString problem;
+  if (model::loadSettings(model_.settings.loadDir(), *this, model_, &problem) == model::LoadOutcome::Unreadable) {
+    // Said once where the operator looks and once in the log: the rows on
+    // the screen are then not the saved ones.
+    const QString path = model::settingsFilePath(model_.settings.loadDir());
+    qWarning("selvane: cannot read the settings file %s: %s", qUtf8Printable(path), qUtf8Printable(problem));
+    const QString message = path + QStringLiteral("\r\nを読み込めませんでした（%1）。ファイルの読取権限を確認してください。").arg(problem);
+    MessageBoxA(pl::hwndOf(this), message.toUtf8().constData(), nullptr, MB_OK | MB_ICONWARNING);
+  }
+  label10_->setText(QString::number(model_.jpegQuality));
+  label10_->setAccessibleName(label10_->text());
+  if (model_.sendFormat != 0) option4_->setChecked(true);
+  else option3_->setChecked(true);
 }
 
 void ControlScreen::enableRowsByCameras() {

@@ -66,8 +66,12 @@ void ControlScreen::startCapture() {
     p->text5->setText(QStringLiteral(" %1").arg(k + 1));
     const bool present = run.devicePresent == 1;
     if (present) {
+      // Setting the same text again puts the cursor at its end; the boxes show
+      // a text's start, as they do on the first run.
       p->text4->setText(combo1_->itemText(k).mid(3));
+      p->text4->setCursorPosition(0);
       p->text2->setText(run.writeDir);
+      p->text2->setCursorPosition(0);
     }
     if (present && run.active == 1) {
       run.interval = model::wholeNumber(r->combo3->currentText()).value_or(0);
@@ -94,8 +98,10 @@ void ControlScreen::startCapture() {
     p->hscroll1->setValue(a.red);
     p->hscroll2->setValue(a.green);
     p->hscroll3->setValue(a.blue);
-    if (a.processing == 1) p->check1->setChecked(true);
-    if (a.colour == 1) p->check2->setChecked(true);
+    // The boxes follow the flags both ways: a box left ticked over a flag of 0
+    // would show a processing the stored pictures do not have.
+    p->check1->setChecked(a.processing == 1);
+    p->check2->setChecked(a.colour == 1);
   }
 
   const QColor off(150, 150, 150);

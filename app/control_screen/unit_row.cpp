@@ -23,6 +23,8 @@ QComboBox* list(QWidget* parent, const char* name, int k, const QString& caption
   tag(c, indexed(name, k), caption);
   c->addItems(model::rowListItems(items));
   c->setEditable(editable);
+  // A typed text stays typed: the fixed items are what give a number.
+  c->setInsertPolicy(QComboBox::NoInsert);
   return c;
 }
 
@@ -78,6 +80,12 @@ void UnitRow::setGreyed(bool grey) {
                      static_cast<QWidget*>(check1)}) {
     if (grey) {
       screens::setBackColor(w, screens::kGrey);
+      // The toolkit's disabled text is nearly the grey itself; the device
+      // name and settings of an absent camera stay readable.
+      QPalette p = w->palette();
+      for (QPalette::ColorRole role : {QPalette::Text, QPalette::ButtonText, QPalette::WindowText})
+        p.setColor(QPalette::Disabled, role, screens::kGreyedText);
+      w->setPalette(p);
     } else {
       w->setPalette(QPalette());
       w->setAutoFillBackground(false);

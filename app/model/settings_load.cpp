@@ -112,7 +112,7 @@ QString decodeSettingsBytes(QByteArrayView bytes) {
   return fromCp932(bytes);
 }
 
-LoadOutcome loadSettings(const QString& startupDir, SettingsTarget& rows, UnitModel& model) {
+LoadOutcome loadSettings(const QString& startupDir, SettingsTarget& rows, UnitModel& model, QString* problem) {
   if (!settingsFilePresent(startupDir)) {
     resetRows(rows);
     return LoadOutcome::Absent;
@@ -121,7 +121,9 @@ LoadOutcome loadSettings(const QString& startupDir, SettingsTarget& rows, UnitMo
   // block or never end.
   const QString path = settingsFilePath(startupDir);
   QFile file(path);
-  if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
+  const bool regular = QFileInfo(path).isFile();
+  if (!regular || !file.open(QIODevice::ReadOnly)) {
+    if (problem) *problem = regular ? file.errorString() : QStringLiteral("not a regular file");
     loadSettingsText(QString(), rows, model);
     return LoadOutcome::Unreadable;
   }

@@ -38,7 +38,7 @@ CameraTestScreen::CameraTestScreen(model::UnitModel& model, KorvexClient& korvex
       onClosed_(std::move(onClosed)) {
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QStringLiteral("ＵＳＢカメラテスト画面  Ver 2.0"));
-  tag(this, "CameraTestScreen", windowTitle());
+  tag(this, "Form6", windowTitle());
 
   auto* preview = new QGroupBox(QStringLiteral("キャプチャー画面"));
   tag(preview, "Frame1", preview->title());

@@ -36,7 +36,7 @@ QPushButton* button(QWidget* parent, const char* name, const QString& caption, Q
 CaptureScreen::CaptureScreen(model::UnitModel& model, KorvexClient& korvex, const Plenkit* plenkit, FullScreenView* fullScreen)
     : model_(model), korvex_(korvex), plenkit_(plenkit), fullScreen_(fullScreen) {
   setWindowTitle(QStringLiteral("WacharoCapture版  Ver 2.0"));
-  tag(this, "CaptureScreen", windowTitle());
+  tag(this, "Form1", windowTitle());
   setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                  Qt::WindowMinimizeButtonHint);
   client_ = new QWidget(this);
@@ -68,28 +68,25 @@ CaptureScreen::CaptureScreen(model::UnitModel& model, KorvexClient& korvex, cons
 }
 
 void CaptureScreen::buildTopRow(QWidget* client) {
-  command4_ = button(client, "Command4", "開始", twipsRect(120, 120, 735, 435));
-  command1_ = button(client, "Command1", "停止", twipsRect(960, 120, 735, 435));
+  command4_ = button(client, "Command4", "開始", {});
+  command1_ = button(client, "Command1", "停止", {});
   command1_->setEnabled(false);
   text6_ = new QLineEdit(client);
   text6_->setReadOnly(true);
   tag(text6_, "Text6", "ライブ映像");
-  text6_->setGeometry(twipsRect(1920, 60, 615, 375));
   label10_ = new ClickLabel(QStringLiteral("消去"), client);
   tag(label10_, "Label10", "消去");
-  label10_->setGeometry(twipsRect(1920, 450, 615, 225));
   label10_->setAlignment(Qt::AlignCenter);
   label11_ = new ClickLabel(QStringLiteral("Normal"), client);
   tag(label11_, "Label11", "Normal");
-  label11_->setGeometry(twipsRect(2760, 120, 735, 225));
   label11_->setAlignment(Qt::AlignCenter);
   label12_ = new ClickLabel(QStringLiteral("Safe"), client);
   tag(label12_, "Label12", "Safe");
-  label12_->setGeometry(twipsRect(2760, 390, 735, 225));
   label12_->setAlignment(Qt::AlignCenter);
-  command5_ = button(client, "Command5", "Version", twipsRect(3720, 120, 1095, 435));
-  command2_ = button(client, "Command2", "HELP", twipsRect(4920, 120, 1095, 435));
-  command3_ = button(client, "Command3", "戻る", twipsRect(6120, 120, 1095, 435));
+  command5_ = button(client, "Command5", "Version", {});
+  command2_ = button(client, "Command2", "HELP", {});
+  command3_ = button(client, "Command3", "戻る", {});
+  placeTopRow(model::kUnitCount);
   for (int i = 0; i < model::kUnitCount; ++i) {
     auto* t = new QLineEdit(client);
     tag(t, indexed("Text3", i), indexed("Text3", i));
@@ -140,22 +137,53 @@ void CaptureScreen::connectPane(UnitPane* p) {
   connect(p->picture1, &ClickLabel::clicked, this, [this, k] { pictureClicked(k); });
 }
 
+int CaptureScreen::placeTopRow(int units) {
+  // As designed the buttons run to 7,215 twips: wider than the screen of one
+  // or two panes. Two panes get narrower buttons; one pane puts "Version",
+  // "HELP" and "戻る" on a second row and the panes below it.
+  struct Place {
+    QWidget* w;
+    int left, top, width, height;
+  };
+  const bool narrow = units <= 1;
+  const Place wide[] = {{command4_, 120, 120, 735, 435}, {command1_, 960, 120, 735, 435},
+                        {text6_, 1920, 60, 615, 375},    {label10_, 1920, 450, 615, 225},
+                        {label11_, 2760, 120, 735, 225}, {label12_, 2760, 390, 735, 225}};
+  const Place tight[] = {{command4_, 60, 120, 675, 435}, {command1_, 795, 120, 675, 435},
+                         {text6_, 1530, 60, 615, 375},   {label10_, 1530, 450, 615, 225},
+                         {label11_, 2205, 120, 735, 225}, {label12_, 2205, 390, 735, 225}};
+  for (const Place& p : narrow ? tight : wide) p.w->setGeometry(twipsRect(p.left, p.top, p.width, p.height));
+  QPushButton* right[] = {command5_, command2_, command3_};
+  for (int i = 0; i < 3; ++i) {
+    QRect r = twipsRect(3720 + i * 1200, 120, 1095, 435);               // as designed
+    if (units == 2) r = twipsRect(3600 + i * 960, 120, 900, 435);      // ends at 6,420
+    if (narrow) r = twipsRect(60 + i * 1080, 720, 1020, 435);          // second row
+    right[i]->setGeometry(r);
+  }
+  return narrow ? 600 : 0;
+}
+
 void CaptureScreen::layoutForUnits(int n) {
   if (n <= 0) return;
   const int w = kPaneWidth, h = kPaneHeight;
-  int width = kDesignWidth, height = kDesignHeight;
+  const int below = placeTopRow(n);
+  int width = kDesignWidth, height = kDesignHeight + below;
   if (n == 1) width = kDesignWidth - 2 * (w + 100);
   if (n == 2) width = kDesignWidth - (w + 100);
-  if (n <= 3) height = kDesignHeight - h;
+  if (n <= 3) height -= h;
   client_->setFixedSize(px(width), px(height));
-  for (int k = 0; k < model::kUnitCount; ++k) panes_[static_cast<size_t>(k)]->setVisible(k < n);
+  for (int k = 0; k < model::kUnitCount; ++k) {
+    UnitPane* p = panes_[static_cast<size_t>(k)];
+    p->move(px(kPaneLeft[k % 3]), px(kPaneTop[k / 3] + below));
+    p->setVisible(k < n);
+  }
   adjustSize();
 }
 
 void CaptureScreen::start() {
   command1_->setEnabled(true);
   command4_->setEnabled(false);
-  for (auto& row : flash_) row.fill(Flash{});
+  endFlashes();
   korvex_.CaptureStart(pl::hwndOf(text6_));
   scheduler_.start();
   running_ = true;
@@ -175,11 +203,9 @@ void CaptureScreen::stop() {
 }
 
 void CaptureScreen::back() {
-  if (running_) {
-    korvex_.CaptureEnd();
-    scheduler_.stop();
-    running_ = false;
-  }
+  // Ends the run as Stop does, buttons included: the control screen's next
+  // "開始" presses this screen's Start, which must be enabled by then.
+  if (running_) stop();
   for (int k = 0; k < model::kUnitCount; ++k) {
     UnitPane* p = panes_[static_cast<size_t>(k)];
     model::Adjustments& a = model_.adjust[static_cast<size_t>(k)];
@@ -195,6 +221,7 @@ void CaptureScreen::back() {
   }
   if (plenkit_) plenkit_->BitDispWindReset(6);
   flashTimer_.stop();
+  endFlashes();
   hide();
   setEnabled(false);
   emit returnedToControlScreen();
@@ -249,11 +276,27 @@ void CaptureScreen::flashTick() {
   }
 }
 
+void CaptureScreen::endFlashes() {
+  // A flash cut short by Back or Start gives the label back its colour and
+  // its click; the timer that would have done it is stopped or restarted.
+  for (int label = 0; label < 8; ++label) {
+    for (int unit = 0; unit < model::kUnitCount; ++unit) {
+      Flash& f = flash_[static_cast<size_t>(label)][static_cast<size_t>(unit)];
+      if (!f.active) continue;
+      ClickLabel* l = panes_[static_cast<size_t>(unit)]->flashLabels[static_cast<size_t>(label)];
+      setBackColor(l, f.saved);
+      l->setEnabled(true);
+      f = Flash{};
+    }
+  }
+}
+
 void CaptureScreen::toggleStatusBox() {
   statusHidden_ = !statusHidden_;
   text6_->setVisible(!statusHidden_);
   setBackColor(label10_, statusHidden_ ? QColor(220, 220, 220) : QColor(0, 220, 220));
   label10_->setText(statusHidden_ ? QStringLiteral("表示") : QStringLiteral("消去"));
+  label10_->setAccessibleName(label10_->text());
 }
 
 void CaptureScreen::pictureClicked(int unit) {

@@ -73,6 +73,9 @@ class CaptureScreen : public QMainWindow {
   void back();
   void flashTick();
   void flashLabel(int unit, int label);
+  void endFlashes();
+  // Places the top row for `units` panes; returns how far the panes move down.
+  int placeTopRow(int units);
   void toggleStatusBox();
   void pictureClicked(int unit);
   void help();

@@ -16,7 +16,7 @@ HelpScreen::HelpScreen(model::UnitModel& model, QWidget* opener)
     : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint), model_(model), opener_(opener) {
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QStringLiteral("USBカメラHELP Ver 2.0"));
-  tag(this, "HelpScreen", windowTitle());
+  tag(this, "Form3", windowTitle());
   text1_ = new QLineEdit(this);
   tag(text1_, "Text1", QStringLiteral("バージョン"));
   text1_->setReadOnly(true);

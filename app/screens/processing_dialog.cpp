@@ -52,7 +52,7 @@ ProcessingDialog::ProcessingDialog(model::UnitModel& model, QWidget* controlScre
       controlScreen_(controlScreen) {
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QStringLiteral("ProcessingDialog"));
-  tag(this, "ProcessingDialog", QStringLiteral("加工"));
+  tag(this, "Form4", QStringLiteral("加工"));
   setFixedSize(px(5520), px(1290));
   model::Adjustments& a = model_.adjust[static_cast<size_t>(std::clamp(model_.editedUnit, 0, 5))];
   for (int i = 0; i < 6; ++i) {

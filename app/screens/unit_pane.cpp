@@ -28,7 +28,10 @@ QLineEdit* textBox(QWidget* parent, const char* name, int i, const QString& capt
 
 ClickLabel* label(QWidget* parent, const char* name, int i, const QString& caption, QRect r, bool framed = false) {
   auto* l = new ClickLabel(caption, parent);
-  tag(l, indexed(name, i), caption.isEmpty() ? indexed(name, i) : caption);
+  tag(l, indexed(name, i), caption);
+  // A label filled at run time (format, compression, size) is read out by
+  // its text, which the toolkit names it by when no name is set.
+  if (caption.isEmpty()) l->setAccessibleName(QString());
   l->setGeometry(r);
   l->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
   if (framed) l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -62,12 +65,14 @@ UnitPane::UnitPane(int i, QWidget* parent) : QGroupBox(QStringLiteral("キャプ
   label(this, "Label3", i, "Size", twipsRect(120, 1200, 855, 255));
   label6 = label(this, "Label6", i, "", twipsRect(1080, 1200, 1815, 255), true);
 
-  check1 = place(new QCheckBox("加工", this), indexed("Check1", i), "加工", 120, 1560, 735, 180);
-  hscroll4 = bar(this, Qt::Horizontal, "HScroll4", i, 0, 36, 18, twipsRect(840, 1560, 1215, 135));
-  auto* label19 = label(this, "Label19", i, "-180    0    180", twipsRect(840, 1800, 1335, 135));
-  check2 = place(new QCheckBox("色調", this), indexed("Check2", i), "色調", 2280, 1560, 735, 180);
+  // The bars are a little thicker than designed, and their captions taller,
+  // so that they can be grabbed and read; nothing moves under the picture.
+  check1 = place(new QCheckBox("加工", this), indexed("Check1", i), "加工", 120, 1500, 735, 240);
+  hscroll4 = bar(this, Qt::Horizontal, "HScroll4", i, 0, 36, 18, twipsRect(840, 1500, 1215, 210));
+  auto* label19 = label(this, "Label19", i, "-180    0    180", twipsRect(840, 1710, 1335, 210));
+  check2 = place(new QCheckBox("色調", this), indexed("Check2", i), "色調", 2280, 1500, 735, 240);
 
-  vscroll2 = bar(this, Qt::Vertical, "VScroll2", i, 1, 10, 10, twipsRect(120, 2040, 135, 1215));
+  vscroll2 = bar(this, Qt::Vertical, "VScroll2", i, 1, 10, 10, twipsRect(105, 2040, 225, 1215));
   auto* label18 = label(this, "Label18", i, "大", twipsRect(120, 1800, 255, 255));
   auto* label17 = label(this, "Label17", i, "小", twipsRect(120, 3240, 255, 255));
 
@@ -78,22 +83,27 @@ UnitPane::UnitPane(int i, QWidget* parent) : QGroupBox(QStringLiteral("キャプ
   setBackColor(picture1, Qt::white);
 
   // Brightness: 20 at the top, 0 at the bottom.
-  vscroll1 = bar(this, Qt::Vertical, "VScroll1", i, 0, 20, 10, twipsRect(2760, 2040, 135, 1215));
+  vscroll1 = bar(this, Qt::Vertical, "VScroll1", i, 0, 20, 10, twipsRect(2730, 2040, 225, 1215));
   vscroll1->setInvertedAppearance(true);
   vscroll1->setInvertedControls(true);
   auto* label16 = label(this, "Label16", i, "明", twipsRect(2760, 1800, 255, 255));
   auto* label15 = label(this, "Label15", i, "暗", twipsRect(2760, 3240, 255, 255));
 
-  auto* label2 = label(this, "Label2", i, "RED", twipsRect(240, 3600, 615, 135));
-  auto* label13 = label(this, "Label13", i, "GREEN", twipsRect(1320, 3600, 615, 135));
-  auto* label14 = label(this, "Label14", i, "BLUE", twipsRect(2280, 3600, 615, 135));
-  hscroll1 = bar(this, Qt::Horizontal, "HScroll1", i, 0, 20, 10, twipsRect(10, 3720, 975, 135));
-  hscroll2 = bar(this, Qt::Horizontal, "HScroll2", i, 0, 20, 10, twipsRect(1035, 3720, 975, 135));
-  hscroll3 = bar(this, Qt::Horizontal, "HScroll3", i, 0, 20, 10, twipsRect(2040, 3720, 975, 135));
+  auto* label2 = label(this, "Label2", i, "RED", twipsRect(240, 3495, 615, 195));
+  auto* label13 = label(this, "Label13", i, "GREEN", twipsRect(1320, 3495, 615, 195));
+  auto* label14 = label(this, "Label14", i, "BLUE", twipsRect(2280, 3495, 615, 195));
+  hscroll1 = bar(this, Qt::Horizontal, "HScroll1", i, 0, 20, 10, twipsRect(10, 3690, 975, 240));
+  hscroll2 = bar(this, Qt::Horizontal, "HScroll2", i, 0, 20, 10, twipsRect(1035, 3690, 975, 240));
+  hscroll3 = bar(this, Qt::Horizontal, "HScroll3", i, 0, 20, 10, twipsRect(2040, 3690, 975, 240));
 
   flashLabels = {label17, label18, label19, label15, label16, label2, label13, label14};
-  QFont small = font();
-  small.setPointSizeF(small.pointSizeF() * 0.8);
+  // Sizes in pixels, as the boxes are: "カメラ番号" fills its 57-pixel label
+  // at 11 pixels a character; the bar captions are 10 pixels in 13 to 14.
+  QFont text = font();
+  text.setPixelSize(11);
+  setFont(text);
+  QFont small = text;
+  small.setPixelSize(10);
   for (ClickLabel* l : {label19, label2, label13, label14}) l->setFont(small);
   setFixedSize(twipsRect(0, 0, 3135, 3975).size());
 }

@@ -1,6 +1,9 @@
 #include "screens/widgets.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QFont>
+#include <QStyleFactory>
 #include <QMouseEvent>
 #include <QPalette>
 #include <QWidget>
@@ -32,6 +35,11 @@ QStringList itemTexts(const QComboBox* list) {
   QStringList items;
   for (int i = 0; i < list->count(); ++i) items << list->itemText(i);
   return items;
+}
+
+void applyProgramLook() {
+  QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));  // honours the colours that carry state
+  QApplication::setFont(QFont(QStringLiteral("IPAGothic"), 9));
 }
 
 ClickLabel::ClickLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {}

@@ -36,9 +36,15 @@ inline const QColor kCyan(0, 255, 255);
 inline const QColor kRed(255, 0, 0);
 inline const QColor kGreen(0, 255, 0);
 inline const QColor kYellow(255, 255, 0);
+// Text of a disabled control on the grey background.
+inline const QColor kGreyedText(80, 80, 80);
 
 // The item texts of a list box, in order.
 QStringList itemTexts(const QComboBox* list);
+
+// The program's style and font (the Japanese font it ships with), for the
+// program and for anything that shows its screens as the operator sees them.
+void applyProgramLook();
 
 // A label that reports clicks (the classic label click).
 class ClickLabel : public QLabel {

@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Checks what a unit's write directory publishes, byte by byte: the 48-byte
 cap.ctl record, the alternating JPEG slot files and their picture size, and
-the capture time text. Prints "N passed, N failed"."""
+the capture time text; with --after TIME, that the newest picture was taken
+at or after TIME ("YYYY/MM/DD HH:MM:SS"). Prints "N passed, N failed"."""
 import os
 import re
 import struct
@@ -54,10 +55,16 @@ def unit(directory):
     newest = data[8 + 20 * (1 - next_slot):28 + 20 * (1 - next_slot)].decode("cp932")
     older = data[8 + 20 * next_slot:28 + 20 * next_slot].decode("cp932")
     check(newest > older, f"the slot before next ({newest!r}) is the newest ({older!r})")
+    if after is not None:
+        check(newest.strip() >= after, f"newest picture ({newest!r}) taken after the restart at {after!r}")
     check(not any(n.endswith(".bmp") for n in os.listdir(directory)), "no BMP files in JPEG mode")
 
 
-for d in sys.argv[1:]:
+args = sys.argv[1:]
+after = None
+if args[:1] == ["--after"]:
+    after, args = args[1], args[2:]
+for d in args:
     unit(d)
 print(f"{passed} passed, {failed} failed")
 sys.exit(1 if failed else 0)

@@ -26,6 +26,7 @@
 #include "screens/capture_screen.h"
 #include "screens/full_screen_view.h"
 #include "screens/unit_pane.h"
+#include "screens/widgets.h"
 #include "wait_until.h"
 
 namespace apptest {
@@ -38,6 +39,7 @@ struct Box {
 class AppTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
+    selvane::screens::applyProgramLook();  // the shipped style and Japanese font
     server_ = std::make_unique<comtest::RegisteredServer>("Korvex.OCX");
     ASSERT_EQ(server_->result().exitCode, 0) << server_->result().errors.toStdString();
   }

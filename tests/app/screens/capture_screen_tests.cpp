@@ -1,5 +1,7 @@
 // The capture screen's own controls: label flashes, the status box toggle,
 // Back and the close box.
+#include <QAbstractButton>
+#include <QCheckBox>
 #include <QScrollBar>
 
 #include "app_fixture.h"
@@ -49,6 +51,7 @@ TEST_F(CaptureScreenTest, StatusBoxToggleReturnsToItsStartAfterTwoClicks) {
   emit toggle->clicked();
   EXPECT_FALSE(captureScreen().statusBox()->isVisible());
   EXPECT_EQ(toggle->text(), "表示");
+  EXPECT_EQ(toggle->accessibleName(), "表示");
   emit toggle->clicked();
   EXPECT_TRUE(captureScreen().statusBox()->isVisible());
   EXPECT_EQ(toggle->text(), "消去");
@@ -66,6 +69,69 @@ TEST_F(CaptureScreenTest, BackStoresTheBoxesAndTheCloseBoxActsAsBack) {
   EXPECT_EQ(model_.adjust[0].rotation, 27);
   EXPECT_TRUE(controlScreen_->isEnabled());
   EXPECT_TRUE(controlScreen_->clock().isActive());
+}
+
+TEST_F(CaptureScreenTest, BackWhileRunningLeavesStartReadyAndEndsFlashes) {
+  startOneUnit();
+  auto* green = pane(1)->flashLabels[6];
+  emit green->clicked();  // Back within the flash
+  captureScreen().backButton()->click();
+  EXPECT_FALSE(captureScreen().running());
+  // The hidden screen is disabled as a whole; its own buttons as Stop leaves them.
+  EXPECT_TRUE(captureScreen().startButton()->isEnabledTo(&captureScreen()));
+  EXPECT_FALSE(captureScreen().stopButton()->isEnabledTo(&captureScreen()));
+  EXPECT_TRUE(green->isEnabledTo(&captureScreen()));
+  EXPECT_EQ(backColor(green), QColor(200, 200, 200));
+
+  // The control screen's next "開始" really starts again.
+  controlScreen_->startButton()->click();
+  ASSERT_TRUE(waitUntil([&] { return captureScreen().running(); }, 3000));
+  EXPECT_FALSE(captureScreen().startButton()->isEnabled());
+
+  emit green->clicked();  // Stop and Start within the flash
+  captureScreen().stopButton()->click();
+  captureScreen().startButton()->click();
+  EXPECT_TRUE(green->isEnabled());
+  EXPECT_EQ(backColor(green), QColor(200, 200, 200));
+}
+
+// The captions the box they are given cuts, with what they need and have.
+std::vector<std::string> cutCaptions(QWidget* root) {
+  std::vector<std::string> cut;
+  for (QWidget* w : root->findChildren<QWidget*>()) {
+    if (!w->isVisibleTo(root)) continue;
+    QString text;
+    QSize need, room = w->contentsRect().size();
+    if (auto* l = qobject_cast<QLabel*>(w)) {
+      text = l->text();
+      need = l->fontMetrics().size(0, text);
+    } else if (auto* c = qobject_cast<QCheckBox*>(w)) {
+      text = c->text();
+      need = QSize(c->sizeHint().width(), c->fontMetrics().height());
+    } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+      text = b->text();
+      need = b->fontMetrics().size(0, text) + QSize(6, 4);  // the button's frame
+    }
+    if (text.isEmpty() || (need.width() <= room.width() && need.height() <= room.height())) continue;
+    cut.push_back(QStringLiteral("%1 \"%2\" needs %3x%4, has %5x%6")
+                      .arg(w->objectName(), text)
+                      .arg(need.width()).arg(need.height()).arg(room.width()).arg(room.height())
+                      .toStdString());
+  }
+  return cut;
+}
+
+TEST_F(AppTest, EveryCaptionFitsItsBoxWithTheShippedFont) {
+  cameras(6);
+  load();
+  EXPECT_EQ(cutCaptions(controlScreen_.get()), std::vector<std::string>{});
+  for (int n : {1, 2, 6}) {
+    for (int k = 0; k < 6; ++k) row(k)->check1->setChecked(k < n);
+    controlScreen_->startButton()->click();
+    ASSERT_TRUE(captureScreen().isVisible());
+    EXPECT_EQ(cutCaptions(&captureScreen()), std::vector<std::string>{}) << n << " units";
+    captureScreen().backButton()->click();
+  }
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The control screen's own commands: close, save, reset, reload, DIR, JPEG
 // quality and the use and save boxes.
 #include <QMenuBar>
+#include <QTest>
+#include <sys/stat.h>
 
 #include "app_fixture.h"
 
@@ -95,6 +97,53 @@ TEST_F(AppTest, UseAndSaveBoxesEnableTheDirectoryControls) {
   EXPECT_TRUE(row(0)->command1->isEnabled());
   row(0)->check2->setChecked(false);
   EXPECT_FALSE(row(0)->text2->isEnabled());
+}
+
+TEST_F(AppTest, TypedCompressionGivesNumberZeroAndTheListStaysFixed) {
+  load();
+  useUnit(0, false);
+  QComboBox* combo5 = row(0)->combo5;
+  combo5->lineEdit()->selectAll();
+  QTest::keyClicks(combo5, "MJPG");
+  QTest::keyClick(combo5, Qt::Key_Return);
+  EXPECT_EQ(combo5->count(), 3);
+  EXPECT_EQ(combo5->currentText(), "MJPG");
+  controlScreen_->startButton()->click();
+  EXPECT_EQ(model_.run[0].active, 1);
+  EXPECT_EQ(model_.run[0].compressionNo, 0);
+}
+
+TEST_F(AppTest, ReloadShowsTheFilesSendFormatAndQuality) {
+  auto withSendLine = [&](const QByteArray& line) {
+    QByteArray text;
+    for (int k = 0; k < 6; ++k) text += "\"0\",\"0\",\"\",\"640*480\",\"5000\",\"10\",\"RGB\",\"\"\r\n";
+    writeSettings(text + line + "\r\n");
+  };
+  withSendLine("\"0\",\"75\"");
+  load();
+  EXPECT_TRUE(controlScreen_->option(3)->isChecked());
+  QAction* reload = controlScreen_->menuBar()->findChild<QAction*>("fback");
+  withSendLine("\"1\",\"60\"");
+  reload->trigger();
+  EXPECT_TRUE(controlScreen_->option(4)->isChecked());
+  EXPECT_FALSE(controlScreen_->option(3)->isChecked());
+  EXPECT_EQ(model_.sendFormat, 1);
+  EXPECT_EQ(controlScreen_->qualityLabel()->accessibleName(), "60");  // what a screen reader says
+  withSendLine("\"0\",\"60\"");
+  reload->trigger();
+  EXPECT_TRUE(controlScreen_->option(3)->isChecked());
+  EXPECT_EQ(model_.sendFormat, 0);
+}
+
+TEST_F(AppTest, UnreadableSettingsFileIsToldAtLoadAndReload) {
+  // Present but unreadable (a FIFO stands in for a file without read
+  // permission, which the superuser could read anyway).
+  ASSERT_EQ(mkfifo(dir_.filePath("selvanedir.ini").toUtf8().constData(), 0600), 0);
+  load();
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_NE(boxes_[0].text.find("selvanedir.ini\r\nを読み込めませんでした"), std::string::npos) << boxes_[0].text;
+  controlScreen_->menuBar()->findChild<QAction*>("fback")->trigger();
+  EXPECT_EQ(boxes_.size(), 2u);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 // "開始": the three checks, the capture screen's layout, and a real run.
+#include <QAccessible>
 #include <QImage>
+#include <QMenuBar>
 #include <QRegularExpression>
 
 #include <QScreen>
@@ -45,7 +47,20 @@ TEST_F(AppTest, CaptureScreenIsSizedForTheHighestUnitShown) {
   EXPECT_TRUE(pane(0)->isVisible());
   EXPECT_FALSE(pane(1)->isVisible());
   EXPECT_EQ(captureScreen().centralWidget()->width(), (9840 - 2 * (3135 + 100) + 7) / 15);
-  EXPECT_EQ(captureScreen().centralWidget()->height(), (8865 - 3975 + 7) / 15);
+  // "Version", "HELP" and "戻る" take a second row above the single pane.
+  EXPECT_EQ(captureScreen().centralWidget()->height(), (8865 - 3975 + 600 + 7) / 15);
+  auto topRowFits = [&] {
+    for (const char* name : {"Command4", "Command1", "Command5", "Command2", "Command3"}) {
+      auto* b = captureScreen().findChild<QPushButton*>(name);
+      EXPECT_TRUE(captureScreen().centralWidget()->rect().contains(b->geometry())) << name;
+      for (int k = 0; k < 6; ++k) {
+        if (pane(k)->isVisible()) {
+          EXPECT_FALSE(b->geometry().intersects(pane(k)->geometry())) << name << k;
+        }
+      }
+    }
+  };
+  topRowFits();
   EXPECT_EQ(selvane::screens::backColor(pane(0)->label7), QColor(255, 255, 0));  // not saving
   captureScreen().backButton()->click();
   EXPECT_TRUE(controlScreen_->isVisible());
@@ -55,6 +70,30 @@ TEST_F(AppTest, CaptureScreenIsSizedForTheHighestUnitShown) {
   EXPECT_EQ(model_.displayCount, 6);
   for (int k = 0; k < 6; ++k) EXPECT_TRUE(pane(k)->isVisible()) << k;
   EXPECT_EQ(captureScreen().centralWidget()->size(), QSize((9840 + 7) / 15, (8865 + 7) / 15));
+  topRowFits();
+  captureScreen().backButton()->click();
+
+  // Two units: narrower buttons, one row.
+  row(5)->check1->setChecked(false);
+  useUnit(1, false);
+  controlScreen_->startButton()->click();
+  EXPECT_EQ(captureScreen().centralWidget()->height(), (8865 - 3975 + 7) / 15);
+  topRowFits();
+}
+
+TEST_F(AppTest, ProcessingBoxesFollowTheFlagsAtEveryStart) {
+  load();
+  useUnit(0, false);
+  controlScreen_->startButton()->click();
+  pane(0)->check1->setChecked(true);
+  pane(0)->check2->setChecked(true);
+  captureScreen().backButton()->click();
+  EXPECT_EQ(model_.adjust[0].processing, 1);
+  controlScreen_->menuBar()->findChild<QAction*>("dirdel")->trigger();  // flags back to 0
+  controlScreen_->startButton()->click();
+  EXPECT_FALSE(pane(0)->check1->isChecked());
+  EXPECT_FALSE(pane(0)->check2->isChecked());
+  EXPECT_EQ(model_.adjust[0].processing, 0);
 }
 
 TEST_F(AppTest, TwoUnitsRunEndToEndAndPublishTheirPictures) {
@@ -84,6 +123,8 @@ TEST_F(AppTest, TwoUnitsRunEndToEndAndPublishTheirPictures) {
     EXPECT_EQ(QImage(d + "cap0.jpg").size(), QSize(640, 480));
   }
   EXPECT_EQ(pane(0)->label5->text(), "640 * 480");
+  // A screen reader reads the format itself, not the control's name.
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(pane(0)->label5)->text(QAccessible::Name), "640 * 480");
   EXPECT_EQ(pane(0)->label9->text(), "RGB24");
   captureScreen().stopButton()->click();
   captureScreen().backButton()->click();

@@ -1,5 +1,6 @@
 // The control screen after its load: rows by camera presence and settings.
 #include "app_fixture.h"
+#include "screens/help_screen.h"
 
 namespace apptest {
 namespace {
@@ -23,6 +24,20 @@ TEST_F(AppTest, WithoutSettingsFileRowsHaveTheirDefaults) {
   EXPECT_TRUE(controlScreen_->option(4)->isChecked());  // JPG
   EXPECT_TRUE(controlScreen_->option(1)->isChecked());  // Safe Mode
   EXPECT_EQ(controlScreen_->qualityLabel()->text(), "50");
+}
+
+TEST_F(AppTest, EveryWindowCarriesItsFormName) {
+  load();
+  controlScreen_->openHelp(0);
+  const std::pair<QWidget*, const char*> windows[] = {
+      {controlScreen_.get(), "Form2"}, {&captureScreen(), "Form1"}, {controlScreen_->fullScreenView(), "Form7"},
+      {controlScreen_->helpScreen(), "Form3"}};
+  for (const auto& [w, name] : windows) {
+    ASSERT_NE(w, nullptr) << name;
+    EXPECT_EQ(w->objectName(), name);
+    EXPECT_EQ(w->accessibleDescription(), name);
+  }
+  controlScreen_->closeHelp();
 }
 
 TEST_F(AppTest, RowStatesFollowUseAndSaveBoxesAndCameraPresence) {

@@ -58,8 +58,10 @@ enum class LoadOutcome {
 
 // Load settings: the rows from the file in the start-up directory, or reset
 // rows when there is none; send format, JPEG quality and adjustments go into
-// the model. Run fields are never touched.
-LoadOutcome loadSettings(const QString& startupDir, SettingsTarget& rows, UnitModel& model);
+// the model. Run fields are never touched. For an unreadable file `problem`
+// (when given) receives the system's reason.
+LoadOutcome loadSettings(const QString& startupDir, SettingsTarget& rows, UnitModel& model,
+                         QString* problem = nullptr);
 
 // The steps for a present file, over its text already decoded.
 void loadSettingsText(const QString& text, SettingsTarget& rows, UnitModel& model);
