@@ -7,7 +7,11 @@ namespace korvex {
 
 using namespace std::chrono_literals;
 
-// Caller holds the device-table lock.
+// Caller holds the device-table lock, so no capture runs meanwhile. Binding
+// opens the camera as streaming would (its source brought to READY, its
+// formats read) and closes it again; rendering then fails when the camera no
+// longer offers the format the graph needs. The graph is never run, so the
+// camera is not held and a camera busy in another program passes.
 int CKorvexCtrl::ProbeDevice(int position) {
   if (safeMode_ == 0) return 0;
   if (position < 0 || position >= kMaxDevices || !workerDevices_[static_cast<size_t>(position)]) return 1;
