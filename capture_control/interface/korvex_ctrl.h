@@ -112,6 +112,7 @@ class CKorvexCtrl final : public pl::ControlBase {
   bool setFirstMatch(CG_STREAMCONFIG* config, int count);
   int ProbeDevice(int position);
   void DeviceCheckWorker();
+  void recheckFailedUnit(int checked, int* retry);
   void CaptureOneFrame(int unit);
   void releasePreview();
   void releaseWorkerTable(int count);

@@ -6,6 +6,7 @@
 #include <libyuv/convert_from.h>
 #include <turbojpeg.h>
 
+#include <atomic>
 #include <cstdio>
 #include <ctime>
 #include <mutex>
@@ -29,7 +30,7 @@ constexpr guint kCapVideoCapture = 0x00000001u, kCapMetaCapture = 0x00800000u, k
 struct SourceState {
   std::mutex mutex;  // the device property against the streaming thread
   std::string device = "/dev/video0";
-  bool open = false;
+  std::atomic<bool> open{false};  // set on the way to READY, read by caps queries from any thread
   bool jpeg = false;
   int width = 0, height = 0, fpsN = 30, fpsD = 1;
   uint64_t frame = 0;
