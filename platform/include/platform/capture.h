@@ -19,7 +19,10 @@
 // cameras: $VCAM_DEVICES of them (0 to 20) at $VCAM_FPS frames per second
 // (default 30), or what cg_SetVirtualCameras configured. Real cameras list
 // their native formats and, at each native size, "I420", "IYUV" and 24-bit
-// RGB converted in the pipeline.
+// RGB converted in the pipeline. Binding a real camera opens it and reads its
+// formats (nothing streams); a device reference whose camera was unplugged
+// binds the camera plugged back into the same USB port. A camera's errors
+// (gone, busy) make cg_GraphGetState fail at once and are logged once.
 #pragma once
 #include "platform/com.h"
 #include "platform/errors.h"
