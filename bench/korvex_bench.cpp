@@ -16,6 +16,11 @@
 // status box as live-view owner, virtual cameras. Also measured: the cycle
 // through CaptureGo and the real tick (for information; it adds up to a
 // second of tick latency), and the resident set over 1,000 cycles.
+//
+// On six emulated UVC webcams: six units at 1000 ms for 60 s (achieved
+// interval per unit, goal at most 1.15 s; operator input answered within
+// 250 ms throughout), and a camera unplugged and plugged back while they run
+// (its error published, then its first good picture within 2 intervals).
 #include <benchmark/benchmark.h>
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
