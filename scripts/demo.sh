@@ -4,6 +4,7 @@
 # With a display the operator presses "開始". Without one it runs on a
 # virtual display, presses "開始" through the accessibility bus, lets capture
 # run for 20 seconds, prints what each unit published and saves a screenshot.
+# VCAM_UVC=1 makes the three cameras emulated UVC webcams (the real-camera path).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)

@@ -8,6 +8,7 @@
 #include <QRadioButton>
 #include <QScreen>
 
+#include "control_screen/camera_access.h"
 #include "control_screen/control_screen.h"
 #include "control_screen/plenkit_client.h"
 #include "control_screen/unit_row.h"
@@ -73,6 +74,7 @@ bool ControlScreen::load(QString* error, const QString& programDirOverride) {
   loadSettingsFile();
 
   korvex_.GetUsbDevice(pl::hwndOf(combo1_));
+  tellForbiddenCameras(pl::hwndOf(this));
   text3_->setText(QString::number(combo1_->count()));
   enableRowsByCameras();
 

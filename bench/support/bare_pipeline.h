@@ -67,4 +67,31 @@ inline bool runBarePipeline(int fps) {
   return passed;
 }
 
+// One bare run of a pipeline description ending in "appsink name=sink"
+// (e.g. the emulated UVC source ! image/jpeg ! jpegdec ! appsink): built,
+// run until 6 buffers have passed, torn down. False when they did not come.
+inline bool runBareLaunch(const std::string& description) {
+  gst_init(nullptr, nullptr);
+  GError* error = nullptr;
+  GstElement* pipeline = gst_parse_launch(description.c_str(), &error);
+  if (error) g_error_free(error);
+  if (!pipeline) return false;
+  GstElement* sink = gst_bin_get_by_name(GST_BIN(pipeline), "sink");
+  if (!sink) {
+    gst_object_unref(pipeline);
+    return false;
+  }
+  FrameCount count;
+  g_object_set(sink, "sync", FALSE, nullptr);
+  GstAppSinkCallbacks callbacks{};
+  callbacks.new_sample = countSample;
+  gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, &count, nullptr);
+  gst_object_unref(sink);
+  gst_element_set_state(pipeline, GST_STATE_PLAYING);
+  const bool passed = count.wait();
+  gst_element_set_state(pipeline, GST_STATE_NULL);
+  gst_object_unref(pipeline);
+  return passed;
+}
+
 }  // namespace bench

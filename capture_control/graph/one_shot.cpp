@@ -66,7 +66,21 @@ HRESULT cbBuffer(ISampleGrabberCB*, double, BYTE* buffer, LONG length) {
 const ISampleGrabberCBVtbl kCallbackVtbl = {&cbQuery, &cbAddRef, &cbRelease, &cbSample, &cbBuffer};
 ISampleGrabberCB grabberCallback{&kCallbackVtbl};
 
-BOOL frameArrived(void* event) { return static_cast<AutoResetEvent*>(event)->tryTake() ? TRUE : FALSE; }
+// What the capture waits for: the frame after the kept one, or the camera's
+// failure (unplugged, busy), which ends the wait at once.
+struct FrameWait {
+  AutoResetEvent* frameReady;
+  CG_GRAPH* graph;
+  bool failed = false;
+};
+
+BOOL frameArrivedOrFailed(void* context) {
+  auto* w = static_cast<FrameWait*>(context);
+  if (w->frameReady->tryTake()) return TRUE;
+  CG_STATE state = CG_STOPPED;
+  w->failed = cg_GraphGetState(w->graph, 0, &state) == E_FAIL;
+  return w->failed ? TRUE : FALSE;
+}
 
 CaptureTime now() {
   const QDateTime t = QDateTime::currentDateTime();
@@ -216,7 +230,8 @@ void CKorvexCtrl::CaptureOneFrame(int u) {
   }
 
   const DWORD budget = static_cast<DWORD>(startFrames_) * 60 + 5000;
-  const bool arrived = pl_WaitPaintingOnly(budget, frameArrived, &frameReady_) == TRUE;
+  FrameWait wait{&frameReady_, c.graph.get()};
+  const bool arrived = pl_WaitPaintingOnly(budget, frameArrivedOrFailed, &wait) == TRUE && !wait.failed;
   unit.time = now();
 
   // Close the grab state before reading the grab buffer: once the lock is

@@ -19,6 +19,7 @@ int32_t CKorvexCtrl::PreUsbGo(HWND hwnd, int32_t devno) {
   if (previewRunning_) return 1;
   previewRunning_ = true;  // also on failure: PreUsbEnd must follow
   if (devno < 1 || devno > deviceCount_) return 1;
+  if (capturing_) return 1;  // asked from inside a capture's wait: the camera tables are in use
   {
     std::lock_guard lock(deviceTableLock_);
     deviceCount_ = EnumerateVideoDevices();
@@ -65,6 +66,10 @@ int32_t CKorvexCtrl::PreUsbEnd() {
   previewRunning_ = false;
   formatHeld_ = false;
   releasePreview();
+  if (capturing_) {
+    workerTableReleaseDeferred_ = true;  // the capture holds the device-table lock
+    return 0;
+  }
   std::lock_guard lock(deviceTableLock_);
   releaseWorkerTable(deviceCount_);
   return 0;

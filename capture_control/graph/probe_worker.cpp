@@ -1,4 +1,5 @@
 // Device checks of safe mode and the worker thread that runs them.
+#include <algorithm>
 #include <chrono>
 
 #include "interface/korvex_ctrl.h"
@@ -7,7 +8,11 @@ namespace korvex {
 
 using namespace std::chrono_literals;
 
-// Caller holds the device-table lock.
+// Caller holds the device-table lock, so no capture runs meanwhile. Binding
+// opens the camera as streaming would (its source brought to READY, its
+// formats read) and closes it again; rendering then fails when the camera no
+// longer offers the format the graph needs. The graph is never run, so the
+// camera is not held and a camera busy in another program passes.
 int CKorvexCtrl::ProbeDevice(int position) {
   if (safeMode_ == 0) return 0;
   if (position < 0 || position >= kMaxDevices || !workerDevices_[static_cast<size_t>(position)]) return 1;
@@ -34,11 +39,27 @@ int CKorvexCtrl::ProbeDevice(int position) {
   return status;  // never run: a check only builds the graph
 }
 
+// A camera that failed its check is looked at again on every tick, one such
+// unit per tick in turn, besides the round robin: a camera plugged back in is
+// usable within half a second instead of a whole round later. Caller holds
+// the device-table lock.
+void CKorvexCtrl::recheckFailedUnit(int checked, int* retry) {
+  const int n = std::min<int>(deviceCount_, kMaxUnits);
+  for (int k = 0; k < n; ++k) {
+    const int q = (*retry + k) % n;
+    if (q == checked || units_[static_cast<size_t>(q)].deviceStatus == 0) continue;
+    units_[static_cast<size_t>(q)].deviceStatus = ProbeDevice(q);
+    *retry = (q + 1) % n;
+    return;
+  }
+}
+
 void CKorvexCtrl::DeviceCheckWorker() {
   workerAck_.set();
   CoInitialize(nullptr);
   auto timeout = -1ms;  // idle until capture starts
   int position = 0;
+  int retry = 0;
   for (;;) {
     const auto command = commands_.wait(timeout);
     if (command == WorkerCommands::kQuit) break;
@@ -58,6 +79,7 @@ void CKorvexCtrl::DeviceCheckWorker() {
       if (workerCount_ != 0) {
         const int status = ProbeDevice(position);
         if (position < kMaxUnits) units_[static_cast<size_t>(position)].deviceStatus = status;
+        recheckFailedUnit(position, &retry);
         ++position;
         if (position >= deviceCount_) position = 0;
       } else if (position < kMaxUnits) {

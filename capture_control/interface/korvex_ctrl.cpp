@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <utility>
 
 #include "korvex/korvex.h"
 #include "store/draw_handle.h"
@@ -72,6 +73,7 @@ LRESULT CKorvexCtrl::windowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CAPTURE_ANNOUNCE: onAnnounce(wParam, lParam); return 0;
     case WM_CAPTURE_EXEC: onExec(wParam, lParam); return 0;
     case WM_CAPTURE_RESULT: onResult(wParam, lParam); return 0;
+    case WM_CAPTURE_NEXT: takeNextRequest(); return 0;
     case WM_PAINT: paintControl(); return 0;
     default: return ControlBase::windowProc(msg, wParam, lParam);
   }
@@ -127,6 +129,10 @@ int32_t CKorvexCtrl::InitCapture(int32_t units) {
 }
 
 int32_t CKorvexCtrl::EndCapture() {
+  if (capturing_) {
+    endCaptureDeferred_ = true;  // the capture under way uses the buffers
+    return 0;
+  }
   if (!initialised_) return 0;
   initialised_ = false;
   commands_.signal(WorkerCommands::kQuit);
@@ -149,23 +155,31 @@ int32_t CKorvexCtrl::CaptureStart(HWND owner) {
   SetTimer(window(), kTimerId, 1000, nullptr);
   ring_.clear();
   started_ = true;
-  busy_ = false;
+  if (!capturing_) busy_ = false;
+  dispatching_ = false;
   liveOwner_ = owner;
   for (UnitRecord& unit : units_) unit.deviceStatus = 0;
-  commands_.signal(WorkerCommands::kStart);
-  workerAck_.wait(2000ms);
+  commandWorker(WorkerCommands::kStart);
   return 0;
 }
 
 int32_t CKorvexCtrl::CaptureEnd() {
-  if (initialised_) {
-    commands_.signal(WorkerCommands::kEnd);
-    workerAck_.wait(2000ms);
-  }
+  if (initialised_) commandWorker(WorkerCommands::kEnd);
   ring_.clear();
   started_ = false;
   KillTimer(window(), kTimerId);
   return 0;
+}
+
+// The worker may be waiting for the device-table lock that a capture holds:
+// while one runs, the command is given when it has returned.
+void CKorvexCtrl::commandWorker(WorkerCommands::Command command) {
+  if (capturing_) {
+    workerCommandDeferred_ = command;
+    return;
+  }
+  commands_.signal(command);
+  workerAck_.wait(2000ms);
 }
 
 int32_t CKorvexCtrl::CaptureGo(int32_t unitno, int32_t fmtno, int32_t mtcmp) {
@@ -173,27 +187,59 @@ int32_t CKorvexCtrl::CaptureGo(int32_t unitno, int32_t fmtno, int32_t mtcmp) {
   return ring_.push({unitno - 1, fmtno, mtcmp}) ? 0 : 1;
 }
 
-void CKorvexCtrl::onTimer() {
-  if (busy_) return;
+void CKorvexCtrl::onTimer() { takeNextRequest(); }
+
+// One request leaves the ring, in order, unless a capture is under way or
+// on its way (announced, not yet run).
+void CKorvexCtrl::takeNextRequest() {
+  if (busy_ || dispatching_) return;
   if (auto r = ring_.pop()) {
     const LPARAM packed = (static_cast<LPARAM>(r->mtcmp) << 8) + r->fmtno;
-    PostMessageA(window(), WM_CAPTURE_ANNOUNCE, static_cast<WPARAM>(r->unit), packed);
+    dispatching_ = PostMessageA(window(), WM_CAPTURE_ANNOUNCE, static_cast<WPARAM>(r->unit), packed) != FALSE;
   }
 }
 
 void CKorvexCtrl::onAnnounce(WPARAM wParam, LPARAM lParam) {
-  if (!started_) return;  // ended meanwhile: the request is dropped
+  if (!started_) {  // ended meanwhile: the request is dropped
+    dispatching_ = false;
+    return;
+  }
   fireEvent(DISPID_KORVEX_EVENT_CapDspNo, {pl::Variant(static_cast<int32_t>(wParam) + 1)});
-  PostMessageA(window(), WM_CAPTURE_EXEC, wParam, lParam);
+  if (!PostMessageA(window(), WM_CAPTURE_EXEC, wParam, lParam)) dispatching_ = false;
 }
 
 void CKorvexCtrl::onExec(WPARAM wParam, LPARAM lParam) {
+  if (capturing_) {
+    // Only reachable through a message loop turned inside a capture: run it after.
+    PostMessageA(window(), WM_CAPTURE_EXEC, wParam, lParam);
+    return;
+  }
   busy_ = true;
+  capturing_ = true;
   sizeCode_ = static_cast<int32_t>(lParam & 0x0f);
   compression_ = static_cast<int32_t>((lParam >> 4) & 0x0f);
   startFrames_ = std::clamp(static_cast<int32_t>((lParam >> 8) & 0xff), 5, 100);
   CaptureOneFrame(static_cast<int>(wParam));
+  capturing_ = false;
   busy_ = false;
+  dispatching_ = false;
+  afterCapture();
+  // A backlog is served now rather than at the next tick; the message goes
+  // through the queue, so input and the result event come first.
+  if (started_ && !ring_.empty()) PostMessageA(window(), WM_CAPTURE_NEXT, 0, 0);
+}
+
+void CKorvexCtrl::afterCapture() {
+  if (workerTableReleaseDeferred_) {
+    workerTableReleaseDeferred_ = false;
+    std::lock_guard lock(deviceTableLock_);
+    releaseWorkerTable(deviceCount_);
+  }
+  if (const auto command = std::exchange(workerCommandDeferred_, WorkerCommands::kTimeout);
+      command != WorkerCommands::kTimeout && initialised_) {
+    commandWorker(command);
+  }
+  if (std::exchange(endCaptureDeferred_, false)) EndCapture();
 }
 
 void CKorvexCtrl::onResult(WPARAM wParam, LPARAM lParam) {

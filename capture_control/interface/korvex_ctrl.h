@@ -13,11 +13,19 @@
 //   only the process-wide grab state under its own lock.
 //
 // What may run while a capture waits for its frame (the window thread sits in
-// a painting-only wait): repaints, live-view drawing and timers. The control
-// timer's tick does nothing while busy is set, and the host's timers may only
-// queue requests (CaptureGo takes the ring's lock). The private messages and
-// the operator's input stay queued until the capture ends, so a capture never
-// starts inside another and events keep their order.
+// a painting-only wait): repaints, live-view drawing and timers, and so the
+// host's timer handlers and a close of the control. The control timer's tick
+// does nothing while busy is set; CaptureGo only queues (it takes the ring's
+// lock). What would free or take what the capture holds waits for it to
+// return: EndCapture, the worker commands of CaptureStart/CaptureEnd, the
+// worker table release of PreUsbEnd, and a close (the control base defers
+// it); PreUsbGo is refused. The private messages and the operator's input
+// stay queued until the capture ends, so a capture never starts inside
+// another and events keep their order.
+//
+// Pacing: the one-second tick takes a queued request when nothing is under
+// way, and so does WM_CAPTURE_NEXT, posted when a capture ends, so that a
+// backlog is served back to back with the message loop turning in between.
 #pragma once
 #include <array>
 #include <atomic>
@@ -64,6 +72,7 @@ class CKorvexCtrl final : public pl::ControlBase {
   HRESULT invoke(DISPID id, const VARIANT* args, UINT argc, VARIANT* result) override;
   LRESULT windowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
   void onClose() override;
+  bool busyInWindowProc() const override { return capturing_; }
 
  private:
   // Automation members.
@@ -92,16 +101,22 @@ class CKorvexCtrl final : public pl::ControlBase {
   void onAnnounce(WPARAM wParam, LPARAM lParam);
   void onExec(WPARAM wParam, LPARAM lParam);
   void onResult(WPARAM wParam, LPARAM lParam);
+  void takeNextRequest();
+  // Runs what was deferred while a capture ran.
+  void afterCapture();
 
   // Camera work.
   int EnumerateVideoDevices();
   bool MatchFormat(LONG width, LONG height, DWORD compression) const;
   bool SelectFormat(CG_BUILDER* builder, CG_FILTER* source, BITMAPINFOHEADER* inForce);
+  bool setFirstMatch(CG_STREAMCONFIG* config, int count);
   int ProbeDevice(int position);
   void DeviceCheckWorker();
+  void recheckFailedUnit(int checked, int* retry);
   void CaptureOneFrame(int unit);
   void releasePreview();
   void releaseWorkerTable(int count);
+  void commandWorker(WorkerCommands::Command command);
 
   // Frame store.
   bool unitAccepted(int32_t usbno) const;
@@ -112,6 +127,7 @@ class CKorvexCtrl final : public pl::ControlBase {
   int32_t sizeCode_ = 0;
   int32_t compression_ = 0;
   int32_t startFrames_ = 5;
+  LONG smallHeight_ = 124;  // the height size code 3 matches (120 when the camera lacks 124)
   bool formatHeld_ = false;
   LONG heldWidth_ = 0, heldHeight_ = 0;
   DWORD heldCompression_ = 0;
@@ -134,6 +150,12 @@ class CKorvexCtrl final : public pl::ControlBase {
   int32_t unitCount_ = 0;
   bool started_ = false;
   bool busy_ = false;
+  bool dispatching_ = false;  // a request left the ring and its capture has not ended
+  // Deferred while a capture runs (window thread only).
+  bool capturing_ = false;
+  bool endCaptureDeferred_ = false;
+  WorkerCommands::Command workerCommandDeferred_ = WorkerCommands::kTimeout;  // kTimeout: none
+  bool workerTableReleaseDeferred_ = false;
   std::atomic<int32_t> safeMode_{1};
   HWND liveOwner_ = 0;
   RequestRing ring_;

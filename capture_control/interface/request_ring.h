@@ -33,6 +33,10 @@ class RequestRing {
     tail_ = (tail_ + 1) % kSlots;
     return r;
   }
+  bool empty() {
+    std::lock_guard lock(mutex_);
+    return head_ == tail_;
+  }
   void clear() {
     std::lock_guard lock(mutex_);
     head_ = tail_ = 0;

@@ -50,15 +50,18 @@ TEST_F(KorvexTest, KeepsTheNthBufferForNStartFramesWithTheLowByteClamped) {
   EXPECT_EQ(frameCounter(rgb.header, rgb.pixels), 7);
 }
 
-TEST_F(KorvexTest, MatchesSizeAndCompressionExactly) {
+TEST_F(KorvexTest, MatchesSizeAndCompressionWith160x120ForSizeCode3WhereNeeded) {
   const std::vector<CG_VCAM_CAP> only120 = {{160, 120, FOURCC_I420, 12}, {160, 120, BI_RGB, 24}};
   const std::vector<CG_VCAM_CAP> rgbFirst32 = {{640, 480, BI_RGB, 32}, {640, 480, BI_RGB, 24}};
   useCameras({{"default"}, {"only 160x120", only120}, {"rgb32 first", rgbFirst32}});
   startRun();
   EXPECT_EQ(captureOnce(1, 0), KORVEX_NO_FORMAT);  // no size code
   EXPECT_EQ(captureOnce(1, KORVEX_SIZE_640x480), KORVEX_NO_FORMAT);  // no compression code
-  EXPECT_EQ(captureOnce(2, k160I420), KORVEX_NO_FORMAT);  // 160 x 120 is not 160 x 124
+  // Size code 3: 160 x 124 where the camera has it, else 160 x 120.
+  EXPECT_EQ(captureOnce(2, k160I420), KORVEX_CAPTURED);
+  EXPECT_EQ(storedFrame(control_, 1).header.biHeight, 120);
   EXPECT_EQ(captureOnce(1, k160I420), KORVEX_CAPTURED);
+  EXPECT_EQ(storedFrame(control_, 0).header.biHeight, 124);
   EXPECT_EQ(captureOnce(3, k640Rgb), KORVEX_CAPTURED);  // RGB of any bit count, first one wins
   const Frame f = storedFrame(control_, 2);
   EXPECT_EQ(f.header.biBitCount, 32);

@@ -107,7 +107,7 @@ TEST_F(KorvexTest, RingHoldsFifteenRequestsAndRefusesTheSixteenth) {
   EXPECT_TRUE(events_.empty());
 }
 
-TEST_F(KorvexTest, RequestsLeaveOnePerTickInOrderEachAnnouncedFirst) {
+TEST_F(KorvexTest, RequestsLeaveInOrderEachAnnouncedFirstABacklogBackToBack) {
   startRun();
   std::vector<qint64> announced;
   QElapsedTimer clock;
@@ -126,7 +126,8 @@ TEST_F(KorvexTest, RequestsLeaveOnePerTickInOrderEachAnnouncedFirst) {
     EXPECT_EQ(events_[2 * i + 1].unit, order[i]);
     EXPECT_EQ(events_[2 * i + 1].code, KORVEX_CAPTURED);
   }
-  for (size_t i = 1; i < announced.size(); ++i) EXPECT_GE(announced[i] - announced[i - 1], 900) << i;
+  // The first waits for the tick; the rest follow each capture's end, not a tick apart.
+  for (size_t i = 1; i < announced.size(); ++i) EXPECT_LT(announced[i] - announced[i - 1], 700) << i;
 }
 
 TEST_F(KorvexTest, EndingTheRunDropsAnnouncementsAndSilencesCapturesUnderWay) {

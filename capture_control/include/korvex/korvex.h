@@ -66,3 +66,4 @@ enum KorvexCompressionCode { KORVEX_COMP_IYUV = 1, KORVEX_COMP_I420 = 2, KORVEX_
 #define WM_CAPTURE_RESULT 1125u    // wParam unit 1-based, lParam result code
 #define WM_CAPTURE_EXEC 1126u      // wParam unit 0-based, lParam (start frames << 8) + fmtno
 #define WM_CAPTURE_ANNOUNCE 1127u  // as WM_CAPTURE_EXEC
+#define WM_CAPTURE_NEXT 1128u      // posted when a capture ends: the next queued request may leave

@@ -19,7 +19,10 @@
 // cameras: $VCAM_DEVICES of them (0 to 20) at $VCAM_FPS frames per second
 // (default 30), or what cg_SetVirtualCameras configured. Real cameras list
 // their native formats and, at each native size, "I420", "IYUV" and 24-bit
-// RGB converted in the pipeline.
+// RGB converted in the pipeline. Binding a real camera opens it and reads its
+// formats (nothing streams); a device reference whose camera was unplugged
+// binds the camera plugged back into the same USB port. A camera's errors
+// (gone, busy) make cg_GraphGetState fail at once and are logged once.
 #pragma once
 #include "platform/com.h"
 #include "platform/errors.h"
@@ -125,6 +128,23 @@ typedef struct CG_VCAM_SPEC {
   DWORD faults;              // CG_VCAM_*
 } CG_VCAM_SPEC;
 
+// Emulated UVC webcams (tests, benchmarks, the demo with $VCAM_UVC=1): listed
+// among the real cameras by a device provider that presents them as the V4L2
+// provider presents USB cameras, each with a video node and a metadata-only
+// node, offering native YUY2 and MJPG at the sizes of a typical 720p webcam.
+typedef enum CG_UVC_STATE {
+  CG_UVC_PLUGGED = 0,       // streams; plugging an unplugged camera gives it new node numbers
+  CG_UVC_UNPLUGGED = 1,     // its nodes are gone; a stream under way fails with "No such device"
+  CG_UVC_BUSY = 2,          // opens, but setting a format fails: "Device '...' is busy"
+  CG_UVC_NO_PERMISSION = 3, // its nodes exist but cannot be opened (not in the video group)
+  CG_UVC_NO_FORMATS = 4     // opens, but lists no format
+} CG_UVC_STATE;
+
+typedef struct CG_UVC_SPEC {
+  const char* name; // display name; NULL: "USB2.0 HD UVC WebCam"
+  int port;         // USB port number 1..99 (its port path); 0: its position + 1
+} CG_UVC_SPEC;
+
 PL_BEGIN_C
 
 // Enumeration of video input devices.
@@ -190,5 +210,15 @@ PL_VISIBLE HRESULT cg_GrabberSetCallback(CG_FILTER* grabber, ISampleGrabberCB* c
 // Replaces the virtual cameras (count 0 removes them; at most 20). Devices
 // already handed out keep working unless they were made to vanish.
 PL_VISIBLE HRESULT cg_SetVirtualCameras(const CG_VCAM_SPEC* specs, int count);
+
+// Replaces the emulated UVC cameras (count 0 removes them; at most 20) and
+// changes the state of one of them (0-based).
+PL_VISIBLE HRESULT cg_SetUvcCameras(const CG_UVC_SPEC* specs, int count);
+PL_VISIBLE HRESULT cg_SetUvcCameraState(int camera, CG_UVC_STATE state);
+
+// The video device nodes (/dev/video*, real and emulated) that exist but that
+// this user may not open, one per line; returns the number of nodes and
+// copies at most size - 1 characters plus a 0.
+PL_VISIBLE int cg_ForbiddenVideoNodes(char* text, int size);
 
 PL_END_C

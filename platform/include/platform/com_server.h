@@ -135,6 +135,10 @@ class ControlBase {
   }
   virtual void onSited() {}  // the window exists
   virtual void onClose() {}  // the window is about to go
+  // True while the window procedure runs work that a close must not cut
+  // short (the message loop turns inside it): a close asked for meanwhile
+  // takes effect when that work has returned.
+  virtual bool busyInWindowProc() const { return false; }
 
   // Calls the host's sink: at once on the UI thread (the host's handler runs
   // inside this call and may call the control back), else through the
@@ -224,7 +228,12 @@ class ControlBase {
         self->firePending();
         return 0;
       }
-      return self->windowProc(msg, wParam, lParam);
+      const LRESULT result = self->windowProc(msg, wParam, lParam);
+      if (self->closeDeferred_ && !self->busyInWindowProc()) {
+        self->closeDeferred_ = false;
+        self->close();
+      }
+      return result;
     } catch (...) {
       return 0;
     }
@@ -292,14 +301,21 @@ class ControlBase {
     ControlBase* self = from(s);
     try {
       Hold hold(self);
-      self->sink_.reset();
-      if (self->window_ != 0) self->onClose();
-      self->destroyWindow();
+      self->sink_.reset();  // no event reaches a host that closed the control
+      if (self->busyInWindowProc()) {
+        self->closeDeferred_ = true;
+        return S_OK;
+      }
+      self->close();
       return S_OK;
     } catch (...) {
       self->destroyWindow();
       return E_FAIL;
     }
+  }
+  void close() {
+    if (window_ != 0) onClose();
+    destroyWindow();
   }
 
   static constexpr IUnknownVtbl kUnknownVtbl = {&unkQuery, &unkAddRef, &unkRelease};
@@ -311,6 +327,7 @@ class ControlBase {
   Part<IDispatch> dispatch_;
   Part<IOleControlSite> site_;
   std::atomic<ULONG> refs_{1};
+  bool closeDeferred_ = false;  // UI thread only
   std::atomic<HWND> window_{0};  // read by fireEvent on any thread
   HWND host_ = 0;
   ComPtr<IDispatch> sink_;
@@ -394,6 +411,7 @@ class ClassFactory {
 
   Part part_;
   std::atomic<ULONG> refs_{1};
+  bool closeDeferred_ = false;  // UI thread only
 };
 
 }  // namespace pl

@@ -62,8 +62,12 @@ HRESULT cg_DeviceBindSource(CG_DEVICE* handle, CG_FILTER** source) {
   return guarded([&] {
     const auto d = lookup(handle);
     if (!d) return E_HANDLE;
-    if (const HRESULT hr = openable(*d->info); FAILED(hr)) return hr;
-    *source = makeObject<CG_FILTER>(d->info).detach();
+    DevicePtr bound;
+    CapsPtr offered;
+    if (const HRESULT hr = bindDevice(d->info, &bound, &offered); FAILED(hr)) return hr;
+    auto filter = makeObject<CG_FILTER>(std::move(bound));
+    filter->offered = std::move(offered);
+    *source = filter.detach();
     return S_OK;
   });
 }

@@ -1,6 +1,7 @@
 // Internal hooks of the capture graph service for its own tests (exported
 // only so that they can reach them).
 #pragma once
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -19,5 +20,8 @@ PL_VISIBLE int comparePortPaths(std::string_view a, std::string_view b);
 // The capability list of a real camera whose device caps are `caps` (caps
 // text); empty for unparsable text.
 PL_VISIBLE std::vector<Capability> realCapabilitiesOf(const char* caps);
+
+// The error last logged for the camera at `path` ("" when none).
+PL_VISIBLE std::string lastCameraError(const std::string& path);
 
 }  // namespace pl::capture::detail

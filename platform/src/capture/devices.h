@@ -30,6 +30,7 @@ struct DeviceInfo {
   // Real camera.
   GstPtr<GstDevice> device;
   std::string devicePath;
+  std::string port;  // USB port path: where a camera plugged in again is found
   // Virtual camera.
   std::shared_ptr<VirtualCamera> virtualCamera;
 };
@@ -39,10 +40,16 @@ using DevicePtr = std::shared_ptr<const DeviceInfo>;
 // listed again.
 std::vector<DevicePtr> enumerateDevices();
 
-// S_OK when the device can be opened now; VFW_E_NO_CAPTURE_HARDWARE otherwise.
-HRESULT openable(const DeviceInfo& device);
+// Binding: the device as it is now. A real camera is opened as its source
+// element opens it (the element brought to READY and back, its formats read
+// into `offered`); one that is gone is looked for again in its USB port, so a
+// camera plugged back in (under another node) is bound there. S_OK, or
+// VFW_E_NO_CAPTURE_HARDWARE when the camera cannot be opened.
+HRESULT bindDevice(const DevicePtr& device, DevicePtr* bound, CapsPtr* offered);
 
-// Real V4L2 cameras sorted by USB port path, then device path.
+// Real V4L2 cameras (and emulated UVC ones) sorted by USB port path, then
+// device path. Nodes without a capture format (a UVC camera's metadata node)
+// are left out.
 std::vector<DevicePtr> realDevices();
 // The capability list of a real camera: native YUY2 and MJPG formats, then
 // I420, IYUV and RGB24 at each native size.

@@ -2,6 +2,8 @@
 
 #include <mutex>
 
+#include "capture/uvc_emulation.h"
+
 namespace pl::capture {
 
 bool ensureGstreamer() {
@@ -11,6 +13,7 @@ bool ensureGstreamer() {
     GError* error = nullptr;
     ready = gst_init_check(nullptr, nullptr, &error) == TRUE;
     if (error) g_error_free(error);
+    if (ready) uvc::registerPlugin();  // emulated UVC webcams, listed only when configured
   });
   return ready;
 }

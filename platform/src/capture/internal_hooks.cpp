@@ -1,4 +1,5 @@
 #include "capture/capture_internal.h"
+#include "capture/device_errors.h"
 #include "capture/devices.h"
 
 namespace pl::capture::detail {
@@ -12,5 +13,7 @@ std::vector<Capability> realCapabilitiesOf(const char* caps) {
   CapsPtr parsed(gst_caps_from_string(caps));
   return parsed ? realCapabilities(parsed.get()) : std::vector<Capability>{};
 }
+
+std::string lastCameraError(const std::string& path) { return lastDeviceError(path); }
 
 }  // namespace pl::capture::detail

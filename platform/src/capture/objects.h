@@ -125,6 +125,7 @@ struct CG_FILTER final : pl::capture::Object {
 
   const pl::capture::DevicePtr device;                  // sources only
   int selected = -1;                                    // sources: capability set, -1 none
+  pl::capture::CapsPtr offered;  // real sources: what the camera offered when bound (null: not asked)
   const std::unique_ptr<pl::capture::GrabberState> grabber;  // grabbers only
   CG_GRAPH* graph = nullptr;  // the graph it was added to (which holds a reference)
 };

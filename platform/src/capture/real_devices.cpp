@@ -2,16 +2,16 @@
 // asked directly rather than through a device monitor, so cameras are not
 // listed twice by other providers (PipeWire, libcamera) that see the same
 // hardware, and nothing else is started.
-#include <fcntl.h>
 #include <gst/video/video.h>
-#include <unistd.h>
 
 #include <QString>
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <map>
 #include <mutex>
 
+#include "capture/device_errors.h"
 #include "capture/devices.h"
 
 namespace pl::capture {
@@ -137,8 +137,9 @@ std::vector<Capability> realCapabilities(const GstCaps* caps) {
       c.height = z.h;
       c.compression = compression;
       c.bitCount = static_cast<WORD>(bits);
-      // Raw frames need no decoding; MJPEG is used only where a size has no raw format.
-      const bool raw = z.rawFps > 0;
+      // Raw frames need no decoding; MJPEG is used where a size has no raw
+      // format or a faster one (USB 2.0 webcams send large raw frames slowly).
+      const bool raw = z.rawFps > 0 && z.rawFps >= z.jpegFps;
       c.framesPerSecond = raw ? z.rawFps : z.jpegFps;
       c.sourceIsJpeg = !raw;
       c.sourceCaps = raw ? sizeCaps("video/x-raw", z.w, z.h) : sizeCaps("image/jpeg", z.w, z.h);
@@ -148,59 +149,136 @@ std::vector<Capability> realCapabilities(const GstCaps* caps) {
   return all;
 }
 
+namespace {
+
+constexpr guint kCapVideoCapture = 0x00000001u, kCapVideoCaptureMplane = 0x00001000u;
+
+// The providers asked: the V4L2 one for real cameras, ours for emulated ones.
+constexpr const char* kProviders[] = {"v4l2deviceprovider", "uvcemudeviceprovider"};
+
+// A node that can capture video (a UVC camera's metadata node cannot).
+bool capturesVideo(const GstStructure* props, const std::vector<Capability>& caps) {
+  guint deviceCaps = 0;
+  if (props && gst_structure_get_uint(props, "v4l2.device.device_caps", &deviceCaps) &&
+      (deviceCaps & (kCapVideoCapture | kCapVideoCaptureMplane)) == 0)
+    return false;
+  return !caps.empty();
+}
+
+// The newest listing of each USB port, so that an old device reference finds
+// its camera after it was plugged in again.
+struct PortTable {
+  std::mutex mutex;
+  std::map<std::string, DevicePtr> latest;
+};
+
+PortTable& ports() {
+  static auto* t = new PortTable;  // never destroyed: devices may be bound while the process exits
+  return *t;
+}
+
+// Opens the camera as its source element does and reads its formats.
+HRESULT touch(const DeviceInfo& device, CapsPtr* offered) {
+  GstPtr<GstElement> element(device.device ? adoptFloating(gst_device_create_element(device.device.get(), nullptr))
+                                           : nullptr);
+  if (!element) return VFW_E_NO_CAPTURE_HARDWARE;
+  GstPtr<GstBus> bus(gst_bus_new());
+  gst_element_set_bus(element.get(), bus.get());
+  HRESULT hr = S_OK;
+  if (gst_element_set_state(element.get(), GST_STATE_READY) == GST_STATE_CHANGE_FAILURE) {
+    if (GstMessage* error = gst_bus_pop_filtered(bus.get(), GST_MESSAGE_ERROR)) {
+      reportDeviceError(device.devicePath, error);
+      gst_message_unref(error);
+    }
+    hr = VFW_E_NO_CAPTURE_HARDWARE;
+  } else if (offered) {
+    GstPtr<GstPad> pad(gst_element_get_static_pad(element.get(), "src"));
+    offered->reset(pad ? gst_pad_query_caps(pad.get(), nullptr) : nullptr);
+  }
+  gst_element_set_state(element.get(), GST_STATE_NULL);
+  gst_element_set_bus(element.get(), nullptr);
+  return hr;
+}
+
+}  // namespace
+
 std::vector<DevicePtr> realDevices() {
   static std::mutex mutex;  // one probe at a time (window thread and device-check worker)
   std::lock_guard lock(mutex);
-  GstPtr<GstDeviceProvider> provider(gst_device_provider_factory_get_by_name("v4l2deviceprovider"));
-  if (!provider) return {};
   struct Found {
     std::string port, path;
     DevicePtr info;
   };
   std::vector<Found> found;
-  GList* list = gst_device_provider_get_devices(provider.get());
-  for (GList* item = list; item; item = item->next) {
-    GstPtr<GstDevice> device(static_cast<GstDevice*>(item->data));
-    if (!gst_device_has_classes(device.get(), "Video/Source")) continue;
-    StructurePtr props(gst_device_get_properties(device.get()));
-    CapsPtr caps(gst_device_get_caps(device.get()));
-    GCharPtr display(gst_device_get_display_name(device.get()));
-    auto info = std::make_shared<DeviceInfo>();
-    info->name = QString::fromUtf8(display ? display.get() : "").toStdU16String();
-    info->caps = realCapabilities(caps.get());
-    info->devicePath = property(props.get(), "device.path");
-    std::string port = portPath(props.get());
-    info->device = std::move(device);
-    found.push_back({std::move(port), info->devicePath, std::move(info)});
+  for (const char* name : kProviders) {
+    GstPtr<GstDeviceProvider> provider(gst_device_provider_factory_get_by_name(name));
+    if (!provider) continue;
+    GList* list = gst_device_provider_get_devices(provider.get());
+    for (GList* item = list; item; item = item->next) {
+      GstPtr<GstDevice> device(static_cast<GstDevice*>(item->data));
+      if (!gst_device_has_classes(device.get(), "Video/Source")) continue;
+      StructurePtr props(gst_device_get_properties(device.get()));
+      CapsPtr caps(gst_device_get_caps(device.get()));
+      GCharPtr display(gst_device_get_display_name(device.get()));
+      auto info = std::make_shared<DeviceInfo>();
+      info->caps = realCapabilities(caps.get());
+      if (!capturesVideo(props.get(), info->caps)) continue;
+      info->name = QString::fromUtf8(display ? display.get() : "").toStdU16String();
+      info->devicePath = property(props.get(), "device.path");
+      info->port = portPath(props.get());
+      info->device = std::move(device);
+      found.push_back({info->port, info->devicePath, std::move(info)});
+    }
+    g_list_free(list);
   }
-  g_list_free(list);
   std::stable_sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
     if (const int c = naturalCompare(a.port, b.port); c != 0) return c < 0;
     return naturalCompare(a.path, b.path) < 0;
   });
   std::vector<DevicePtr> devices;
-  for (Found& f : found) devices.push_back(std::move(f.info));
+  {
+    std::lock_guard portLock(ports().mutex);
+    for (Found& f : found) {
+      if (!f.port.empty()) ports().latest[f.port] = f.info;
+      devices.push_back(std::move(f.info));
+    }
+  }
   return devices;
 }
 
-HRESULT openable(const DeviceInfo& device) {
-  if (const auto& cam = device.virtualCamera) {
+HRESULT bindDevice(const DevicePtr& device, DevicePtr* bound, CapsPtr* offered) {
+  *bound = nullptr;
+  if (const auto& cam = device->virtualCamera) {
     if (cam->faults & CG_VCAM_CANNOT_OPEN) return VFW_E_NO_CAPTURE_HARDWARE;
     if ((cam->faults & CG_VCAM_VANISHES) && cam->listed.load()) return VFW_E_NO_CAPTURE_HARDWARE;
+    *bound = device;
     return S_OK;
   }
-  if (!device.device) return VFW_E_NO_CAPTURE_HARDWARE;
-  // Unplugged or unusable cameras fail here, as binding a gone device does.
-  if (device.devicePath.empty()) return S_OK;
-  const int fd = ::open(device.devicePath.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return VFW_E_NO_CAPTURE_HARDWARE;
-  ::close(fd);
+  // The newest listing of the camera's port first: after a replug it names the new node.
+  auto latest = [&]() -> DevicePtr {
+    if (device->port.empty()) return device;
+    std::lock_guard lock(ports().mutex);
+    const auto it = ports().latest.find(device->port);
+    return it == ports().latest.end() ? device : it->second;
+  };
+  DevicePtr candidate = latest();
+  if (SUCCEEDED(touch(*candidate, offered))) {
+    *bound = std::move(candidate);
+    return S_OK;
+  }
+  if (device->port.empty()) return VFW_E_NO_CAPTURE_HARDWARE;
+  // Gone from its node: list the cameras again and look in the same port.
+  realDevices();
+  DevicePtr again = latest();
+  if (again == candidate || FAILED(touch(*again, offered))) return VFW_E_NO_CAPTURE_HARDWARE;
+  *bound = std::move(again);
   return S_OK;
 }
 
 std::vector<DevicePtr> enumerateDevices() {
+  std::vector<DevicePtr> virtuals = virtualDevices();  // first: $VCAM_UVC makes emulated real ones
   std::vector<DevicePtr> devices = ensureGstreamer() ? realDevices() : std::vector<DevicePtr>{};
-  for (DevicePtr& d : virtualDevices()) {
+  for (DevicePtr& d : virtuals) {
     const auto& cam = d->virtualCamera;
     if ((cam->faults & CG_VCAM_VANISHES) && cam->listed.exchange(true)) continue;
     devices.push_back(std::move(d));

@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <climits>
 
+#include "capture/device_errors.h"
 #include "capture/frame_layout.h"
 #include "capture/grabber.h"
+#include "platform/window.h"
 
 namespace pl::capture {
 
@@ -24,7 +26,8 @@ CG_STATE stateOf(GstState s) {
 
 // One appsink's consumer: the grabber or the video window.
 struct RenderedGraph::Sink {
-  Sink(const Capability& cap, GrabberState* g, VideoWindow* w) : reader(cap), grabber(g), window(w) {}
+  Sink(RenderedGraph& o, const Capability& cap, GrabberState* g, VideoWindow* w)
+      : owner(o), reader(cap), grabber(g), window(w) {}
 
   static GstFlowReturn onSample(GstAppSink* appsink, gpointer self) {
     static_cast<Sink*>(self)->consume(appsink);
@@ -37,6 +40,7 @@ struct RenderedGraph::Sink {
     GstBuffer* buffer = gst_sample_get_buffer(sample);
     size_t length = 0;
     if (const BYTE* bits = buffer ? reader.map(buffer, &length) : nullptr) {
+      if (!owner.delivered_.exchange(true) && !owner.devicePath_.empty()) clearDeviceError(owner.devicePath_);
       if (grabber) {
         const GstClockTime pts = GST_BUFFER_PTS(buffer);
         const double time = GST_CLOCK_TIME_IS_VALID(pts) ? static_cast<double>(pts) / GST_SECOND : 0.0;
@@ -49,6 +53,7 @@ struct RenderedGraph::Sink {
     gst_sample_unref(sample);
   }
 
+  RenderedGraph& owner;
   DibReader reader;
   GrabberState* const grabber;
   VideoWindow* const window;
@@ -108,12 +113,17 @@ class RenderedGraph::Builder {
 };
 
 RenderedGraph::RenderedGraph(const CG_FILTER& source, const Ref<CG_FILTER>& grabber)
-    : source_(&source), grabber_(grabber) {}
+    : source_(&source), grabber_(grabber), devicePath_(source.device->devicePath) {}
 
 HRESULT RenderedGraph::build(const CG_FILTER& source, const Ref<CG_FILTER>& grabber,
                              std::unique_ptr<RenderedGraph>* out) {
   const Capability* format = source.format();
   if (!format || !ensureGstreamer()) return VFW_E_CANNOT_CONNECT;
+  if (source.offered && !format->sourceCaps.empty()) {
+    // The camera must still offer the native format this one comes from.
+    CapsPtr wanted(gst_caps_from_string(format->sourceCaps.c_str()));
+    if (!wanted || !gst_caps_can_intersect(wanted.get(), source.offered.get())) return VFW_E_CANNOT_CONNECT;
+  }
   std::unique_ptr<RenderedGraph> g(new RenderedGraph(source, grabber));
   g->pipeline_ = adoptFloating(gst_pipeline_new(nullptr));
   if (!g->pipeline_) return VFW_E_CANNOT_CONNECT;
@@ -170,7 +180,7 @@ void RenderedGraph::appendSinks(Builder& chain, const Capability& cap) {
   if (grabber_) {
     GstElement* tee = chain.append("tee");
     chain.append("queue");
-    sinks_.push_back(std::make_unique<Sink>(cap, grabber_->grabber.get(), nullptr));
+    sinks_.push_back(std::make_unique<Sink>(*this, cap, grabber_->grabber.get(), nullptr));
     chain.appendSink(sinks_.back().get(), false);
     chain.continueFrom(tee);
   }
@@ -183,7 +193,7 @@ void RenderedGraph::appendSinks(Builder& chain, const Capability& cap) {
     chain.append("videoconvert");
     chain.appendCaps(targetCaps(drawn));
   }
-  sinks_.push_back(std::make_unique<Sink>(drawn, nullptr, window_.get()));
+  sinks_.push_back(std::make_unique<Sink>(*this, drawn, nullptr, window_.get()));
   chain.appendSink(sinks_.back().get(), true);
 }
 
@@ -197,8 +207,14 @@ RenderedGraph::~RenderedGraph() {
 
 // Messages are handled as they are posted, so none pile up on the bus of a
 // graph that runs for hours. A dropped message is the handler's to unref.
+// The first error of a run is the camera's own word (those that follow say
+// that streaming stopped); a UI thread waiting for frames looks at once.
 GstBusSyncReply RenderedGraph::onBusMessage(GstBus*, GstMessage* message, gpointer self) {
-  if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) static_cast<RenderedGraph*>(self)->failed_.store(true);
+  auto* graph = static_cast<RenderedGraph*>(self);
+  if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR && !graph->failed_.exchange(true)) {
+    reportDeviceError(graph->devicePath_, message);
+    pl_WakeUiThread();
+  }
   gst_message_unref(message);
   return GST_BUS_DROP;
 }
@@ -209,6 +225,7 @@ HRESULT RenderedGraph::run() {
   if (current != GST_STATE_PLAYING && current != GST_STATE_PAUSED) {
     // A new run: frames count from 1 again.
     failed_.store(false);
+    delivered_.store(false);
     if (stamp_) stamp_->restart();
     if (grabber_) grabber_->grabber->rearm();
   }

@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "capture/formats.h"
@@ -56,7 +57,9 @@ class RenderedGraph {
   std::unique_ptr<VideoWindow> window_;
   std::unique_ptr<FrameStamp> stamp_;  // virtual cameras
   std::vector<std::unique_ptr<Sink>> sinks_;
+  const std::string devicePath_;       // real cameras: the node, for their error texts
   std::atomic<bool> failed_{false};    // an element reported an error
+  std::atomic<bool> delivered_{false}; // a frame came since the run began
   GstPtr<GstElement> pipeline_;
 };
 

@@ -4,6 +4,9 @@ list(APPEND PL_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/frame_layout.cpp
   ${CMAKE_CURRENT_LIST_DIR}/real_devices.cpp
   ${CMAKE_CURRENT_LIST_DIR}/virtual_cameras.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/uvc_emulation.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/uvc_plugin.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/device_errors.cpp
   ${CMAKE_CURRENT_LIST_DIR}/frame_stamp.cpp
   ${CMAKE_CURRENT_LIST_DIR}/objects.cpp
   ${CMAKE_CURRENT_LIST_DIR}/grabber.cpp

@@ -1,4 +1,5 @@
-// Virtual cameras: configured in code, or $VCAM_DEVICES of them at $VCAM_FPS.
+// Virtual cameras: configured in code, or $VCAM_DEVICES of them at $VCAM_FPS
+// ($VCAM_UVC=1: as emulated UVC webcams instead).
 #include <QString>
 #include <algorithm>
 #include <charconv>
@@ -9,6 +10,7 @@
 #include <string_view>
 
 #include "capture/devices.h"
+#include "capture/uvc_emulation.h"
 
 namespace pl::capture {
 
@@ -60,6 +62,11 @@ DevicePtr makeCamera(int number, const char* name, std::vector<Capability> caps,
 std::vector<DevicePtr> fromEnvironment() {
   const long count = std::clamp(wholeNumber(std::getenv("VCAM_DEVICES")).value_or(0), 0L,
                                 static_cast<long>(kMaxVirtualCameras));
+  if (wholeNumber(std::getenv("VCAM_UVC")).value_or(0) == 1) {
+    // The cameras are emulated UVC webcams, listed and streamed as real ones.
+    uvc::useDefaultCameras(static_cast<int>(count));
+    return {};
+  }
   long fps = wholeNumber(std::getenv("VCAM_FPS")).value_or(30);
   fps = fps < 1 ? 30 : std::min(fps, static_cast<long>(kMaxFps));
   std::vector<DevicePtr> devices;

@@ -1,6 +1,7 @@
 // The control screen after its load: rows by camera presence and settings.
 #include "app_fixture.h"
 #include "screens/help_screen.h"
+#include "platform/capture.h"
 
 namespace apptest {
 namespace {
@@ -71,6 +72,25 @@ TEST_F(AppTest, RowStatesFollowUseAndSaveBoxesAndCameraPresence) {
   EXPECT_TRUE(controlScreen_->option(3)->isChecked());
   EXPECT_EQ(model_.sendFormat, 0);
   EXPECT_EQ(controlScreen_->qualityLabel()->text(), "75");
+}
+
+}  // namespace
+}  // namespace apptest
+
+namespace apptest {
+namespace {
+
+TEST_F(AppTest, CamerasThisUserMayNotOpenAreNamedOnceAtStartUp) {
+  const CG_UVC_SPEC specs[] = {{"Allowed", 1}, {"Forbidden", 2}};
+  ASSERT_EQ(cg_SetUvcCameras(specs, 2), S_OK);
+  ASSERT_EQ(cg_SetUvcCameraState(1, CG_UVC_NO_PERMISSION), S_OK);
+  cameras(0);
+  load();
+  cg_SetUvcCameras(nullptr, 0);
+  EXPECT_EQ(controlScreen_->cameraCountBox()->text(), "1");
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_NE(boxes_[0].text.find("/dev/video2\n/dev/video3"), std::string::npos) << boxes_[0].text;
+  EXPECT_NE(boxes_[0].text.find("video グループ"), std::string::npos);
 }
 
 }  // namespace
