@@ -30,8 +30,6 @@ publish::WriteOutcome checkedSend(int32_t (*send)(const char*), const std::strin
   return {false, error != 0 ? error : EIO};
 }
 
-// A BMP file written from the image buffer is whole when its size field says
-// the size it has.
 int32_t bmpSizeField(const std::string& path) {
   uint8_t head[6] = {};
   std::FILE* f = std::fopen(path.c_str(), "rb");
@@ -51,17 +49,20 @@ void CaptureEvents::storeImage(int k, StoreMode mode, int32_t jpegLength) {
   const Plenkit* lib = plenkit_;
   const std::string frame = frameFilePath().toStdString();
 
+  // A BMP is whole when its size field says the size it has: a frame file
+  // cut short (a full disk, a file-size limit) is no picture to publish.
+  auto wholeBmp = [](const std::string& path, publish::WriteOutcome out) -> publish::WriteOutcome {
+    struct stat st {};
+    if (out.ok && (::stat(path.c_str(), &st) != 0 || bmpSizeField(path) != st.st_size)) return {false, EIO};
+    return out;
+  };
   publish::PictureWriter write = [&](const std::string& path) -> publish::WriteOutcome {
     switch (mode) {
       case kStoreFrameCopy:
-        return publish::copyRegularFile(frame, path);
-      case kStoreBmp: {
+        return wholeBmp(path, publish::copyRegularFile(frame, path));
+      case kStoreBmp:
         if (!lib) return {false, ENOENT};
-        publish::WriteOutcome out = checkedSend(lib->BmpFileSend, path, 0);
-        struct stat st {};
-        if (out.ok && (::stat(path.c_str(), &st) != 0 || bmpSizeField(path) != st.st_size)) out = {false, EIO};
-        return out;
-      }
+        return wholeBmp(path, checkedSend(lib->BmpFileSend, path, 0));
       default:
         if (!lib) return {false, ENOENT};
         return checkedSend(lib->JpgFileSend, path, jpegLength);
