@@ -58,6 +58,7 @@ struct StoreResult {
   std::string markerProblem;
 };
 
+// `writeDir` ends in '/'; `slotText` goes into cap.ctl (CP932, 20 bytes).
 StoreResult storeImage(const QString& writeDir, QStringView slotText, Format format, const PictureWriter& write,
                        const StoreOptions& options = {});
 
