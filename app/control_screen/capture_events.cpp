@@ -82,15 +82,15 @@ void CaptureEvents::onCapture(int32_t usbno, int32_t rtcd) {
   if (run.save == 1) {
     const bool jpeg = model_.sendFormat != model::kSendBmp;
     if (opened && jpeg) {
-      if (lib.BmptoJpgConvert(model_.jpegQuality) > 0) storeImage(k, kStoreJpeg);
+      if (const int32_t n = lib.BmptoJpgConvert(model_.jpegQuality); n > 0) storeImage(k, kStoreJpeg, n);
     } else if (opened) {
       storeImage(k, kStoreBmp);
     } else if (jpeg) {
       open();
       if (!opened) {
         storeImage(k, kStoreFrameCopy);
-      } else if (lib.BmptoJpgConvert(model_.jpegQuality) > 0) {
-        storeImage(k, kStoreJpeg);
+      } else if (const int32_t n = lib.BmptoJpgConvert(model_.jpegQuality); n > 0) {
+        storeImage(k, kStoreJpeg, n);
       }
     } else {
       storeImage(k, kStoreFrameCopy);

@@ -5,7 +5,9 @@
 // arrive there, one at a time, inside the control's message handling.
 #pragma once
 #include <QString>
+#include <array>
 #include <cstdint>
+#include <string>
 
 #include "selvane/model/unit_model.h"
 
@@ -33,8 +35,12 @@ class CaptureEvents {
   void onCapture(int32_t usbno, int32_t rtcd);
 
   // Publishes the current picture of unit k as its next slot file.
-  void storeImage(int k, StoreMode mode);
+  // `jpegLength` is what the JPEG conversion produced (JPEG mode). A picture
+  // that cannot be written whole is not published: the pane says
+  // "書込エラー" and the log says why, once until it works again.
+  void storeImage(int k, StoreMode mode, int32_t jpegLength = 0);
 
+  // In the program's private temporary directory (one per running copy).
   QString frameFilePath() const { return model_.tempDir + QStringLiteral("selvane.bmp"); }
 
  private:
@@ -43,6 +49,7 @@ class CaptureEvents {
   const Plenkit* plenkit_;
   screens::CaptureScreen& captureScreen_;
   QLineEdit* text7_;
+  std::array<std::string, model::kUnitCount> lastProblem_;  // what the log last said per unit
 };
 
 }  // namespace selvane

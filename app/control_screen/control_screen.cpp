@@ -307,6 +307,7 @@ void ControlScreen::saveBoxClicked(int k) {
 }
 
 void ControlScreen::returnFromCapture() {
+  dirLocks_.clear();  // capture has ended: the directories are free for others
   setEnabled(true);
   show();
   clock_.start();  // the clock runs again whenever the control screen is in front

@@ -8,9 +8,12 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "control_screen/capture_events.h"
 #include "control_screen/korvex_client.h"
+#include "control_screen/private_temp_dir.h"
+#include "selvane/publish/directory_lock.h"
 #include "selvane/model/settings_file.h"
 #include "selvane/model/unit_model.h"
 
@@ -101,6 +104,9 @@ class ControlScreen : public QMainWindow, private model::SettingsTarget {
   // Load settings, telling the operator when the file is there but unreadable;
   // then the quality label and the send format buttons show what was loaded.
   void loadSettingsFile();
+  // Locks the write directory of every saving unit for this run. False, with
+  // the operator told which unit and directory, when another program holds one.
+  bool lockWriteDirs();
 
   model::UnitModel& model_;
   const Plenkit* plenkit_ = nullptr;
@@ -128,6 +134,8 @@ class ControlScreen : public QMainWindow, private model::SettingsTarget {
   QRadioButton* option4_ = nullptr;  // "JPG"
   QLabel* label10_ = nullptr;        // JPEG quality
   QTimer clock_;                    // clock
+  PrivateTempDir tempDir_;          // holds the frame file
+  std::vector<publish::DirectoryLock> dirLocks_;  // held from "開始" until the capture screen hands back
   bool closing_ = false;
 };
 

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <csignal>
 
 #include "control_screen/camera_access.h"
 #include "control_screen/control_screen.h"
@@ -53,11 +54,16 @@ bool ControlScreen::load(QString* error, const QString& programDirOverride) {
   }
   model_.startupDir = model::withTrailingSeparator(programDir);
   QDir::setCurrent(model_.startupDir);
-  if (plenkit_->GetTempDir(pl::hwndOf(text7_)) == 0) {
-    model_.tempDir = model::withTrailingSeparator(text7_->text());
-  } else {
-    model_.tempDir = model_.startupDir;
-  }
+  // The frame file goes into a directory of this copy's own, under the
+  // session's or the system's temporary directory.
+  const QString tempBase = plenkit_->GetTempDir(pl::hwndOf(text7_)) == 0
+                               ? model::withTrailingSeparator(text7_->text())
+                               : model_.startupDir;
+  model_.tempDir = tempDir_.create(tempBase);
+  if (model_.tempDir.isEmpty()) model_.tempDir = model_.startupDir;
+  // A file-size limit makes a write fail (and the picture unpublished)
+  // instead of ending the program.
+  std::signal(SIGXFSZ, SIG_IGN);
   model_.jpegQuality = 50;
   model_.fullScreenShown = 0;
   model_.fullScreenUnit = 0;

@@ -48,6 +48,7 @@ void ControlScreen::startCapture() {
     run.writeDir = dir;
   }
   if (taking == 0) return tell(QStringLiteral("キャプチャーするカメラの指定が有りません"));
+  if (!lockWriteDirs()) return;
 
   clock_.stop();
   hide();

@@ -1,6 +1,7 @@
 #include "bitmap/bmp_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -38,6 +39,20 @@ size_t readFully(int fd, uint8_t* target, size_t size) {
   return done;
 }
 
+// Only a regular file is an image file: a FIFO or a device would block the
+// caller or never end. Opened without blocking, then checked.
+int openRegular(const char* path, int flags) {
+  const int fd = ::open(path, flags | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666);
+  if (fd < 0) return -1;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    errno = EINVAL;
+    return -1;
+  }
+  return fd;
+}
+
 uint64_t magnitude(int32_t value) {
   return value < 0 ? static_cast<uint64_t>(-static_cast<int64_t>(value)) : static_cast<uint64_t>(value);
 }
@@ -72,8 +87,13 @@ std::optional<uint64_t> impliedPixelBytes(const BITMAPINFOHEADER& header) {
   const uint64_t height = magnitude(header.biHeight);
   switch (header.biCompression) {
     case BI_RGB:
-    case BI_BITFIELDS:
-      return rowLength(header.biWidth, header.biBitCount) * height;
+    case BI_BITFIELDS: {
+      // Row length times height passes 64 bits for hostile headers: such a
+      // picture is larger than anything, never a small one.
+      uint64_t bytes;
+      if (__builtin_mul_overflow(rowLength(header.biWidth, header.biBitCount), height, &bytes)) return UINT64_MAX;
+      return bytes;
+    }
     case FOURCC_I420:
     case FOURCC_IYUV:
       return width * height + 2 * ((width + 1) / 2) * ((height + 1) / 2);
@@ -84,7 +104,7 @@ std::optional<uint64_t> impliedPixelBytes(const BITMAPINFOHEADER& header) {
 
 int32_t readBmpFile(const char* path, BITMAPINFOHEADER* header, uint8_t* target) {
   if (path == nullptr || target == nullptr) return 0;
-  FileDescriptor file(::open(path, O_RDONLY | O_CLOEXEC));
+  FileDescriptor file(openRegular(path, O_RDONLY));
   if (!file.valid()) return 0;
 
   if (readFully(file.get(), target, kFileHeaderSize) != kFileHeaderSize) return 0;
@@ -114,7 +134,7 @@ int32_t writeWholeFile(const char* path, const uint8_t* data, size_t size) {
   // same file as truncating first, without the file system flushing it
   // synchronously at close as it does for a file truncated to zero and
   // rewritten.
-  FileDescriptor file(::open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
+  FileDescriptor file(openRegular(path, O_WRONLY | O_CREAT));
   if (!file.valid()) return 0;
   size_t done = 0;
   while (done < size) {
@@ -123,8 +143,14 @@ int32_t writeWholeFile(const char* path, const uint8_t* data, size_t size) {
     if (put <= 0) break;
     done += static_cast<size_t>(put);
   }
-  while (::ftruncate(file.get(), static_cast<off_t>(done)) != 0 && errno == EINTR) {
+  // Without the cut a shorter picture keeps the old file's tail: that file
+  // is no picture, whatever was written.
+  const int writeError = errno;
+  for (;;) {
+    if (::ftruncate(file.get(), static_cast<off_t>(done)) == 0) break;
+    if (errno != EINTR) return 0;
   }
+  if (done < size) errno = writeError;
   return static_cast<int32_t>(done);
 }
 
@@ -136,7 +162,9 @@ std::optional<Picture24> picture24(uint8_t* image, int32_t imageLength) {
   if (info.biBitCount != 24 || info.biCompression != BI_RGB || info.biWidth <= 0 || info.biHeight <= 0)
     return std::nullopt;
   const uint64_t stride = rowLength(info.biWidth, 24);
-  if (stride * static_cast<uint64_t>(info.biHeight) > static_cast<uint64_t>(imageLength) - kPixelOffset)
+  uint64_t rows;
+  if (__builtin_mul_overflow(stride, static_cast<uint64_t>(info.biHeight), &rows) ||
+      rows > static_cast<uint64_t>(imageLength) - kPixelOffset)
     return std::nullopt;
   return Picture24{image + kPixelOffset, info.biWidth, info.biHeight, static_cast<size_t>(stride)};
 }

@@ -74,17 +74,19 @@ PL_API int32_t Bmp_Jpg(int32_t quality, const void* bmp, int32_t length, void* j
     std::memcpy(&info, bytes + sizeof file, sizeof info);
     if (file.bfType != 0x4D42 || info.biSize < sizeof info || info.biBitCount != 24 ||
         info.biCompression != BI_RGB || info.biWidth <= 0 || info.biHeight == 0 ||
-        info.biHeight == INT32_MIN || file.bfOffBits < kHeaders)
+        info.biHeight == INT32_MIN)
       return 0;
 
     const int64_t width = info.biWidth;
     const int64_t height = info.biHeight < 0 ? -static_cast<int64_t>(info.biHeight) : info.biHeight;
     const int64_t pitch = (width * 3 + 3) & ~int64_t{3};
-    if (pitch > INT32_MAX || static_cast<int64_t>(file.bfOffBits) + pitch * height > length) return 0;
+    // The pixels are at offset 54 whatever the offset field says, as for
+    // everything else that handles the image library's pictures.
+    if (pitch > INT32_MAX || kHeaders + pitch * height > length) return 0;
 
     const int q = quality < 1 ? 1 : quality > 100 ? 100 : quality;
     const int flags = info.biHeight > 0 ? TJFLAG_BOTTOMUP : 0;
-    return compressor().encode(bytes + file.bfOffBits, static_cast<int>(width), static_cast<int>(pitch),
+    return compressor().encode(bytes + kHeaders, static_cast<int>(width), static_cast<int>(pitch),
                                static_cast<int>(height), flags, q, static_cast<unsigned char*>(jpeg));
   } catch (...) {
     return 0;

@@ -1,8 +1,16 @@
 // Loading BMP files into the image buffer, writing them back, JPEG
 // conversion, and files the library must refuse.
+#include <fcntl.h>
 #include <libyuv/convert_argb.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstring>
+
 
 #include "jpeg_decode.h"
 #include "plenkit_fixture.h"
@@ -193,6 +201,46 @@ TEST_F(BitmapTest, HostileFilesAreRefusedWithoutHarm) {
   }
   EXPECT_EQ(open(good), 0);
   EXPECT_EQ(held(), good);
+}
+
+TEST_F(BitmapTest, OnlyRegularFilesAreReadOrWrittenAndNeverBlock) {
+  const Bytes good = noiseBmp24(64, 48, 7);
+  const std::string fifo = dir.file("planted.bmp");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  ASSERT_EQ(open(good), 0);
+  EXPECT_EQ(api.BmpFileSend(fifo.c_str()), 0) << "a FIFO with no reader";
+  EXPECT_EQ(api.BmpFileSend("/dev/null"), 0);
+  EXPECT_EQ(api.BitMapOpen(0, fifo.c_str()), 1) << "a FIFO with no writer";
+  EXPECT_EQ(api.BitMapOpen(0, "/dev/zero"), 1);
+}
+
+TEST_F(BitmapTest, APictureThatIsNotWholeOnDiskIsNeverReportedWhole) {
+  ASSERT_EQ(open(noiseBmp24(640, 480, 8)), 0);
+  const int32_t whole = 54 + 640 * 480 * 3;
+
+  // A file-size limit stops the write part way: the count says so, with the reason.
+  rlimit saved{};
+  ::getrlimit(RLIMIT_FSIZE, &saved);
+  auto* previous = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = saved;
+  small.rlim_cur = 100000;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  errno = 0;
+  const int32_t limited = api.BmpFileSend(dir.file("limited.bmp").c_str());
+  const int limitError = errno;
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_EQ(limited, 100000);
+  EXPECT_EQ(limitError, EFBIG);
+
+  // A longer old file that cannot be cut (sealed against shrinking) would
+  // keep its tail behind the new picture: that is a failure, not success.
+  const int sealed = ::memfd_create("old-picture", MFD_ALLOW_SEALING);
+  ASSERT_GE(sealed, 0);
+  ASSERT_EQ(::ftruncate(sealed, whole + 5000), 0);
+  ASSERT_EQ(::fcntl(sealed, F_ADD_SEALS, F_SEAL_SHRINK), 0);
+  EXPECT_EQ(api.BmpFileSend(("/proc/self/fd/" + std::to_string(sealed)).c_str()), 0);
+  ::close(sealed);
 }
 
 TEST_F(BitmapTest, PicturesThatDisagreeWithTheirHeadersAreNeverTouched) {

@@ -94,8 +94,23 @@ TEST(Quillo, ImagesItCannotEncodeGiveZero) {
   EXPECT_EQ(encode(50, mutated([](auto&, auto& i) { i.biWidth = 0; }), out), 0);
   EXPECT_EQ(encode(50, mutated([](auto&, auto& i) { i.biHeight = INT32_MIN; }), out), 0);
   EXPECT_EQ(encode(50, mutated([](auto&, auto& i) { i.biWidth = 1 << 30; }), out), 0);
-  EXPECT_EQ(encode(50, mutated([](auto& f, auto&) { f.bfOffBits = 0; }), out), 0);
   EXPECT_TRUE(out.guardIntact());
+}
+
+TEST(Quillo, PixelsAreReadAtOffset54WhateverTheOffsetFieldSays) {
+  const Bytes good = noiseBmp24(32, 32, 12);
+  Output expected;
+  const int32_t n = encode(50, good, expected);
+  ASSERT_GT(n, 0);
+  for (uint32_t offset : {0u, 1u << 20, 0xFFFFFFFFu}) {
+    Bytes b = good;
+    BITMAPFILEHEADER f = fileHeaderOf(b);
+    f.bfOffBits = offset;
+    setFileHeader(b, f);
+    Output out;
+    ASSERT_EQ(encode(50, b, out), n) << offset;
+    EXPECT_EQ(out.jpeg(n), expected.jpeg(n)) << offset;
+  }
 }
 
 TEST(Quillo, OutputNeverPassesTheCapacity) {

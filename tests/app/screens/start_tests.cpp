@@ -1,4 +1,4 @@
-// "開始": the three checks, the capture screen's layout, and a real run.
+// "開始": the checks, the capture screen's layout, and a real run.
 #include <QAccessible>
 #include <QImage>
 #include <QMenuBar>
@@ -11,6 +11,7 @@
 #include "platform/window.h"
 #include "screens/widgets.h"
 #include "selvane/model/control_record.h"
+#include "selvane/publish/directory_lock.h"
 
 namespace apptest {
 namespace {
@@ -35,6 +36,21 @@ TEST_F(AppTest, StartRefusesUnusableRowsWithItsThreeMessages) {
   EXPECT_EQ(boxes_.back().text, " 1号機 で指定したデレクトリがありません");
   EXPECT_TRUE(controlScreen_->isVisible() || !controlScreen_->isHidden());
   EXPECT_FALSE(captureScreen().isVisible());
+
+  // A directory another copy of the program publishes into.
+  useUnit(0);
+  const QString second = useUnit(1);
+  selvane::publish::DirectoryLock otherCopy;
+  ASSERT_EQ(otherCopy.take(second), selvane::publish::DirectoryLock::Outcome::Held);
+  controlScreen_->startButton()->click();
+  EXPECT_EQ(boxes_.back().text, (" 2号機 の書込先デレクトリ " + second + " は別のプログラムが使用中です").toStdString());
+  EXPECT_FALSE(captureScreen().isVisible());
+  otherCopy.release();
+  controlScreen_->startButton()->click();
+  ASSERT_TRUE(captureScreen().isVisible());
+  EXPECT_EQ(otherCopy.take(second), selvane::publish::DirectoryLock::Outcome::InUse) << "held while capture runs";
+  captureScreen().backButton()->click();
+  EXPECT_EQ(otherCopy.take(second), selvane::publish::DirectoryLock::Outcome::Held) << "free once back";
 }
 
 TEST_F(AppTest, CaptureScreenIsSizedForTheHighestUnitShown) {

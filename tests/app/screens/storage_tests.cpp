@@ -1,13 +1,18 @@
 // Captures published as network readers see them: slot files, cap.ctl and
 // the CAPDIR marker.
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <QImage>
 #include <QRegularExpression>
+#include <cstdio>
 
 #include "app_fixture.h"
 #include "control_screen/plenkit_client.h"
 #include "platform/qt_bridge.h"
 #include "screens/widgets.h"
 #include "selvane/model/control_record.h"
+#include "selvane/publish/store.h"
 
 namespace apptest {
 namespace {
@@ -46,7 +51,11 @@ TEST_F(StorageTest, BmpWithNeitherFlagIsAByteCopyOfTheFrameFile) {
   captureOnce(0);
   const QByteArray stored = readAll(out + "cap0.bmp");
   EXPECT_EQ(stored.size(), 460854);
-  EXPECT_EQ(stored, readAll(controlScreen_->captureEvents()->frameFilePath()));
+  const QString frame = controlScreen_->captureEvents()->frameFilePath();
+  EXPECT_EQ(stored, readAll(frame));
+  // The frame file lives in a directory of this copy's own.
+  EXPECT_EQ(QFileInfo(QFileInfo(frame).path()).permissions() & 0x0077, 0) << frame.toStdString();
+  EXPECT_TRUE(QFileInfo(frame).path().contains("/selvane-")) << frame.toStdString();
   const ControlRecord r = ControlRecord::decode(readAll(out + "cap.ctl"));
   EXPECT_EQ(r.state, ControlRecord::kStateBmp);
   EXPECT_EQ(r.nextSlot, 1);
@@ -90,6 +99,108 @@ TEST_F(StorageTest, AFailedCaptureWritesNothingAndSaveFlagZeroNeverTouchesTheDir
   EXPECT_EQ(pane(2)->text1->text(), "取込エラー発生");
   EXPECT_TRUE(pane(2)->label5->text().isEmpty());
   EXPECT_TRUE(QDir(out).isEmpty());
+}
+
+// The program's log (stderr) while the test runs, read back afterwards.
+class CapturedLog {
+ public:
+  CapturedLog() : file_(std::tmpfile()), saved_(dup(2)) { dup2(fileno(file_), 2); }
+  ~CapturedLog() {
+    restore();
+    std::fclose(file_);
+  }
+  void restore() {
+    if (saved_ >= 0) dup2(saved_, 2), close(saved_);
+    saved_ = -1;
+  }
+  QStringList lines() {
+    std::fflush(stderr);
+    QFile f;
+    f.open(fileno(file_), QIODevice::ReadOnly);
+    f.seek(0);
+    return QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts).filter("selvane: unit 1:");
+  }
+
+ private:
+  std::FILE* file_;
+  int saved_;
+};
+
+TEST_F(StorageTest, AWriteThatFailsKeepsTheLastPictureAndPublishingResumes) {
+  load();
+  const QString out = dir_.filePath("failing") + "/";
+  QDir().mkpath(out);
+  prepareRun(0, out);
+  captureOnce(0);
+  const QString tempName = QString::fromStdString(selvane::publish::temporaryFileName());
+  const rlimit unlimited = [] {
+    rlimit r{};
+    getrlimit(RLIMIT_FSIZE, &r);
+    return r;
+  }();
+
+  struct Injection {
+    const char* what;
+    const char* errorText;
+    std::function<void(const QString& slotPath)> fail, heal;
+  };
+  const Injection injections[] = {
+      {"file-size limit", nullptr,  // the frame file is cut first: "取込エラー", then the copy is refused
+       [&](const QString&) {
+         rlimit small = unlimited;
+         small.rlim_cur = 4096;
+         ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+       },
+       [&](const QString&) { setrlimit(RLIMIT_FSIZE, &unlimited); }},
+      {"slot file replaced by a directory", "Is a directory",
+       [&](const QString& slot) {
+         QFile::remove(slot);
+         QDir().mkdir(slot);
+       },
+       [&](const QString& slot) { QDir().rmdir(slot); }},
+      {"write directory removed", "No such file or directory",
+       [&](const QString&) { ASSERT_TRUE(QDir().rename(out, dir_.filePath("away"))); },
+       [&](const QString&) { ASSERT_TRUE(QDir().rename(dir_.filePath("away"), out)); }},
+      {"temporary file cannot be made", "File exists",
+       [&](const QString&) { QDir().mkdir(out + tempName); },
+       [&](const QString&) { QDir().rmdir(out + tempName); }},
+  };
+  for (const Injection& injection : injections) {
+    SCOPED_TRACE(injection.what);
+    const QByteArray record = readAll(out + "cap.ctl");
+    const ControlRecord before = ControlRecord::decode(record);
+    const QString newest = out + QStringLiteral("cap%1.jpg").arg(1 - before.nextSlot);
+    const QByteArray picture = readAll(newest);
+    const bool marker = QFileInfo::exists(out + "CAPDIR");
+    CapturedLog log;
+    injection.fail(out + QStringLiteral("cap%1.jpg").arg(before.nextSlot));
+    const int attempts = &injection == injections ? 2 : 1;  // twice: still one line in the log
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+      captureOnce(0);
+      EXPECT_EQ(pane(0)->text1->text(), "書込エラー") << attempt;
+    }
+    injection.heal(out + QStringLiteral("cap%1.jpg").arg(before.nextSlot));
+    EXPECT_EQ(readAll(out + "cap.ctl"), record) << "cap.ctl as it was";
+    EXPECT_EQ(readAll(newest), picture) << "the picture it names is untouched";
+    EXPECT_EQ(QImage(newest).size(), QSize(640, 480));
+    EXPECT_EQ(QFileInfo::exists(out + "CAPDIR"), marker) << "the marker did not flip";
+    EXPECT_FALSE(QFileInfo::exists(out + tempName));
+
+    captureOnce(0);  // the directory has recovered: publishing goes on by itself
+    const ControlRecord after = ControlRecord::decode(readAll(out + "cap.ctl"));
+    EXPECT_EQ(after.state, ControlRecord::kStateJpeg);
+    EXPECT_EQ(after.nextSlot, 1 - before.nextSlot);
+    EXPECT_EQ(after.slotText(before.nextSlot), pane(0)->text1->text() + " ");
+    EXPECT_EQ(QImage(out + QStringLiteral("cap%1.jpg").arg(before.nextSlot)).size(), QSize(640, 480));
+
+    const QStringList lines = log.lines();
+    ASSERT_EQ(lines.size(), 2) << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines[0].contains(out)) << lines[0].toStdString();
+    if (injection.errorText) {
+      EXPECT_TRUE(lines[0].contains(injection.errorText)) << lines[0].toStdString();
+    }
+    EXPECT_TRUE(lines[1].contains("publishing again")) << lines[1].toStdString();
+  }
 }
 
 }  // namespace

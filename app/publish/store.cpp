@@ -1,0 +1,250 @@
+#include "selvane/publish/store.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QByteArray>
+#include <cerrno>
+#include <cstring>
+
+#include "selvane/model/control_record.h"
+
+namespace selvane::publish {
+namespace {
+
+using model::ControlRecord;
+
+constexpr char kControlName[] = "cap.ctl";
+constexpr char kMarkerName[] = "CAPDIR";
+
+class Fd {
+ public:
+  explicit Fd(int fd = -1) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+  bool valid() const { return fd_ >= 0; }
+
+ private:
+  int fd_;
+};
+
+int lastError() { return errno != 0 ? errno : EIO; }
+
+bool writeAllAt(int fd, const char* data, size_t size) {
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t put = ::pwrite(fd, data + done, size - done, static_cast<off_t>(done));
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) {
+      if (put == 0) errno = EIO;
+      return false;
+    }
+    done += static_cast<size_t>(put);
+  }
+  return true;
+}
+
+// The control file as found: its first bytes (at most a record) and its size,
+// or absent.
+struct ControlFile {
+  int error = 0;  // it could not be read (not there is no error)
+  bool exists = false;
+  QByteArray head;
+  off_t size = 0;
+};
+
+ControlFile readControl(int dir) {
+  ControlFile found;
+  Fd fd(::openat(dir, kControlName, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  struct stat st {};
+  if (!fd.valid()) {
+    if (errno != ENOENT) found.error = lastError();
+    return found;
+  }
+  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    found.error = S_ISREG(st.st_mode) ? lastError() : EINVAL;
+    return found;
+  }
+  found.exists = true;
+  found.size = st.st_size;
+  found.head.resize(ControlRecord::kSize);
+  ssize_t got;
+  while ((got = ::pread(fd.get(), found.head.data(), ControlRecord::kSize, 0)) < 0 && errno == EINTR) {
+  }
+  if (got < 0) found.error = lastError();
+  found.head.resize(got > 0 ? static_cast<int>(got) : 0);
+  return found;
+}
+
+// Writes the record at the start of cap.ctl in place (readers may hold it
+// open), creating the file when needed.
+bool writeControl(int dir, const QByteArray& bytes) {
+  Fd fd(::openat(dir, kControlName, O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666));
+  if (!fd.valid()) return false;
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0) return false;
+  if (!S_ISREG(st.st_mode)) {
+    errno = EINVAL;
+    return false;
+  }
+  return writeAllAt(fd.get(), bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
+// cap.ctl as it was before this store: the same bytes, the same length, or
+// no file at all.
+void restoreControl(int dir, const ControlFile& before) {
+  const int saved = errno;
+  if (!before.exists) {
+    ::unlinkat(dir, kControlName, 0);
+  } else {
+    Fd fd(::openat(dir, kControlName, O_WRONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (fd.valid() && writeAllAt(fd.get(), before.head.constData(), static_cast<size_t>(before.head.size())) &&
+        before.size < ControlRecord::kSize)
+      while (::ftruncate(fd.get(), before.size) != 0 && errno == EINTR) {
+      }
+  }
+  errno = saved;
+}
+
+std::string joined(const QString& dir, const char* name) { return dir.toStdString() + name; }
+
+// Empties and removes the marker directory, or makes it. Never follows a
+// symbolic link and never deletes anything but the marker's own entries.
+std::string flipMarker(int dir, const QString& writeDir) {
+  const std::string path = joined(writeDir, kMarkerName);
+  struct stat st {};
+  if (::fstatat(dir, kMarkerName, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (errno != ENOENT) return path + ": " + std::strerror(errno);
+    if (::mkdirat(dir, kMarkerName, 0777) != 0) return path + ": " + std::strerror(errno);
+    return {};
+  }
+  if (!S_ISDIR(st.st_mode)) {
+    return path + (S_ISLNK(st.st_mode) ? ": a symbolic link, not a directory: left alone"
+                                       : ": not a directory: left alone");
+  }
+  const int markerFd = ::openat(dir, kMarkerName, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (markerFd < 0) return path + ": " + std::strerror(errno);
+  if (DIR* marker = ::fdopendir(markerFd)) {
+    while (const dirent* entry = ::readdir(marker)) {
+      struct stat inner {};
+      if (::fstatat(markerFd, entry->d_name, &inner, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISDIR(inner.st_mode))
+        ::unlinkat(markerFd, entry->d_name, 0);  // a link inside goes, never its target
+    }
+    ::closedir(marker);
+  } else {
+    ::close(markerFd);
+  }
+  if (::unlinkat(dir, kMarkerName, AT_REMOVEDIR) != 0) return path + ": " + std::strerror(errno);
+  return {};
+}
+
+StoreResult failed(StoreResult result, Failure failure, std::string path, int error) {
+  result.failure = failure;
+  result.path = std::move(path);
+  result.error = error;
+  result.errorText = std::strerror(error);
+  return result;
+}
+
+}  // namespace
+
+std::string temporaryFileName() { return ".selvane-" + std::to_string(::getpid()) + ".tmp"; }
+
+StoreResult storeImage(const QString& writeDir, QStringView slotText, Format format, const PictureWriter& write,
+                       const StoreOptions& options) {
+  StoreResult result;
+  const QByteArray dirBytes = writeDir.toUtf8();
+  Fd dir(::open(dirBytes.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!dir.valid()) return failed(result, Failure::Directory, dirBytes.toStdString(), lastError());
+
+  const ControlFile before = readControl(dir.get());
+  if (before.error != 0) return failed(result, Failure::Record, joined(writeDir, kControlName), before.error);
+  ControlRecord record = ControlRecord::decode(before.head);
+  record.state = ControlRecord::kStateWriting;
+  if (!writeControl(dir.get(), record.encode())) {
+    const int error = lastError();
+    restoreControl(dir.get(), before);
+    return failed(result, Failure::Record, joined(writeDir, kControlName), error);
+  }
+
+  result.slot = record.claimSlot(slotText);
+  const bool jpeg = format == Format::Jpeg;
+  const std::string slotName = std::string("cap") + (result.slot == 1 ? '1' : '0') + (jpeg ? ".jpg" : ".bmp");
+  const std::string tempName = temporaryFileName();
+  const std::string tempPath = joined(writeDir, tempName.c_str());
+  auto giveUp = [&](Failure failure, std::string path, int error) {
+    ::unlinkat(dir.get(), tempName.c_str(), 0);
+    restoreControl(dir.get(), before);
+    return failed(result, failure, std::move(path), error);
+  };
+
+  // A file of ours left by a copy that died with this process number goes;
+  // anything else in the way (a directory) makes the creation fail.
+  ::unlinkat(dir.get(), tempName.c_str(), 0);
+  {
+    Fd temp(::openat(dir.get(), tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (!temp.valid()) return giveUp(Failure::TemporaryFile, tempPath, lastError());
+  }
+  errno = 0;
+  const WriteOutcome written = write(tempPath);
+  if (!written.ok) return giveUp(Failure::Picture, tempPath, written.error != 0 ? written.error : EIO);
+  if (options.flushBeforeRename) {
+    Fd temp(::openat(dir.get(), tempName.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    if (!temp.valid() || ::fsync(temp.get()) != 0) return giveUp(Failure::Picture, tempPath, lastError());
+  }
+  if (::renameat(dir.get(), tempName.c_str(), dir.get(), slotName.c_str()) != 0)
+    return giveUp(Failure::Replace, joined(writeDir, slotName.c_str()), lastError());
+
+  record.state = jpeg ? ControlRecord::kStateJpeg : ControlRecord::kStateBmp;
+  if (!writeControl(dir.get(), record.encode())) {
+    // The slot replaced was not the newest one: the old record still names a
+    // whole picture.
+    const int error = lastError();
+    restoreControl(dir.get(), before);
+    return failed(result, Failure::FinalRecord, joined(writeDir, kControlName), error);
+  }
+  result.published = true;
+  result.path = joined(writeDir, slotName.c_str());
+  result.markerProblem = flipMarker(dir.get(), writeDir);
+  return result;
+}
+
+WriteOutcome copyRegularFile(const std::string& from, const std::string& to) {
+  Fd source(::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  struct stat st {};
+  if (!source.valid() || ::fstat(source.get(), &st) != 0) return {false, lastError()};
+  if (!S_ISREG(st.st_mode)) return {false, EINVAL};
+  Fd target(::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666));
+  if (!target.valid()) return {false, lastError()};
+  char buffer[1 << 16];
+  off_t copied = 0;
+  for (;;) {
+    const ssize_t got = ::read(source.get(), buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return {false, lastError()};
+    if (got == 0) break;
+    for (ssize_t done = 0; done < got;) {
+      const ssize_t put = ::write(target.get(), buffer + done, static_cast<size_t>(got - done));
+      if (put < 0 && errno == EINTR) continue;
+      if (put <= 0) return {false, put == 0 ? EIO : errno};
+      done += put;
+    }
+    copied += got;
+  }
+  // A frame file that shrank while it was copied is not the picture it was.
+  if (copied != st.st_size) return {false, EIO};
+  return {true, 0};
+}
+
+std::string describe(const StoreResult& result) {
+  if (result.published) return result.path;
+  return result.path + ": " + result.errorText;
+}
+
+}  // namespace selvane::publish
