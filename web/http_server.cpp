@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QtDebug>
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -26,6 +27,8 @@ struct ResponseDeleter {
   void operator()(MHD_Response* r) const { MHD_destroy_response(r); }
 };
 using Response = std::unique_ptr<MHD_Response, ResponseDeleter>;
+
+constexpr int kStreamSendBuffer = 128 * 1024;
 
 constexpr const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
 constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
@@ -45,7 +48,7 @@ std::string httpDate(int64_t secs) {
 std::optional<int64_t> parseHttpDate(const char* text) {
   char day[4] = {}, month[4] = {};
   struct tm tm {};
-  if (std::sscanf(text, "%3s %d %3s %d %d:%d:%d GMT", day, &tm.tm_mday, month, &tm.tm_year, &tm.tm_hour,
+  if (std::sscanf(text, "%3s, %d %3s %d %d:%d:%d GMT", day, &tm.tm_mday, month, &tm.tm_year, &tm.tm_hour,
                   &tm.tm_min, &tm.tm_sec) != 7)
     return std::nullopt;
   tm.tm_mon = -1;
@@ -129,6 +132,13 @@ MHD_Result sendPicture(MHD_Connection* c, PicturePtr picture, bool asJpeg) {
 }
 
 MHD_Result sendStream(MHD_Connection* c, Board& board, StreamClient::Kind kind, int index) {
+  // What the kernel holds for a client that stopped reading is pictures it
+  // would get late: keep that to about half a picture, so a client that
+  // reads again soon gets the newest one instead of a backlog.
+  if (const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_CONNECTION_FD)) {
+    const int bytes = kStreamSendBuffer;
+    setsockopt(info->connect_fd, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes);
+  }
   Response r(StreamClient::response(new StreamClient(board, c, kind, index)));
   if (!r) return MHD_NO;
   if (kind == StreamClient::Kind::Pictures) {
@@ -187,22 +197,41 @@ MHD_Result route(Board& board, MHD_Connection* c, const char* url) {
 }
 
 MHD_Result onRequest(void* cls, MHD_Connection* c, const char* url, const char* method, const char*,
-                     const char*, size_t* uploadSize, void**) {
+                     const char*, size_t* uploadSize, void** requestState) {
+  // The first call only announces the request; answering once its headers
+  // are complete keeps the connection open for the next request.
+  static char seen;
   const QByteArrayView m(method);
   if (m != "GET" && m != "HEAD") {
     Response r = copyBody("Only GET and HEAD are served.\n", "text/plain; charset=utf-8");
     if (r) MHD_add_response_header(r.get(), "Allow", "GET, HEAD");
     return send(c, MHD_HTTP_METHOD_NOT_ALLOWED, std::move(r));
   }
+  if (*requestState == nullptr) {
+    *requestState = &seen;
+    return MHD_YES;
+  }
   if (*uploadSize != 0) return sendText(c, MHD_HTTP_BAD_REQUEST, "A GET request carries no body.");
   return route(*static_cast<Board*>(cls), c, url);
 }
 
+// Paths are matched as sent: no percent-decoding, so "%2e%2e" or "%00" is
+// just an unknown path.
+size_t keepEscapes(void*, MHD_Connection*, char* s) { return std::strlen(s); }
+
+// The library reports every client that misbehaves; a hostile client must
+// not flood the log, so only the first few of each minute are written.
 void logLibrary(void*, const char* format, va_list args) {
+  static std::atomic<int64_t> minute{0};
+  static std::atomic<int> count{0};
+  const int64_t now = static_cast<int64_t>(std::time(nullptr) / 60);
+  if (minute.exchange(now) != now) count = 0;
+  const int n = ++count;
+  if (n > 10) return;
   char text[512];
   std::vsnprintf(text, sizeof text, format, args);
   QByteArray line(text);
-  qWarning("http: %s", line.trimmed().constData());
+  qWarning("http: %s%s", line.trimmed().constData(), n == 10 ? " (more this minute not logged)" : "");
 }
 
 }  // namespace
@@ -245,13 +274,14 @@ bool HttpServer::start(QString* error) {
   unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ERROR_LOG;
   if (found->ai_family == AF_INET6) flags |= MHD_USE_IPv6;
   daemon_ = MHD_start_daemon(flags, port, nullptr, nullptr, &onRequest, &board_,
+                             MHD_OPTION_EXTERNAL_LOGGER, &logLibrary, nullptr,
+                             MHD_OPTION_UNESCAPE_CALLBACK, &keepEscapes, nullptr,
                              MHD_OPTION_SOCK_ADDR, found->ai_addr,
                              MHD_OPTION_CONNECTION_LIMIT, options_.maxConnections,
                              MHD_OPTION_PER_IP_CONNECTION_LIMIT, options_.maxPerAddress,
                              MHD_OPTION_CONNECTION_TIMEOUT, options_.idleTimeoutSeconds,
                              MHD_OPTION_CONNECTION_MEMORY_LIMIT, options_.connectionMemory,
                              MHD_OPTION_LISTENING_ADDRESS_REUSE, 1u,
-                             MHD_OPTION_EXTERNAL_LOGGER, &logLibrary, nullptr,
                              MHD_OPTION_END);
   if (!daemon_) {
     *error = QStringLiteral("cannot listen on %1 (in use, or not an address of this computer)").arg(options_.listen);

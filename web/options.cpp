@@ -77,7 +77,7 @@ ParseResult parseCommandLine(const QStringList& args) {
       "  GET /units/N/stream     MJPEG (multipart/x-mixed-replace), one part per new picture\n\n"
       "Units are numbered 1, 2, ... in the order of the DIR arguments; with --settings they keep the station's "
       "unit numbers.");
-  parser.addHelpOption();
+  const QCommandLineOption help(QStringList{"h", "help"}, "Shows this help.");
   parser.addPositionalArgument("DIR", "A unit's write directory (one per unit).", "DIR...");
   const QCommandLineOption listen("listen", "Address and port to serve on (default 127.0.0.1:8080; 0.0.0.0:8080 "
                                   "or [::]:8080 opens it to the network).", "ADDR:PORT", "127.0.0.1:8080");
@@ -87,16 +87,20 @@ ParseResult parseCommandLine(const QStringList& args) {
                                     "PATH");
   const QCommandLineOption noNotify("no-notify", "Poll only; do not also watch local directories with inotify.");
   const QCommandLineOption maxClients("max-clients", "Most connections served at once (default 512).", "N", "512");
-  parser.addOptions({listen, poll, settings, noNotify, maxClients});
+  parser.addOptions({help, listen, poll, settings, noNotify, maxClients});
 
   ParseResult result;
   if (!parser.parse(QStringList{QStringLiteral("selvane-web")} + args)) {
     result.text = parser.errorText();
     return result;
   }
-  if (parser.isSet(QStringLiteral("help"))) {
+  if (parser.isSet(help)) {
     result.outcome = ParseResult::Help;
     result.text = parser.helpText();
+    // The usage line, as both forms of the command.
+    result.text.replace(0, result.text.indexOf(u'\n'),
+                        QStringLiteral("Usage: selvane-web [--listen ADDR:PORT] [--poll MS] DIR...\n"
+                                       "       selvane-web [--listen ADDR:PORT] [--poll MS] --settings PATH"));
     return result;
   }
   Options& o = result.options;

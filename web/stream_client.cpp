@@ -61,8 +61,9 @@ bool StreamClient::takeNext() {
     }
   }
   ended_ = next == Board::Next::Closed;
+  if (next != Board::Next::Ready) return false;
   offset_ = 0;
-  return next == Board::Next::Ready;
+  return true;
 }
 
 }  // namespace selvane::web
