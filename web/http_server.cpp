@@ -222,6 +222,8 @@ size_t keepEscapes(void*, MHD_Connection*, char* s) { return std::strlen(s); }
 // The library reports every client that misbehaves; a hostile client must
 // not flood the log, so only the first few of each minute are written.
 void logLibrary(void*, const char* format, va_list args) {
+  // A known quirk of libmicrohttpd 0.9.75 warns about the logger's own place.
+  if (std::strstr(format, "MHD_OPTION_EXTERNAL_LOGGER") != nullptr) return;
   static std::atomic<int64_t> minute{0};
   static std::atomic<int> count{0};
   const int64_t now = static_cast<int64_t>(std::time(nullptr) / 60);
@@ -281,7 +283,6 @@ bool HttpServer::start(QString* error) {
                              MHD_OPTION_PER_IP_CONNECTION_LIMIT, options_.maxPerAddress,
                              MHD_OPTION_CONNECTION_TIMEOUT, options_.idleTimeoutSeconds,
                              MHD_OPTION_CONNECTION_MEMORY_LIMIT, options_.connectionMemory,
-                             MHD_OPTION_LISTENING_ADDRESS_REUSE, 1u,
                              MHD_OPTION_END);
   if (!daemon_) {
     *error = QStringLiteral("cannot listen on %1 (in use, or not an address of this computer)").arg(options_.listen);
