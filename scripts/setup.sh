@@ -12,6 +12,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils imagemagick fonts-ipafont-gothic
   at-spi2-core python3-pyatspi dbus-x11
+  libmicrohttpd-dev chromium
 )
 
 missing=()
