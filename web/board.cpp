@@ -1,7 +1,6 @@
 #include "board.h"
 
 #include <algorithm>
-#include <chrono>
 
 namespace selvane::web {
 
@@ -35,7 +34,6 @@ void Board::update(int index, UnitViewPtr view) {
   });
   for (auto it = woken; it != parked_.end(); ++it) it->waiter->unpark();
   parked_.erase(woken, parked_.end());
-  changed_.notify_all();
 }
 
 Board::Next Board::nextPicture(int index, uint64_t afterPictureSeq, Waiter& waiter, UnitViewPtr* out) {
@@ -68,13 +66,6 @@ void Board::close() {
   closed_ = true;
   for (const Parked& p : parked_) p.waiter->unpark();
   parked_.clear();
-  changed_.notify_all();
-}
-
-uint64_t Board::waitForChange(uint64_t afterSeq, int timeoutMs) const {
-  std::unique_lock lock(mutex_);
-  changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return seq_ > afterSeq || closed_; });
-  return seq_;
 }
 
 }  // namespace selvane::web

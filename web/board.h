@@ -7,7 +7,6 @@
 
 #include "unit_reader.h"
 
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -52,16 +51,12 @@ class Board {
   // Wakes every parked client for good: what they ask next is answered Closed.
   void close();
 
-  // Blocks until the board sequence passes `afterSeq` or `timeoutMs` passes.
-  uint64_t waitForChange(uint64_t afterSeq, int timeoutMs) const;
-
  private:
   struct Parked {
     Waiter* waiter;
     int index;  // -1: any change
   };
   mutable std::mutex mutex_;
-  mutable std::condition_variable changed_;
   std::vector<UnitViewPtr> views_;
   std::vector<Parked> parked_;
   uint64_t seq_ = 1;

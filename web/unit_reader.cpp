@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QtDebug>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -161,6 +162,7 @@ bool UnitReader::readNewest(const QByteArray& firstCtl, int64_t nowMs) {
     const int slot = 1 - r.nextSlot;
     const bool jpeg = r.state == ControlRecord::kStateJpeg;
     PicturePtr picture = view_->picture;
+    int64_t fileMs = nowMs;
     if (r.written[static_cast<size_t>(slot)] != 0) {
       const QByteArray path = QFile::encodeName(model::imageFilePath(dir_, slot, jpeg));
       QByteArray bytes;
@@ -179,6 +181,7 @@ bool UnitReader::readNewest(const QByteArray& firstCtl, int64_t nowMs) {
         if (readErrno != ENOENT) return setUnreadable(QFile::decodeName(path.mid(dirBytes_.size())) + QStringLiteral(": ") + systemError(readErrno));
         picture = nullptr;
       } else if (!picture || picture->stored != bytes) {
+        fileMs = int64_t(before.st_mtim.tv_sec) * 1000 + before.st_mtim.tv_nsec / 1000000;
         picture = makePicture(std::move(bytes), jpeg, before.st_mtim.tv_sec);
         if (!picture) {
           busy_ = true;  // not a whole picture yet
@@ -204,7 +207,9 @@ bool UnitReader::readNewest(const QByteArray& firstCtl, int64_t nowMs) {
       v->picture = picture;
       if (picture) ++v->pictureSeq;
     }
-    v->changedMs = nowMs;
+    // The first look finds pictures stored before it: their age is the
+    // file's. Later changes are dated when seen, whatever the writer's clock.
+    v->changedMs = view_->changedMs == 0 ? std::min(nowMs, fileMs) : nowMs;
     view_ = std::move(v);
     return true;
   }
