@@ -94,7 +94,7 @@ TEST(WebReader, FullSpeedPublisherNeverYieldsTornOrFalsePictures) {
   reader.check(2);
   EXPECT_EQ(reader.view()->texts[size_t(reader.view()->newestSlot)], QStringLiteral("画像 %1").arg(kPictures - 1));
   EXPECT_EQ(reader.view()->picture->stored, pictures.back());
-  EXPECT_GT(seen.size(), 10u) << "the reader saw too few pictures to prove anything";
+  EXPECT_GT(seen.size(), 5u) << "the reader saw too few pictures to prove anything";
 }
 
 TEST(WebReader, VanishedDirectoryShowsUnreadableKeepsPictureAndRecovers) {

@@ -45,6 +45,18 @@ struct RunningServer {
     return true;
   }
 
+  // Waits until unit `number` shows exactly these bytes.
+  bool waitForBytes(int number, const QByteArray& bytes, int ms = 5000) {
+    selvane::web::Board& b = watcher->board();
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    for (;;) {
+      const auto picture = b.view(b.indexOf(number))->picture;
+      if (picture && picture->stored == bytes) return true;
+      if (std::chrono::steady_clock::now() > end) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+  }
+
   QTemporaryDir tmp;
   std::vector<QString> dirs;
   std::unique_ptr<selvane::web::Watcher> watcher;
