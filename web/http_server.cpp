@@ -221,7 +221,7 @@ size_t keepEscapes(void*, MHD_Connection*, char* s) { return std::strlen(s); }
 
 // The library reports every client that misbehaves; a hostile client must
 // not flood the log, so only the first few of each minute are written.
-void logLibrary(void*, const char* format, va_list args) {
+__attribute__((format(printf, 2, 0))) void logLibrary(void*, const char* format, va_list args) {
   // A known quirk of libmicrohttpd 0.9.75 warns about the logger's own place.
   if (std::strstr(format, "MHD_OPTION_EXTERNAL_LOGGER") != nullptr) return;
   static std::atomic<int64_t> minute{0};
