@@ -61,6 +61,13 @@ Board::Next Board::nextChange(uint64_t afterSeq, Waiter& waiter, uint64_t* seq) 
   return Next::Parked;
 }
 
+void Board::sweepGone() {
+  std::lock_guard lock(mutex_);
+  auto gone = std::stable_partition(parked_.begin(), parked_.end(), [](const Parked& p) { return !p.waiter->gone(); });
+  for (auto it = gone; it != parked_.end(); ++it) it->waiter->unpark();
+  parked_.erase(gone, parked_.end());
+}
+
 void Board::close() {
   std::lock_guard lock(mutex_);
   closed_ = true;

@@ -23,6 +23,9 @@ class Waiter {
   virtual ~Waiter() = default;
   virtual void park() = 0;
   virtual void unpark() = 0;
+  // While parked: whether the client has gone away (then it is unparked and
+  // ends). Called under the board's lock on the watcher thread.
+  virtual bool gone() = 0;
 };
 
 class Board {
@@ -47,6 +50,11 @@ class Board {
   // For a feed of every unit: Ready with the board sequence when anything
   // changed after `afterSeq`; otherwise parked until the next change.
   Next nextChange(uint64_t afterSeq, Waiter& waiter, uint64_t* seq);
+
+  // Lets go of parked clients that have gone away: a parked connection is
+  // not watched by the HTTP library, so without this it would hold its place
+  // until the unit's next picture.
+  void sweepGone();
 
   // Wakes every parked client for good: what they ask next is answered Closed.
   void close();

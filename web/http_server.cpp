@@ -297,6 +297,12 @@ uint16_t HttpServer::port() const {
   return info ? info->port : 0;
 }
 
+unsigned HttpServer::connections() const {
+  if (!daemon_) return 0;
+  const MHD_DaemonInfo* info = MHD_get_daemon_info(daemon_, MHD_DAEMON_INFO_CURRENT_CONNECTIONS);
+  return info ? info->num_connections : 0;
+}
+
 void HttpServer::stop() {
   if (!daemon_) return;
   // Parked streams are resumed and end; libmicrohttpd must not be stopped

@@ -36,6 +36,7 @@ class HttpServer {
   // Binds and starts serving; false with the reason when it cannot.
   bool start(QString* error);
   uint16_t port() const;
+  unsigned connections() const;  // open right now
   // Ends every stream, then closes every connection. The board is closed for
   // good.
   void stop();

@@ -5,6 +5,9 @@
 
 #include <microhttpd.h>
 
+#include <sys/socket.h>
+
+#include <cerrno>
 #include <cstring>
 
 namespace selvane::web {
@@ -27,6 +30,17 @@ MHD_Response* StreamClient::response(StreamClient* client) {
 }
 
 void StreamClient::park() { MHD_suspend_connection(connection_); }
+
+// A parked client sends nothing, so a readable end of file (or an error) on
+// its socket means it closed the connection.
+bool StreamClient::gone() {
+  const MHD_ConnectionInfo* info = MHD_get_connection_info(connection_, MHD_CONNECTION_INFO_CONNECTION_FD);
+  if (!info) return false;
+  char byte;
+  const ssize_t n = ::recv(info->connect_fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+  if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) gone_ = true;
+  return gone_;
+}
 void StreamClient::unpark() { MHD_resume_connection(connection_); }
 
 ssize_t StreamClient::read(void* cls, uint64_t, char* buf, size_t max) {
@@ -44,6 +58,10 @@ ssize_t StreamClient::fill(char* buf, size_t max) {
 }
 
 bool StreamClient::takeNext() {
+  if (gone_) {
+    ended_ = true;
+    return false;
+  }
   Board::Next next;
   if (kind_ == Kind::Pictures) {
     UnitViewPtr view;

@@ -12,6 +12,7 @@
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <cstdint>
 
 struct MHD_Connection;
@@ -29,6 +30,7 @@ class StreamClient final : public Waiter {
 
   void park() override;
   void unpark() override;
+  bool gone() override;
 
  private:
   static ssize_t read(void* cls, uint64_t pos, char* buf, size_t max);
@@ -44,6 +46,7 @@ class StreamClient final : public Waiter {
   QByteArray piece_;  // shares the picture's bytes, no copy
   qsizetype offset_ = 0;
   bool ended_ = false;
+  std::atomic<bool> gone_{false};  // set on the watcher thread while parked
 };
 
 }  // namespace selvane::web

@@ -103,6 +103,7 @@ void Watcher::run() {
     if (count == 2 && (fds[1].revents & POLLIN)) drainNotifications();
     checkAll();
     updateWatches();
+    board_->sweepGone();
   }
 }
 

@@ -207,6 +207,25 @@ TEST(WebServer, HostileClientsLeaveOthersServed) {
   EXPECT_LT(late.buffer.size(), 4 * big.size()) << "a stalled client was sent a backlog";
 }
 
+// Clients that wait for a picture that does not come, then hang up: their
+// places are freed without waiting for the unit's next picture.
+TEST(WebServer, WaitingClientsThatHangUpAreLetGo) {
+  RunningServer s(1);
+  ASSERT_TRUE(s.started);
+  {
+    std::vector<std::unique_ptr<RawClient>> waiting;
+    for (int i = 0; i < 20; ++i) {
+      waiting.push_back(std::make_unique<RawClient>(s.port()));
+      waiting.back()->send(i % 2 ? streamRequest(1) : QByteArray("GET /events HTTP/1.0\r\n\r\n"));
+      waiting.back()->readFor(20);
+    }
+    EXPECT_GE(s.server->connections(), 20u);
+  }
+  const int64_t end = nowMs() + 3000;
+  while (s.server->connections() > 0 && nowMs() < end) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(s.server->connections(), 0u);
+}
+
 TEST(WebServer, StopEndsOpenStreamsAndFeeds) {
   RunningServer s(1);
   ASSERT_TRUE(s.started);
