@@ -21,6 +21,8 @@ using model::ControlRecord;
 
 // Attempts at one check before leaving the unit busy until the next look.
 constexpr int kReadAttempts = 3;
+// How long a unit is looked at often while a store seems to be under way.
+constexpr int64_t kBusyGiveUpMs = 2000;
 
 class Fd {
  public:
@@ -145,7 +147,16 @@ bool UnitReader::check(int64_t nowMs) {
     return true;
   }
   const bool changed = readNewest(ctl, nowMs);
-  if (!busy_) lastSignature_ = signature;
+  if (busy_ && busySinceMs_ == 0) busySinceMs_ = nowMs;
+  if (busy_ && nowMs - busySinceMs_ > kBusyGiveUpMs) {
+    // A store that never ends (the station stopped half-way) or a damaged
+    // record: stop looking often; the next change of the files wakes it.
+    busy_ = false;
+  }
+  if (!busy_) {
+    busySinceMs_ = 0;
+    lastSignature_ = signature;
+  }
   return changed;
 }
 

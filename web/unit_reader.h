@@ -64,6 +64,7 @@ class UnitReader {
   UnitViewPtr view_;
   QByteArray lastSignature_;
   bool busy_ = false;
+  int64_t busySinceMs_ = 0;
   QString lastLoggedProblem_;
 };
 

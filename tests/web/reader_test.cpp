@@ -162,6 +162,8 @@ TEST(WebReader, HostileFilesGiveNoPicture) {
     reader.check(1);
     reader.check(2);
     EXPECT_FALSE(reader.view()->picture) << c.name;
+    reader.check(10000);
+    EXPECT_FALSE(reader.busy()) << c.name << ": a unit that stays broken is not looked at every few ms";
   }
 }
 
