@@ -139,9 +139,9 @@ TEST(WebServer, GStreamerPlaysTheStream) {
   gst.start(launcher, {"-q", "souphttpsrc", QStringLiteral("location=http://127.0.0.1:%1/units/1/stream").arg(s.port()),
                        "!", "multipartdemux", "!", "jpegdec", "!", "identity", "eos-after=3", "!", "fakesink"});
   ASSERT_TRUE(gst.waitForStarted());
-  // Publishes until the client has decoded three frames (its start-up may
-  // take a while on a busy machine).
-  for (int i = 2; i <= 50 && gst.state() == QProcess::Running; ++i) {
+  // Publishes until the client has decoded three frames (its first start
+  // builds GStreamer's plugin registry, which takes a while on a busy machine).
+  for (int i = 2; i <= 150 && gst.state() == QProcess::Running; ++i) {
     publishPicture(s.dirs[0], testJpeg(i, 320, 240), true, QString::number(i));
     gst.waitForFinished(200);
   }

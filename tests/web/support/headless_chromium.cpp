@@ -115,7 +115,9 @@ QJsonObject HeadlessChromium::call(const QString& method, const QJsonObject& par
 }
 
 bool HeadlessChromium::open(const QString& url) {
-  const QString target = call(QStringLiteral("Target.createTarget"), {{"url", url}}, false)["targetId"].toString();
+  // The first answer waits for the browser to start (slow on a cold machine).
+  const QString target =
+      call(QStringLiteral("Target.createTarget"), {{"url", url}}, false, 30000)["targetId"].toString();
   if (target.isEmpty()) return false;
   sessionId_ = call(QStringLiteral("Target.attachToTarget"), {{"targetId", target}, {"flatten", true}}, false)
                    ["sessionId"]
