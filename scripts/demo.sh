@@ -11,7 +11,7 @@ root=$(pwd)
 ./scripts/setup.sh
 build="${SV_DEMO_BUILD:-build/default}"
 [ -n "${SV_DEMO_BUILD:-}" ] || cmake --preset default >/dev/null
-[ -n "${SV_DEMO_BUILD:-}" ] || cmake --build --preset default --target selvane plenkit korvex regsvr32
+[ -n "${SV_DEMO_BUILD:-}" ] || cmake --build --preset default --target selvane selvane-web plenkit korvex regsvr32
 
 
 demo="$root/build/demo"

@@ -13,6 +13,7 @@ packages=(
   xvfb xauth x11-utils imagemagick fonts-ipafont-gothic
   at-spi2-core python3-pyatspi dbus-x11
   lintian desktop-file-utils appstream
+  libmicrohttpd-dev chromium
 )
 
 missing=()

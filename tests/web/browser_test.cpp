@@ -1,0 +1,100 @@
+// The page in a real browser (Debian's chromium, headless): every tile's
+// picture decoded, a new publication shown without reloading, unchanged
+// pictures not fetched again.
+#include "headless_chromium.h"
+#include "publish_picture.h"
+#include "web_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <chrono>
+#include <thread>
+
+using namespace webtest;
+
+namespace {
+
+// Each tile as the page shows it: the tag of the picture decoded in it, its
+// decoded width, its text; and how often each unit's picture was fetched.
+const char* kTilesExpression = R"js(JSON.stringify({
+  tiles: [...document.querySelectorAll('.tile')].map(t => {
+    const img = t.querySelector('img');
+    return {id: t.id, shown: t.dataset.shown || '', width: img.complete ? img.naturalWidth : 0,
+            text: t.querySelector('.text').textContent};
+  }),
+  fetches: performance.getEntriesByType('resource').map(e => new URL(e.name).pathname)
+             .filter(p => p.endsWith('/latest.jpg'))
+}))js";
+
+struct PageState {
+  QJsonArray tiles;
+  QJsonArray fetches;
+  int fetchesOf(const QString& path) const {
+    int n = 0;
+    for (const QJsonValue& f : fetches) n += f.toString() == path;
+    return n;
+  }
+};
+
+template <class Done>
+bool waitForPage(HeadlessChromium& browser, PageState& state, Done done, int ms = 15000) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (std::chrono::steady_clock::now() < end) {
+    const QJsonObject o = QJsonDocument::fromJson(browser.evaluate(kTilesExpression).toString().toUtf8()).object();
+    state = {o["tiles"].toArray(), o["fetches"].toArray()};
+    if (done(state)) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return false;
+}
+
+QString etagOf(RunningServer& s, int number) {
+  const auto& b = s.watcher->board();
+  return QString::fromStdString(b.view(b.indexOf(number))->picture->etag);
+}
+
+}  // namespace
+
+TEST(WebBrowser, PageShowsEveryUnitAndFollowsNewPictures) {
+  if (HeadlessChromium::executable().isEmpty())
+    GTEST_SKIP() << "chromium is not installed (scripts/setup.sh installs it); the page was not tried in a browser";
+  RunningServer s(3);
+  ASSERT_TRUE(s.started);
+  ASSERT_TRUE(publishPicture(s.dirs[0], testJpeg(1, 320, 240), true, QStringLiteral("2026/12/08 10:00:01 ")));
+  ASSERT_TRUE(publishPicture(s.dirs[1], testJpeg(2, 320, 240), true, QStringLiteral("表示エラー")));
+  ASSERT_TRUE(publishPicture(s.dirs[2], testPlanarBmp(160, 124, 120), false, QStringLiteral("取込エラー")));
+  ASSERT_TRUE(s.waitForPicture(1, 1) && s.waitForPicture(2, 1) && s.waitForPicture(3, 1));
+
+  HeadlessChromium browser;
+  ASSERT_TRUE(browser.running());
+  ASSERT_TRUE(browser.open(QStringLiteral("http://127.0.0.1:%1/").arg(s.port()))) << qPrintable(browser.error());
+
+  PageState page;
+  const bool allShown = waitForPage(browser, page, [&](const PageState& p) {
+    if (p.tiles.size() != 3) return false;
+    for (int i = 0; i < 3; ++i) {
+      const QJsonObject t = p.tiles[i].toObject();
+      if (t["shown"].toString() != etagOf(s, i + 1) || t["width"].toInt() <= 0) return false;
+    }
+    return true;
+  });
+  ASSERT_TRUE(allShown) << qPrintable(QJsonDocument(page.tiles).toJson()) << qPrintable(browser.error());
+  EXPECT_EQ(page.tiles[0].toObject()["id"].toString(), "unit-1");
+  EXPECT_EQ(page.tiles[1].toObject()["text"].toString(), QStringLiteral("表示エラー"));
+  EXPECT_EQ(page.tiles[2].toObject()["width"].toInt(), 160) << "the planar BMP is shown, converted";
+
+  ASSERT_TRUE(publishPicture(s.dirs[1], testJpeg(3, 200, 100), true, QStringLiteral("新しい画像")));
+  ASSERT_TRUE(s.waitForPicture(2, 2));
+  const bool changed = waitForPage(browser, page, [&](const PageState& p) {
+    const QJsonObject t = p.tiles[1].toObject();
+    return t["shown"].toString() == etagOf(s, 2) && t["width"].toInt() == 200 &&
+           t["text"].toString() == QStringLiteral("新しい画像");
+  });
+  ASSERT_TRUE(changed) << qPrintable(QJsonDocument(page.tiles).toJson());
+  EXPECT_EQ(page.fetchesOf("/units/1/latest.jpg"), 1) << "an unchanged picture was fetched again";
+  EXPECT_EQ(page.fetchesOf("/units/2/latest.jpg"), 2);
+}

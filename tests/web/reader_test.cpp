@@ -1,0 +1,224 @@
+// The reader against real write directories: a publisher at full speed in the
+// station's store order, a directory that vanishes and returns, hostile files,
+// the BMP kinds the station stores, and the command line.
+#include "options.h"
+#include "picture.h"
+#include "publish_picture.h"
+#include "selvane/model/control_record.h"
+#include "unit_reader.h"
+
+#include <gtest/gtest.h>
+#include <turbojpeg.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <atomic>
+#include <cstring>
+#include <functional>
+#include <set>
+#include <thread>
+
+using namespace selvane::web;
+using webtest::publishPicture;
+
+namespace {
+
+QString dirOf(const QTemporaryDir& tmp, const QString& name) {
+  QDir(tmp.path()).mkpath(name);
+  return tmp.path() + u'/' + name + u'/';
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  f.write(bytes);
+}
+
+// Decodes a JPEG to grey; empty when it does not decode.
+std::vector<unsigned char> decodeGrey(const QByteArray& jpeg, int* w, int* h) {
+  tjhandle tj = tjInitDecompress();
+  int sub = 0, cs = 0;
+  std::vector<unsigned char> out;
+  const auto* p = reinterpret_cast<const unsigned char*>(jpeg.constData());
+  if (tjDecompressHeader3(tj, p, static_cast<unsigned long>(jpeg.size()), w, h, &sub, &cs) == 0) {
+    out.resize(static_cast<size_t>(*w * *h));
+    if (tjDecompress2(tj, p, static_cast<unsigned long>(jpeg.size()), out.data(), *w, 0, *h, TJPF_GRAY, 0) != 0)
+      out.clear();
+  }
+  tjDestroy(tj);
+  return out;
+}
+
+}  // namespace
+
+// The publisher stores distinct pictures back to back (JPEG and BMP mixed, the
+// slot file rewritten in place in small writes) while the reader looks as
+// often as it can. Every picture it shows must be exactly the one the record
+// names for the newest slot, with that slot's text.
+TEST(WebReader, FullSpeedPublisherNeverYieldsTornOrFalsePictures) {
+  QTemporaryDir tmp;
+  const QString dir = dirOf(tmp, "unit1");
+  constexpr int kPictures = 300;
+  std::vector<QByteArray> pictures;
+  for (int i = 0; i < kPictures; ++i)
+    pictures.push_back(i % 3 == 2 ? webtest::testRgbBmp(64 + i % 5, 48, static_cast<unsigned char>(i), 1, 2)
+                                  : webtest::testJpeg(i, 160 + 16 * (i % 4), 120));
+  ASSERT_TRUE(publishPicture(dir, pictures[0], true, QStringLiteral("画像 0")));
+
+  std::atomic<bool> done{false};
+  std::thread publisher([&] {
+    for (int i = 1; i < kPictures; ++i) publishPicture(dir, pictures[size_t(i)], i % 3 != 2, QStringLiteral("画像 %1").arg(i));
+    done = true;
+  });
+  UnitReader reader(1, dir);
+  std::set<int> seen;
+  int checks = 0;
+  while (!done || checks == 0 || reader.busy()) {
+    reader.check(1);
+    ++checks;
+    const UnitViewPtr v = reader.view();
+    if (!v->picture) continue;
+    ASSERT_GE(v->newestSlot, 0);
+    const QString text = v->texts[static_cast<size_t>(v->newestSlot)];
+    ASSERT_TRUE(text.startsWith(QStringLiteral("画像 "))) << qPrintable(text);
+    const int index = text.mid(3).toInt();
+    ASSERT_TRUE(v->picture->stored == pictures[size_t(index)]) << "picture " << index << " torn or from the wrong slot";
+    ASSERT_EQ(v->picture->storedJpeg, index % 3 != 2);
+    ASSERT_FALSE(v->picture->jpeg.isEmpty());
+    seen.insert(index);
+    if (done && checks > 100000) break;
+  }
+  publisher.join();
+  reader.check(2);
+  EXPECT_EQ(reader.view()->texts[size_t(reader.view()->newestSlot)], QStringLiteral("画像 %1").arg(kPictures - 1));
+  EXPECT_EQ(reader.view()->picture->stored, pictures.back());
+  EXPECT_GT(seen.size(), 5u) << "the reader saw too few pictures to prove anything";
+}
+
+TEST(WebReader, VanishedDirectoryShowsUnreadableKeepsPictureAndRecovers) {
+  QTemporaryDir tmp;
+  const QString dir = dirOf(tmp, "share");
+  ASSERT_TRUE(publishPicture(dir, webtest::testJpeg(1), true, "a"));
+  UnitReader reader(4, dir);
+  EXPECT_TRUE(reader.check(10));
+  const PicturePtr first = reader.view()->picture;
+  ASSERT_TRUE(first);
+
+  ASSERT_TRUE(QDir(tmp.path()).rename("share", "gone"));
+  EXPECT_TRUE(reader.check(20));
+  EXPECT_FALSE(reader.view()->readable);
+  EXPECT_FALSE(reader.view()->problem.isEmpty());
+  EXPECT_EQ(reader.view()->picture, first) << "the last complete picture is kept";
+  EXPECT_FALSE(reader.check(30)) << "an unchanged absence is no change";
+
+  ASSERT_TRUE(QDir(tmp.path()).rename("gone", "share"));
+  ASSERT_TRUE(publishPicture(dir, webtest::testJpeg(2), true, "b"));
+  EXPECT_TRUE(reader.check(40));
+  EXPECT_TRUE(reader.view()->readable);
+  EXPECT_EQ(reader.view()->picture->stored, webtest::testJpeg(2));
+  EXPECT_EQ(reader.view()->pictureSeq, 2u);
+}
+
+// What a damaged, foreign or half-made directory can hold: never a crash,
+// never a picture the record does not vouch for.
+TEST(WebReader, HostileFilesGiveNoPicture) {
+  const QByteArray jpeg = webtest::testJpeg(3);
+  struct Case {
+    const char* name;
+    std::function<void(const QString&)> make;
+  };
+  auto record = [](int16_t state, int16_t next, int16_t w0, int16_t w1) {
+    selvane::model::ControlRecord r;
+    r.state = state;
+    r.nextSlot = next;
+    r.written = {w0, w1};
+    return r.encode();
+  };
+  const std::vector<Case> cases = {
+      {"short record", [&](const QString& d) { writeFile(d + "cap.ctl", record(2, 1, 1, 0).left(20)); writeFile(d + "cap0.jpg", jpeg); }},
+      {"next slot 7", [&](const QString& d) { QByteArray r = record(2, 1, 1, 0); r[2] = 7; writeFile(d + "cap.ctl", r); writeFile(d + "cap0.jpg", jpeg); }},
+      {"state 5", [&](const QString& d) { writeFile(d + "cap.ctl", record(5, 1, 1, 0)); writeFile(d + "cap0.jpg", jpeg); }},
+      {"stuck writing", [&](const QString& d) { writeFile(d + "cap.ctl", record(1, 1, 1, 0)); writeFile(d + "cap0.jpg", jpeg); }},
+      {"slot not written", [&](const QString& d) { writeFile(d + "cap.ctl", record(2, 1, 0, 0)); writeFile(d + "cap0.jpg", jpeg); }},
+      {"cut JPEG", [&](const QString& d) { writeFile(d + "cap.ctl", record(2, 1, 1, 0)); writeFile(d + "cap0.jpg", jpeg.left(jpeg.size() / 2)); }},
+      {"JPEG named BMP", [&](const QString& d) { writeFile(d + "cap.ctl", record(0, 1, 1, 0)); writeFile(d + "cap0.bmp", jpeg); }},
+      {"BMP larger than its bytes", [&](const QString& d) {
+         QByteArray b = webtest::testRgbBmp(16, 16, 1, 2, 3);
+         const int32_t huge = 16000;
+         std::memcpy(b.data() + 18, &huge, 4);
+         writeFile(d + "cap.ctl", record(0, 1, 1, 0));
+         writeFile(d + "cap0.bmp", b);
+       }},
+      {"slot file is a directory", [&](const QString& d) { writeFile(d + "cap.ctl", record(2, 1, 1, 0)); QDir().mkdir(d + "cap0.jpg"); }},
+      {"cap.ctl is a directory", [&](const QString& d) { QDir().mkdir(d + "cap.ctl"); }},
+  };
+  for (const Case& c : cases) {
+    QTemporaryDir tmp;
+    const QString dir = dirOf(tmp, "u");
+    c.make(dir);
+    UnitReader reader(1, dir);
+    reader.check(1);
+    reader.check(2);
+    EXPECT_FALSE(reader.view()->picture) << c.name;
+    reader.check(10000);
+    EXPECT_FALSE(reader.busy()) << c.name << ": a unit that stays broken is not looked at every few ms";
+  }
+}
+
+TEST(WebPicture, StationBmpsBecomeJpegsTheRightWayUp) {
+  for (const bool iyuv : {false, true}) {
+    // 160 x 124: the size the station asks for in 160*120 mode.
+    const QByteArray bmp = webtest::testPlanarBmp(160, 124, 200, iyuv);
+    const PicturePtr p = makePicture(bmp, false, 0);
+    ASSERT_TRUE(p);
+    int w = 0, h = 0;
+    const auto grey = decodeGrey(p->jpeg, &w, &h);
+    ASSERT_FALSE(grey.empty());
+    EXPECT_EQ(w, 160);
+    EXPECT_EQ(h, 124);
+    EXPECT_NEAR(grey[grey.size() / 2], 200, 3);
+  }
+  // 24-bit bottom-up: the first stored rows are the bottom of the picture.
+  QByteArray rgb = webtest::testRgbBmp(32, 32, 0, 0, 0);
+  for (int i = 54; i < 54 + 16 * 96; ++i) rgb[i] = char(255);  // bottom half white
+  const PicturePtr p = makePicture(rgb, false, 0);
+  ASSERT_TRUE(p);
+  int w = 0, h = 0;
+  const auto grey = decodeGrey(p->jpeg, &w, &h);
+  ASSERT_EQ(grey.size(), 32u * 32u);
+  EXPECT_LT(grey[2 * 32 + 16], 30) << "top row is black";
+  EXPECT_GT(grey[29 * 32 + 16], 225) << "bottom row is white";
+}
+
+TEST(WebOptions, SettingsFileAndCommandLine) {
+  QTemporaryDir tmp;
+  const QString ini = tmp.path() + "/selvanedir.ini";
+  QByteArray text;
+  const char* rows[6][3] = {{"1", "1", "/srv/a/"}, {"1", "0", "/srv/b/"}, {"1", "1", "/srv/c"},
+                            {"0", "1", "/srv/d/"}, {"1", "1", ""},        {"0", "0", ""}};
+  for (auto& r : rows)
+    text += QByteArray("\"") + r[0] + "\",\"" + r[1] + "\",\"\",\"640*480\",\"1000\",\"5\",\"I420\",\"" + r[2] + "\"\r\n";
+  text += "\"1\",\"50\"\r\n";
+  writeFile(ini, text);
+
+  ParseResult r = parseCommandLine({"--settings", ini, "--poll", "1000"});
+  ASSERT_EQ(r.outcome, ParseResult::Run) << qPrintable(r.text);
+  ASSERT_EQ(r.options.units.size(), 2u);
+  EXPECT_EQ(r.options.units[0].number, 1);
+  EXPECT_EQ(r.options.units[1].number, 3);
+  EXPECT_EQ(r.options.units[1].dir, "/srv/c/");
+  EXPECT_EQ(r.options.pollMs, 1000);
+  EXPECT_EQ(r.options.listen, "127.0.0.1:8080");
+
+  r = parseCommandLine({"--listen", "[::1]:9000", "a", "b"});
+  ASSERT_EQ(r.outcome, ParseResult::Run);
+  EXPECT_EQ(r.options.units[1].number, 2);
+  EXPECT_TRUE(r.options.units[1].dir.endsWith("/b/"));
+
+  for (const QStringList& bad : {QStringList{}, QStringList{"--poll", "5", "a"}, QStringList{"--listen", "nope", "a"},
+                                 QStringList{"--settings", ini, "a"}, QStringList{"--settings", tmp.path() + "/none"}})
+    EXPECT_EQ(parseCommandLine(bad).outcome, ParseResult::Error) << qPrintable(bad.join(' '));
+  EXPECT_EQ(parseCommandLine({"--help"}).outcome, ParseResult::Help);
+}

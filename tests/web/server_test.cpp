@@ -1,0 +1,242 @@
+// The HTTP server with real clients: Qt's HTTP client for pictures and
+// revalidation, raw sockets for streams and hostile requests, GStreamer's
+// MJPEG client for the stream.
+#include "picture.h"
+#include "publish_picture.h"
+#include "raw_client.h"
+#include "web_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTimer>
+
+#include <memory>
+
+using namespace webtest;
+
+namespace {
+
+struct QtReply {
+  int status = 0;
+  QByteArray body;
+  QByteArray type, etag, modified;
+};
+
+QtReply qtGet(uint16_t port, const QString& path, const QList<std::pair<QByteArray, QByteArray>>& headers = {}) {
+  QNetworkAccessManager nam;
+  QNetworkRequest request(QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(path)));
+  request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+  for (const auto& [name, value] : headers) request.setRawHeader(name, value);
+  std::unique_ptr<QNetworkReply> reply(nam.get(request));
+  QEventLoop loop;
+  QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
+  QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+  loop.exec();
+  QtReply r;
+  r.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+  r.body = reply->readAll();
+  r.type = reply->rawHeader("Content-Type");
+  r.etag = reply->rawHeader("ETag");
+  r.modified = reply->rawHeader("Last-Modified");
+  return r;
+}
+
+QByteArray streamRequest(int unit) { return QByteArray("GET /units/") + QByteArray::number(unit) + "/stream HTTP/1.0\r\n\r\n"; }
+
+}  // namespace
+
+TEST(WebServer, PicturesRevalidateConvertAndDescribeTheirUnit) {
+  RunningServer s(2);
+  ASSERT_TRUE(s.started);
+  const QByteArray jpeg = testJpeg(1);
+  const QByteArray bmp = testPlanarBmp(160, 124, 90);
+  ASSERT_TRUE(publishPicture(s.dirs[0], jpeg, true, QStringLiteral("2026/12/08 10:00:00 ")));
+  ASSERT_TRUE(publishPicture(s.dirs[1], bmp, false, QStringLiteral("表示エラー")));
+  ASSERT_TRUE(s.waitForPicture(1, 1) && s.waitForPicture(2, 1));
+
+  QtReply r = qtGet(s.port(), "/units/1/latest");
+  EXPECT_EQ(r.status, 200);
+  EXPECT_EQ(r.type, "image/jpeg");
+  EXPECT_EQ(r.body, jpeg);
+  ASSERT_FALSE(r.etag.isEmpty());
+  EXPECT_EQ(qtGet(s.port(), "/units/1/latest", {{"If-None-Match", r.etag}}).status, 304);
+  EXPECT_EQ(qtGet(s.port(), "/units/1/latest", {{"If-Modified-Since", r.modified}}).status, 304);
+
+  ASSERT_TRUE(publishPicture(s.dirs[0], testJpeg(2), true, "next"));
+  ASSERT_TRUE(s.waitForPicture(1, 2));
+  const QtReply changed = qtGet(s.port(), "/units/1/latest", {{"If-None-Match", r.etag}});
+  EXPECT_EQ(changed.status, 200) << "an old tag must not hide a new picture";
+  EXPECT_EQ(changed.body, testJpeg(2));
+
+  r = qtGet(s.port(), "/units/2/latest");
+  EXPECT_EQ(r.type, "image/bmp");
+  EXPECT_EQ(r.body, bmp);
+  const QtReply converted = qtGet(s.port(), "/units/2/latest.jpg");
+  EXPECT_EQ(converted.type, "image/jpeg");
+  int w = 0, h = 0;
+  EXPECT_TRUE(selvane::web::isCompleteJpeg(converted.body, &w, &h));
+  EXPECT_EQ(w * 1000 + h, 160124);
+  EXPECT_NE(converted.etag, r.etag) << "the JPEG and the BMP are different representations";
+  EXPECT_EQ(qtGet(s.port(), "/units/2/latest.jpg", {{"If-None-Match", converted.etag}}).status, 304);
+
+  const QJsonArray units = QJsonDocument::fromJson(qtGet(s.port(), "/units").body).array();
+  ASSERT_EQ(units.size(), 2);
+  const QJsonObject u2 = units[1].toObject();
+  EXPECT_EQ(u2["unit"].toInt(), 2);
+  EXPECT_EQ(u2["format"].toString(), "bmp");
+  EXPECT_EQ(u2["state"].toInt(), 0);
+  EXPECT_EQ(u2["text"].toString(), QStringLiteral("表示エラー"));
+  EXPECT_TRUE(u2["readable"].toBool());
+  EXPECT_EQ(u2["written"].toArray(), (QJsonArray{true, false}));
+  EXPECT_EQ(QJsonDocument::fromJson(qtGet(s.port(), "/units/1").body).object()["newestSlot"].toInt(), 1);
+}
+
+// Every publication gives exactly one part, the picture's exact bytes, with
+// the boundary right behind it; a stream of another unit gets none of them.
+TEST(WebServer, StreamSendsOneCompletePartPerPublication) {
+  RunningServer s(2);
+  ASSERT_TRUE(s.started);
+  std::vector<QByteArray> pictures;
+  for (int i = 0; i < 6; ++i) pictures.push_back(testJpeg(i + 10, 320, 240));
+  ASSERT_TRUE(publishPicture(s.dirs[0], pictures[0], true, "0"));
+  ASSERT_TRUE(publishPicture(s.dirs[1], testJpeg(99), true, "x"));
+  ASSERT_TRUE(s.waitForPicture(1, 1) && s.waitForPicture(2, 1));
+
+  RawClient one(s.port()), two(s.port());
+  ASSERT_TRUE(one.send(streamRequest(1)) && two.send(streamRequest(2)));
+  ASSERT_TRUE(one.readUntil([&](const QByteArray&) { return one.parts("selvaneframe").size() == 1; }, 2000))
+      << "the first part comes at once";
+  EXPECT_NE(one.buffer.indexOf("multipart/x-mixed-replace;boundary=selvaneframe"), -1);
+  for (size_t i = 1; i < pictures.size(); ++i) {
+    ASSERT_TRUE(publishPicture(s.dirs[0], pictures[i], true, QString::number(i)));
+    ASSERT_TRUE(one.readUntil([&](const QByteArray&) { return one.parts("selvaneframe").size() == i + 1; }, 2000)) << i;
+  }
+  one.readFor(150);
+  two.readFor(50);
+  const auto parts = one.parts("selvaneframe");
+  ASSERT_EQ(parts.size(), pictures.size()) << "one part per publication, no repeats";
+  for (size_t i = 0; i < parts.size(); ++i) EXPECT_TRUE(parts[i] == pictures[i]) << "part " << i;
+  EXPECT_EQ(two.parts("selvaneframe").size(), 1u);
+}
+
+// A stock MJPEG client (GStreamer's HTTP source, multipart demuxer and JPEG
+// decoder) decodes the stream.
+TEST(WebServer, GStreamerPlaysTheStream) {
+  const QString launcher = QStandardPaths::findExecutable("gst-launch-1.0");
+  if (launcher.isEmpty()) GTEST_SKIP() << "gst-launch-1.0 is not installed";
+  RunningServer s(1);
+  ASSERT_TRUE(publishPicture(s.dirs[0], testJpeg(1, 320, 240), true, "0"));
+  ASSERT_TRUE(s.waitForPicture(1, 1));
+  QProcess gst;
+  gst.start(launcher, {"-q", "souphttpsrc", QStringLiteral("location=http://127.0.0.1:%1/units/1/stream").arg(s.port()),
+                       "!", "multipartdemux", "!", "jpegdec", "!", "identity", "eos-after=3", "!", "fakesink"});
+  ASSERT_TRUE(gst.waitForStarted());
+  // Publishes until the client has decoded three frames (its first start
+  // builds GStreamer's plugin registry, which takes a while on a busy machine).
+  for (int i = 2; i <= 150 && gst.state() == QProcess::Running; ++i) {
+    publishPicture(s.dirs[0], testJpeg(i, 320, 240), true, QString::number(i));
+    gst.waitForFinished(200);
+  }
+  ASSERT_EQ(gst.state(), QProcess::NotRunning) << "no three frames decoded";
+  EXPECT_EQ(gst.exitCode(), 0) << gst.readAllStandardError().constData();
+}
+
+// Hostile and careless clients: huge headers, paths that try to leave the
+// units, other methods, connections that trickle headers, stream clients
+// that never read while large pictures are published at speed. Others keep
+// being served promptly, and stalled streams hold no backlog.
+TEST(WebServer, HostileClientsLeaveOthersServed) {
+  RunningServer s(1);
+  ASSERT_TRUE(s.started);
+  const QByteArray big = testJpeg(5, 1600, 1200);
+  ASSERT_TRUE(publishPicture(s.dirs[0], big, true, "big"));
+  ASSERT_TRUE(s.waitForPicture(1, 1));
+
+  std::vector<std::unique_ptr<RawClient>> trickling, stalled;
+  for (int i = 0; i < 40; ++i) {
+    trickling.push_back(std::make_unique<RawClient>(s.port()));
+    trickling.back()->send("GET /units HTTP/1.1\r\nHost: x\r\nX-Slow: ");
+  }
+  for (int i = 0; i < 5; ++i) {
+    stalled.push_back(std::make_unique<RawClient>(s.port(), 4096));
+    stalled.back()->send(streamRequest(1));
+  }
+
+  const Reply huge = httpGet(s.port(), "/units", "X-Big: " + QByteArray(200 * 1024, 'a') + "\r\n");
+  EXPECT_TRUE(huge.status == 431 || huge.status == 0) << huge.status;
+  for (const char* path : {"/../../etc/passwd", "/units/1/../../../etc/passwd", "/%2e%2e/%2e%2e/etc/passwd",
+                           "/units/01/latest", "/units/2/latest", "/units/0", "/units/-1", "/units/1/latest/",
+                           "/units/99999999999999999999/latest", "/units/1/cap0.jpg", "/units/1/latest.jpg%00",
+                           "/cap.ctl", "/units/1/stream/../latest"})
+    EXPECT_EQ(httpGet(s.port(), path).status, 404) << path;
+  RawClient post(s.port());
+  post.send("POST /units HTTP/1.0\r\nContent-Length: 3\r\n\r\nabc");
+  post.readUntil([](const QByteArray&) { return false; }, 2000);
+  EXPECT_EQ(post.status(), 405);
+
+  RawClient live(s.port());
+  live.send(streamRequest(1));
+  int64_t slowest = 0;
+  for (int i = 0; i < 20; ++i) {
+    ASSERT_TRUE(publishPicture(s.dirs[0], testJpeg(100 + i, 1600, 1200), true, QString::number(i)));
+    const int64_t start = nowMs();
+    const Reply r = httpGet(s.port(), "/units/1", {}, 2000);
+    EXPECT_EQ(r.status, 200);
+    slowest = std::max(slowest, nowMs() - start);
+    live.readFor(10);
+  }
+  EXPECT_LT(slowest, 1000) << "a request waited behind stalled clients";
+  ASSERT_TRUE(s.waitForBytes(1, testJpeg(119, 1600, 1200)));
+  live.readUntil([&](const QByteArray&) { return !live.parts("selvaneframe").empty() &&
+                                                 live.parts("selvaneframe").back() == testJpeg(119, 1600, 1200); }, 3000);
+  ASSERT_FALSE(live.parts("selvaneframe").empty());
+  EXPECT_TRUE(live.parts("selvaneframe").back() == testJpeg(119, 1600, 1200)) << "the live stream reaches the newest";
+
+  // A stalled stream that starts reading again gets at most what was in
+  // flight plus the newest picture, not the pictures it missed.
+  RawClient& late = *stalled.front();
+  late.readUntil([](const QByteArray&) { return false; }, 500);
+  EXPECT_LT(late.buffer.size(), 4 * big.size()) << "a stalled client was sent a backlog";
+}
+
+// Clients that wait for a picture that does not come, then hang up: their
+// places are freed without waiting for the unit's next picture.
+TEST(WebServer, WaitingClientsThatHangUpAreLetGo) {
+  RunningServer s(1);
+  ASSERT_TRUE(s.started);
+  {
+    std::vector<std::unique_ptr<RawClient>> waiting;
+    for (int i = 0; i < 20; ++i) {
+      waiting.push_back(std::make_unique<RawClient>(s.port()));
+      waiting.back()->send(i % 2 ? streamRequest(1) : QByteArray("GET /events HTTP/1.0\r\n\r\n"));
+      waiting.back()->readFor(20);
+    }
+    EXPECT_GE(s.server->connections(), 20u);
+  }
+  const int64_t end = nowMs() + 3000;
+  while (s.server->connections() > 0 && nowMs() < end) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(s.server->connections(), 0u);
+}
+
+TEST(WebServer, StopEndsOpenStreamsAndFeeds) {
+  RunningServer s(1);
+  ASSERT_TRUE(s.started);
+  RawClient stream(s.port()), feed(s.port());
+  stream.send(streamRequest(1));
+  feed.send("GET /events HTTP/1.0\r\n\r\n");
+  ASSERT_TRUE(feed.readUntil([](const QByteArray& b) { return b.contains("event: units"); }, 2000));
+  stream.readFor(100);
+  const int64_t start = nowMs();
+  s.server->stop();
+  EXPECT_LT(nowMs() - start, 2000);
+  EXPECT_FALSE(stream.readFor(500)) << "the stream is closed";
+  EXPECT_FALSE(feed.readFor(500)) << "the feed is closed";
+}

@@ -1,0 +1,61 @@
+// A plain TCP client for the server tests and benchmarks: it sends whatever
+// bytes it is given (hostile requests included) and reads with deadlines.
+// HTTP/1.0 requests keep streams free of chunked framing.
+#pragma once
+
+#include <QByteArray>
+
+#include <cstdint>
+#include <vector>
+
+namespace webtest {
+
+class RawClient {
+ public:
+  // Connects to 127.0.0.1:port; receiveBuffer > 0 shrinks the socket's
+  // receive buffer first (a client that reads slowly).
+  explicit RawClient(uint16_t port, int receiveBuffer = 0);
+  ~RawClient();
+  RawClient(const RawClient&) = delete;
+  RawClient& operator=(const RawClient&) = delete;
+
+  bool connected() const { return fd_ >= 0; }
+  int fd() const { return fd_; }
+  bool send(const QByteArray& bytes);
+  // Reads what arrives within `ms`; false once the server closed.
+  bool readFor(int ms);
+  // Reads until `done(buffer)` holds, the server closes, or `ms` pass.
+  template <class Done>
+  bool readUntil(Done done, int ms);
+
+  QByteArray buffer;  // everything read so far
+  int status() const;  // of the response in `buffer`, 0 if none yet
+  // The multipart parts complete so far: their bodies, in order. `boundary`
+  // without the leading dashes.
+  std::vector<QByteArray> parts(const QByteArray& boundary) const;
+
+ private:
+  int fd_ = -1;
+};
+
+// A whole response to one HTTP/1.0 GET: status and body (headers dropped).
+struct Reply {
+  int status = 0;
+  QByteArray headers;
+  QByteArray body;
+};
+Reply httpGet(uint16_t port, const QByteArray& path, const QByteArray& extraHeaders = {}, int ms = 3000);
+
+int64_t nowMs();
+
+template <class Done>
+bool RawClient::readUntil(Done done, int ms) {
+  const int64_t end = nowMs() + ms;
+  while (!done(buffer)) {
+    const int64_t left = end - nowMs();
+    if (left <= 0 || !readFor(static_cast<int>(std::min<int64_t>(left, 50)))) return done(buffer);
+  }
+  return true;
+}
+
+}  // namespace webtest

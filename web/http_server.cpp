@@ -1,0 +1,315 @@
+#include "http_server.h"
+
+#include "page_assets.h"
+#include "stream_client.h"
+#include "unit_json.h"
+
+#include <microhttpd.h>
+#include <netdb.h>
+#include <sys/socket.h>
+
+#include <QJsonDocument>
+#include <QtDebug>
+
+#include <atomic>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <ctime>
+#include <memory>
+
+namespace selvane::web {
+
+namespace {
+
+struct ResponseDeleter {
+  void operator()(MHD_Response* r) const { MHD_destroy_response(r); }
+};
+using Response = std::unique_ptr<MHD_Response, ResponseDeleter>;
+
+constexpr int kStreamSendBuffer = 128 * 1024;
+
+constexpr const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                   "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+// HTTP dates are always in English and GMT, whatever the locale.
+std::string httpDate(int64_t secs) {
+  const time_t t = static_cast<time_t>(secs);
+  struct tm tm {};
+  gmtime_r(&t, &tm);
+  char text[40];
+  std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d GMT", kDays[tm.tm_wday], tm.tm_mday,
+                kMonths[tm.tm_mon], tm.tm_year + 1900, tm.tm_hour, tm.tm_min, tm.tm_sec);
+  return text;
+}
+
+std::optional<int64_t> parseHttpDate(const char* text) {
+  char day[4] = {}, month[4] = {};
+  struct tm tm {};
+  if (std::sscanf(text, "%3s, %d %3s %d %d:%d:%d GMT", day, &tm.tm_mday, month, &tm.tm_year, &tm.tm_hour,
+                  &tm.tm_min, &tm.tm_sec) != 7)
+    return std::nullopt;
+  tm.tm_mon = -1;
+  for (int i = 0; i < 12; ++i)
+    if (std::strcmp(month, kMonths[i]) == 0) tm.tm_mon = i;
+  if (tm.tm_mon < 0) return std::nullopt;
+  tm.tm_year -= 1900;
+  return static_cast<int64_t>(timegm(&tm));
+}
+
+// If-None-Match holds the tag (weak comparison, as for GET), or "*".
+bool tagMatches(const char* header, const std::string& etag) {
+  const QByteArray list(header);
+  for (QByteArray item : list.split(',')) {
+    item = item.trimmed();
+    if (item.startsWith("W/")) item = item.mid(2);
+    if (item == "*" || item.toStdString() == etag) return true;
+  }
+  return false;
+}
+
+void commonHeaders(MHD_Response* r) {
+  MHD_add_response_header(r, "X-Content-Type-Options", "nosniff");
+  MHD_add_response_header(r, "Referrer-Policy", "no-referrer");
+}
+
+MHD_Result send(MHD_Connection* c, unsigned status, Response r) {
+  if (!r) return MHD_NO;
+  commonHeaders(r.get());
+  return MHD_queue_response(c, status, r.get());
+}
+
+Response copyBody(const QByteArray& body, const char* type) {
+  Response r(MHD_create_response_from_buffer(static_cast<size_t>(body.size()), const_cast<char*>(body.constData()),
+                                             MHD_RESPMEM_MUST_COPY));
+  if (r) MHD_add_response_header(r.get(), "Content-Type", type);
+  return r;
+}
+
+MHD_Result sendText(MHD_Connection* c, unsigned status, const char* text) {
+  Response r = copyBody(QByteArray(text) + "\n", "text/plain; charset=utf-8");
+  if (r) MHD_add_response_header(r.get(), "Cache-Control", "no-store");
+  return send(c, status, std::move(r));
+}
+
+MHD_Result sendJson(MHD_Connection* c, const QByteArray& json) {
+  Response r = copyBody(json, "application/json");
+  if (r) MHD_add_response_header(r.get(), "Cache-Control", "no-store");
+  return send(c, MHD_HTTP_OK, std::move(r));
+}
+
+// The picture's bytes go out without a copy: the response holds a reference.
+MHD_Result sendPicture(MHD_Connection* c, PicturePtr picture, bool asJpeg) {
+  const std::string etag = asJpeg && !picture->storedJpeg ? picture->etag.substr(0, picture->etag.size() - 1) + "j\""
+                                                          : picture->etag;
+  const std::string modified = httpDate(picture->modifiedSecs);
+  bool unchanged = false;
+  if (const char* inm = MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_IF_NONE_MATCH)) {
+    unchanged = tagMatches(inm, etag);
+  } else if (const char* ims = MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_IF_MODIFIED_SINCE)) {
+    const auto since = parseHttpDate(ims);
+    unchanged = since && picture->modifiedSecs <= *since;
+  }
+  Response r;
+  if (unchanged) {
+    r.reset(MHD_create_response_from_buffer(0, nullptr, MHD_RESPMEM_PERSISTENT));
+  } else {
+    const QByteArray& body = asJpeg ? picture->jpeg : picture->stored;
+    auto* hold = new PicturePtr(std::move(picture));
+    r.reset(MHD_create_response_from_buffer_with_free_callback_cls(
+        static_cast<size_t>(body.size()), const_cast<char*>(body.constData()), [](void* cls) { delete static_cast<PicturePtr*>(cls); },
+        hold));
+    if (!r) delete hold;
+    if (r) MHD_add_response_header(r.get(), "Content-Type", asJpeg || (*hold)->storedJpeg ? "image/jpeg" : "image/bmp");
+  }
+  if (!r) return MHD_NO;
+  MHD_add_response_header(r.get(), "ETag", etag.c_str());
+  MHD_add_response_header(r.get(), "Last-Modified", modified.c_str());
+  MHD_add_response_header(r.get(), "Cache-Control", "no-cache");
+  return send(c, unchanged ? MHD_HTTP_NOT_MODIFIED : MHD_HTTP_OK, std::move(r));
+}
+
+MHD_Result sendStream(MHD_Connection* c, Board& board, StreamClient::Kind kind, int index) {
+  // What the kernel holds for a client that stopped reading is pictures it
+  // would get late: keep that to about half a picture, so a client that
+  // reads again soon gets the newest one instead of a backlog.
+  if (const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_CONNECTION_FD)) {
+    const int bytes = kStreamSendBuffer;
+    setsockopt(info->connect_fd, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes);
+  }
+  Response r(StreamClient::response(new StreamClient(board, c, kind, index)));
+  if (!r) return MHD_NO;
+  if (kind == StreamClient::Kind::Pictures) {
+    const std::string type = std::string("multipart/x-mixed-replace;boundary=") + kStreamBoundary;
+    MHD_add_response_header(r.get(), "Content-Type", type.c_str());
+  } else {
+    MHD_add_response_header(r.get(), "Content-Type", "text/event-stream");
+  }
+  MHD_add_response_header(r.get(), "Cache-Control", "no-cache, no-store");
+  return send(c, MHD_HTTP_OK, std::move(r));
+}
+
+MHD_Result sendAsset(MHD_Connection* c, const PageAsset& asset) {
+  Response r(MHD_create_response_from_buffer(static_cast<size_t>(asset.body.size()),
+                                             const_cast<char*>(asset.body.constData()), MHD_RESPMEM_PERSISTENT));
+  if (!r) return MHD_NO;
+  MHD_add_response_header(r.get(), "Content-Type", asset.type);
+  MHD_add_response_header(r.get(), "Cache-Control", "no-cache");
+  MHD_add_response_header(r.get(), "Content-Security-Policy",
+                          "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self'; "
+                          "connect-src 'self'; base-uri 'none'; form-action 'none'; frame-ancestors 'none'");
+  return send(c, MHD_HTTP_OK, std::move(r));
+}
+
+// "/units/N..." → the unit's index and the rest of the path; -1 for no unit.
+int unitIndex(const Board& board, QByteArrayView path, QByteArrayView* rest) {
+  constexpr QByteArrayView prefix("/units/");
+  if (!path.startsWith(prefix)) return -1;
+  path = path.sliced(prefix.size());
+  qsizetype digits = 0;
+  while (digits < path.size() && digits < 3 && path[digits] >= '0' && path[digits] <= '9') ++digits;
+  if (digits == 0 || path[0] == '0') return -1;
+  *rest = path.sliced(digits);
+  return board.indexOf(path.first(digits).toInt());
+}
+
+MHD_Result route(Board& board, MHD_Connection* c, const char* url) {
+  const QByteArrayView path(url);
+  if (path == "/" || path == "/index.html") return sendAsset(c, pageAsset(PageAsset::Page));
+  if (path == "/page.js") return sendAsset(c, pageAsset(PageAsset::Script));
+  if (path == "/page.css") return sendAsset(c, pageAsset(PageAsset::Style));
+  if (path == "/units") return sendJson(c, unitsJson(board.views()));
+  if (path == "/events") return sendStream(c, board, StreamClient::Kind::Feed, -1);
+  QByteArrayView rest;
+  const int index = unitIndex(board, path, &rest);
+  if (index < 0) return sendText(c, MHD_HTTP_NOT_FOUND, "No such page or unit.");
+  if (rest.isEmpty()) return sendJson(c, QJsonDocument(unitJson(*board.view(index))).toJson(QJsonDocument::Compact));
+  if (rest == "/stream") return sendStream(c, board, StreamClient::Kind::Pictures, index);
+  const bool jpg = rest == "/latest.jpg";
+  if (rest != "/latest" && !jpg) return sendText(c, MHD_HTTP_NOT_FOUND, "No such page or unit.");
+  PicturePtr picture = board.view(index)->picture;
+  if (!picture) return sendText(c, MHD_HTTP_NOT_FOUND, "This unit has published no picture yet.");
+  if (jpg && picture->jpeg.isEmpty())
+    return sendText(c, MHD_HTTP_UNSUPPORTED_MEDIA_TYPE, "This unit's picture cannot be converted to JPEG.");
+  return sendPicture(c, std::move(picture), jpg);
+}
+
+MHD_Result onRequest(void* cls, MHD_Connection* c, const char* url, const char* method, const char*,
+                     const char*, size_t* uploadSize, void** requestState) {
+  // The first call only announces the request; answering once its headers
+  // are complete keeps the connection open for the next request.
+  static char seen;
+  const QByteArrayView m(method);
+  if (m != "GET" && m != "HEAD") {
+    Response r = copyBody("Only GET and HEAD are served.\n", "text/plain; charset=utf-8");
+    if (r) MHD_add_response_header(r.get(), "Allow", "GET, HEAD");
+    return send(c, MHD_HTTP_METHOD_NOT_ALLOWED, std::move(r));
+  }
+  if (*requestState == nullptr) {
+    *requestState = &seen;
+    return MHD_YES;
+  }
+  if (*uploadSize != 0) return sendText(c, MHD_HTTP_BAD_REQUEST, "A GET request carries no body.");
+  return route(*static_cast<Board*>(cls), c, url);
+}
+
+// Paths are matched as sent: no percent-decoding, so "%2e%2e" or "%00" is
+// just an unknown path.
+size_t keepEscapes(void*, MHD_Connection*, char* s) { return std::strlen(s); }
+
+// The library reports every client that misbehaves; a hostile client must
+// not flood the log, so only the first few of each minute are written.
+__attribute__((format(printf, 2, 0))) void logLibrary(void*, const char* format, va_list args) {
+  // A known quirk of libmicrohttpd 0.9.75 warns about the logger's own place.
+  if (std::strstr(format, "MHD_OPTION_EXTERNAL_LOGGER") != nullptr) return;
+  static std::atomic<int64_t> minute{0};
+  static std::atomic<int> count{0};
+  const int64_t now = static_cast<int64_t>(std::time(nullptr) / 60);
+  if (minute.exchange(now) != now) count = 0;
+  const int n = ++count;
+  if (n > 10) return;
+  char text[512];
+  std::vsnprintf(text, sizeof text, format, args);
+  QByteArray line(text);
+  qWarning("http: %s%s", line.trimmed().constData(), n == 10 ? " (more this minute not logged)" : "");
+}
+
+}  // namespace
+
+bool parseListenAddress(const QString& text, QString* host, uint16_t* port) {
+  const qsizetype colon = text.lastIndexOf(u':');
+  if (colon <= 0) return false;
+  QString h = text.left(colon);
+  if (h.startsWith(u'[') && h.endsWith(u']')) h = h.mid(1, h.size() - 2);
+  bool ok = false;
+  const uint p = text.mid(colon + 1).toUInt(&ok);
+  if (!ok || p > 65535 || h.isEmpty()) return false;
+  *host = h;
+  *port = static_cast<uint16_t>(p);
+  return true;
+}
+
+HttpServer::HttpServer(Board& board, Options options) : board_(board), options_(std::move(options)) {}
+
+HttpServer::~HttpServer() { stop(); }
+
+bool HttpServer::start(QString* error) {
+  QString host;
+  uint16_t port = 0;
+  if (!parseListenAddress(options_.listen, &host, &port)) {
+    *error = QStringLiteral("not an address and port: %1").arg(options_.listen);
+    return false;
+  }
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+  addrinfo* found = nullptr;
+  const QByteArray portText = QByteArray::number(port);
+  if (const int rc = getaddrinfo(host.toUtf8().constData(), portText.constData(), &hints, &found); rc != 0) {
+    *error = QStringLiteral("%1: %2").arg(host, QString::fromLocal8Bit(gai_strerror(rc)));
+    return false;
+  }
+  std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> hold(found, &freeaddrinfo);
+  unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ERROR_LOG;
+  if (found->ai_family == AF_INET6) flags |= MHD_USE_IPv6;
+  daemon_ = MHD_start_daemon(flags, port, nullptr, nullptr, &onRequest, &board_,
+                             MHD_OPTION_EXTERNAL_LOGGER, &logLibrary, nullptr,
+                             MHD_OPTION_UNESCAPE_CALLBACK, &keepEscapes, nullptr,
+                             MHD_OPTION_SOCK_ADDR, found->ai_addr,
+                             MHD_OPTION_CONNECTION_LIMIT, options_.maxConnections,
+                             MHD_OPTION_PER_IP_CONNECTION_LIMIT, options_.maxPerAddress,
+                             MHD_OPTION_CONNECTION_TIMEOUT, options_.idleTimeoutSeconds,
+                             MHD_OPTION_CONNECTION_MEMORY_LIMIT, options_.connectionMemory,
+                             MHD_OPTION_END);
+  if (!daemon_) {
+    *error = QStringLiteral("cannot listen on %1 (in use, or not an address of this computer)").arg(options_.listen);
+    return false;
+  }
+  return true;
+}
+
+uint16_t HttpServer::port() const {
+  if (!daemon_) return 0;
+  const MHD_DaemonInfo* info = MHD_get_daemon_info(daemon_, MHD_DAEMON_INFO_BIND_PORT);
+  return info ? info->port : 0;
+}
+
+unsigned HttpServer::connections() const {
+  if (!daemon_) return 0;
+  const MHD_DaemonInfo* info = MHD_get_daemon_info(daemon_, MHD_DAEMON_INFO_CURRENT_CONNECTIONS);
+  return info ? info->num_connections : 0;
+}
+
+void HttpServer::stop() {
+  if (!daemon_) return;
+  // Parked streams are resumed and end; libmicrohttpd must not be stopped
+  // with a suspended connection.
+  board_.close();
+  MHD_stop_daemon(daemon_);
+  daemon_ = nullptr;
+}
+
+}  // namespace selvane::web

@@ -1,0 +1,68 @@
+// selvane-web: the reader side of the station's published pictures, on the
+// network. The main thread parses the command line, starts the watcher and
+// the HTTP server, and then only waits for SIGINT or SIGTERM.
+#include "http_server.h"
+#include "options.h"
+#include "watcher.h"
+
+#include <csignal>
+#include <cstdio>
+
+#include <QCoreApplication>
+#include <QtGlobal>
+
+using namespace selvane::web;
+
+int main(int argc, char** argv) {
+  qSetMessagePattern(QStringLiteral("selvane-web: %{message}"));
+  QCoreApplication::setApplicationName(QStringLiteral("selvane-web"));
+  QStringList args;
+  for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+  const ParseResult parsed = parseCommandLine(args);
+  if (parsed.outcome == ParseResult::Help) {
+    std::fputs(qPrintable(parsed.text), stdout);
+    return 0;
+  }
+  if (parsed.outcome == ParseResult::Error) {
+    std::fprintf(stderr, "selvane-web: %s\nTry selvane-web --help.\n", qPrintable(parsed.text));
+    return 2;
+  }
+  const Options& o = parsed.options;
+
+  // Every thread started from here on inherits the blocked signals; only
+  // sigwait below takes them.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  std::signal(SIGPIPE, SIG_IGN);
+
+  std::vector<QString> dirs;
+  std::vector<int> numbers;
+  for (const UnitSource& u : o.units) {
+    dirs.push_back(u.dir);
+    numbers.push_back(u.number);
+    qInfo("unit %d: %s", u.number, qUtf8Printable(u.dir));
+  }
+  Watcher watcher(dirs, numbers, {o.pollMs, o.notify});
+  HttpServer::Options serverOptions;
+  serverOptions.listen = o.listen;
+  serverOptions.maxConnections = o.maxClients;
+  serverOptions.maxPerAddress = std::max(1u, o.maxClients / 2);
+  HttpServer server(watcher.board(), serverOptions);
+  QString error;
+  if (!server.start(&error)) {
+    qCritical("%s", qUtf8Printable(error));
+    return 1;
+  }
+  watcher.start();
+  qInfo("serving %zu unit(s) on http://%s/ (poll %d ms)", o.units.size(), qUtf8Printable(o.listen), o.pollMs);
+
+  int signal = 0;
+  sigwait(&stopSignals, &signal);
+  qInfo("stopping (%s)", signal == SIGINT ? "SIGINT" : "SIGTERM");
+  server.stop();
+  watcher.stop();
+  return 0;
+}

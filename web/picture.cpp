@@ -1,0 +1,160 @@
+#include "picture.h"
+
+#include <turbojpeg.h>
+
+#include <QCryptographicHash>
+
+#include <cstring>
+
+namespace selvane::web {
+
+namespace {
+
+constexpr qsizetype kFileHeaderSize = 14;
+constexpr qsizetype kInfoHeaderSize = 40;
+constexpr uint32_t kFourccI420 = 0x30323449;  // "I420"
+constexpr uint32_t kFourccIyuv = 0x56555949;  // "IYUV"
+constexpr int kMaxSide = 16384;
+
+uint32_t u32(QByteArrayView b, qsizetype at) {
+  uint32_t v;
+  std::memcpy(&v, b.data() + at, sizeof v);
+  return v;
+}
+int32_t i32(QByteArrayView b, qsizetype at) { return static_cast<int32_t>(u32(b, at)); }
+uint16_t u16(QByteArrayView b, qsizetype at) {
+  uint16_t v;
+  std::memcpy(&v, b.data() + at, sizeof v);
+  return v;
+}
+
+struct TjHandle {
+  explicit TjHandle(tjhandle h) : handle(h) {}
+  ~TjHandle() {
+    if (handle) tjDestroy(handle);
+  }
+  TjHandle(const TjHandle&) = delete;
+  TjHandle& operator=(const TjHandle&) = delete;
+  tjhandle handle;
+};
+
+// One compressor per thread: TurboJPEG handles are not shared between threads.
+tjhandle compressor() {
+  thread_local TjHandle h(tjInitCompress());
+  return h.handle;
+}
+tjhandle decompressor() {
+  thread_local TjHandle h(tjInitDecompress());
+  return h.handle;
+}
+
+std::string strongTag(QByteArrayView bytes) {
+  const QByteArray digest = QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex().left(20);
+  return '"' + digest.toStdString() + '"';
+}
+
+}  // namespace
+
+bool isCompleteJpeg(QByteArrayView bytes, int* width, int* height) {
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  const qsizetype n = bytes.size();
+  if (n < 4 || p[0] != 0xFF || p[1] != 0xD8 || p[n - 2] != 0xFF || p[n - 1] != 0xD9) return false;
+  int w = 0, h = 0, subsamp = 0, colorspace = 0;
+  if (!decompressor() ||
+      tjDecompressHeader3(decompressor(), p, static_cast<unsigned long>(n), &w, &h, &subsamp, &colorspace) != 0)
+    return false;
+  if (w <= 0 || h <= 0) return false;
+  if (width) *width = w;
+  if (height) *height = h;
+  return true;
+}
+
+std::optional<BmpInfo> inspectBmp(QByteArrayView bytes) {
+  if (bytes.size() < kFileHeaderSize + kInfoHeaderSize || bytes[0] != 'B' || bytes[1] != 'M') return std::nullopt;
+  if (u32(bytes, 2) != static_cast<uint64_t>(bytes.size())) return std::nullopt;
+  BmpInfo info;
+  info.pixelOffset = u32(bytes, 10);
+  if (info.pixelOffset < kFileHeaderSize + kInfoHeaderSize || info.pixelOffset > bytes.size()) return std::nullopt;
+  if (u32(bytes, 14) < kInfoHeaderSize) return std::nullopt;
+  const int32_t w = i32(bytes, 18);
+  const int32_t h = i32(bytes, 22);
+  info.bitCount = u16(bytes, 28);
+  const uint32_t compression = u32(bytes, 30);
+  if (w <= 0 || w > kMaxSide || h == 0 || h < -kMaxSide || h > kMaxSide) return std::nullopt;
+  info.width = w;
+  info.height = h < 0 ? -h : h;
+  info.topDown = h < 0;
+  uint64_t needed = 0;
+  if ((compression == kFourccI420 || compression == kFourccIyuv) && info.bitCount == 12) {
+    // Planar frames are top-down whatever the sign of the height.
+    info.planar = true;
+    info.topDown = true;
+    const uint64_t cw = (static_cast<uint64_t>(w) + 1) / 2, ch = (static_cast<uint64_t>(info.height) + 1) / 2;
+    needed = static_cast<uint64_t>(w) * static_cast<uint64_t>(info.height) + 2 * cw * ch;
+  } else if (compression == 0 && (info.bitCount == 24 || info.bitCount == 32)) {
+    const uint64_t stride = (static_cast<uint64_t>(w) * static_cast<uint64_t>(info.bitCount) + 31) / 32 * 4;
+    needed = stride * static_cast<uint64_t>(info.height);
+  } else {
+    return std::nullopt;
+  }
+  if (needed > static_cast<uint64_t>(bytes.size() - info.pixelOffset)) return std::nullopt;
+  return info;
+}
+
+QByteArray bmpToJpeg(QByteArrayView bytes, const BmpInfo& info, int quality) {
+  tjhandle tj = compressor();
+  if (!tj) return {};
+  const auto* pixels = reinterpret_cast<const unsigned char*>(bytes.data() + info.pixelOffset);
+  unsigned char* out = nullptr;
+  unsigned long outSize = 0;
+  int rc;
+  if (info.planar) {
+    const int cw = (info.width + 1) / 2, ch = (info.height + 1) / 2;
+    const unsigned char* planes[3] = {pixels, pixels + info.width * info.height,
+                                      pixels + info.width * info.height + cw * ch};
+    const int strides[3] = {info.width, cw, cw};
+    rc = tjCompressFromYUVPlanes(tj, planes, info.width, strides, info.height, TJSAMP_420, &out, &outSize, quality,
+                                 TJFLAG_FASTDCT);
+  } else {
+    const int stride = (info.width * info.bitCount + 31) / 32 * 4;
+    const int format = info.bitCount == 24 ? TJPF_BGR : TJPF_BGRX;
+    rc = tjCompress2(tj, pixels, info.width, stride, info.height, format, &out, &outSize, TJSAMP_420, quality,
+                     TJFLAG_FASTDCT | (info.topDown ? 0 : TJFLAG_BOTTOMUP));
+  }
+  QByteArray jpeg;
+  if (rc == 0) jpeg = QByteArray(reinterpret_cast<const char*>(out), static_cast<qsizetype>(outSize));
+  tjFree(out);
+  return jpeg;
+}
+
+PicturePtr makePicture(QByteArray stored, bool jpeg, int64_t modifiedSecs) {
+  auto picture = std::make_shared<Picture>();
+  if (jpeg) {
+    if (!isCompleteJpeg(stored, &picture->width, &picture->height)) return nullptr;
+    picture->jpeg = stored;
+  } else {
+    const auto info = inspectBmp(stored);
+    if (!info) return nullptr;
+    picture->width = info->width;
+    picture->height = info->height;
+    picture->jpeg = bmpToJpeg(stored, *info);
+  }
+  picture->storedJpeg = jpeg;
+  picture->etag = strongTag(stored);
+  picture->modifiedSecs = modifiedSecs;
+  if (!picture->jpeg.isEmpty()) {
+    QByteArray& part = picture->streamPart;
+    part.reserve(picture->jpeg.size() + 96);
+    part.append("Content-Type: image/jpeg\r\nContent-Length: ")
+        .append(QByteArray::number(picture->jpeg.size()))
+        .append("\r\n\r\n")
+        .append(picture->jpeg)
+        .append("\r\n--")
+        .append(kStreamBoundary)
+        .append("\r\n");
+  }
+  picture->stored = std::move(stored);
+  return picture;
+}
+
+}  // namespace selvane::web

@@ -1,0 +1,87 @@
+#include "stream_client.h"
+
+#include "unit_json.h"
+#include "watcher.h"
+
+#include <microhttpd.h>
+
+#include <sys/socket.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace selvane::web {
+
+namespace {
+constexpr size_t kBlockSize = 16 * 1024;
+}
+
+StreamClient::StreamClient(Board& board, MHD_Connection* connection, Kind kind, int index)
+    : board_(board), connection_(connection), kind_(kind), index_(index) {
+  if (kind_ == Kind::Pictures) piece_ = QByteArray("--") + kStreamBoundary + "\r\n";
+  else piece_ = QByteArray("retry: 2000\n\n");
+}
+
+MHD_Response* StreamClient::response(StreamClient* client) {
+  MHD_Response* r = MHD_create_response_from_callback(MHD_SIZE_UNKNOWN, kBlockSize, &StreamClient::read, client,
+                                                      &StreamClient::release);
+  if (!r) delete client;
+  return r;
+}
+
+void StreamClient::park() { MHD_suspend_connection(connection_); }
+
+// A parked client sends nothing, so a readable end of file (or an error) on
+// its socket means it closed the connection.
+bool StreamClient::gone() {
+  const MHD_ConnectionInfo* info = MHD_get_connection_info(connection_, MHD_CONNECTION_INFO_CONNECTION_FD);
+  if (!info) return false;
+  char byte;
+  const ssize_t n = ::recv(info->connect_fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+  if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) gone_ = true;
+  return gone_;
+}
+void StreamClient::unpark() { MHD_resume_connection(connection_); }
+
+ssize_t StreamClient::read(void* cls, uint64_t, char* buf, size_t max) {
+  return static_cast<StreamClient*>(cls)->fill(buf, max);
+}
+
+void StreamClient::release(void* cls) { delete static_cast<StreamClient*>(cls); }
+
+ssize_t StreamClient::fill(char* buf, size_t max) {
+  if (offset_ >= piece_.size() && !takeNext()) return ended_ ? MHD_CONTENT_READER_END_OF_STREAM : 0;
+  const size_t n = std::min(max, static_cast<size_t>(piece_.size() - offset_));
+  std::memcpy(buf, piece_.constData() + offset_, n);
+  offset_ += static_cast<qsizetype>(n);
+  return static_cast<ssize_t>(n);
+}
+
+bool StreamClient::takeNext() {
+  if (gone_) {
+    ended_ = true;
+    return false;
+  }
+  Board::Next next;
+  if (kind_ == Kind::Pictures) {
+    UnitViewPtr view;
+    next = board_.nextPicture(index_, after_, *this, &view);
+    if (next == Board::Next::Ready) {
+      after_ = view->pictureSeq;
+      piece_ = view->picture->streamPart;  // implicitly shared: a reference, not a copy
+    }
+  } else {
+    uint64_t seq = 0;
+    next = board_.nextChange(after_, *this, &seq);
+    if (next == Board::Next::Ready) {
+      after_ = seq;
+      piece_ = "event: units\ndata: " + feedJson(board_.views(), wallClockMs()) + "\n\n";
+    }
+  }
+  ended_ = next == Board::Next::Closed;
+  if (next != Board::Next::Ready) return false;
+  offset_ = 0;
+  return true;
+}
+
+}  // namespace selvane::web

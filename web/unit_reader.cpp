@@ -1,0 +1,231 @@
+#include "unit_reader.h"
+
+#include "selvane/model/control_record.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QtDebug>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace selvane::web {
+
+namespace {
+
+using model::ControlRecord;
+
+// Attempts at one check before leaving the unit busy until the next look.
+constexpr int kReadAttempts = 3;
+// How long a unit is looked at often while a store seems to be under way.
+constexpr int64_t kBusyGiveUpMs = 2000;
+
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+QString systemError(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
+
+// Up to `limit` bytes of a regular file; false with errno set on failure.
+bool readFile(const QByteArray& path, int64_t limit, QByteArray& out, struct stat* before, struct stat* after) {
+  Fd fd(::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  if (fd.get() < 0) return false;
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0) return false;
+  if (!S_ISREG(st.st_mode)) {
+    errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    return false;
+  }
+  if (before) *before = st;
+  const int64_t want = std::min<int64_t>(st.st_size, limit);
+  out.resize(static_cast<qsizetype>(want));
+  int64_t done = 0;
+  while (done < want) {
+    const ssize_t got = ::read(fd.get(), out.data() + done, static_cast<size_t>(want - done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return false;
+    if (got == 0) break;
+    done += got;
+  }
+  out.truncate(static_cast<qsizetype>(done));
+  if (after && ::fstat(fd.get(), after) != 0) return false;
+  return true;
+}
+
+QByteArray stampBytes(const struct stat& st) {
+  const int64_t v[4] = {static_cast<int64_t>(st.st_size), static_cast<int64_t>(st.st_mtim.tv_sec),
+                        static_cast<int64_t>(st.st_mtim.tv_nsec), static_cast<int64_t>(st.st_ino)};
+  return QByteArray(reinterpret_cast<const char*>(v), sizeof v);
+}
+
+bool sameFile(const struct stat& a, const struct stat& b) { return stampBytes(a) == stampBytes(b); }
+
+// A record the reader can act on: 48 bytes, a next slot of 0 or 1.
+bool usable(const QByteArray& ctl) {
+  return ctl.size() >= ControlRecord::kSize && ctl[3] == 0 && (ctl[2] == 0 || ctl[2] == 1);
+}
+
+}  // namespace
+
+UnitReader::UnitReader(int number, QString dir) : dir_(std::move(dir)), dirBytes_(QFile::encodeName(dir_)) {
+  auto v = std::make_shared<UnitView>();
+  v->number = number;
+  v->problem = QStringLiteral("not looked at yet");
+  view_ = std::move(v);
+}
+
+bool UnitReader::setUnreadable(const QString& problem) {
+  busy_ = false;
+  lastSignature_.clear();
+  if (problem != lastLoggedProblem_) {
+    qWarning("unit %d: %s: %s", view_->number, qUtf8Printable(dir_), qUtf8Printable(problem));
+    lastLoggedProblem_ = problem;
+  }
+  if (!view_->readable && view_->problem == problem) return false;
+  auto v = std::make_shared<UnitView>(*view_);
+  v->readable = false;
+  v->problem = problem;
+  view_ = std::move(v);
+  return true;
+}
+
+void UnitReader::noteReadable() {
+  if (lastLoggedProblem_.isEmpty()) return;
+  qInfo("unit %d: %s: readable again", view_->number, qUtf8Printable(dir_));
+  lastLoggedProblem_.clear();
+}
+
+bool UnitReader::check(int64_t nowMs) {
+  struct stat st {};
+  if (::stat(dirBytes_.constData(), &st) != 0) return setUnreadable(systemError(errno));
+  if (!S_ISDIR(st.st_mode)) return setUnreadable(systemError(ENOTDIR));
+  if (::access(dirBytes_.constData(), R_OK | X_OK) != 0) return setUnreadable(systemError(errno));
+
+  QByteArray ctl;
+  if (!readFile(dirBytes_ + "cap.ctl", ControlRecord::kSize, ctl, nullptr, nullptr)) {
+    if (errno != ENOENT) return setUnreadable(QStringLiteral("cap.ctl: ") + systemError(errno));
+    ctl.clear();  // nothing published yet
+  }
+  // What has to change before the picture is read again: the record, the
+  // marker, and the newest slot file itself.
+  QByteArray signature = ctl;
+  struct stat marker {};
+  signature.append(::lstat(dirBytes_ + "CAPDIR", &marker) == 0 ? 'M' : '-');
+  if (usable(ctl)) {
+    const ControlRecord r = ControlRecord::decode(ctl);
+    const QByteArray newest = QFile::encodeName(model::imageFilePath(dir_, 1 - r.nextSlot, r.state != 0));
+    struct stat file {};
+    if (::stat(newest.constData(), &file) == 0) signature.append(stampBytes(file));
+  }
+  if (signature == lastSignature_ && view_->readable && !busy_) return false;
+
+  if (ctl.isEmpty()) {
+    busy_ = false;
+    noteReadable();
+    lastSignature_ = signature;
+    if (view_->readable && !view_->hasRecord) return false;
+    auto v = std::make_shared<UnitView>(*view_);
+    v->readable = true;
+    v->hasRecord = false;
+    v->problem.clear();
+    v->changedMs = nowMs;
+    view_ = std::move(v);
+    return true;
+  }
+  const bool changed = readNewest(ctl, nowMs);
+  if (busy_ && busySinceMs_ == 0) busySinceMs_ = nowMs;
+  if (busy_ && nowMs - busySinceMs_ > kBusyGiveUpMs) {
+    // A store that never ends (the station stopped half-way) or a damaged
+    // record: stop looking often; the next change of the files wakes it.
+    busy_ = false;
+  }
+  if (!busy_) {
+    busySinceMs_ = 0;
+    lastSignature_ = signature;
+  }
+  return changed;
+}
+
+// The reader recipe: wait while state is 1, read the newest slot, read the
+// record again and retry when it moved (or the file changed under us).
+bool UnitReader::readNewest(const QByteArray& firstCtl, int64_t nowMs) {
+  QByteArray ctl = firstCtl;
+  for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
+    const ControlRecord r = ControlRecord::decode(ctl);
+    if (!usable(ctl) || (r.state != ControlRecord::kStateBmp && r.state != ControlRecord::kStateJpeg)) {
+      busy_ = true;  // a store in progress, or a record being created
+      return false;
+    }
+    const int slot = 1 - r.nextSlot;
+    const bool jpeg = r.state == ControlRecord::kStateJpeg;
+    PicturePtr picture = view_->picture;
+    int64_t fileMs = nowMs;
+    if (r.written[static_cast<size_t>(slot)] != 0) {
+      const QByteArray path = QFile::encodeName(model::imageFilePath(dir_, slot, jpeg));
+      QByteArray bytes;
+      struct stat before {}, after {};
+      const bool read = readFile(path, kMaxFileSize, bytes, &before, &after);
+      const int readErrno = errno;
+      QByteArray again;
+      readFile(dirBytes_ + "cap.ctl", ControlRecord::kSize, again, nullptr, nullptr);
+      if (again != ctl || (read && !sameFile(before, after))) {
+        ctl = again;
+        continue;
+      }
+      if (!read) {
+        // The record names a file that is not there: nothing to show from it.
+        busy_ = false;
+        if (readErrno != ENOENT) return setUnreadable(QFile::decodeName(path.mid(dirBytes_.size())) + QStringLiteral(": ") + systemError(readErrno));
+        picture = nullptr;
+      } else if (!picture || picture->stored != bytes) {
+        fileMs = int64_t(before.st_mtim.tv_sec) * 1000 + before.st_mtim.tv_nsec / 1000000;
+        picture = makePicture(std::move(bytes), jpeg, before.st_mtim.tv_sec);
+        if (!picture) {
+          busy_ = true;  // not a whole picture yet
+          return false;
+        }
+      }
+    }
+    busy_ = false;
+    noteReadable();
+    auto v = std::make_shared<UnitView>(*view_);
+    v->readable = true;
+    v->hasRecord = true;
+    v->problem.clear();
+    v->state = r.state;
+    v->nextSlot = r.nextSlot;
+    for (size_t s = 0; s < 2; ++s) {
+      v->written[s] = r.written[s] != 0;
+      v->texts[s] = r.slotText(static_cast<int>(s));
+      while (v->texts[s].endsWith(u' ')) v->texts[s].chop(1);
+    }
+    v->newestSlot = r.written[static_cast<size_t>(slot)] != 0 && picture ? slot : -1;
+    if (picture != view_->picture) {
+      v->picture = picture;
+      if (picture) ++v->pictureSeq;
+    }
+    // The first look finds pictures stored before it: their age is the
+    // file's. Later changes are dated when seen, whatever the writer's clock.
+    v->changedMs = view_->changedMs == 0 ? std::min(nowMs, fileMs) : nowMs;
+    view_ = std::move(v);
+    return true;
+  }
+  busy_ = true;
+  return false;
+}
+
+}  // namespace selvane::web

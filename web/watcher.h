@@ -1,0 +1,52 @@
+// The watcher thread: looks at every unit's directory once per poll period
+// and puts what changed on the board. Polling is what finds pictures written
+// by another computer on a network share; inotify is added on top, so that a
+// picture stored on this computer is seen at once. The thread owns the unit
+// readers; start() and stop() are called from one controlling thread.
+#pragma once
+
+#include "board.h"
+#include "unit_reader.h"
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+namespace selvane::web {
+
+class Watcher {
+ public:
+  struct Options {
+    int pollMs = 200;
+    bool notify = true;  // add inotify watches where the kernel supports them
+  };
+  Watcher(std::vector<QString> dirs, std::vector<int> numbers, Options options);
+  ~Watcher();
+  Watcher(const Watcher&) = delete;
+  Watcher& operator=(const Watcher&) = delete;
+
+  // The board, filled with a first look at every directory.
+  Board& board() { return *board_; }
+
+  void start();
+  void stop();  // returns once the thread has ended
+
+ private:
+  void run();
+  void checkAll();
+  void updateWatches();
+  void drainNotifications();
+
+  Options options_;
+  std::vector<UnitReader> readers_;
+  std::vector<int> watches_;
+  std::unique_ptr<Board> board_;
+  int inotifyFd_ = -1;
+  int wakeFd_ = -1;
+  std::atomic<bool> stopping_{false};
+  std::thread thread_;
+};
+
+int64_t wallClockMs();
+
+}  // namespace selvane::web
