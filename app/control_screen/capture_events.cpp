@@ -48,6 +48,7 @@ void CaptureEvents::onCapture(int32_t usbno, int32_t rtcd) {
     pane->label9->clear();
     pane->label6->clear();
     run.capturePending = 0;
+    captureScreen_.frameHandled(k);
     return;
   }
   const Plenkit& lib = *plenkit_;
@@ -100,6 +101,7 @@ void CaptureEvents::onCapture(int32_t usbno, int32_t rtcd) {
   // The full-screen view follows its unit whichever way the picture was shown.
   if (model_.fullScreenShown == 1 && model_.fullScreenUnit == k) lib.BmpDispCopy(k, 6);
   run.capturePending = 0;
+  captureScreen_.frameHandled(k);
 }
 
 }  // namespace selvane

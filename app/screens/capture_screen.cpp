@@ -239,14 +239,38 @@ void CaptureScreen::schedulerTick() {
       r.elapsed = r.interval;  // hold at the edge until the frame has arrived
       continue;
     }
-    if (korvex_.CaptureGo(u, r.compressionNo * 16 + r.formatNo, r.startFrame) == 0) {
-      setBackColor(panes_[i]->label1, kGreen);
-      panes_[i]->label1->repaint();
-      r.capturePending = 1;
-    }
+    requestCapture(u - 1);
     r.elapsed = 0;
   }
   if (running_) scheduler_.start();
+}
+
+void CaptureScreen::requestCapture(int k) {
+  const size_t i = static_cast<size_t>(k);
+  model::RunFields& r = model_.run[i];
+  if (korvex_.CaptureGo(k + 1, r.compressionNo * 16 + r.formatNo, r.startFrame) == 0) {
+    setBackColor(panes_[i]->label1, kGreen);
+    panes_[i]->label1->repaint();
+    r.capturePending = 1;
+  }
+}
+
+void CaptureScreen::frameHandled(int k) {
+  if (!running_ || !model::isUnit(k)) return;
+  const model::RunFields& r = model_.run[static_cast<size_t>(k)];
+  if (r.active != 1 || r.elapsed < r.interval) return;
+  QMetaObject::invokeMethod(this, [this, k] { askHeldUnit(k); }, Qt::QueuedConnection);
+}
+
+void CaptureScreen::askHeldUnit(int k) {
+  model::RunFields& r = model_.run[static_cast<size_t>(k)];
+  if (!running_ || r.active != 1 || r.capturePending == 1 || r.elapsed < r.interval) return;
+  requestCapture(k);
+  // Intervals are counted in ticks: the request counts from the nearest tick,
+  // so the next one is neither a tick early nor a tick late.
+  const int left = scheduler_.remainingTime();
+  const int sinceTick = left < 0 ? 0 : scheduler_.interval() - left;
+  r.elapsed = sinceTick < scheduler_.interval() / 2 ? 0 : -scheduler_.interval();
 }
 
 void CaptureScreen::flashLabel(int unit, int label) {

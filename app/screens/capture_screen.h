@@ -52,6 +52,12 @@ class CaptureScreen : public QMainWindow {
   void layoutForUnits(int n);
   // One tick of the capture scheduler (Timer1).
   void schedulerTick();
+  // The capture event of unit k (0-based) has been handled. A unit whose
+  // interval ran out while its frame was pending is asked again at once, through
+  // the message loop, instead of on the next tick: otherwise a unit whose frame
+  // comes just after a tick waits a whole extra second, and six units at
+  // 1000 ms would get a picture only every second tick or so.
+  void frameHandled(int k);
 
   // Open and close the help screen with this screen as its opener; set by the program.
   std::function<void()> openHelpScreen;
@@ -71,6 +77,9 @@ class CaptureScreen : public QMainWindow {
   void start();
   void stop();
   void back();
+  // CaptureGo for unit k; on success the lamp turns green and the unit is pending.
+  void requestCapture(int k);
+  void askHeldUnit(int k);
   void flashTick();
   void flashLabel(int unit, int label);
   void endFlashes();

@@ -188,6 +188,23 @@ TEST_F(AppTest, SchedulerAsksOnEveryThirdTickAndHoldsAPendingUnit) {
   EXPECT_EQ(run.elapsed, 0);
 }
 
+TEST_F(AppTest, AUnitHeldAtItsIntervalIsAskedAsSoonAsItsFrameIsHandled) {
+  cameras(1);
+  load();
+  useUnit(0, false);
+  row(0)->combo3->setCurrentText("1000");
+  controlScreen_->startButton()->click();
+  pumpFor(50);
+  ASSERT_TRUE(captureScreen().running());
+  auto& run = model_.run[0];
+  captureScreen().schedulerTick();
+  ASSERT_EQ(run.capturePending, 1);
+  captureScreen().schedulerTick();
+  ASSERT_EQ(run.elapsed, 1000);  // held while its frame is pending
+  captureScreen().scheduler().stop();  // no ticks from here: only the frame can ask again
+  EXPECT_TRUE(waitUntil([&] { return run.elapsed <= 0 && run.capturePending == 1; }, 5000));
+}
+
 TEST_F(AppTest, FullScreenViewFollowsOnlyItsUnit) {
   cameras(2, 30);
   load();
