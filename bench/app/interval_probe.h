@@ -1,0 +1,112 @@
+// What a soak of the program measures from outside: when each unit's picture
+// is published (the rename of a slot file into its write directory, seen by
+// inotify, so no publication is missed however close two come), and how long
+// a message posted to the UI thread waits (a capture's wait holds it back as
+// it holds the operator's input). UI thread only.
+#pragma once
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <QSocketNotifier>
+#include <QString>
+#include <QTimer>
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <vector>
+
+#include "platform/window.h"
+#include "process_stats.h"
+
+namespace appbench {
+
+class PublicationLog {
+ public:
+  static constexpr int kUnits = 6;
+  explicit PublicationLog(const std::array<QString, kUnits>& dirs) : fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+    for (int k = 0; k < kUnits; ++k) {
+      wd_[static_cast<size_t>(k)] = inotify_add_watch(fd_, dirs[static_cast<size_t>(k)].toUtf8().constData(), IN_MOVED_TO);
+    }
+    notifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
+    QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { drain(); });
+  }
+  ~PublicationLog() { close(fd_); }
+  PublicationLog(const PublicationLog&) = delete;
+  PublicationLog& operator=(const PublicationLog&) = delete;
+
+  // Mean time between two publications of unit k after `from` seconds into
+  // the log (warm-up left out); -1 with fewer than two.
+  double meanIntervalSeconds(int k, Clock::time_point from) const {
+    std::vector<Clock::time_point> t;
+    for (Clock::time_point p : at_[static_cast<size_t>(k)])
+      if (p >= from) t.push_back(p);
+    if (t.size() < 2) return -1;
+    return secondsSince(t.front(), t.back()) / static_cast<double>(t.size() - 1);
+  }
+  size_t count(int k) const { return at_[static_cast<size_t>(k)].size(); }
+
+ private:
+  void drain() {
+    alignas(inotify_event) char buf[4096];
+    for (;;) {
+      const ssize_t n = read(fd_, buf, sizeof buf);
+      if (n <= 0) return;
+      for (ssize_t i = 0; i < n;) {
+        const auto* e = reinterpret_cast<const inotify_event*>(buf + i);
+        const QString name = e->len ? QString::fromUtf8(e->name) : QString();
+        if (name.startsWith(QLatin1String("cap")) && !name.startsWith(QLatin1String("cap.ctl"))) {
+          for (int k = 0; k < kUnits; ++k)
+            if (wd_[static_cast<size_t>(k)] == e->wd) at_[static_cast<size_t>(k)].push_back(Clock::now());
+        }
+        i += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+      }
+    }
+  }
+
+  int fd_;
+  std::array<int, kUnits> wd_{};
+  std::array<std::vector<Clock::time_point>, kUnits> at_;
+  std::unique_ptr<QSocketNotifier> notifier_;
+};
+
+// Posts a message to a window of the UI thread every 50 ms and records how
+// long each waited for its delivery.
+class InputProbe {
+ public:
+  static constexpr UINT kMessage = WM_USER + 501;
+  InputProbe() : window_(pl_CreateMessageWindow(&proc, reinterpret_cast<LONG_PTR>(this))) {
+    timer_.setInterval(50);
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+      posted_.push_back(Clock::now());
+      PostMessageA(window_, kMessage, posted_.size() - 1, 0);
+    });
+    timer_.start();
+  }
+  ~InputProbe() { DestroyWindow(window_); }
+  InputProbe(const InputProbe&) = delete;
+  InputProbe& operator=(const InputProbe&) = delete;
+
+  // The delay at quantile q (1: the worst), in milliseconds.
+  double delayMs(double q) const {
+    if (delaysMs_.empty()) return -1;
+    std::vector<double> d = delaysMs_;
+    const auto k = static_cast<std::ptrdiff_t>(q * static_cast<double>(d.size() - 1));
+    std::nth_element(d.begin(), d.begin() + k, d.end());
+    return d[static_cast<size_t>(k)];
+  }
+
+ private:
+  static LRESULT proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg != kMessage) return DefWindowProcA(hwnd, msg, wParam, lParam);
+    auto* self = reinterpret_cast<InputProbe*>(GetWindowLongA(hwnd, GWL_USERDATA));
+    if (self && wParam < self->posted_.size()) self->delaysMs_.push_back(1000.0 * secondsSince(self->posted_[wParam]));
+    return 0;
+  }
+
+  HWND window_;
+  QTimer timer_;
+  std::vector<Clock::time_point> posted_;
+  std::vector<double> delaysMs_;
+};
+
+}  // namespace appbench
