@@ -53,11 +53,15 @@ std::vector<unsigned char> decodeGrey(const QByteArray& jpeg, int* w, int* h) {
 
 }  // namespace
 
-// The publisher stores distinct pictures back to back (JPEG and BMP mixed, the
-// slot file rewritten in place in small writes) while the reader looks as
-// often as it can. Every picture it shows must be exactly the one the record
-// names for the newest slot, with that slot's text.
-TEST(WebReader, FullSpeedPublisherNeverYieldsTornOrFalsePictures) {
+// The publisher stores distinct pictures back to back (JPEG and BMP mixed),
+// with the station's store routine and with the slot file rewritten in place
+// in small writes, while the reader looks as often as it can. Every picture it
+// shows must be exactly the one the record names for the newest slot, with
+// that slot's text.
+class WebReaderAtFullSpeed : public testing::TestWithParam<bool> {};
+
+TEST_P(WebReaderAtFullSpeed, NeverYieldsTornOrFalsePictures) {
+  const auto publishPicture = GetParam() ? webtest::publishPictureInPlace : webtest::publishPicture;
   QTemporaryDir tmp;
   const QString dir = dirOf(tmp, "unit1");
   constexpr int kPictures = 300;
@@ -96,6 +100,9 @@ TEST(WebReader, FullSpeedPublisherNeverYieldsTornOrFalsePictures) {
   EXPECT_EQ(reader.view()->picture->stored, pictures.back());
   EXPECT_GT(seen.size(), 5u) << "the reader saw too few pictures to prove anything";
 }
+
+INSTANTIATE_TEST_SUITE_P(Publishers, WebReaderAtFullSpeed, testing::Values(false, true),
+                         [](const auto& p) { return p.param ? "InPlace" : "StationStore"; });
 
 TEST(WebReader, VanishedDirectoryShowsUnreadableKeepsPictureAndRecovers) {
   QTemporaryDir tmp;

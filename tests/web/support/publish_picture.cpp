@@ -1,6 +1,7 @@
 #include "publish_picture.h"
 
 #include "selvane/model/control_record.h"
+#include "selvane/publish/store.h"
 
 #include <fcntl.h>
 #include <turbojpeg.h>
@@ -57,6 +58,14 @@ QByteArray bmpHeaders(int width, int height, int bits, uint32_t compression, uin
 }  // namespace
 
 bool publishPicture(const QString& dir, const QByteArray& picture, bool jpeg, const QString& slotText) {
+  namespace pub = selvane::publish;
+  const auto write = [&](const std::string& path) {
+    return writeInPlace(QString::fromStdString(path), picture) ? pub::WriteOutcome{true, 0} : pub::WriteOutcome{false, errno};
+  };
+  return pub::storeImage(dir, slotText, jpeg ? pub::Format::Jpeg : pub::Format::Bmp, write).published;
+}
+
+bool publishPictureInPlace(const QString& dir, const QByteArray& picture, bool jpeg, const QString& slotText) {
   const QString control = selvane::model::controlFilePath(dir);
   ControlRecord record = selvane::model::readControlFile(control);
   record.state = ControlRecord::kStateWriting;

@@ -1,7 +1,6 @@
 // The publishing side of the web reader's tests and benchmarks: one picture
-// stored in a write directory in the station's store order, and pictures to
-// store. Everything that publishes goes through publishPicture, so that it
-// can be pointed at the station's own store routine.
+// stored in a write directory by the station's store routine (or in the worst
+// order a reader may meet), and pictures to store.
 #pragma once
 
 #include <QByteArray>
@@ -9,13 +8,16 @@
 
 namespace webtest {
 
-// Stores `picture` as the unit's next slot in `dir` (ending in '/'), in the
-// station's order: record with state 1; the slot file written in place (the
-// old bytes overwritten, then cut to length, in small writes, so a reader
-// that ignores the record would catch it half-written); record with state 2
-// (JPEG) or 0 (BMP), the next slot moved on and `slotText` stored for the
-// slot; the CAPDIR marker flipped. False when a step failed.
+// Stores `picture` as the unit's next slot in `dir` (ending in '/') with the
+// station's own store routine: record with state 1, the picture written
+// beside and renamed over the slot file, the final record with `slotText`,
+// the CAPDIR marker flipped. False when it was not published.
 bool publishPicture(const QString& dir, const QByteArray& picture, bool jpeg, const QString& slotText);
+
+// The same in the order of stations that rewrite the slot file in place (the
+// old bytes overwritten, then cut to length, in small writes): the worst case
+// for a reader, which must still never show a torn picture.
+bool publishPictureInPlace(const QString& dir, const QByteArray& picture, bool jpeg, const QString& slotText);
 
 // A JPEG of `width` x `height` whose pixels and size depend on `seed`, so
 // that two seeds never give the same bytes.
