@@ -35,8 +35,8 @@ struct WriteOutcome {
 };
 
 // Writes the complete picture to `path`, an empty regular file the store has
-// just made (create or truncate it as you like). Return ok only when every
-// byte is on the file.
+// just made. Return ok only when every byte is on the file. Better not open it
+// with O_TRUNC: ext4 then forces its blocks out when it is closed.
 using PictureWriter = std::function<WriteOutcome(const std::string& path)>;
 
 struct StoreOptions {
@@ -65,7 +65,7 @@ StoreResult storeImage(const QString& writeDir, QStringView slotText, Format for
 // The temporary file's name inside a write directory, for this process.
 std::string temporaryFileName();
 
-// Copies the regular file `from` to `to` (created or truncated), whole.
+// Copies the regular file `from` to `to` (created, or overwritten and cut to length), whole.
 // Anything that is not a regular file (a FIFO, a device) is refused with
 // EINVAL without blocking.
 WriteOutcome copyRegularFile(const std::string& from, const std::string& to);
