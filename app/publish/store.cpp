@@ -151,12 +151,18 @@ std::string flipMarker(int dir, const QString& writeDir) {
 // file would do the same, but ext4 then forces out the new file's blocks on
 // the spot and a store costs three times as much; shares that cannot swap
 // (NFS, SMB) and a first picture take the plain rename.
+// Only a regular file is swapped: a directory in the slot's place makes the
+// store fail, as the rename does.
 bool replaceSlot(int dir, const char* temp, const char* slot) {
-  if (::renameat2(dir, temp, dir, slot, RENAME_EXCHANGE) == 0) {
-    ::unlinkat(dir, temp, 0);
-    return true;
+  struct stat st {};
+  const bool regular = ::fstatat(dir, slot, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode);
+  if (regular) {
+    if (::renameat2(dir, temp, dir, slot, RENAME_EXCHANGE) == 0) {
+      ::unlinkat(dir, temp, 0);
+      return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP && errno != ENOENT) return false;
   }
-  if (errno != ENOENT && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return false;
   return ::renameat(dir, temp, dir, slot) == 0;
 }
 

@@ -1,5 +1,7 @@
 #include "screens/capture_screen.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QLineEdit>
@@ -185,6 +187,7 @@ void CaptureScreen::start() {
   command4_->setEnabled(false);
   endFlashes();
   korvex_.CaptureStart(pl::hwndOf(text6_));
+  for (QElapsedTimer& t : askedAt_) t.invalidate();
   scheduler_.start();
   running_ = true;
 }
@@ -239,7 +242,14 @@ void CaptureScreen::schedulerTick() {
       r.elapsed = r.interval;  // hold at the edge until the frame has arrived
       continue;
     }
+    if (!intervalPassed(u - 1)) {
+      // Asked between two ticks last time: ask when its interval has passed.
+      r.elapsed = r.interval;
+      askWhenDue(u - 1);
+      continue;
+    }
     requestCapture(u - 1);
+    askedAt_[i].invalidate();  // on the tick: the ticks count its interval
     r.elapsed = 0;
   }
   if (running_) scheduler_.start();
@@ -255,22 +265,39 @@ void CaptureScreen::requestCapture(int k) {
   }
 }
 
+bool CaptureScreen::intervalPassed(int k) const {
+  const QElapsedTimer& t = askedAt_[static_cast<size_t>(k)];
+  return !t.isValid() || t.elapsed() >= model_.run[static_cast<size_t>(k)].interval;
+}
+
 void CaptureScreen::frameHandled(int k) {
   if (!running_ || !model::isUnit(k)) return;
   const model::RunFields& r = model_.run[static_cast<size_t>(k)];
-  if (r.active != 1 || r.elapsed < r.interval) return;
-  QMetaObject::invokeMethod(this, [this, k] { askHeldUnit(k); }, Qt::QueuedConnection);
+  if (r.active == 1 && r.elapsed >= r.interval) askWhenDue(k);
+}
+
+void CaptureScreen::askWhenDue(int k) {
+  bool& scheduled = askScheduled_[static_cast<size_t>(k)];
+  if (scheduled) return;
+  scheduled = true;
+  const QElapsedTimer& t = askedAt_[static_cast<size_t>(k)];
+  const qint64 left = t.isValid() ? model_.run[static_cast<size_t>(k)].interval - t.elapsed() : 0;
+  QTimer::singleShot(static_cast<int>(std::max<qint64>(0, left)), this, [this, k] {
+    askScheduled_[static_cast<size_t>(k)] = false;
+    askHeldUnit(k);
+  });
 }
 
 void CaptureScreen::askHeldUnit(int k) {
   model::RunFields& r = model_.run[static_cast<size_t>(k)];
   if (!running_ || r.active != 1 || r.capturePending == 1 || r.elapsed < r.interval) return;
+  if (!intervalPassed(k)) {
+    askWhenDue(k);
+    return;
+  }
   requestCapture(k);
-  // Intervals are counted in ticks: the request counts from the nearest tick,
-  // so the next one is neither a tick early nor a tick late.
-  const int left = scheduler_.remainingTime();
-  const int sinceTick = left < 0 ? 0 : scheduler_.interval() - left;
-  r.elapsed = sinceTick < scheduler_.interval() / 2 ? 0 : -scheduler_.interval();
+  askedAt_[static_cast<size_t>(k)].start();  // between ticks: the clock counts its interval
+  r.elapsed = 0;
 }
 
 void CaptureScreen::flashLabel(int unit, int label) {

@@ -4,6 +4,7 @@
 // UI thread only.
 #pragma once
 #include <QMainWindow>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <array>
 #include <functional>
@@ -53,10 +54,12 @@ class CaptureScreen : public QMainWindow {
   // One tick of the capture scheduler (Timer1).
   void schedulerTick();
   // The capture event of unit k (0-based) has been handled. A unit whose
-  // interval ran out while its frame was pending is asked again at once, through
-  // the message loop, instead of on the next tick: otherwise a unit whose frame
-  // comes just after a tick waits a whole extra second, and six units at
-  // 1000 ms would get a picture only every second tick or so.
+  // interval ran out while its frame was pending is asked as soon as its
+  // interval has passed since its last request (at once, or by a single-shot
+  // timer), not on the next tick: otherwise a unit whose frame comes just
+  // after a tick waits a whole extra second, and six units at 1000 ms would
+  // get a picture only every second tick or so. A unit is never asked sooner
+  // than its interval after its last request.
   void frameHandled(int k);
 
   // Open and close the help screen with this screen as its opener; set by the program.
@@ -79,6 +82,8 @@ class CaptureScreen : public QMainWindow {
   void back();
   // CaptureGo for unit k; on success the lamp turns green and the unit is pending.
   void requestCapture(int k);
+  bool intervalPassed(int k) const;
+  void askWhenDue(int k);
   void askHeldUnit(int k);
   void flashTick();
   void flashLabel(int unit, int label);
@@ -109,6 +114,10 @@ class CaptureScreen : public QMainWindow {
   ClickLabel* label12_ = nullptr;
   QTimer scheduler_;  // capture scheduler
   QTimer flashTimer_;  // label flash
+  // When a unit was last asked between two ticks (invalid: on a tick, whose
+  // count of elapsed time then holds).
+  std::array<QElapsedTimer, model::kUnitCount> askedAt_{};
+  std::array<bool, model::kUnitCount> askScheduled_{};
 
   bool running_ = false;
   bool statusHidden_ = false;

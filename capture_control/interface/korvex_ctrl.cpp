@@ -184,7 +184,11 @@ void CKorvexCtrl::commandWorker(WorkerCommands::Command command) {
 
 int32_t CKorvexCtrl::CaptureGo(int32_t unitno, int32_t fmtno, int32_t mtcmp) {
   if (!started_ || unitno < 1 || unitno > kMaxUnits) return 1;
-  return ring_.push({unitno - 1, fmtno, mtcmp}) ? 0 : 1;
+  if (!ring_.push({unitno - 1, fmtno, mtcmp})) return 1;
+  // An idle control takes the request through the message loop at once
+  // rather than at its next tick, which could be up to a second away.
+  if (!busy_ && !dispatching_) PostMessageA(window(), WM_CAPTURE_NEXT, 0, 0);
+  return 0;
 }
 
 void CKorvexCtrl::onTimer() { takeNextRequest(); }
