@@ -390,9 +390,11 @@ void BM_KorvexMemory(benchmark::State& state) {
 // - per-unit timers (mode 0): each unit's own interval timer asks; a unit
 //   whose picture is still due when its interval runs out asks the moment
 //   the picture arrives;
-// - the program's scheduler (mode 1): one one-second tick adds 1000 ms to
-//   every unit and asks those whose interval ran out and whose last picture
-//   has arrived (so an interval is a whole number of ticks).
+// - a bare one-second tick (mode 1): the tick adds 1000 ms to every unit and
+//   asks those whose interval ran out and whose last picture has arrived, so
+//   an interval is a whole number of ticks. The program itself also asks a
+//   unit held by a late picture once its interval has passed; app_bench's
+//   BM_Soak measures the program.
 // Meanwhile an input probe posts a message to a window of the UI thread
 // every 50 ms: a capture's wait holds it back exactly as it holds the
 // operator's input, so its delay is how long input waits.
