@@ -9,6 +9,7 @@
 
 #include <QSocketNotifier>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <algorithm>
 #include <array>
@@ -23,9 +24,11 @@ namespace appbench {
 class PublicationLog {
  public:
   static constexpr int kUnits = 6;
-  explicit PublicationLog(const std::array<QString, kUnits>& dirs) : fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
-    for (int k = 0; k < kUnits; ++k) {
-      wd_[static_cast<size_t>(k)] = inotify_add_watch(fd_, dirs[static_cast<size_t>(k)].toUtf8().constData(), IN_MOVED_TO);
+  // One write directory per unit, in unit order (at most six).
+  explicit PublicationLog(const QStringList& dirs) : fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+    wd_.fill(-1);
+    for (int k = 0; k < kUnits && k < dirs.size(); ++k) {
+      wd_[static_cast<size_t>(k)] = inotify_add_watch(fd_, dirs[k].toUtf8().constData(), IN_MOVED_TO);
     }
     notifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
     QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { drain(); });

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "control_screen/unit_row.h"
+#include "interval_probe.h"
 #include "process_stats.h"
 #include "program_host.h"
 #include "screens/capture_screen.h"
@@ -86,8 +87,7 @@ void BM_PublicationSoak(benchmark::State& state) {
     slow.start(probe, common + QStringList{"--read-ms", "2500"} + dirs);
     std::vector<std::pair<double, double>> rss;  // (seconds, KiB)
     bool moved = false;
-    std::array<int32_t, selvane::model::kUnitCount> wasPending{};
-    int handled = 0;  // captures finished, all units
+    PublicationLog publications(dirs);  // pictures published, all units
     double restoredAt = -1, recovery = -1;
     QByteArray atReturn;
     QEventLoop loop;
@@ -97,11 +97,6 @@ void BM_PublicationSoak(benchmark::State& state) {
     QObject::connect(&poll, &QTimer::timeout, [&] {
       const double t = secondsSince(start);
       rss.emplace_back(t, residentKiB());
-      for (int k = 0; k < selvane::model::kUnitCount; ++k) {
-        const int32_t pending = host.model().run[static_cast<size_t>(k)].capturePending;
-        if (wasPending[static_cast<size_t>(k)] == 1 && pending == 0) ++handled;
-        wasPending[static_cast<size_t>(k)] = pending;
-      }
       if (!moved && t >= outageStart) moved = QDir().rename(dirs[0], away);
       if (moved && restoredAt < 0 && t >= outageEnd && QDir().rename(away, dirs[0])) {
         restoredAt = t;
@@ -129,7 +124,9 @@ void BM_PublicationSoak(benchmark::State& state) {
     state.counters["rss_end_KiB"] = medianAround(end);
     state.counters["rss_growth_KiB"] = medianAround(end) - medianAround(warmMark);
     state.counters["outage_s"] = outage;
-    state.counters["pictures"] = handled;
+    size_t pictures = 0;
+    for (int k = 0; k < selvane::model::kUnitCount; ++k) pictures += publications.count(k);
+    state.counters["pictures"] = static_cast<double>(pictures);
     state.counters["recovery_s"] = recovery;
     long bad = 0;
     for (QProcess* p : {&fast, &slow}) {

@@ -63,7 +63,7 @@ void BM_Soak(benchmark::State& state) {
     r->combo3->setCurrentText(QStringLiteral("1000"));
     r->combo4->setCurrentText(QStringLiteral("5"));
   }
-  PublicationLog publications(dirs);
+  PublicationLog publications(QStringList(dirs.begin(), dirs.end()));
   selvane::screens::CaptureScreen& capture = *screen.captureScreen();
   screen.startButton()->click();
   if (!waitUntil([&] { return capture.running(); }, 5000)) {
