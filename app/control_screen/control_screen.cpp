@@ -43,6 +43,12 @@ QLineEdit* textBox(const char* name, const QString& caption) {
   return t;
 }
 
+QRadioButton* radio(const char* name, const QString& caption) {
+  auto* o = new QRadioButton(caption);
+  tag(o, QString::fromLatin1(name), caption);
+  return o;
+}
+
 QGroupBox* frame(const QString& caption, const char* name) {
   auto* f = new QGroupBox(caption);
   tag(f, QString::fromLatin1(name), caption);
@@ -151,20 +157,16 @@ void ControlScreen::buildScreen() {
 
   QGroupBox* safe = frame(QStringLiteral("SafeMode"), "Frame4");
   auto* safeLayout = new QVBoxLayout(safe);
-  option1_ = new QRadioButton(QStringLiteral("Safe Mode"));
-  tag(option1_, "Option1", QStringLiteral("Safe Mode"));
-  option2_ = new QRadioButton(QStringLiteral("Normal"));
-  tag(option2_, "Option2", QStringLiteral("Normal"));
+  option1_ = radio("Option1", QStringLiteral("Safe Mode"));
+  option2_ = radio("Option2", QStringLiteral("Normal"));
   safeLayout->addWidget(option1_);
   safeLayout->addWidget(option2_);
   lower->addWidget(safe);
 
   QGroupBox* send = frame(QStringLiteral("送信モード"), "Frame5");
   auto* sendLayout = new QGridLayout(send);
-  option4_ = new QRadioButton(QStringLiteral("JPG"));
-  tag(option4_, "Option4", QStringLiteral("JPG"));
-  option3_ = new QRadioButton(QStringLiteral("BMAP"));
-  tag(option3_, "Option3", QStringLiteral("BMAP"));
+  option4_ = radio("Option4", QStringLiteral("JPG"));
+  option3_ = radio("Option3", QStringLiteral("BMAP"));
   label10_ = new QLabel(QStringLiteral("50"));
   tag(label10_, "Label10", QStringLiteral("50"));
   label10_->setToolTip(QStringLiteral("JPG品質"));

@@ -105,16 +105,16 @@ bool ControlScreen::load(QString* error, const QString& programDirOverride) {
 
 void ControlScreen::loadSettingsFile() {
   QString problem;
-  if (model::loadSettings(model_.settings.loadDir(), *this, model_, &problem) == model::LoadOutcome::Unreadable) {
+  const QString dir = model_.settings.loadDir();
+  if (model::loadSettings(dir, *this, model_, &problem) == model::LoadOutcome::Unreadable) {
     // Said once where the operator looks and once in the log: the rows on
     // the screen are then not the saved ones.
-    const QString path = model::settingsFilePath(model_.settings.loadDir());
+    const QString path = model::settingsFilePath(dir);
     qWarning("selvane: cannot read the settings file %s: %s", qUtf8Printable(path), qUtf8Printable(problem));
     const QString message = path + QStringLiteral("\r\nを読み込めませんでした（%1）。ファイルの読取権限を確認してください。").arg(problem);
     MessageBoxA(pl::hwndOf(this), message.toUtf8().constData(), nullptr, MB_OK | MB_ICONWARNING);
   }
-  label10_->setText(QString::number(model_.jpegQuality));
-  label10_->setAccessibleName(label10_->text());
+  setJpegQuality(model_.jpegQuality);  // the quality label shows the loaded one
   if (model_.sendFormat != 0) option4_->setChecked(true);
   else option3_->setChecked(true);
 }

@@ -1,12 +1,14 @@
 // Publishing one picture in a unit's write directory: the publication steps
 // are selvane::publish's; here the picture comes from the image library or
 // the frame file, and the outcome goes to the pane and to the log.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QLineEdit>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
-#include <cstring>
 
 #include "control_screen/capture_events.h"
 #include "control_screen/plenkit_client.h"
@@ -17,27 +19,45 @@
 namespace selvane {
 namespace {
 
+// What a picture file holds: its length, and for a BMP the length its size
+// field gives (-1 when it has no BMP header or could not be read).
+struct FileLength {
+  int64_t actual = -1;
+  int64_t bmpField = -1;
+};
+
+// One open and one fstat for a BMP, one stat otherwise.
+FileLength lengthOf(const std::string& path, bool bmp) {
+  FileLength found;
+  struct stat st {};
+  const int fd = bmp ? ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY) : -1;
+  if ((fd >= 0 ? ::fstat(fd, &st) : ::stat(path.c_str(), &st)) == 0) found.actual = st.st_size;
+  uint8_t head[6] = {};
+  if (fd >= 0 && found.actual >= 0 && ::pread(fd, head, sizeof head, 0) == static_cast<ssize_t>(sizeof head) &&
+      head[0] == 'B' && head[1] == 'M')
+    found.bmpField =
+        static_cast<int32_t>(head[2] | head[3] << 8 | head[4] << 16 | static_cast<uint32_t>(head[5]) << 24);
+  if (fd >= 0) ::close(fd);
+  return found;
+}
+
+// A BMP is whole when its size field says the size it has: a file cut short
+// (a full disk, a file-size limit) is no picture to publish.
+publish::WriteOutcome wholeBmp(const FileLength& length, publish::WriteOutcome out) {
+  if (out.ok && length.bmpField != length.actual) return {false, EIO};
+  return out;
+}
+
 // The library reports only a byte count: a picture is whole when that count
 // is what it should be and is what the file holds.
-publish::WriteOutcome checkedSend(int32_t (*send)(const char*), const std::string& path, int32_t expected) {
+publish::WriteOutcome checkedSend(int32_t (*send)(const char*), const std::string& path, int32_t expected, bool bmp) {
   errno = 0;
   const int32_t written = send(path.c_str());
   const int error = errno;
-  struct stat st {};
-  if (written > 0 && (expected == 0 || written == expected) && ::stat(path.c_str(), &st) == 0 &&
-      st.st_size == written)
-    return {true, 0};
+  const FileLength length = lengthOf(path, bmp);
+  if (written > 0 && (expected == 0 || written == expected) && length.actual == written)
+    return bmp ? wholeBmp(length, {true, 0}) : publish::WriteOutcome{true, 0};
   return {false, error != 0 ? error : EIO};
-}
-
-int32_t bmpSizeField(const std::string& path) {
-  uint8_t head[6] = {};
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return -1;
-  const size_t got = std::fread(head, 1, sizeof head, f);
-  std::fclose(f);
-  if (got != sizeof head || head[0] != 'B' || head[1] != 'M') return -1;
-  return static_cast<int32_t>(head[2] | head[3] << 8 | head[4] << 16 | static_cast<uint32_t>(head[5]) << 24);
 }
 
 }  // namespace
@@ -47,25 +67,19 @@ void CaptureEvents::storeImage(int k, StoreMode mode, int32_t jpegLength) {
   const QString dir = model_.run[static_cast<size_t>(k)].writeDir;
   QLineEdit* status = captureScreen_.pane(k)->text1;
   const Plenkit* lib = plenkit_;
-  const std::string frame = frameFilePath().toStdString();
 
-  // A BMP is whole when its size field says the size it has: a frame file
-  // cut short (a full disk, a file-size limit) is no picture to publish.
-  auto wholeBmp = [](const std::string& path, publish::WriteOutcome out) -> publish::WriteOutcome {
-    struct stat st {};
-    if (out.ok && (::stat(path.c_str(), &st) != 0 || bmpSizeField(path) != st.st_size)) return {false, EIO};
-    return out;
-  };
   publish::PictureWriter write = [&](const std::string& path) -> publish::WriteOutcome {
     switch (mode) {
-      case kStoreFrameCopy:
-        return wholeBmp(path, publish::copyRegularFile(frame, path));
+      case kStoreFrameCopy: {
+        const publish::WriteOutcome copied = publish::copyRegularFile(frameFilePath().toStdString(), path);
+        return copied.ok ? wholeBmp(lengthOf(path, true), copied) : copied;
+      }
       case kStoreBmp:
         if (!lib) return {false, ENOENT};
-        return wholeBmp(path, checkedSend(lib->BmpFileSend, path, 0));
+        return checkedSend(lib->BmpFileSend, path, 0, true);
       default:
         if (!lib) return {false, ENOENT};
-        return checkedSend(lib->JpgFileSend, path, jpegLength);
+        return checkedSend(lib->JpgFileSend, path, jpegLength, false);
     }
   };
   const bool jpeg = mode != kStoreBmp && mode != kStoreFrameCopy;

@@ -314,22 +314,14 @@ void CaptureScreen::flashLabel(int unit, int label) {
 
 void CaptureScreen::flashTick() {
   flashTimer_.stop();
-  for (int label = 0; label < 8; ++label) {
-    for (int unit = 0; unit < model::kUnitCount; ++unit) {
-      Flash& f = flash_[static_cast<size_t>(label)][static_cast<size_t>(unit)];
-      if (!f.active) continue;
-      f.active = false;
-      ClickLabel* l = panes_[static_cast<size_t>(unit)]->flashLabels[static_cast<size_t>(label)];
-      setBackColor(l, f.saved);
-      l->setEnabled(true);
-      flashTimer_.start();
-    }
-  }
+  // The timer runs one tick more after the flashes it ended.
+  if (endFlashes()) flashTimer_.start();
 }
 
-void CaptureScreen::endFlashes() {
-  // A flash cut short by Back or Start gives the label back its colour and
-  // its click; the timer that would have done it is stopped or restarted.
+bool CaptureScreen::endFlashes() {
+  // Also for a flash cut short by Back or Start: its timer is stopped or
+  // restarted there.
+  bool ended = false;
   for (int label = 0; label < 8; ++label) {
     for (int unit = 0; unit < model::kUnitCount; ++unit) {
       Flash& f = flash_[static_cast<size_t>(label)][static_cast<size_t>(unit)];
@@ -338,8 +330,10 @@ void CaptureScreen::endFlashes() {
       setBackColor(l, f.saved);
       l->setEnabled(true);
       f = Flash{};
+      ended = true;
     }
   }
+  return ended;
 }
 
 void CaptureScreen::toggleStatusBox() {

@@ -87,7 +87,9 @@ class CaptureScreen : public QMainWindow {
   void askHeldUnit(int k);
   void flashTick();
   void flashLabel(int unit, int label);
-  void endFlashes();
+  // Gives every flashing label back its colour and its click; true when
+  // there was one.
+  bool endFlashes();
   // Places the top row for `units` panes; returns how far the panes move down.
   int placeTopRow(int units);
   void toggleStatusBox();

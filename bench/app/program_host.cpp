@@ -1,9 +1,13 @@
 #include "program_host.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
+#include <QLineEdit>
 
 #include <vector>
 
+#include "control_screen/unit_row.h"
 #include "platform/capture.h"
 #include "platform/services.h"
 
@@ -44,6 +48,20 @@ QString ProgramHost::newDir(const QString& name) const {
   QDir(path).removeRecursively();
   QDir().mkpath(path);
   return path + QLatin1Char('/');
+}
+
+QStringList ProgramHost::saveEveryUnit(const QString& intervalMs, const QString& startFrame) {
+  QStringList dirs;
+  for (int k = 0; k < selvane::model::kUnitCount; ++k) {
+    selvane::UnitRow* r = controlScreen_->row(k);
+    r->check1->setChecked(true);
+    r->check2->setChecked(true);
+    dirs << newDir(QStringLiteral("unit%1").arg(k + 1));
+    r->text2->setText(dirs.back());
+    r->combo3->setCurrentText(intervalMs);
+    if (!startFrame.isEmpty()) r->combo4->setCurrentText(startFrame);
+  }
+  return dirs;
 }
 
 int ProgramHost::onBox(void* self, const char* text, const char*, UINT type) {

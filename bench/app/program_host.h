@@ -3,6 +3,7 @@
 // the real image library, virtual cameras, and a program directory of its own.
 #pragma once
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
 #include <string>
@@ -29,6 +30,10 @@ class ProgramHost {
   selvane::model::UnitModel& model() { return model_; }
   // A fresh write directory of its own, ending in '/'.
   QString newDir(const QString& name) const;
+  // Every unit row used and saving, each into a fresh directory "unit<k>",
+  // asked every `intervalMs`; `startFrame` set too when given. The
+  // directories, unit 1 first.
+  QStringList saveEveryUnit(const QString& intervalMs, const QString& startFrame = {});
   // Texts of the message boxes the program raised (each answered Yes / OK).
   const std::vector<std::string>& boxes() const { return boxes_; }
 

@@ -10,21 +10,16 @@
 // Length: --soak_seconds (600 for the full ten minutes).
 #include <benchmark/benchmark.h>
 
-#include <QCheckBox>
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
-#include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QTimer>
 #include <algorithm>
-#include <array>
 #include <vector>
 
-#include "control_screen/unit_row.h"
 #include "interval_probe.h"
 #include "process_stats.h"
 #include "program_host.h"
@@ -63,15 +58,7 @@ void BM_PublicationSoak(benchmark::State& state) {
     return;
   }
   selvane::ControlScreen& screen = host.controlScreen();
-  QStringList dirs;
-  for (int k = 0; k < selvane::model::kUnitCount; ++k) {
-    selvane::UnitRow* r = screen.row(k);
-    r->check1->setChecked(true);
-    r->check2->setChecked(true);
-    dirs << host.newDir(QStringLiteral("unit%1").arg(k + 1));
-    r->text2->setText(dirs.back());
-    r->combo3->setCurrentText(QStringLiteral("1000"));
-  }
+  const QStringList dirs = host.saveEveryUnit(QStringLiteral("1000"));
   selvane::screens::CaptureScreen& capture = *screen.captureScreen();
   screen.startButton()->click();
   if (!waitUntil([&] { return capture.running(); }, 5000)) {

@@ -13,8 +13,6 @@
 // streaming threads and frame buffers come and go.
 #include <benchmark/benchmark.h>
 
-#include <QCheckBox>
-#include <QComboBox>
 #include <QEventLoop>
 #include <QFile>
 #include <QLineEdit>
@@ -25,7 +23,6 @@
 #include <string>
 #include <vector>
 
-#include "control_screen/unit_row.h"
 #include "interval_probe.h"
 #include "process_stats.h"
 #include "program_host.h"
@@ -53,17 +50,8 @@ void BM_Soak(benchmark::State& state) {
     return;
   }
   selvane::ControlScreen& screen = host.controlScreen();
-  std::array<QString, selvane::model::kUnitCount> dirs;
-  for (int k = 0; k < selvane::model::kUnitCount; ++k) {
-    selvane::UnitRow* r = screen.row(k);
-    r->check1->setChecked(true);
-    r->check2->setChecked(true);
-    dirs[static_cast<size_t>(k)] = host.newDir(QStringLiteral("unit%1").arg(k + 1));
-    r->text2->setText(dirs[static_cast<size_t>(k)]);
-    r->combo3->setCurrentText(QStringLiteral("1000"));
-    r->combo4->setCurrentText(QStringLiteral("5"));
-  }
-  PublicationLog publications(QStringList(dirs.begin(), dirs.end()));
+  const QStringList dirs = host.saveEveryUnit(QStringLiteral("1000"), QStringLiteral("5"));
+  PublicationLog publications(dirs);
   selvane::screens::CaptureScreen& capture = *screen.captureScreen();
   screen.startButton()->click();
   if (!waitUntil([&] { return capture.running(); }, 5000)) {
