@@ -51,10 +51,6 @@ class UnitReader {
   static constexpr int64_t kMaxFileSize = 64 << 20;
 
  private:
-  struct FileStamp {
-    int64_t size = -1, mtimeNs = 0, inode = 0;
-    friend bool operator==(const FileStamp&, const FileStamp&) = default;
-  };
   bool setUnreadable(const QString& problem);
   void noteReadable();
   bool readNewest(const QByteArray& ctl, int64_t nowMs);

@@ -41,7 +41,7 @@ bool takeOwnOptions(int* argc, char** argv) {
         std::fprintf(stderr, "--soak_seconds must be at least 2\n");
         return false;
       }
-      appbench::soakSecondsSetting() = s;
+      bench::soakSecondsSetting() = s;
       continue;
     }
     argv[kept++] = argv[i];

@@ -42,7 +42,7 @@ long counter(const QString& output, const char* name) {
 }
 
 void BM_PublicationSoak(benchmark::State& state) {
-  const double runSeconds = soakSeconds();
+  const double runSeconds = bench::soakSeconds();
   const double outage = std::min(60.0, runSeconds / 5);
   const double outageStart = (runSeconds - outage) / 2, outageEnd = outageStart + outage;
   const double warmMark = std::min(60.0, outageStart / 2);

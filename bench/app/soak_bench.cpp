@@ -41,7 +41,7 @@ struct Reading {
 };
 
 void BM_Soak(benchmark::State& state) {
-  const double runSeconds = soakSeconds();
+  const double runSeconds = bench::soakSeconds();
   const double earlyMark = std::min(10.0, runSeconds / 2);  // the 10 s reading of a full run
   ProgramHost host(6, 30);
   std::string why;

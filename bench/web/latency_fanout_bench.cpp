@@ -4,8 +4,6 @@
 // directly.
 #include <benchmark/benchmark.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 
 #include <QDir>
@@ -91,17 +89,12 @@ BENCHMARK(BM_FanOutTo100StreamClients)->Unit(benchmark::kMillisecond)->UseRealTi
 // Floor: the same part written straight to 100 connected loopback sockets.
 void BM_FanOutFloorDirectWrites(benchmark::State& state) {
   const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof a;
-  ::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  const uint16_t port = webtest::bindLoopback(listener);
   ::listen(listener, 128);
-  ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
   std::vector<int> servers;
   std::vector<std::unique_ptr<webtest::RawClient>> clients;
   for (int i = 0; i < 100; ++i) {
-    clients.push_back(std::make_unique<webtest::RawClient>(ntohs(a.sin_port)));
+    clients.push_back(std::make_unique<webtest::RawClient>(port));
     servers.push_back(::accept(listener, nullptr, nullptr));
   }
   const QByteArray part = makePicture(webtest::testJpeg(1, 640, 480), true, 0)->streamPart;

@@ -7,8 +7,6 @@
 // its resident set at 10 s, half-way and at the end: both must stay flat.
 #include <benchmark/benchmark.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -27,7 +25,7 @@
 
 #include "publish_picture.h"
 #include "raw_client.h"
-#include "soak_seconds.h"
+#include "soak_options.h"
 
 namespace {
 
@@ -53,14 +51,9 @@ ProcessReading readProcess(qint64 pid) {
 
 uint16_t freePort() {
   const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof a;
-  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+  const uint16_t port = webtest::bindLoopback(fd);
   ::close(fd);
-  return ntohs(a.sin_port);
+  return port;
 }
 
 // A page: the event feed, and each picture whose tag changed fetched once.
@@ -89,7 +82,7 @@ struct PageClient {
 };
 
 void BM_SixUnits100Streams10Pages(benchmark::State& state) {
-  const double runSeconds = webbench::soakSeconds();
+  const double runSeconds = bench::soakSeconds();
   QTemporaryDir tmp;
   QStringList args{"--poll", "1000"};
   std::vector<QString> dirs;

@@ -10,13 +10,14 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "soak_seconds.h"
+#include "soak_options.h"
 
 int main(int argc, char** argv) {
   constexpr const char* kSoak = "--soak_seconds=";
+  bench::soakSecondsSetting() = 300.0;
   int kept = 1;
   for (int i = 1; i < argc; ++i) {
-    if (std::strncmp(argv[i], kSoak, std::strlen(kSoak)) == 0) webbench::soakSecondsSetting() = std::atof(argv[i] + std::strlen(kSoak));
+    if (std::strncmp(argv[i], kSoak, std::strlen(kSoak)) == 0) bench::soakSecondsSetting() = std::atof(argv[i] + std::strlen(kSoak));
     else argv[kept++] = argv[i];
   }
   argc = kept;

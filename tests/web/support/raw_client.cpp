@@ -18,6 +18,16 @@ int64_t nowMs() {
       .count();
 }
 
+uint16_t bindLoopback(int fd) {
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof a;
+  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+  return ntohs(a.sin_port);
+}
+
 RawClient::RawClient(uint16_t port, int receiveBuffer) {
   fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd_ < 0) return;

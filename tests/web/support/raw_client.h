@@ -48,6 +48,9 @@ Reply httpGet(uint16_t port, const QByteArray& path, const QByteArray& extraHead
 
 int64_t nowMs();
 
+// Binds the socket `fd` to 127.0.0.1 on a port the system picks; that port.
+uint16_t bindLoopback(int fd);
+
 template <class Done>
 bool RawClient::readUntil(Done done, int ms) {
   const int64_t end = nowMs() + ms;

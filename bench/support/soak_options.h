@@ -1,7 +1,8 @@
-// Length of the soak run: 60 s unless main is given --soak_seconds=N.
+// Length of a soak run: 60 s unless main sets its benchmark's own default or
+// is given --soak_seconds=N.
 #pragma once
 
-namespace appbench {
+namespace bench {
 
 inline double& soakSecondsSetting() {
   static double seconds = 60.0;
@@ -9,4 +10,4 @@ inline double& soakSecondsSetting() {
 }
 inline double soakSeconds() { return soakSecondsSetting(); }
 
-}  // namespace appbench
+}  // namespace bench
