@@ -27,14 +27,18 @@ namespace {
 
 using bench::FrameCount;
 
+extern const ISampleGrabberCBVtbl kGrabberVtbl;
+
+// The grabber callback: counts the buffers it is given.
 struct Grabber : ISampleGrabberCB {
-  FrameCount* count;
+  Grabber() : ISampleGrabberCB{&kGrabberVtbl} {}
+  FrameCount count;
 };
 ULONG noCount(ISampleGrabberCB*) { return 1; }
 HRESULT noInterface(ISampleGrabberCB*, REFIID, void**) { return E_NOINTERFACE; }
 HRESULT noSample(ISampleGrabberCB*, double, void*) { return E_NOTIMPL; }
 HRESULT buffer(ISampleGrabberCB* self, double, BYTE*, LONG) {
-  static_cast<Grabber*>(self)->count->add();
+  static_cast<Grabber*>(self)->count.add();
   return S_OK;
 }
 const ISampleGrabberCBVtbl kGrabberVtbl = {noInterface, noCount, noCount, noSample, buffer};
@@ -62,9 +66,8 @@ bool selectFormat(CG_STREAMCONFIG* config, LONG width, LONG height, DWORD compre
 
 // One cycle as the capture control makes it, in the given format (0 x 0: the
 // first capability). False when the frames did not come.
-bool captureCycle(CG_DEVICE* device, FrameCount& count, ISampleGrabberCB* cb, LONG width = 0, LONG height = 0,
-                  DWORD compression = 0) {
-  count.reset();
+bool captureCycle(CG_DEVICE* device, Grabber& cb, LONG width = 0, LONG height = 0, DWORD compression = 0) {
+  cb.count.reset();
   CG_FILTER* source = nullptr;
   CG_GRAPH* graph = nullptr;
   CG_BUILDER* builder = nullptr;
@@ -89,9 +92,9 @@ bool captureCycle(CG_DEVICE* device, FrameCount& count, ISampleGrabberCB* cb, LO
   cg_StreamConfigRelease(config);
   cg_CreateSampleGrabber(&grabber);
   cg_GraphAddFilter(graph, grabber, "SampleGrab");
-  cg_GrabberSetCallback(grabber, cb, 1);
+  cg_GrabberSetCallback(grabber, &cb, 1);
   ok = ok && cg_BuilderRenderStream(builder, source, grabber) == S_OK;
-  ok = ok && cg_GraphRun(graph) == S_OK && count.wait();
+  ok = ok && cg_GraphRun(graph) == S_OK && cb.count.wait();
   cg_GraphStop(graph);
   cg_GrabberSetCallback(grabber, nullptr, 1);
   cg_FilterRelease(grabber);
@@ -117,14 +120,11 @@ void BM_UvcMjpegCycle(benchmark::State& state) {
   const CG_UVC_SPEC spec{"Bench UVC", 1};
   cg_SetUvcCameras(&spec, 1);
   CG_DEVICE* device = firstDevice();
-  FrameCount count;
   Grabber cb;
-  cb.lpVtbl = &kGrabberVtbl;
-  cb.count = &count;
   const std::string floor =
       "uvcemusrc device=/dev/video0 ! image/jpeg,width=1280,height=720 ! jpegdec ! appsink name=sink";
   // First graphs and plugin loading.
-  captureCycle(device, count, &cb, 1280, 720, FOURCC_I420);
+  captureCycle(device, cb, 1280, 720, FOURCC_I420);
   bench::runBareLaunch(floor);
   double cycles = 0, floors = 0;
   for (auto _ : state) {
@@ -132,7 +132,7 @@ void BM_UvcMjpegCycle(benchmark::State& state) {
     const bool bare = bench::runBareLaunch(floor);
     const double f = secondsSince(start);
     start = Clock::now();
-    const bool ok = captureCycle(device, count, &cb, 1280, 720, FOURCC_I420);
+    const bool ok = captureCycle(device, cb, 1280, 720, FOURCC_I420);
     const double c = secondsSince(start);
     if (!ok || !bare) {
       state.SkipWithError(ok ? "the bare pipeline passed no frames" : "the capture cycle failed");
@@ -155,12 +155,9 @@ void BM_CaptureCycle(benchmark::State& state) {
   const CG_VCAM_SPEC spec{"Bench", &cap, 1, static_cast<int>(state.range(0)), 0};
   cg_SetVirtualCameras(&spec, 1);
   CG_DEVICE* device = firstDevice();
-  FrameCount count;
   Grabber cb;
-  cb.lpVtbl = &kGrabberVtbl;
-  cb.count = &count;
   for (auto _ : state) {
-    if (!captureCycle(device, count, &cb)) state.SkipWithError("no frames");
+    if (!captureCycle(device, cb)) state.SkipWithError("no frames");
   }
   cg_DeviceRelease(device);
   cg_SetVirtualCameras(nullptr, 0);

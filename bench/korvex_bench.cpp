@@ -45,11 +45,13 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "korvex/korvex.h"
 #include "bare_pipeline.h"
+#include "input_probe.h"
 #include "register_control.h"
 #include "platform/capture.h"
 #include "platform/com_host.h"
@@ -402,10 +404,8 @@ class SixUnitRun {
  public:
   static constexpr int kUnits = 6;
   static constexpr int kIntervalMs = 1000;
-  static constexpr UINT kProbeMessage = WM_USER + 500;
 
   explicit SixUnitRun(int mode) : programScheduler_(mode == 1) {
-    probeWindow_ = pl_CreateMessageWindow(&SixUnitRun::probeProc, reinterpret_cast<LONG_PTR>(this));
     theHost->observe([this](int32_t unit, int32_t code) {
       if (unit < 1 || unit > kUnits) return;
       Unit& u = units_[static_cast<size_t>(unit - 1)];
@@ -433,16 +433,8 @@ class SixUnitRun {
         unit.elapsed = 0;
       }
     });
-    probe_.setInterval(50);
-    QObject::connect(&probe_, &QTimer::timeout, [this] {
-      posted_.push_back(Clock::now());
-      PostMessageA(probeWindow_, kProbeMessage, posted_.size() - 1, 0);
-    });
   }
-  ~SixUnitRun() {
-    theHost->observe(nullptr);
-    DestroyWindow(probeWindow_);
-  }
+  ~SixUnitRun() { theHost->observe(nullptr); }
   SixUnitRun(const SixUnitRun&) = delete;
   SixUnitRun& operator=(const SixUnitRun&) = delete;
 
@@ -453,13 +445,13 @@ class SixUnitRun {
     } else {
       for (Unit& u : units_) u.timer.start();
     }
-    probe_.start();
+    probe_.emplace();
     return true;
   }
   void stop() {
     for (Unit& u : units_) u.timer.stop();
     tick_.stop();
-    probe_.stop();
+    if (probe_) probe_->stop();
     theHost->endRun();
   }
   // Runs the event loop until `done` or `ms` pass.
@@ -476,13 +468,7 @@ class SixUnitRun {
   };
   const std::vector<Result>& results(int unit0) const { return units_[static_cast<size_t>(unit0)].results; }
   // The input probe's delay at quantile q (1: the worst).
-  double inputDelayMs(double q) const {
-    if (delaysMs_.empty()) return -1;
-    std::vector<double> d = delaysMs_;
-    const auto k = static_cast<std::ptrdiff_t>(q * static_cast<double>(d.size() - 1));
-    std::nth_element(d.begin(), d.begin() + k, d.end());
-    return d[static_cast<size_t>(k)];
-  }
+  double inputDelayMs(double q) const { return probe_ ? probe_->delayMs(q) : -1; }
   std::function<void(int32_t, int32_t)> onResult_;
 
  private:
@@ -501,22 +487,10 @@ class SixUnitRun {
     if (!unit.pending && theHost->captureGo(u + 1) == 0) unit.pending = true;
   }
 
-  static LRESULT probeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg != kProbeMessage) return DefWindowProcA(hwnd, msg, wParam, lParam);
-    auto* self = reinterpret_cast<SixUnitRun*>(GetWindowLongA(hwnd, GWL_USERDATA));
-    if (self && wParam < self->posted_.size()) {
-      self->delaysMs_.push_back(1000.0 * secondsSince(self->posted_[wParam]));
-    }
-    return 0;
-  }
-
   const bool programScheduler_;
-  HWND probeWindow_ = 0;
   std::array<Unit, kUnits> units_;
   QTimer tick_;
-  QTimer probe_;
-  std::vector<Clock::time_point> posted_;
-  std::vector<double> delaysMs_;
+  std::optional<bench::InputProbe> probe_;  // from start(); read after stop()
 };
 
 // Arguments: the host (0 per-unit timers, 1 the program's scheduler) and

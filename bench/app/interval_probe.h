@@ -10,13 +10,12 @@
 #include <QSocketNotifier>
 #include <QString>
 #include <QStringList>
-#include <QTimer>
 #include <algorithm>
 #include <array>
 #include <memory>
 #include <vector>
 
-#include "platform/window.h"
+#include "input_probe.h"
 #include "process_stats.h"
 
 namespace appbench {
@@ -72,44 +71,6 @@ class PublicationLog {
   std::unique_ptr<QSocketNotifier> notifier_;
 };
 
-// Posts a message to a window of the UI thread every 50 ms and records how
-// long each waited for its delivery.
-class InputProbe {
- public:
-  static constexpr UINT kMessage = WM_USER + 501;
-  InputProbe() : window_(pl_CreateMessageWindow(&proc, reinterpret_cast<LONG_PTR>(this))) {
-    timer_.setInterval(50);
-    QObject::connect(&timer_, &QTimer::timeout, [this] {
-      posted_.push_back(Clock::now());
-      PostMessageA(window_, kMessage, posted_.size() - 1, 0);
-    });
-    timer_.start();
-  }
-  ~InputProbe() { DestroyWindow(window_); }
-  InputProbe(const InputProbe&) = delete;
-  InputProbe& operator=(const InputProbe&) = delete;
-
-  // The delay at quantile q (1: the worst), in milliseconds.
-  double delayMs(double q) const {
-    if (delaysMs_.empty()) return -1;
-    std::vector<double> d = delaysMs_;
-    const auto k = static_cast<std::ptrdiff_t>(q * static_cast<double>(d.size() - 1));
-    std::nth_element(d.begin(), d.begin() + k, d.end());
-    return d[static_cast<size_t>(k)];
-  }
-
- private:
-  static LRESULT proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg != kMessage) return DefWindowProcA(hwnd, msg, wParam, lParam);
-    auto* self = reinterpret_cast<InputProbe*>(GetWindowLongA(hwnd, GWL_USERDATA));
-    if (self && wParam < self->posted_.size()) self->delaysMs_.push_back(1000.0 * secondsSince(self->posted_[wParam]));
-    return 0;
-  }
-
-  HWND window_;
-  QTimer timer_;
-  std::vector<Clock::time_point> posted_;
-  std::vector<double> delaysMs_;
-};
+using bench::InputProbe;
 
 }  // namespace appbench
