@@ -19,7 +19,7 @@ app="$demo/program"
 rm -rf "$demo"
 mkdir -p "$app" "$demo/unit1" "$demo/unit2" "$demo/unit3"
 cp -a "$build/out/." "$app/"
-rm -rf "$app/tests" "$app/bench" "$app/fuzz"
+rm -rf "$app/tests" "$app/tools" "$app/bench" "$app/fuzz"
 export PL_REGISTRY="$demo/registry.reg"
 "$app/regsvr32" /s "$app/Korvex.OCX"
 

@@ -38,12 +38,12 @@
 #include "control_screen/korvex_client.h"
 #include "control_screen/plenkit_client.h"
 #include "platform/qt_bridge.h"
-#include "process_stats.h"
-#include "program_host.h"
+#include "testkit/process.h"
+#include "testkit/program_host.h"
 #include "screens/capture_screen.h"
 #include "screens/unit_pane.h"
 #include "screens/widgets.h"
-#include "wait_until.h"
+#include "testkit/wait.h"
 
 namespace appbench {
 namespace {

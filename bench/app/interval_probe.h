@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "input_probe.h"
-#include "process_stats.h"
+#include "testkit/process.h"
 
 namespace appbench {
 

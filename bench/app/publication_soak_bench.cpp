@@ -21,11 +21,11 @@
 #include <vector>
 
 #include "interval_probe.h"
-#include "process_stats.h"
-#include "program_host.h"
+#include "testkit/process.h"
+#include "testkit/program_host.h"
 #include "screens/capture_screen.h"
 #include "soak_options.h"
-#include "wait_until.h"
+#include "testkit/wait.h"
 
 namespace appbench {
 namespace {

@@ -17,7 +17,7 @@
 #include <QProcess>
 #include <functional>
 
-#include "process_stats.h"
+#include "testkit/process.h"
 #include "startup_child.h"
 
 namespace appbench {

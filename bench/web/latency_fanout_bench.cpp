@@ -16,7 +16,7 @@
 #include "board.h"
 #include "http_server.h"
 #include "picture.h"
-#include "publish_picture.h"
+#include "testkit/web/publish_picture.h"
 #include "stream_readers.h"
 #include "watcher.h"
 

@@ -4,7 +4,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "korvex_host.h"
+#include "testkit/korvex_host.h"
 
 namespace korvextest {
 namespace {

@@ -5,7 +5,7 @@
 #include <QtEndian>
 #include <QTemporaryDir>
 
-#include "korvex_host.h"
+#include "testkit/korvex_host.h"
 
 namespace korvextest {
 namespace {

@@ -6,7 +6,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include "korvex_host.h"
+#include "testkit/korvex_host.h"
 
 namespace korvextest {
 namespace {

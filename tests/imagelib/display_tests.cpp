@@ -9,7 +9,7 @@
 #include "platform/qt_bridge.h"
 #include "platform/window.h"
 #include "plenkit_fixture.h"
-#include "wait_until.h"
+#include "testkit/wait.h"
 
 namespace {
 

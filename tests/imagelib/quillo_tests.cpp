@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "bmp_images.h"
-#include "jpeg_decode.h"
+#include "testkit/pictures.h"
+#include "testkit/jpeg_decode.h"
 #include "quillo/quillo.h"
 
 namespace {

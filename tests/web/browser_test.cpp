@@ -1,9 +1,9 @@
 // The page in a real browser (Debian's chromium, headless): every tile's
 // picture decoded, a new publication shown without reloading, unchanged
 // pictures not fetched again.
-#include "headless_chromium.h"
-#include "publish_picture.h"
-#include "web_fixture.h"
+#include "testkit/web/headless_chromium.h"
+#include "testkit/web/publish_picture.h"
+#include "testkit/web/web_fixture.h"
 
 #include <gtest/gtest.h>
 

@@ -2,9 +2,9 @@
 // revalidation, raw sockets for streams and hostile requests, GStreamer's
 // MJPEG client for the stream.
 #include "picture.h"
-#include "publish_picture.h"
-#include "raw_client.h"
-#include "web_fixture.h"
+#include "testkit/web/publish_picture.h"
+#include "testkit/web/raw_client.h"
+#include "testkit/web/web_fixture.h"
 
 #include <gtest/gtest.h>
 

@@ -20,7 +20,7 @@
 #include "selvane/model/control_record.h"
 #include "selvane/publish/directory_lock.h"
 #include "selvane/publish/store.h"
-#include "stamped_picture.h"
+#include "testkit/stamped_picture.h"
 
 namespace {
 

@@ -24,7 +24,7 @@
 #include <thread>
 #include <vector>
 
-#include "stamped_picture.h"
+#include "testkit/stamped_picture.h"
 
 namespace {
 

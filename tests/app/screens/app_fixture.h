@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "com_test_util.h"
+#include "testkit/com.h"
 #include "control_screen/control_screen.h"
 #include "control_screen/unit_row.h"
 #include "platform/capture.h"
@@ -27,7 +27,7 @@
 #include "screens/full_screen_view.h"
 #include "screens/unit_pane.h"
 #include "screens/widgets.h"
-#include "wait_until.h"
+#include "testkit/wait.h"
 
 namespace apptest {
 

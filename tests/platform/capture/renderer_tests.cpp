@@ -6,7 +6,7 @@
 
 #include "capture_test_support.h"
 #include "platform/qt_bridge.h"
-#include "wait_until.h"
+#include "testkit/wait.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <QWidget>
 #include <vector>
 
-#include "com_test_util.h"
+#include "testkit/com.h"
 #include "platform/com_host.h"
 #include "platform/qt_bridge.h"
 #include "test_control_ids.h"

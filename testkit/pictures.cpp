@@ -1,4 +1,4 @@
-#include "bmp_images.h"
+#include "testkit/pictures.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "stamped_picture.h"
+#include "testkit/stamped_picture.h"
 
 #include <turbojpeg.h>
 

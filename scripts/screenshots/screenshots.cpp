@@ -21,7 +21,7 @@
 #include <memory>
 #include <vector>
 
-#include "com_test_util.h"
+#include "testkit/com.h"
 #include "control_screen/control_screen.h"
 #include "control_screen/unit_row.h"
 #include "platform/capture.h"
@@ -34,7 +34,7 @@
 #include "screens/processing_dialog.h"
 #include "screens/unit_pane.h"
 #include "screens/widgets.h"
-#include "wait_until.h"
+#include "testkit/wait.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "publish_picture.h"
+#include "testkit/web/publish_picture.h"
 
 #include "selvane/model/control_record.h"
 #include "selvane/publish/store.h"

@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "bmp_images.h"
+#include "testkit/pictures.h"
 
 struct DecodedJpeg {
   int width = 0;

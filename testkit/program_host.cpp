@@ -1,4 +1,4 @@
-#include "program_host.h"
+#include "testkit/program_host.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "jpeg_decode.h"
+#include "testkit/jpeg_decode.h"
 
 #include <turbojpeg.h>
 

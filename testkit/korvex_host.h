@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "com_test_util.h"
+#include "testkit/com.h"
 #include "korvex/korvex.h"
 #include "platform/capture.h"
 #include "platform/com_host.h"
 #include "platform/qt_bridge.h"
-#include "wait_until.h"
+#include "testkit/wait.h"
 
 namespace korvextest {
 
