@@ -52,15 +52,17 @@
 #include "korvex/korvex.h"
 #include "bare_pipeline.h"
 #include "input_probe.h"
-#include "register_control.h"
 #include "platform/capture.h"
 #include "platform/com_host.h"
 #include "platform/qt_bridge.h"
 #include "platform/window.h"
+#include "testkit/com.h"
+#include "testkit/process.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using testkit::Clock;
+using testkit::secondsSince;
 
 constexpr int32_t kFmt640I420 = KORVEX_SIZE_640x480 + 16 * KORVEX_COMP_I420;  // 33
 constexpr int32_t kStartFrames = 5;
@@ -70,10 +72,6 @@ constexpr int kFastFps = 240;
 constexpr int kCycleTimeoutMs = 15000;
 constexpr const char* kSlowCamera = "Bench 30 fps";
 constexpr const char* kFastCamera = "Bench 240 fps";
-
-double secondsSince(Clock::time_point start, Clock::time_point end = Clock::now()) {
-  return std::chrono::duration<double>(end - start).count();
-}
 
 // --- The floor -----------------------------------------------------------------
 
@@ -243,21 +241,8 @@ class KorvexHost {
 
 KorvexHost* theHost = nullptr;
 
-// Resident set size of this process in KiB.
-double residentKiB() {
-  QFile statm(QStringLiteral("/proc/self/statm"));
-  if (!statm.open(QIODevice::ReadOnly)) return -1;
-  const QList<QByteArray> fields = statm.readAll().simplified().split(' ');
-  if (fields.size() < 2) return -1;
-  return fields[1].toDouble() * static_cast<double>(sysconf(_SC_PAGESIZE)) / 1024.0;
-}
-
-// Heap bytes in use (all arenas and large blocks) in KiB: what a leak grows,
-// without the reserve the allocator keeps for threads that come and go.
-double heapInUseKiB() {
-  const struct mallinfo2 m = mallinfo2();
-  return static_cast<double>(m.uordblks + m.hblkhd) / 1024.0;
-}
+using testkit::heapInUseKiB;
+using testkit::residentKiB;
 
 // --- Benchmarks --------------------------------------------------------------------
 
@@ -604,23 +589,18 @@ BENCHMARK(BM_UnplugReplug)->Unit(benchmark::kMillisecond)->UseManualTime()->Iter
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  // A throw-away registry for this run, set before anything reads it.
-  QTemporaryDir registryDir;
-  if (!registryDir.isValid()) {
-    std::fprintf(stderr, "no temporary directory for the registry\n");
-    return 1;
-  }
-  qputenv("PL_REGISTRY", QFile::encodeName(registryDir.filePath(QStringLiteral("registry.reg"))));
   QApplication app(argc, argv);
   gst_init(nullptr, nullptr);
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
 
-  std::string why;
-  if (!bench::registerControl(&why)) {
-    std::fprintf(stderr, "%s\n", why.c_str());
+  // A throw-away registry for this run, Korvex.OCX registered in it.
+  const comtest::RegisteredServer server("Korvex.OCX");
+  if (server.result().exitCode != 0) {
+    std::fprintf(stderr, "regsvr32 /s Korvex.OCX failed: %s\n", server.result().errors.constData());
     return 1;
   }
+  std::string why;
   auto host = std::make_unique<KorvexHost>();
   if (!host->open(&why)) {
     std::fprintf(stderr, "%s\n", why.c_str());

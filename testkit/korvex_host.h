@@ -1,17 +1,21 @@
 // Hosts Korvex.OCX as the program does: registered with regsvr32 into a
 // temporary registry, created by class id on a host window, called by
-// dispatch number, its events recorded. Cameras are virtual.
+// dispatch number, its events recorded. Cameras are virtual. The test's
+// (UI) thread only.
 #pragma once
 #include <QComboBox>
 #include <QLineEdit>
+#include <QTemporaryDir>
 #include <QWidget>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "testkit/com.h"
+#include "testkit/files.h"
 #include "korvex/korvex.h"
 #include "platform/capture.h"
 #include "platform/com_host.h"
@@ -109,6 +113,23 @@ class KorvexTest : public ::testing::Test {
   }
 
   std::string text(QLineEdit* edit) const { return edit->text().toStdString(); }
+
+  struct Frame {
+    BITMAPINFOHEADER header{};
+    std::vector<uint8_t> pixels;
+  };
+  // Unit `unit0`'s frame as WriteBmp writes it (empty when there is none).
+  Frame storedFrame(int32_t unit0) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("frame.bmp");
+    call(DISPID_KORVEX_WriteBmp, unit0, path.toStdString());
+    const QByteArray bytes = testkit::readFile(path);
+    Frame frame;
+    if (bytes.size() < 54) return frame;
+    std::memcpy(&frame.header, bytes.constData() + 14, 40);
+    frame.pixels.assign(bytes.begin() + 54, bytes.end());
+    return frame;
+  }
 
   static inline std::unique_ptr<comtest::RegisteredServer> server_;
   std::unique_ptr<QWidget> host_;

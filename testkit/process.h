@@ -1,5 +1,5 @@
-// Readings of this process for the benchmarks: resident set, heap in use,
-// CPU time of all its threads, and a steady clock.
+// Readings of a process for the benchmarks: resident set, heap in use, CPU
+// time of all its threads, and a steady clock. Any thread.
 #pragma once
 #include <malloc.h>
 #include <sys/resource.h>
@@ -8,9 +8,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <string>
 #include <vector>
 
-namespace appbench {
+namespace testkit {
 
 using Clock = std::chrono::steady_clock;
 
@@ -18,9 +19,14 @@ inline double secondsSince(Clock::time_point start, Clock::time_point end = Cloc
   return std::chrono::duration<double>(end - start).count();
 }
 
-// Resident set size in KiB (second field of /proc/self/statm), -1 when unreadable.
-inline double residentKiB() {
-  std::FILE* f = std::fopen("/proc/self/statm", "r");
+inline std::string procFile(long pid, const char* name) {
+  return (pid == 0 ? std::string("/proc/self/") : "/proc/" + std::to_string(pid) + "/") + name;
+}
+
+// Resident set size in KiB of process `pid` (0: this one; second field of
+// statm), -1 when unreadable.
+inline double residentKiB(long pid = 0) {
+  std::FILE* f = std::fopen(procFile(pid, "statm").c_str(), "r");
   if (!f) return -1;
   long size = 0, resident = 0;
   const int n = std::fscanf(f, "%ld %ld", &size, &resident);
@@ -36,12 +42,27 @@ inline double heapInUseKiB() {
   return static_cast<double>(m.uordblks + m.hblkhd) / 1024.0;
 }
 
-// User plus system CPU seconds of every thread of the process so far.
-inline double cpuSeconds() {
-  rusage u{};
-  if (getrusage(RUSAGE_SELF, &u) != 0) return -1;
-  auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
-  return seconds(u.ru_utime) + seconds(u.ru_stime);
+// User plus system CPU seconds of every thread of process `pid` (0: this
+// one) so far, -1 when unreadable.
+inline double cpuSeconds(long pid = 0) {
+  if (pid == 0) {
+    rusage u{};
+    if (getrusage(RUSAGE_SELF, &u) != 0) return -1;
+    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+    return seconds(u.ru_utime) + seconds(u.ru_stime);
+  }
+  std::FILE* f = std::fopen(procFile(pid, "stat").c_str(), "r");
+  if (!f) return -1;
+  char text[1024] = {};
+  const size_t n = std::fread(text, 1, sizeof text - 1, f);
+  std::fclose(f);
+  const std::string stat(text, n);
+  const size_t close = stat.rfind(')');  // the name may hold spaces
+  unsigned long user = 0, system = 0;
+  if (close == std::string::npos ||
+      std::sscanf(stat.c_str() + close + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &user, &system) != 2)
+    return -1;
+  return static_cast<double>(user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
 inline double median(std::vector<double> values) {
@@ -51,4 +72,4 @@ inline double median(std::vector<double> values) {
   return *mid;
 }
 
-}  // namespace appbench
+}  // namespace testkit

@@ -1,6 +1,6 @@
 #include "testkit/stamped_picture.h"
 
-#include <turbojpeg.h>
+#include "testkit/pictures.h"
 
 #include <cstdio>
 #include <cstring>
@@ -10,7 +10,7 @@ namespace {
 
 constexpr int kWidth = 640, kHeight = 480, kBits = 16, kBlock = 32, kBand = 16;
 
-// Top-down BGR rows.
+// Top-down B G R rows.
 std::vector<uint8_t> pixels(int id) {
   std::vector<uint8_t> rgb(static_cast<size_t>(kWidth) * kHeight * 3);
   uint32_t noise = 0x9E3779B9u * static_cast<uint32_t>(id + 1);
@@ -39,43 +39,17 @@ int idOf(const uint8_t* topRow, size_t pixelStep) {
   return id;
 }
 
-void put32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
 }  // namespace
 
 Bytes bmp(int id) {
-  const std::vector<uint8_t> rgb = pixels(id);
-  const size_t stride = kWidth * 3, size = 54 + stride * kHeight;
-  Bytes out(size, 0);
-  out[0] = 'B';
-  out[1] = 'M';
-  put32(&out[2], static_cast<uint32_t>(size));
-  put32(&out[10], 54);
-  put32(&out[14], 40);
-  put32(&out[18], kWidth);
-  put32(&out[22], kHeight);
-  out[26] = 1;
-  out[28] = 24;
-  put32(&out[34], static_cast<uint32_t>(stride * kHeight));
-  for (int y = 0; y < kHeight; ++y)  // bottom row first
-    std::memcpy(&out[54 + stride * static_cast<size_t>(kHeight - 1 - y)], &rgb[stride * static_cast<size_t>(y)], stride);
-  return out;
+  const std::vector<uint8_t> bgr = pixels(id);
+  return makeBmp24(kWidth, kHeight, [&](int x, int row) {
+    const uint8_t* p = &bgr[(static_cast<size_t>(kHeight - 1 - row) * kWidth + static_cast<size_t>(x)) * 3];
+    return Bgr{p[0], p[1], p[2]};
+  });
 }
 
-Bytes jpeg(int id) {
-  const std::vector<uint8_t> rgb = pixels(id);
-  tjhandle h = tjInitCompress();
-  unsigned char* data = nullptr;
-  unsigned long size = 0;
-  Bytes out;
-  if (tjCompress2(h, rgb.data(), kWidth, 0, kHeight, TJPF_BGR, &data, &size, TJSAMP_420, 90, 0) == 0)
-    out.assign(data, data + size);
-  tjFree(data);
-  tjDestroy(h);
-  return out;
-}
+Bytes jpeg(int id) { return encodeJpeg(pixels(id), kWidth, kHeight, 90); }
 
 std::string slotText(int id) {
   char text[32];
@@ -89,31 +63,12 @@ std::optional<int> idOfBmp(const Bytes& bytes) {
 }
 
 std::optional<int> idOfJpeg(const Bytes& bytes) {
-  tjhandle h = tjInitDecompress();
-  int width = 0, height = 0, sub = 0, space = 0;
-  std::optional<int> id;
-  if (tjDecompressHeader3(h, bytes.data(), bytes.size(), &width, &height, &sub, &space) == 0 && width == kWidth &&
-      height == kHeight) {
-    std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
-    // A truncated JPEG decodes "successfully" with a warning: not whole.
-    if (tjDecompress2(h, bytes.data(), bytes.size(), rgb.data(), width, 0, height, TJPF_BGR, 0) == 0)
-      id = idOf(&rgb[static_cast<size_t>(kBand / 2) * width * 3], 3);
-  }
-  tjDestroy(h);
-  return id;
+  const std::optional<DecodedJpeg> d = decodeJpeg(bytes.data(), bytes.size());
+  if (!d || d->width != kWidth || d->height != kHeight) return std::nullopt;
+  return idOf(&d->rgb[static_cast<size_t>(kBand / 2) * kWidth * 3], 3);
 }
 
-bool wholeJpeg(const Bytes& bytes) {
-  tjhandle h = tjInitDecompress();
-  int width = 0, height = 0, sub = 0, space = 0;
-  bool whole = false;
-  if (tjDecompressHeader3(h, bytes.data(), bytes.size(), &width, &height, &sub, &space) == 0) {
-    std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
-    whole = tjDecompress2(h, bytes.data(), bytes.size(), rgb.data(), width, 0, height, TJPF_BGR, 0) == 0;
-  }
-  tjDestroy(h);
-  return whole;
-}
+bool wholeJpeg(const Bytes& bytes) { return decodeJpeg(bytes.data(), bytes.size()).has_value(); }
 
 bool wholeBmp(const Bytes& bytes) {
   return bytes.size() >= 54 && bytes[0] == 'B' && bytes[1] == 'M' &&

@@ -46,6 +46,7 @@
 #include "testkit/wait.h"
 
 namespace appbench {
+using namespace testkit;
 namespace {
 
 constexpr int kUnit = 0;  // 0-based; the event's unit number is 1
@@ -233,7 +234,7 @@ void BM_CaptureHandler(benchmark::State& state) {
   }
   const QString text = screen.captureScreen()->pane(kUnit)->text1->text();
   if (text.contains(QStringLiteral("エラー"))) state.SkipWithError(("the unit shows " + text).toStdString().c_str());
-  if (!host.boxes().empty()) state.SkipWithError(("message box: " + host.boxes().front()).c_str());
+  if (!host.boxes().empty()) state.SkipWithError(("message box: " + host.boxes().front().text).c_str());
 }
 BENCHMARK(BM_CaptureHandler)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(100);
 

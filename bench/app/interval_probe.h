@@ -19,6 +19,7 @@
 #include "testkit/process.h"
 
 namespace appbench {
+using namespace testkit;
 
 class PublicationLog {
  public:

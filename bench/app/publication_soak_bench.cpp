@@ -28,6 +28,7 @@
 #include "testkit/wait.h"
 
 namespace appbench {
+using namespace testkit;
 namespace {
 
 QByteArray controlBytes(const QString& dir) {
@@ -62,7 +63,7 @@ void BM_PublicationSoak(benchmark::State& state) {
   selvane::screens::CaptureScreen& capture = *screen.captureScreen();
   screen.startButton()->click();
   if (!waitUntil([&] { return capture.running(); }, 5000)) {
-    state.SkipWithError(host.boxes().empty() ? "the capture screen did not start" : host.boxes().front().c_str());
+    state.SkipWithError(host.boxes().empty() ? "the capture screen did not start" : host.boxes().front().text.c_str());
     return;
   }
   const QString away = dirs[0].chopped(1) + QStringLiteral("-away");

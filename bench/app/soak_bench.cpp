@@ -32,6 +32,7 @@
 #include "testkit/wait.h"
 
 namespace appbench {
+using namespace testkit;
 namespace {
 
 struct Reading {
@@ -55,7 +56,7 @@ void BM_Soak(benchmark::State& state) {
   selvane::screens::CaptureScreen& capture = *screen.captureScreen();
   screen.startButton()->click();
   if (!waitUntil([&] { return capture.running(); }, 5000)) {
-    state.SkipWithError(host.boxes().empty() ? "the capture screen did not start" : host.boxes().front().c_str());
+    state.SkipWithError(host.boxes().empty() ? "the capture screen did not start" : host.boxes().front().text.c_str());
     return;
   }
 
@@ -133,7 +134,7 @@ void BM_Soak(benchmark::State& state) {
   for (const QString& d : dirs) published += QFile::exists(d + "cap0.jpg") && QFile::exists(d + "cap1.jpg") ? 1 : 0;
   state.counters["units_with_2_pictures"] = published;
   if (published == 0) state.SkipWithError("no unit published two pictures");
-  if (!host.boxes().empty()) state.SkipWithError(("message box: " + host.boxes().front()).c_str());
+  if (!host.boxes().empty()) state.SkipWithError(("message box: " + host.boxes().front().text).c_str());
 }
 BENCHMARK(BM_Soak)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
 

@@ -21,6 +21,7 @@
 #include "startup_child.h"
 
 namespace appbench {
+using namespace testkit;
 namespace {
 
 constexpr int kTimeoutMs = 20000;

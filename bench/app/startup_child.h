@@ -5,6 +5,7 @@
 #include "testkit/process.h"
 
 namespace appbench {
+using namespace testkit;
 
 inline constexpr const char* kStartupChildFlag = "--startup-child";
 

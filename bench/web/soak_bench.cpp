@@ -26,6 +26,7 @@
 #include "testkit/web/publish_picture.h"
 #include "testkit/web/raw_client.h"
 #include "soak_options.h"
+#include "testkit/process.h"
 
 namespace {
 
@@ -35,18 +36,7 @@ struct ProcessReading {
 };
 
 ProcessReading readProcess(qint64 pid) {
-  ProcessReading r;
-  QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-  if (stat.open(QIODevice::ReadOnly)) {
-    const QByteArray text = stat.readAll();
-    const QList<QByteArray> f = text.mid(text.lastIndexOf(')') + 2).split(' ');
-    if (f.size() > 13) r.cpuSeconds = double(f[11].toLongLong() + f[12].toLongLong()) / double(sysconf(_SC_CLK_TCK));
-  }
-  QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-  if (status.open(QIODevice::ReadOnly))
-    for (const QByteArray& line : status.readAll().split('\n'))
-      if (line.startsWith("VmRSS:")) r.rssKiB = line.mid(6).trimmed().split(' ').first().toDouble();
-  return r;
+  return {testkit::cpuSeconds(static_cast<long>(pid)), testkit::residentKiB(static_cast<long>(pid))};
 }
 
 uint16_t freePort() {

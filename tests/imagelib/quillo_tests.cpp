@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "testkit/pictures.h"
-#include "testkit/jpeg_decode.h"
 #include "quillo/quillo.h"
 
 namespace {

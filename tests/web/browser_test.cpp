@@ -42,14 +42,13 @@ struct PageState {
 
 template <class Done>
 bool waitForPage(HeadlessChromium& browser, PageState& state, Done done, int ms = 15000) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (std::chrono::steady_clock::now() < end) {
-    const QJsonObject o = QJsonDocument::fromJson(browser.evaluate(kTilesExpression).toString().toUtf8()).object();
-    state = {o["tiles"].toArray(), o["fetches"].toArray()};
-    if (done(state)) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  return false;
+  return waitFor(
+      [&] {
+        const QJsonObject o = QJsonDocument::fromJson(browser.evaluate(kTilesExpression).toString().toUtf8()).object();
+        state = {o["tiles"].toArray(), o["fetches"].toArray()};
+        return done(state);
+      },
+      ms, 100);
 }
 
 QString etagOf(RunningServer& s, int number) {

@@ -19,17 +19,10 @@ export PL_REGISTRY="$work/registry.reg" VCAM_DEVICES=2 VCAM_FPS=30
   printf '"1","60"\r\n'
 } >"$work/program/selvanedir.ini"
 
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -1 "$work/display")"
-export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_QPA_PLATFORM=xcb
-dbus-run-session -- bash -c '
-  /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
-  sleep 1
-  /usr/libexec/at-spi2-registryd >/dev/null 2>&1 &
-  sleep 0.5
+source "$source/scripts/virtual_display.sh"
+start_virtual_display "$work"
+export QT_QPA_PLATFORM=xcb
+on_accessibility_bus '
   "$0/program/selvane" >"$0/selvane.log" 2>&1 &
   app=$!
   operate() { /usr/bin/python3 "$1/scripts/demo/operate.py" selvane "${@:2}"; }

@@ -21,16 +21,14 @@
 #include "selvane/publish/directory_lock.h"
 #include "selvane/publish/store.h"
 #include "testkit/stamped_picture.h"
+#include "testkit/files.h"
 
 namespace {
 
 using selvane::model::ControlRecord;
 using namespace selvane::publish;
 
-QByteArray readAll(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+using testkit::readFile;
 
 PictureWriter bytesWriter(const stamped::Bytes& bytes) {
   return [bytes](const std::string& path) -> WriteOutcome {
@@ -65,7 +63,7 @@ TEST_F(PublishTest, OneStoreChangesTheDirectoryInTheOrderReadersRelyOn) {
   const stamped::Bytes picture = stamped::jpeg(2);
   const StoreResult result =
       storeImage(dir(), QString::fromStdString(stamped::slotText(2)), Format::Jpeg, [&](const std::string& path) {
-        stateWhileWriting = ControlRecord::decode(readAll(dir() + "cap.ctl")).state;
+        stateWhileWriting = ControlRecord::decode(readFile(dir() + "cap.ctl")).state;
         slotUntouchedWhileWriting = !QFile::exists(dir() + "cap1.jpg");
         return bytesWriter(picture)(path);
       });
@@ -102,7 +100,7 @@ TEST_F(PublishTest, OneStoreChangesTheDirectoryInTheOrderReadersRelyOn) {
       "delete CAPDIR",      // and the marker flips
   };
   EXPECT_EQ(changes, expected) << "no slot file is ever opened or written in place";
-  const ControlRecord r = ControlRecord::decode(readAll(dir() + "cap.ctl"));
+  const ControlRecord r = ControlRecord::decode(readFile(dir() + "cap.ctl"));
   EXPECT_EQ(r.state, ControlRecord::kStateJpeg);
   EXPECT_EQ(r.nextSlot, 0);
   EXPECT_EQ(stamped::idOfJpeg(stamped::Bytes(picture)), 2);
@@ -124,20 +122,20 @@ TEST_F(PublishTest, AFailedStoreLeavesEverythingAsItWasAndTheNextOneWorks) {
     ASSERT_TRUE(f.open(QIODevice::Append));
     f.write("tail");
   }
-  const QByteArray before = readAll(dir() + "cap.ctl");
-  const QByteArray slot0 = readAll(dir() + "cap0.jpg");
+  const QByteArray before = readFile(dir() + "cap.ctl");
+  const QByteArray slot0 = readFile(dir() + "cap0.jpg");
   for (int attempt = 0; attempt < 2; ++attempt) {  // twice in a row: the older picture survives too
     result = storeImage(dir(), u"2026/01/01 00:00:02 ", Format::Bmp, failing);
     EXPECT_FALSE(result.published);
-    EXPECT_EQ(readAll(dir() + "cap.ctl"), before);
-    EXPECT_EQ(readAll(dir() + "cap0.jpg"), slot0);
+    EXPECT_EQ(readFile(dir() + "cap.ctl"), before);
+    EXPECT_EQ(readFile(dir() + "cap0.jpg"), slot0);
     EXPECT_FALSE(QFile::exists(dir() + QString::fromStdString(temporaryFileName())));
     EXPECT_TRUE(QDir(dir() + "CAPDIR").exists()) << "the marker did not flip";
   }
   result = store(dir(), 3, Format::Bmp);
   EXPECT_TRUE(result.published);
   EXPECT_EQ(result.path, (dir() + "cap1.bmp").toStdString());
-  const QByteArray slot1 = readAll(dir() + "cap1.bmp");
+  const QByteArray slot1 = readFile(dir() + "cap1.bmp");
   EXPECT_EQ(stamped::idOfBmp(stamped::Bytes(slot1.begin(), slot1.end())), 3);
 }
 
