@@ -57,6 +57,7 @@
 #include "platform/qt_bridge.h"
 #include "platform/window.h"
 #include "testkit/com.h"
+#include "testkit/korvex_site.h"
 #include "testkit/process.h"
 
 namespace {
@@ -84,22 +85,17 @@ double barePipelineRun(int fps) {
 
 // --- The hosted control --------------------------------------------------------
 
-int32_t handleOf(QWidget* w) { return static_cast<int32_t>(pl::hwndOf(w)); }
+using testkit::handleOf;
 
 // The control sited on a host screen as the program sites it, with the
 // program's display windows and live-view box.
-class KorvexHost {
+class KorvexHost : private testkit::KorvexSite {
  public:
-  KorvexHost() {
-    host_.resize(640, 480);
-    combo_ = new QComboBox(&host_);
-    status_ = new QWidget(&host_);
+  KorvexHost() : KorvexSite(640, 480) {
+    status_ = new QWidget(host_.get());
     status_->setGeometry(8, 8, 153, 105);
-    for (auto& t : texts_) {
-      t = new QLineEdit(&host_);
-      t->hide();
-    }
-    host_.show();
+    for (auto& t : texts_) t->hide();
+    host_->show();
     // One timer for every wait: single-shot timers made per wait would live
     // on until they fire and show up in the memory check.
     timeout_.setSingleShot(true);
@@ -108,12 +104,8 @@ class KorvexHost {
       if (loop_) loop_->quit();
     });
   }
-  ~KorvexHost() {
-    if (control_) {
-      call(DISPID_KORVEX_CaptureEnd);
-      call(DISPID_KORVEX_EndCapture);
-    }
-    control_.release();
+  ~KorvexHost() override {
+    releaseControl();
     cg_SetVirtualCameras(nullptr, 0);
   }
   KorvexHost(const KorvexHost&) = delete;
@@ -125,11 +117,9 @@ class KorvexHost {
     const CG_VCAM_CAP cap{640, 480, FOURCC_I420, 12};
     const CG_VCAM_SPEC specs[] = {{kSlowCamera, &cap, 1, kSlowFps, 0}, {kFastCamera, &cap, 1, kFastFps, 0}};
     if (cg_SetVirtualCameras(specs, 2) != S_OK) return fail(why, "virtual cameras refused");
-    const HRESULT hr = control_.create(&CLSID_Korvex, pl::hwndOf(&host_),
-                                       [this](DISPID id, const VARIANT* args, UINT argc) { onEvent(id, args, argc); });
+    const HRESULT hr = createControl([this](DISPID id, const VARIANT* args, UINT argc) { onEvent(id, args, argc); });
     if (FAILED(hr)) return fail(why, "the control cannot be created (is Korvex.OCX registered?)");
-    call(DISPID_KORVEX_InitCapture, int32_t{6});
-    if (call(DISPID_KORVEX_GetUsbDevice, handleOf(combo_)) != 0) return fail(why, "GetUsbDevice failed");
+    if (listDevices() != 0) return fail(why, "GetUsbDevice failed");
     slowUnit_ = position(kSlowCamera);
     fastUnit_ = position(kFastCamera);
     if (slowUnit_ < 0 || fastUnit_ < 0) return fail(why, "the virtual cameras are not listed");
@@ -146,7 +136,7 @@ class KorvexHost {
   bool startRun(int32_t safeMode, bool liveView) {
     endRun();
     call(DISPID_KORVEX_SetSafeMode, safeMode);
-    for (int32_t u = 1; u <= 6; ++u) call(DISPID_KORVEX_SetCapWind, u, handleOf(texts_[static_cast<size_t>(u - 1)]));
+    setDisplayWindows();
     return call(DISPID_KORVEX_CaptureStart, liveView ? handleOf(status_) : int32_t{0}) == 0;
   }
   void endRun() { call(DISPID_KORVEX_CaptureEnd); }
@@ -186,11 +176,6 @@ class KorvexHost {
     return false;
   }
 
-  template <class... A>
-  int32_t call(DISPID id, A... args) {
-    return control_.callInt(id, args...);
-  }
-
   int position(const char* name) const {
     const QString suffix = QStringLiteral(" : ") + QString::fromUtf8(name);
     for (int i = 0; i < combo_->count(); ++i)
@@ -225,11 +210,7 @@ class KorvexHost {
     return code_;
   }
 
-  QWidget host_;
-  QComboBox* combo_ = nullptr;
   QWidget* status_ = nullptr;
-  std::array<QLineEdit*, 6> texts_{};
-  pl::HostedControl control_;
   int slowUnit_ = -1, fastUnit_ = -1;
   int32_t awaitedUnit_ = 0;
   int32_t code_ = -1;

@@ -16,6 +16,7 @@
 
 #include "testkit/com.h"
 #include "testkit/files.h"
+#include "testkit/korvex_site.h"
 #include "korvex/korvex.h"
 #include "platform/capture.h"
 #include "platform/com_host.h"
@@ -30,7 +31,7 @@ struct Event {
   int32_t code;  // Capture only
 };
 
-inline int32_t h(QWidget* w) { return static_cast<int32_t>(pl::hwndOf(w)); }
+inline int32_t h(QWidget* w) { return testkit::handleOf(w); }
 
 // A virtual camera with chosen capabilities.
 struct Camera {
@@ -51,8 +52,9 @@ inline void useCameras(const std::vector<Camera>& cameras) {
   ASSERT_EQ(cg_SetVirtualCameras(specs.data(), static_cast<int>(specs.size())), S_OK);
 }
 
-class KorvexTest : public ::testing::Test {
+class KorvexTest : public ::testing::Test, protected testkit::KorvexSite {
  protected:
+  KorvexTest() : KorvexSite(400, 300) {}
   static void SetUpTestSuite() {
     server_ = std::make_unique<comtest::RegisteredServer>("Korvex.OCX");
     ASSERT_EQ(server_->result().exitCode, 0) << server_->result().errors.toStdString();
@@ -61,37 +63,24 @@ class KorvexTest : public ::testing::Test {
 
   void SetUp() override {
     useCameras({{}, {}, {}});
-    host_ = std::make_unique<QWidget>();
-    host_->resize(400, 300);
-    combo_ = new QComboBox(host_.get());
-    for (auto& t : texts_) t = new QLineEdit(host_.get());
-    ASSERT_EQ(control_.create(&CLSID_Korvex, pl::hwndOf(host_.get()),
-                              [this](DISPID id, const VARIANT* args, UINT argc) {
-                                Event e{id, argc > 0 ? args[0].lVal : -1, argc > 1 ? args[1].lVal : -1};
-                                events_.push_back(e);
-                                if (onEvent_) onEvent_(e);
-                              }),
+    ASSERT_EQ(createControl([this](DISPID id, const VARIANT* args, UINT argc) {
+                Event e{id, argc > 0 ? args[0].lVal : -1, argc > 1 ? args[1].lVal : -1};
+                events_.push_back(e);
+                if (onEvent_) onEvent_(e);
+              }),
               S_OK);
   }
   void TearDown() override {
-    call(DISPID_KORVEX_CaptureEnd);
-    call(DISPID_KORVEX_EndCapture);
-    control_.release();
+    releaseControl();
     host_.reset();
     useCameras({});
   }
 
-  template <class... A>
-  int32_t call(DISPID id, A... args) {
-    return control_.callInt(id, args...);
-  }
-
   // InitCapture, device list, safe mode, start of a run with no live view.
   void startRun(int32_t safeMode = 0) {
-    call(DISPID_KORVEX_InitCapture, int32_t{6});
-    ASSERT_EQ(call(DISPID_KORVEX_GetUsbDevice, h(combo_)), 0);
+    ASSERT_EQ(listDevices(), 0);
     call(DISPID_KORVEX_SetSafeMode, safeMode);
-    for (int32_t u = 1; u <= 6; ++u) call(DISPID_KORVEX_SetCapWind, u, h(texts_[static_cast<size_t>(u - 1)]));
+    setDisplayWindows();
     ASSERT_EQ(call(DISPID_KORVEX_CaptureStart, int32_t{0}), 0);
   }
 
@@ -132,10 +121,6 @@ class KorvexTest : public ::testing::Test {
   }
 
   static inline std::unique_ptr<comtest::RegisteredServer> server_;
-  std::unique_ptr<QWidget> host_;
-  QComboBox* combo_ = nullptr;
-  std::array<QLineEdit*, 6> texts_{};
-  pl::HostedControl control_;
   std::vector<Event> events_;
   std::function<void(const Event&)> onEvent_;
 };

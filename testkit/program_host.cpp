@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QPushButton>
 
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "platform/services.h"
 #include "screens/capture_screen.h"
 #include "testkit/files.h"
+#include "testkit/wait.h"
 
 namespace testkit {
 
@@ -86,6 +88,13 @@ QStringList ProgramHost::saveEveryUnit(const QString& intervalMs, const QString&
     if (!startFrame.isEmpty()) r->combo4->setCurrentText(startFrame);
   }
   return dirs;
+}
+
+bool ProgramHost::start(std::string* why) {
+  controlScreen_->startButton()->click();
+  if (waitUntil([&] { return captureScreen().running(); }, 5000)) return true;
+  *why = boxes_.empty() ? "the capture screen did not start" : boxes_.front().text;
+  return false;
 }
 
 int ProgramHost::onBox(void* self, const char* text, const char*, UINT type) {

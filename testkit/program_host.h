@@ -67,6 +67,9 @@ class ProgramHost {
   // asked every `intervalMs`; `startFrame` set too when given. The
   // directories, unit 1 first.
   QStringList saveEveryUnit(const QString& intervalMs, const QString& startFrame = {});
+  // Presses "開始" and waits up to 5 s for the capture screen to run; else
+  // `why` is the first message box's text.
+  bool start(std::string* why);
   const std::vector<Box>& boxes() const { return boxes_; }
 
  protected:

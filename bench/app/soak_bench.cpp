@@ -50,13 +50,11 @@ void BM_Soak(benchmark::State& state) {
     state.SkipWithError(why.c_str());
     return;
   }
-  selvane::ControlScreen& screen = host.controlScreen();
   const QStringList dirs = host.saveEveryUnit(QStringLiteral("1000"), QStringLiteral("5"));
   PublicationLog publications(dirs);
-  selvane::screens::CaptureScreen& capture = *screen.captureScreen();
-  screen.startButton()->click();
-  if (!waitUntil([&] { return capture.running(); }, 5000)) {
-    state.SkipWithError(host.boxes().empty() ? "the capture screen did not start" : host.boxes().front().text.c_str());
+  selvane::screens::CaptureScreen& capture = host.captureScreen();
+  if (!host.start(&why)) {
+    state.SkipWithError(why.c_str());
     return;
   }
 
