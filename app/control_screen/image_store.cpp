@@ -86,6 +86,7 @@ void CaptureEvents::storeImage(int k, StoreMode mode, int32_t jpegLength) {
   const publish::StoreResult result =
       publish::storeImage(dir, status->text(), jpeg ? publish::Format::Jpeg : publish::Format::Bmp, write);
 
+  if (result.published) captureScreen_.pacing().published(k);
   if (!result.published) status->setText(QStringLiteral("書込エラー"));
   std::string problem;
   if (!result.published) {
