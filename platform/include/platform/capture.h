@@ -21,7 +21,8 @@
 // their native formats and, at each native size, "I420", "IYUV" and 24-bit
 // RGB converted in the pipeline. Binding a real camera opens it and reads its
 // formats (nothing streams); a device reference whose camera was unplugged
-// binds the camera plugged back into the same USB port. A camera's errors
+// binds the camera plugged back into the same USB port once
+// cg_RelistGoneCameras has listed it. A camera's errors
 // (gone, busy) make cg_GraphGetState fail at once and are logged once.
 #pragma once
 #include "platform/com.h"
@@ -206,6 +207,12 @@ PL_VISIBLE HRESULT cg_GrabberSetOneShot(CG_FILTER* grabber, BOOL oneShot);
 PL_VISIBLE HRESULT cg_GrabberSetBufferSamples(CG_FILTER* grabber, BOOL buffer);
 // `cb` NULL removes the callback; once this returns, the old one is no longer called.
 PL_VISIBLE HRESULT cg_GrabberSetCallback(CG_FILTER* grabber, ISampleGrabberCB* cb, int which);
+
+// A camera that could not be bound is looked for again in its USB port only
+// here, at most once every two seconds: listing opens every video node, so a
+// caller holding a lock that another thread waits for must not do it. The
+// device check calls it before it takes its lock. 1 when it listed.
+PL_VISIBLE int cg_RelistGoneCameras(void);
 
 // Replaces the virtual cameras (count 0 removes them; at most 20). Devices
 // already handed out keep working unless they were made to vanish.

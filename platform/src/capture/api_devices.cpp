@@ -74,6 +74,14 @@ HRESULT cg_DeviceBindSource(CG_DEVICE* handle, CG_FILTER** source) {
 
 void cg_FilterRelease(CG_FILTER* f) { Objects::releaseHandle(f, Kind::Filter); }
 
+int cg_RelistGoneCameras(void) {
+  try {
+    return ensureGstreamer() && relistGoneCameras() ? 1 : 0;
+  } catch (...) {
+    return 0;
+  }
+}
+
 HRESULT cg_SetVirtualCameras(const CG_VCAM_SPEC* specs, int count) {
   return guarded([&] { return setVirtualCameras(specs, count); });
 }

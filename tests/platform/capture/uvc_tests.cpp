@@ -112,8 +112,13 @@ TEST_F(UvcTest, UnpluggedWhileStreamingFailsAndIsFoundAgainInItsPort) {
   EXPECT_EQ(cg_DeviceBindSource(a.device, &source), VFW_E_NO_CAPTURE_HARDWARE);
   EXPECT_EQ(deviceNames(), std::vector<std::string>{"Cam B"});
 
-  // Back in port 1 under new node numbers: the old reference binds the camera there.
+  // Back in port 1 under new node numbers: once listed again, the old
+  // reference binds the camera there; binding itself never lists.
   ASSERT_EQ(cg_SetUvcCameraState(0, CG_UVC_PLUGGED), S_OK);
+  const int listings = pl::capture::detail::cameraListings();
+  EXPECT_EQ(cg_DeviceBindSource(a.device, &source), VFW_E_NO_CAPTURE_HARDWARE);
+  EXPECT_EQ(pl::capture::detail::cameraListings(), listings);
+  EXPECT_EQ(cg_RelistGoneCameras(), 1);
   TestGraph again(-1);
   again.device = a.device;
   cg_DeviceAddRef(a.device);
