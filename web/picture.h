@@ -28,13 +28,19 @@ using PicturePtr = std::shared_ptr<const Picture>;
 
 inline constexpr char kStreamBoundary[] = "selvaneframe";
 inline constexpr int kJpegQuality = 85;
+// Stations ask their cameras for 640 x 480 at most; a picture beyond QXGA is
+// no camera picture, and converting or decoding it would hold the watcher.
+inline constexpr int kMaxWidth = 2048;
+inline constexpr int kMaxHeight = 1536;
 
-// A whole JPEG: starts with SOI, ends with EOI, and its header decodes.
-// Fills width and height when given.
+// A whole JPEG: starts with SOI, ends with EOI, its header decodes to at most
+// kMaxWidth x kMaxHeight, and a scan with data follows the header. Fills
+// width and height when given.
 bool isCompleteJpeg(QByteArrayView bytes, int* width = nullptr, int* height = nullptr);
 
 // A BMP whose headers agree with its length: "BM", the file size field equals
-// the length, pixel data of the size its dimensions call for. The kinds the
+// the length, pixel data of the size its dimensions call for, at most
+// kMaxWidth x kMaxHeight. The kinds the
 // station stores: 24- or 32-bit BI_RGB, and 12-bit planar I420 / IYUV.
 struct BmpInfo {
   int width = 0;
