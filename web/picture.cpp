@@ -146,6 +146,14 @@ QByteArray bmpToJpeg(QByteArrayView bytes, const BmpInfo& info, int quality) {
   return jpeg;
 }
 
+qsizetype Picture::partSize() const {
+  return partHead.size() + jpeg.size() + static_cast<qsizetype>(sizeof kPartTail - 1);
+}
+
+qsizetype Picture::footprint() const {
+  return stored.size() + partHead.size() + (storedJpeg ? 0 : jpeg.size());
+}
+
 PicturePtr makePicture(QByteArray stored, bool jpeg, int64_t modifiedSecs) {
   auto picture = std::make_shared<Picture>();
   if (jpeg) {
@@ -161,17 +169,9 @@ PicturePtr makePicture(QByteArray stored, bool jpeg, int64_t modifiedSecs) {
   picture->storedJpeg = jpeg;
   picture->etag = strongTag(stored);
   picture->modifiedSecs = modifiedSecs;
-  if (!picture->jpeg.isEmpty()) {
-    QByteArray& part = picture->streamPart;
-    part.reserve(picture->jpeg.size() + 96);
-    part.append("Content-Type: image/jpeg\r\nContent-Length: ")
-        .append(QByteArray::number(picture->jpeg.size()))
-        .append("\r\n\r\n")
-        .append(picture->jpeg)
-        .append("\r\n--")
-        .append(kStreamBoundary)
-        .append("\r\n");
-  }
+  if (!picture->jpeg.isEmpty())
+    picture->partHead = "Content-Type: image/jpeg\r\nContent-Length: " + QByteArray::number(picture->jpeg.size()) +
+                        "\r\n\r\n";
   picture->stored = std::move(stored);
   return picture;
 }

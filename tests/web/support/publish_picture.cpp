@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -127,6 +128,25 @@ QByteArray testRgbBmp(int width, int height, unsigned char b, unsigned char g, u
   }
   for (int y = 0; y < height; ++y) out.append(row);
   return out;
+}
+
+}  // namespace webtest
+
+namespace webtest {
+
+QByteArray paddedJpeg(int seed, qsizetype bytes) {
+  const QByteArray jpeg = testJpeg(seed, 640, 480);
+  QByteArray out = jpeg.left(2);
+  uint32_t noise = static_cast<uint32_t>(seed) * 2654435761u + 1;
+  while (out.size() + jpeg.size() - 2 + 4 < bytes) {
+    const int payload = static_cast<int>(std::min<qsizetype>(65533, bytes - out.size() - jpeg.size() + 2 - 4));
+    out.append(char(0xFF)).append(char(0xEF)).append(char((payload + 2) >> 8)).append(char((payload + 2) & 0xFF));
+    for (int i = 0; i < payload; ++i) {
+      noise = noise * 1664525u + 1013904223u;
+      out.append(static_cast<char>(noise >> 24));
+    }
+  }
+  return out + jpeg.mid(2);
 }
 
 }  // namespace webtest
