@@ -3,6 +3,7 @@
 #include "page_assets.h"
 #include "stream_client.h"
 #include "unit_json.h"
+#include "watcher.h"
 
 #include <microhttpd.h>
 #include <sys/socket.h>
@@ -174,9 +175,13 @@ MHD_Result sendStream(MHD_Connection* c, Context& ctx, bool head, StreamClient::
   return send(c, MHD_HTTP_OK, std::move(r));
 }
 
-MHD_Result sendAsset(MHD_Connection* c, const PageAsset& asset) {
-  Response r(MHD_create_response_from_buffer(static_cast<size_t>(asset.body.size()),
-                                             const_cast<char*>(asset.body.constData()), MHD_RESPMEM_PERSISTENT));
+// The page is made for each request (its tiles are the units as they are
+// now); the script and style are static.
+MHD_Result sendAsset(MHD_Connection* c, const PageAsset& asset, const QByteArray* made = nullptr) {
+  Response r(made ? MHD_create_response_from_buffer(static_cast<size_t>(made->size()), const_cast<char*>(made->constData()),
+                                                    MHD_RESPMEM_MUST_COPY)
+                  : MHD_create_response_from_buffer(static_cast<size_t>(asset.body.size()),
+                                                    const_cast<char*>(asset.body.constData()), MHD_RESPMEM_PERSISTENT));
   if (!r) return MHD_NO;
   MHD_add_response_header(r.get(), "Content-Type", asset.type);
   MHD_add_response_header(r.get(), "Cache-Control", "no-cache");
@@ -201,7 +206,10 @@ int unitIndex(const Board& board, QByteArrayView path, QByteArrayView* rest) {
 MHD_Result route(Context& ctx, MHD_Connection* c, const char* url, bool head) {
   Board& board = ctx.board;
   const QByteArrayView path(url);
-  if (path == "/" || path == "/index.html") return sendAsset(c, pageAsset(PageAsset::Page));
+  if (path == "/" || path == "/index.html") {
+    const QByteArray page = pageWithTiles(board.views(), wallClockMs());
+    return sendAsset(c, pageAsset(PageAsset::Page), &page);
+  }
   if (path == "/page.js") return sendAsset(c, pageAsset(PageAsset::Script));
   if (path == "/page.css") return sendAsset(c, pageAsset(PageAsset::Style));
   if (path == "/units") return sendJson(c, unitsJson(board.views()));

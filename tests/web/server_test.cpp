@@ -339,3 +339,20 @@ TEST(WebServer, ProtocolSlipsGetOneWellFormedAnswer) {
     }
   }
 }
+
+// The page comes with every unit's tile as it is, so the first paint shows
+// the pictures without waiting for the feed; slot texts are escaped.
+TEST(WebServer, PageArrivesWithItsTiles) {
+  RunningServer s(2);
+  ASSERT_TRUE(s.started);
+  ASSERT_TRUE(publishPicture(s.dirs[0], testJpeg(1), true, QStringLiteral("<img src=x>&")));
+  ASSERT_TRUE(s.waitForPicture(1, 1));
+  const Reply page = httpGet(s.port(), "/");
+  ASSERT_EQ(page.status, 200);
+  const QByteArray tag = QByteArray::fromStdString(s.watcher->board().view(0)->picture->etag).replace('"', "");
+  EXPECT_TRUE(page.body.contains("id=\"unit-1\"") && page.body.contains("id=\"unit-2\""));
+  EXPECT_TRUE(page.body.contains("src=\"/units/1/latest.jpg?v=" + tag + "\"")) << page.body.constData();
+  EXPECT_TRUE(page.body.contains("&lt;img src=x&gt;&amp;")) << page.body.constData();
+  EXPECT_FALSE(page.body.contains("<img src=x>"));
+  EXPECT_TRUE(page.body.contains(QStringLiteral("画像はまだありません").toUtf8())) << "unit 2 says it has none";
+}
