@@ -24,6 +24,10 @@ using model::ControlRecord;
 constexpr int kReadAttempts = 3;
 // How long a unit is looked at often while a store seems to be under way.
 constexpr int64_t kBusyGiveUpMs = 2000;
+// A busy unit whose last read was larger than any station picture is read
+// again at most once a poll even while its file changes: touching a large
+// file costs its writer nothing.
+constexpr int64_t kQuickRetryBytes = 4 << 20;
 
 class Fd {
  public:
@@ -178,12 +182,12 @@ bool UnitReader::check(int64_t nowMs) {
     if (::fstatat(dir.get(), newest.constData(), &file, AT_SYMLINK_NOFOLLOW) == 0) signature.append(stampBytes(file));
   }
   if (!busy_ && signature == lastSignature_) return false;
-  if (busy_ && signature == triedSignature_) {
-    // Nothing moved since the last read: a store under way ends with a new
-    // record, a picture being written grows. Read again at most once a poll.
-    if (nowMs - busySinceMs_ > kBusyGiveUpMs) return giveUp(signature);
-    if (nowMs - triedMs_ < pollMs_) return false;
-  }
+  if (busy_ && signature == triedSignature_ && nowMs - busySinceMs_ > kBusyGiveUpMs) return giveUp(signature);
+  // Nothing moved since the last read (a store under way ends with a new
+  // record, a picture being written grows), or the last read was large:
+  // read again at most once a poll.
+  if (busy_ && (signature == triedSignature_ || triedBytes_ > kQuickRetryBytes) && nowMs - triedMs_ < pollMs_)
+    return false;
 
   if (ctl.isEmpty()) {
     busy_ = false;
@@ -200,6 +204,7 @@ bool UnitReader::check(int64_t nowMs) {
   }
   triedSignature_ = signature;
   triedMs_ = nowMs;
+  triedBytes_ = 0;
   const bool changed = readNewest(dir.get(), ctl, nowMs);
   if (busy_ && busySinceMs_ == 0) busySinceMs_ = nowMs;
   if (busy_ && nowMs - busySinceMs_ > kBusyGiveUpMs) return giveUp(signature) || changed;
@@ -230,6 +235,7 @@ bool UnitReader::readNewest(int dirFd, const QByteArray& firstCtl, int64_t nowMs
       struct stat before {}, after {};
       const bool read = readEntry(dirFd, name.constData(), kMaxFileSize, true, bytes, &before, &after);
       const int readErrno = errno;
+      triedBytes_ += bytes.size();
       QByteArray again;
       readEntry(dirFd, "cap.ctl", ControlRecord::kSize, false, again, nullptr, nullptr);
       if (again != ctl || (read && !sameFile(before, after))) {
