@@ -340,21 +340,23 @@ bool HttpServer::start(QString* error) {
   gate_ = std::make_unique<RequestGate>(gateOptions, [this](int fd, const sockaddr* a, socklen_t l, QByteArrayView head) {
     handOver(fd, a, l, head);
   });
-  if (!gate_->start(host, port, error)) {
+  if (!gate_->listen(host, port, error)) {
     MHD_stop_daemon(daemon_);
     daemon_ = nullptr;
     return false;
   }
+  // Known before the first request is handed over.
   context_->checkHost = gate_->loopback();
   context_->port = QByteArray::number(gate_->port());
+  gate_->start();
   return true;
 }
 
 // On the gate's thread. Streams and feeds may take three quarters of the
 // connections, short requests as many: each kind always finds a quarter free.
 void HttpServer::handOver(int fd, const sockaddr* address, socklen_t length, QByteArrayView head) {
-  const QList<QByteArray> requestLine = QByteArray(head.first(std::max<qsizetype>(0, head.indexOf('\n'))).data(),
-                                                   std::max<qsizetype>(0, head.indexOf('\n'))).split(' ');
+  const qsizetype lineEnd = head.indexOf('\n');
+  const QList<QByteArray> requestLine = head.first(lineEnd < 0 ? head.size() : lineEnd).toByteArray().split(' ');
   const QByteArray path = requestLine.value(1);
   const bool stream = path == "/events" || (path.startsWith("/units/") && path.endsWith("/stream"));
   const unsigned open = connections(), streams = streams_;

@@ -87,7 +87,7 @@ RequestGate::RequestGate(Options options, HandOver handOver)
 
 RequestGate::~RequestGate() { stop(); }
 
-bool RequestGate::start(const QString& host, uint16_t port, QString* error) {
+bool RequestGate::listen(const QString& host, uint16_t port, QString* error) {
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
@@ -123,8 +123,11 @@ bool RequestGate::start(const QString& host, uint16_t port, QString* error) {
     loopback_ = IN6_IS_ADDR_LOOPBACK(&v6.sin6_addr);
   }
   wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-  thread_ = std::thread([this] { run(); });
   return true;
+}
+
+void RequestGate::start() {
+  if (listenFd_ >= 0 && !thread_.joinable()) thread_ = std::thread([this] { run(); });
 }
 
 void RequestGate::stop() {

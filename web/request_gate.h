@@ -7,7 +7,7 @@
 // connections are bounded in all and per client address; a header block with
 // a malformed or repeated Content-Length is answered 400 here.
 //
-// Threads: start() and stop() on the controlling thread; the gate's own
+// Threads: listen(), start() and stop() on the controlling thread; the gate's own
 // thread accepts, waits and hands over (the hand-over callback runs on it).
 #pragma once
 
@@ -40,9 +40,11 @@ class RequestGate {
   RequestGate(const RequestGate&) = delete;
   RequestGate& operator=(const RequestGate&) = delete;
 
-  // Binds host:port and starts the thread; false with the reason when it
-  // cannot. The socket refuses a second listener on the same port.
-  bool start(const QString& host, uint16_t port, QString* error);
+  // Binds host:port; false with the reason when it cannot. The socket
+  // refuses a second listener on the same port.
+  bool listen(const QString& host, uint16_t port, QString* error);
+  // Starts accepting, on the gate's own thread.
+  void start();
   uint16_t port() const { return port_; }
   bool loopback() const { return loopback_; }  // bound to 127.0.0.0/8 or ::1
   unsigned waiting() const { return waiting_; }
