@@ -1,6 +1,7 @@
 // The real selvane-web program under attack, each figure beside its goal:
 // - units stuck on a cut BMP and on a 2 GB sparse slot file: bytes read and
-//   CPU after the first two seconds;
+//   CPU after the first two seconds, and how soon a healthy unit beside them
+//   shows a new picture;
 // - 40 stream clients that never read, each started after a new 8.7 MB
 //   picture: resident set against --max-memory + 40 MiB, and after they go;
 // - 500 connections from 127.0.0.2 and 127.0.0.3 that trickle one header
@@ -48,9 +49,14 @@ void writeRecord(const QString& dir, int16_t state) {
   if (f.open(QIODevice::WriteOnly)) f.write(r.encode());
 }
 
+uint64_t pictureSeq(uint16_t port, int unit = 1) {
+  const auto reply = webtest::httpGet(port, "/units/" + QByteArray::number(unit));
+  return uint64_t(QJsonDocument::fromJson(reply.body).object()["picture"].toObject()["seq"].toDouble());
+}
+
 void BM_UnitsStuckOnCutPictures(benchmark::State& state) {
   QTemporaryDir tmp;
-  const QString cut = unitDir(tmp, 1), sparse = unitDir(tmp, 2);
+  const QString cut = unitDir(tmp, 1), sparse = unitDir(tmp, 2), healthy = unitDir(tmp, 3);
   writeRecord(cut, 0);
   QFile bmp(cut + "cap0.bmp");
   if (bmp.open(QIODevice::WriteOnly)) bmp.write(webtest::testRgbBmp(640, 480, 1, 2, 3).left(500000));
@@ -66,7 +72,7 @@ void BM_UnitsStuckOnCutPictures(benchmark::State& state) {
   big.close();
   QProcess server;
   uint16_t port = 0;
-  if (!webbench::startServer(server, {cut, sparse}, &port)) return state.SkipWithError("cannot start selvane-web");
+  if (!webbench::startServer(server, {cut, sparse, healthy}, &port)) return state.SkipWithError("cannot start selvane-web");
   for (auto _ : state) {
     std::this_thread::sleep_for(std::chrono::seconds(2));
     const auto from = readProcess(server.processId());
@@ -77,16 +83,23 @@ void BM_UnitsStuckOnCutPictures(benchmark::State& state) {
     state.counters["goal_read_MB_per_s"] = 1;
     state.counters["cpu_pct"] = 100 * (to.cpuSeconds - from.cpuSeconds) / kSeconds;
     state.counters["goal_cpu_pct"] = 1;
+    // From the end of the store (the marker flip) to the picture in /units/3.
+    std::vector<double> visible;
+    for (int i = 0; i < 20; ++i) {
+      webtest::publishPicture(healthy, webtest::testJpeg(i, 640, 480), true, QString::number(i));
+      const auto start = std::chrono::steady_clock::now();
+      while (pictureSeq(port, 3) < uint64_t(i + 1) && std::chrono::steady_clock::now() - start < std::chrono::seconds(2)) {
+      }
+      visible.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    }
+    std::sort(visible.begin(), visible.end());
+    state.counters["healthy_unit_visible_median_ms"] = visible[visible.size() / 2];
+    state.counters["healthy_unit_visible_max_ms"] = visible.back();
   }
   server.terminate();
   server.waitForFinished(5000);
 }
 BENCHMARK(BM_UnitsStuckOnCutPictures)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
-
-uint64_t pictureSeq(uint16_t port) {
-  const auto reply = webtest::httpGet(port, "/units/1");
-  return uint64_t(QJsonDocument::fromJson(reply.body).object()["picture"].toObject()["seq"].toDouble());
-}
 
 void BM_StalledClientsOn40Pictures(benchmark::State& state) {
   constexpr int kBudgetMiB = 256;
