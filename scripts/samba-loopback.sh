@@ -14,6 +14,10 @@ port=$2
 work=$(realpath -m "$3")
 fragment=$(realpath "$(dirname "$0")/../packaging/samba/selvane.conf")
 mkdir -p "$work/state"
+# smbd serves guests as "nobody", and its processes check on each other through
+# sockets and lock files in here: a folder they cannot enter makes every
+# other process look dead, and smbd loses share-mode records and panics.
+chmod 755 "$work"
 # The [selvane] section repeated after the include: the test folder and guest
 # readers; every other setting is the shipped one.
 cat >"$work/smb.conf" <<CONF
@@ -40,4 +44,5 @@ cat >"$work/smb.conf" <<CONF
    valid users =
    guest ok = yes
 CONF
+cd "$work"
 exec smbd --foreground --no-process-group -s "$work/smb.conf"

@@ -11,7 +11,6 @@
 
 #include <QFile>
 #include <cerrno>
-#include <cstdio>
 #include <chrono>
 #include <thread>
 
@@ -73,16 +72,18 @@ LoopbackShare::~LoopbackShare() {
     if (Clock::now() > end) ::kill(-smbd_, SIGKILL);
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  // Samba 4.17 loses share-mode records (and may panic a connection's smbd)
-  // while several readers open files the station replaces; say so, once.
-  QFile log(work_.filePath("smbd.log"));
-  if (log.open(QIODevice::ReadOnly)) {
-    const QByteArray text = log.readAll();
-    if (const qsizetype panics = text.count("PANIC"); panics > 0 || text.contains("Could not"))
-      std::fprintf(stderr, "smbd: %lld panic(s), share-mode errors in its log\n", static_cast<long long>(panics));
-  }
 }
 
 std::string LoopbackShare::url(const std::string& path) const {
   return "smb://127.0.0.1:" + std::to_string(port_) + "/selvane/" + path;
+}
+
+std::string LoopbackShare::trouble() const {
+  QFile log(work_.filePath("smbd.log"));
+  if (!log.open(QIODevice::ReadOnly)) return "no smbd log";
+  while (!log.atEnd()) {
+    const QByteArray line = log.readLine();
+    if (line.contains("PANIC") || line.contains("Could not")) return line.trimmed().toStdString();
+  }
+  return {};
 }

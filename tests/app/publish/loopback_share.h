@@ -23,6 +23,9 @@ class LoopbackShare {
   const std::string& problem() const { return problem_; }  // empty: serving
   // "smb://127.0.0.1:<port>/selvane/<path>"
   std::string url(const std::string& path) const;
+  // The first line of smbd's log that tells of trouble (a panic, a lost
+  // share-mode record); empty when there is none.
+  std::string trouble() const;
 
  private:
   QTemporaryDir work_;

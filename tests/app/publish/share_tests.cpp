@@ -74,6 +74,7 @@ TEST_F(ShareTest, ReadersThroughTheShareAcceptOnlyWholePicturesTheirRecordNamesA
     EXPECT_EQ(reader.exitCode(), 0) << out << "\n" << reader.readAllStandardError().toStdString();
     EXPECT_NE(out.find("accepted="), std::string::npos);
     EXPECT_EQ(out.find("accepted=0 "), std::string::npos) << "a reader never got a picture: " << out;
+    EXPECT_NE(out.find(" failed=0"), std::string::npos) << "a read through SMB broke off: " << out;
     std::printf("reader: %s\n", out.c_str());
   }
   std::sort(storeMs.begin(), storeMs.end());
@@ -82,6 +83,7 @@ TEST_F(ShareTest, ReadersThroughTheShareAcceptOnlyWholePicturesTheirRecordNamesA
   // A reader's lease or oplock would make a store wait for its break (35 s)
   // or fail; the times themselves are the benchmark's.
   EXPECT_LT(storeMs.back(), 1000.0);
+  EXPECT_EQ(share_->trouble(), "") << "smbd's log";
 }
 
 // Reads `size` bytes through SMB into `out` at its end; false on an error.
