@@ -1,14 +1,13 @@
 // A private smbd serving a folder of write directories through the shipped
 // share definition on a free loopback port (scripts/samba-loopback.sh), for
 // tests and benchmarks that read through SMB. It needs root (smbd switches to
-// the guest account) and touches nothing outside its own temporary folder.
+// the guest account) and writes nothing outside its own temporary folder.
 // The process becomes a child subreaper, so that it can wait for every smbd
 // process to end. Threads: create and destroy on one thread.
 #pragma once
+#include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
-
-#include <sys/types.h>
 
 #include <string>
 
@@ -29,7 +28,7 @@ class LoopbackShare {
 
  private:
   QTemporaryDir work_;
-  pid_t smbd_ = -1;  // and its process group
+  QProcess smbd_;  // its process group holds smbd's children too
   int port_ = 0;
   std::string problem_;
 };
