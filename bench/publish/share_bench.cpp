@@ -127,9 +127,11 @@ void BM_MarkerFlipToSmbPoller(benchmark::State& state) {
   std::atomic<int64_t> seenNs{0};  // when the poller saw a new record (steady clock); 0: not yet
   std::atomic<bool> stop{false};
   std::vector<double> seenMs, readMs;
+  const auto origin = Clock::now();
+  constexpr auto kPoll = std::chrono::milliseconds(200);
   std::thread poller([&] {
     std::string last;
-    for (auto tick = Clock::now(); !stop; tick += std::chrono::milliseconds(200)) {
+    for (auto tick = origin; !stop; tick += kPoll) {
       std::this_thread::sleep_until(tick);
       const auto start = Clock::now();
       char record[48];
@@ -146,8 +148,11 @@ void BM_MarkerFlipToSmbPoller(benchmark::State& state) {
   std::mt19937 random(20);
   int id = 1;
   for (auto _ : state) {
-    // A store at a random moment of the poll period, once the last one was seen.
-    std::this_thread::sleep_for(std::chrono::milliseconds(std::uniform_int_distribution<>(250, 450)(random)));
+    // Once the last store was seen, the next at a random moment of the poll
+    // period after next.
+    const auto period = (Clock::now() - origin) / kPoll + 2;
+    std::this_thread::sleep_until(origin + period * kPoll +
+                                  std::chrono::milliseconds(std::uniform_int_distribution<>(0, 199)(random)));
     seenNs = 0;
     storeStamped(served.dir("unit1"), ++id, Format::Jpeg, &picture);
     const int64_t flipped = Clock::now().time_since_epoch().count();
@@ -161,7 +166,7 @@ void BM_MarkerFlipToSmbPoller(benchmark::State& state) {
   state.counters["read_median_ms"] = percentile(readMs, 0.5);  // one open, read and close of cap.ctl
   state.counters["poll_ms"] = 200;
 }
-BENCHMARK(BM_MarkerFlipToSmbPoller)->Iterations(30)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_MarkerFlipToSmbPoller)->Iterations(60)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
