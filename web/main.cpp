@@ -40,12 +40,14 @@ int main(int argc, char** argv) {
 
   std::vector<QString> dirs;
   std::vector<int> numbers;
+  Watcher::Options watcherOptions{o.pollMs, o.notify, {}};
   for (const UnitSource& u : o.units) {
     dirs.push_back(u.dir);
     numbers.push_back(u.number);
+    watcherOptions.intervalsMs.push_back(u.intervalMs);
     qInfo("unit %d: %s", u.number, qUtf8Printable(u.dir));
   }
-  Watcher watcher(dirs, numbers, {o.pollMs, o.notify});
+  Watcher watcher(dirs, numbers, watcherOptions);
   HttpServer::Options serverOptions;
   serverOptions.listen = o.listen;
   serverOptions.maxConnections = o.maxClients;

@@ -1,6 +1,7 @@
 #include "options.h"
 
 #include "http_server.h"
+#include "selvane/model/list_rules.h"
 #include "selvane/model/settings_file.h"
 #include "selvane/model/unit_model.h"
 
@@ -25,6 +26,7 @@ class RowsRead final : public model::SettingsTarget {
   struct Row {
     int16_t use = 0, save = 0;
     QString dir;
+    int intervalMs = 0;
   };
   std::array<Row, model::kUnitCount> rows;
 
@@ -32,8 +34,13 @@ class RowsRead final : public model::SettingsTarget {
   void setSaveBox(int k, int16_t v) override { rows[static_cast<size_t>(k)].save = v; }
   void setDeviceName(int, const QString&) override {}
   void setWriteDirText(int k, const QString& text) override { rows[static_cast<size_t>(k)].dir = text; }
-  QStringList listItems(int, model::RowList) const override { return {}; }
-  void selectListItem(int, model::RowList, int) override {}
+  QStringList listItems(int, model::RowList list) const override {
+    return list == model::RowList::Interval ? model::rowListItems(list) : QStringList();
+  }
+  void selectListItem(int k, model::RowList list, int index) override {
+    if (list == model::RowList::Interval)
+      rows[static_cast<size_t>(k)].intervalMs = model::rowListItems(list).value(index).toInt();
+  }
 };
 
 QString asDir(const QString& path) {
@@ -56,7 +63,7 @@ bool unitsFromSettings(const QString& path, std::vector<UnitSource>* units, QStr
   model::loadSettingsText(model::decodeSettingsBytes(file.read(model::kSettingsReadLimit)), read, model);
   for (int k = 0; k < model::kUnitCount; ++k) {
     const RowsRead::Row& row = read.rows[static_cast<size_t>(k)];
-    if (row.use == 1 && row.save == 1 && !row.dir.trimmed().isEmpty()) units->push_back({k + 1, asDir(row.dir)});
+    if (row.use == 1 && row.save == 1 && !row.dir.trimmed().isEmpty()) units->push_back({k + 1, asDir(row.dir), row.intervalMs});
   }
   if (units->empty()) {
     *error = QStringLiteral("%1: no unit is both in use and saving").arg(path);

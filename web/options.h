@@ -13,6 +13,7 @@ namespace selvane::web {
 struct UnitSource {
   int number;   // in URLs and on the page
   QString dir;  // ends in '/'
+  int intervalMs = 0;  // from the settings file; 0 for a DIR argument
 };
 
 struct Options {

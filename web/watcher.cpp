@@ -24,15 +24,18 @@ constexpr uint32_t kWatchMask =
 int64_t wallClockMs() { return QDateTime::currentMSecsSinceEpoch(); }
 
 Watcher::Watcher(std::vector<QString> dirs, std::vector<int> numbers, Options options) : options_(options) {
-  for (size_t i = 0; i < dirs.size(); ++i) readers_.emplace_back(numbers[i], dirs[i]);
+  for (size_t i = 0; i < dirs.size(); ++i) {
+    readers_.emplace_back(numbers[i], dirs[i]);
+    health_.emplace_back(i < options_.intervalsMs.size() ? options_.intervalsMs[i] : 0);
+  }
   watches_.assign(readers_.size(), -1);
   if (options_.notify) inotifyFd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   const int64_t now = wallClockMs();
   std::vector<UnitViewPtr> views;
-  for (UnitReader& r : readers_) {
-    r.check(now);
-    views.push_back(r.view());
+  for (size_t i = 0; i < readers_.size(); ++i) {
+    readers_[i].check(now);
+    views.push_back(health_[i].follow(readers_[i].view(), true, now));
   }
   board_ = std::make_unique<Board>(std::move(views));
   updateWatches();
@@ -59,8 +62,11 @@ void Watcher::stop() {
 
 void Watcher::checkAll() {
   const int64_t now = wallClockMs();
-  for (size_t i = 0; i < readers_.size(); ++i)
-    if (readers_[i].check(now)) board_->update(static_cast<int>(i), readers_[i].view());
+  for (size_t i = 0; i < readers_.size(); ++i) {
+    // A unit's health also moves while nothing happens (a unit goes stale).
+    const bool changed = readers_[i].check(now);
+    if (UnitViewPtr stamped = health_[i].follow(readers_[i].view(), changed, now)) board_->update(static_cast<int>(i), std::move(stamped));
+  }
 }
 
 // A readable directory gets a watch; one that vanished loses it (the kernel

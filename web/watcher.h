@@ -6,6 +6,7 @@
 #pragma once
 
 #include "board.h"
+#include "unit_health.h"
 #include "unit_reader.h"
 
 #include <atomic>
@@ -19,6 +20,7 @@ class Watcher {
   struct Options {
     int pollMs = 200;
     bool notify = true;  // add inotify watches where the kernel supports them
+    std::vector<int64_t> intervalsMs;  // each unit's own interval; 0 or missing: from its pictures
   };
   Watcher(std::vector<QString> dirs, std::vector<int> numbers, Options options);
   ~Watcher();
@@ -39,6 +41,7 @@ class Watcher {
 
   Options options_;
   std::vector<UnitReader> readers_;
+  std::vector<HealthTracker> health_;  // one per reader
   std::vector<int> watches_;
   std::unique_ptr<Board> board_;
   int inotifyFd_ = -1;

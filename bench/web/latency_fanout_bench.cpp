@@ -32,7 +32,7 @@ void BM_MarkerFlipToStreamClient(benchmark::State& state) {
   QDir(tmp.path()).mkpath("unit1");
   const QString dir = tmp.path() + "/unit1/";
   webtest::publishPicture(dir, webtest::testJpeg(0, 640, 480), true, "0");
-  Watcher watcher({dir}, {1}, {kPollMs, state.range(0) != 0});
+  Watcher watcher({dir}, {1}, {kPollMs, state.range(0) != 0, {}});
   HttpServer server(watcher.board(), {QStringLiteral("127.0.0.1:0")});
   QString error;
   if (!server.start(&error)) return state.SkipWithError(qPrintable(error));

@@ -24,7 +24,7 @@ const char* kTilesExpression = R"js(JSON.stringify({
   tiles: [...document.querySelectorAll('.tile')].map(t => {
     const img = t.querySelector('img');
     return {id: t.id, shown: t.dataset.shown || '', width: img.complete ? img.naturalWidth : 0,
-            text: t.querySelector('.text').textContent};
+            text: t.querySelector('.text').textContent, health: t.querySelector('.health').textContent};
   }),
   fetches: performance.getEntriesByType('resource').map(e => new URL(e.name).pathname)
              .filter(p => p.endsWith('/latest.jpg'))
@@ -86,6 +86,7 @@ TEST(WebBrowser, PageShowsEveryUnitAndFollowsNewPictures) {
   EXPECT_EQ(page.tiles[0].toObject()["id"].toString(), "unit-1");
   EXPECT_EQ(page.tiles[1].toObject()["text"].toString(), QStringLiteral("表示エラー"));
   EXPECT_EQ(page.tiles[2].toObject()["width"].toInt(), 160) << "the planar BMP is shown, converted";
+  EXPECT_EQ(page.tiles[0].toObject()["health"].toString(), QStringLiteral("正常"));
 
   ASSERT_TRUE(publishPicture(s.dirs[1], testJpeg(3, 200, 100), true, QStringLiteral("新しい画像")));
   ASSERT_TRUE(s.waitForPicture(2, 2));

@@ -5,6 +5,13 @@
 
 const tiles = new Map();
 let clockOffset = 0;  // server clock minus this browser's clock, in ms
+const healthLabels = {
+  ok: "正常",
+  waiting: "画像待ち",
+  unreadable: "読み込み不可",
+  frozen: "静止画のまま（同じ画像が続いています）",
+  stale: "更新停止（新しい画像が届いていません）",
+};
 
 function tileFor(unit) {
   let t = tiles.get(unit.unit);
@@ -14,13 +21,14 @@ function tileFor(unit) {
   root.id = "unit-" + unit.unit;
   root.innerHTML =
     '<div class="frame"><img alt=""><div class="note"></div></div>' +
-    '<div class="caption"><span class="number"></span><span class="text"></span><span class="age"></span></div>';
+    '<div class="caption"><span class="number"></span><span class="text"></span><span class="age"></span><span class="health"></span></div>';
   t = {
     root,
     img: root.querySelector("img"),
     note: root.querySelector(".note"),
     text: root.querySelector(".text"),
     age: root.querySelector(".age"),
+    health: root.querySelector(".health"),
     tag: null,
     changedMs: 0,
   };
@@ -40,6 +48,8 @@ function render(feed) {
     const p = unit.picture;
     t.text.textContent = unit.text;
     t.changedMs = unit.changedMs;
+    t.health.textContent = healthLabels[unit.health] || "";
+    t.root.dataset.health = unit.health;
     t.root.classList.toggle("unreadable", !unit.readable);
     t.note.textContent = !unit.readable ? "読み込めません（" + (unit.problem || "") + "）"
                        : !p ? "画像はまだありません"
