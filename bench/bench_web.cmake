@@ -6,6 +6,7 @@ if(TARGET selvane_web)
       ${CMAKE_CURRENT_LIST_DIR}/web/web_bench_main.cpp
       ${CMAKE_CURRENT_LIST_DIR}/web/latency_fanout_bench.cpp
       ${CMAKE_CURRENT_LIST_DIR}/web/soak_bench.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/web/metrics_bench.cpp
       ${PROJECT_SOURCE_DIR}/tests/web/support/publish_picture.cpp
       ${PROJECT_SOURCE_DIR}/tests/web/support/raw_client.cpp
     LIBS selvane_web selvane_publish)

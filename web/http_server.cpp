@@ -1,5 +1,6 @@
 #include "http_server.h"
 
+#include "metrics.h"
 #include "page_assets.h"
 #include "stream_client.h"
 #include "unit_json.h"
@@ -163,6 +164,16 @@ MHD_Result sendAsset(MHD_Connection* c, const PageAsset& asset) {
   return send(c, MHD_HTTP_OK, std::move(r));
 }
 
+MHD_Result sendMetrics(MHD_Connection* c, const Board& board) {
+  const MHD_ConnectionInfo* daemon = MHD_get_connection_info(c, MHD_CONNECTION_INFO_DAEMON);
+  const MHD_DaemonInfo* open =
+      daemon ? MHD_get_daemon_info(daemon->daemon, MHD_DAEMON_INFO_CURRENT_CONNECTIONS) : nullptr;
+  const std::string text = metricsText(board, open ? open->num_connections : 0);
+  Response r = copyBody(QByteArray::fromStdString(text), kMetricsContentType);
+  if (r) MHD_add_response_header(r.get(), "Cache-Control", "no-store");
+  return send(c, MHD_HTTP_OK, std::move(r));
+}
+
 // "/units/N..." → the unit's index and the rest of the path; -1 for no unit.
 int unitIndex(const Board& board, QByteArrayView path, QByteArrayView* rest) {
   constexpr QByteArrayView prefix("/units/");
@@ -182,6 +193,7 @@ MHD_Result route(Board& board, MHD_Connection* c, const char* url) {
   if (path == "/page.css") return sendAsset(c, pageAsset(PageAsset::Style));
   if (path == "/units") return sendJson(c, unitsJson(board.views()));
   if (path == "/events") return sendStream(c, board, StreamClient::Kind::Feed, -1);
+  if (path == "/metrics") return sendMetrics(c, board);
   QByteArrayView rest;
   const int index = unitIndex(board, path, &rest);
   if (index < 0) return sendText(c, MHD_HTTP_NOT_FOUND, "No such page or unit.");

@@ -20,7 +20,10 @@ StreamClient::StreamClient(Board& board, MHD_Connection* connection, Kind kind, 
     : board_(board), connection_(connection), kind_(kind), index_(index) {
   if (kind_ == Kind::Pictures) piece_ = QByteArray("--") + kStreamBoundary + "\r\n";
   else piece_ = QByteArray("retry: 2000\n\n");
+  ++(kind_ == Kind::Pictures ? board_.stats.streamClients : board_.stats.feedClients);
 }
+
+StreamClient::~StreamClient() { --(kind_ == Kind::Pictures ? board_.stats.streamClients : board_.stats.feedClients); }
 
 MHD_Response* StreamClient::response(StreamClient* client) {
   MHD_Response* r = MHD_create_response_from_callback(MHD_SIZE_UNKNOWN, kBlockSize, &StreamClient::read, client,
@@ -67,6 +70,8 @@ bool StreamClient::takeNext() {
     UnitViewPtr view;
     next = board_.nextPicture(index_, after_, *this, &view);
     if (next == Board::Next::Ready) {
+      ++board_.stats.partsSent;
+      if (after_ != 0) board_.stats.partsSkipped += view->pictureSeq - after_ - 1;
       after_ = view->pictureSeq;
       piece_ = view->picture->streamPart;  // implicitly shared: a reference, not a copy
     }

@@ -24,6 +24,7 @@ class StreamClient final : public Waiter {
  public:
   enum class Kind { Pictures, Feed };
   StreamClient(Board& board, MHD_Connection* connection, Kind kind, int index);
+  ~StreamClient() override;
 
   // A response that streams this client; it takes ownership.
   static MHD_Response* response(StreamClient* client);
