@@ -3,6 +3,7 @@
 // the HTTP server, and then only waits for SIGINT or SIGTERM.
 #include "http_server.h"
 #include "options.h"
+#include "service_notify.h"
 #include "watcher.h"
 
 #include <csignal>
@@ -28,6 +29,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const Options& o = parsed.options;
+  ServiceNotifier systemd;  // reads the environment before any thread starts
 
   // Every thread started from here on inherits the blocked signals; only
   // sigwait below takes them.
@@ -58,12 +60,15 @@ int main(int argc, char** argv) {
     qCritical("%s", qUtf8Printable(error));
     return 1;
   }
+  if (systemd.watchdogPeriodMs() > 0) watcher.setHeartbeat([&systemd] { systemd.send("WATCHDOG=1"); }, systemd.watchdogPeriodMs());
   watcher.start();
   qInfo("serving %zu unit(s) on http://%s/ (poll %d ms)", o.units.size(), qUtf8Printable(o.listen), o.pollMs);
+  systemd.send("READY=1\nSTATUS=serving " + std::to_string(o.units.size()) + " unit(s) on " + o.listen.toStdString());
 
   int signal = 0;
   sigwait(&stopSignals, &signal);
   qInfo("stopping (%s)", signal == SIGINT ? "SIGINT" : "SIGTERM");
+  systemd.send("STOPPING=1");
   server.stop();
   watcher.stop();
   return 0;

@@ -47,6 +47,11 @@ Watcher::~Watcher() {
   if (wakeFd_ >= 0) ::close(wakeFd_);
 }
 
+void Watcher::setHeartbeat(std::function<void()> beat, int periodMs) {
+  heartbeat_ = std::move(beat);
+  heartbeatMs_ = heartbeat_ ? periodMs : 0;
+}
+
 void Watcher::start() {
   if (!thread_.joinable()) thread_ = std::thread([this] { run(); });
 }
@@ -100,11 +105,24 @@ void Watcher::drainNotifications() {
 }
 
 void Watcher::run() {
+  int64_t nextBeat = 0;
   while (!stopping_) {
+    // The heartbeat comes from this loop itself, after a whole round of
+    // looks: a round that hangs stops it.
+    int64_t beatIn = INT64_MAX;
+    if (heartbeatMs_ > 0) {
+      const int64_t now = wallClockMs();
+      if (now >= nextBeat) {
+        heartbeat_();
+        nextBeat = now + heartbeatMs_;
+      }
+      beatIn = nextBeat - now;
+    }
     const bool busy = std::any_of(readers_.begin(), readers_.end(), [](const UnitReader& r) { return r.busy(); });
     pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {inotifyFd_, POLLIN, 0}};
     const int count = inotifyFd_ >= 0 ? 2 : 1;
-    ::poll(fds, count, busy ? std::min(kBusyRetryMs, options_.pollMs) : options_.pollMs);
+    const int wait = busy ? std::min(kBusyRetryMs, options_.pollMs) : options_.pollMs;
+    ::poll(fds, count, static_cast<int>(std::clamp<int64_t>(beatIn, 0, wait)));
     if (stopping_) break;
     if (count == 2 && (fds[1].revents & POLLIN)) drainNotifications();
     checkAll();

@@ -10,6 +10,7 @@
 #include "unit_reader.h"
 
 #include <atomic>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -30,6 +31,10 @@ class Watcher {
   // The board, filled with a first look at every directory.
   Board& board() { return *board_; }
 
+  // `beat` runs on the watcher thread at least every `periodMs` while it
+  // works (the service's watchdog). Before start().
+  void setHeartbeat(std::function<void()> beat, int periodMs);
+
   void start();
   void stop();  // returns once the thread has ended
 
@@ -47,6 +52,8 @@ class Watcher {
   int inotifyFd_ = -1;
   int wakeFd_ = -1;
   std::atomic<bool> stopping_{false};
+  std::function<void()> heartbeat_;
+  int heartbeatMs_ = 0;
   std::thread thread_;
 };
 

@@ -1,13 +1,25 @@
 // What a site uses to watch its stations from afar, with real clients and
-// Debian's Prometheus tools: the metrics page checked by promtool.
+// Debian's Prometheus tools: the metrics page checked by promtool, the
+// systemd notifications through a real datagram socket.
 #include "publish_picture.h"
 #include "raw_client.h"
 #include "web_fixture.h"
 
 #include <gtest/gtest.h>
 
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <cerrno>
+#include <cstring>
 
 using namespace webtest;
 
@@ -59,4 +71,56 @@ TEST(WebWatch, MetricsFollowUnitsAndStreamsInTheTextFormat) {
   rules.start(QStringLiteral("promtool"), {QStringLiteral("check"), QStringLiteral("rules"), qEnvironmentVariable("SV_SOURCE_DIR") + QStringLiteral("/packaging/prometheus/selvane.rules.yml")});
   ASSERT_TRUE(rules.waitForFinished(10000));
   EXPECT_EQ(rules.exitCode(), 0) << rules.readAllStandardOutput().constData() << rules.readAllStandardError().constData();
+}
+
+// The real program under a fake systemd: a datagram socket in place of
+// /run/systemd/notify, a watchdog of 200 ms, then SIGTERM.
+TEST(WebWatch, TellsSystemdReadyWatchdogAndStopping) {
+  QTemporaryDir tmp;
+  QDir(tmp.path()).mkpath("unit1");
+  const QByteArray socketPath = QFile::encodeName(tmp.path() + "/notify");
+  const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  ASSERT_LT(static_cast<size_t>(socketPath.size()), sizeof address.sun_path);
+  std::memcpy(address.sun_path, socketPath.constData(), static_cast<size_t>(socketPath.size()));
+  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0) << std::strerror(errno);
+
+  QProcess program;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("NOTIFY_SOCKET", QString::fromUtf8(socketPath));
+  env.insert("WATCHDOG_USEC", "200000");
+  program.setProcessEnvironment(env);
+  program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  program.start(qEnvironmentVariable("SV_OUT_DIR") + "/selvane-web",
+                {"--listen", "127.0.0.1:0", "--poll", "50", tmp.path() + "/unit1"});
+  ASSERT_TRUE(program.waitForStarted());
+
+  // Messages in order until `last` arrives (or 5 s pass).
+  auto receiveUntil = [fd](const QByteArray& last) {
+    QList<QByteArray> got;
+    const int64_t end = nowMs() + 5000;
+    while (nowMs() < end && (got.isEmpty() || !got.back().startsWith(last))) {
+      pollfd p{fd, POLLIN, 0};
+      if (::poll(&p, 1, 100) <= 0) continue;
+      char buffer[512];
+      const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+      if (n > 0) got.append(QByteArray(buffer, static_cast<qsizetype>(n)));
+    }
+    return got;
+  };
+  const QList<QByteArray> start = receiveUntil("READY=1");
+  ASSERT_FALSE(start.isEmpty());
+  EXPECT_TRUE(start.back().contains("STATUS=serving 1 unit(s)")) << start.back().constData();
+  const int64_t readyAt = nowMs();
+  QList<QByteArray> beats;
+  while (nowMs() - readyAt < 700) beats += receiveUntil("WATCHDOG=1");
+  EXPECT_GE(beats.count("WATCHDOG=1"), 4) << "half of the 200 ms watchdog, from the watcher thread";
+  program.terminate();
+  const QList<QByteArray> end = receiveUntil("STOPPING=1");
+  ASSERT_FALSE(end.isEmpty());
+  EXPECT_EQ(end.back(), "STOPPING=1");
+  ASSERT_TRUE(program.waitForFinished(5000));
+  EXPECT_EQ(program.exitCode(), 0);
+  ::close(fd);
 }
