@@ -2,6 +2,7 @@
 
 #include "metrics.h"
 #include "page_assets.h"
+#include "tls.h"
 #include "stream_client.h"
 #include "unit_json.h"
 
@@ -208,6 +209,23 @@ MHD_Result route(Board& board, MHD_Connection* c, const char* url) {
   return sendPicture(c, std::move(picture), jpg);
 }
 
+bool loggedIn(Logins& logins, MHD_Connection* c) {
+  QString peer = QStringLiteral("?");
+  if (const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_CLIENT_ADDRESS)) {
+    char host[NI_MAXHOST];
+    const socklen_t length = info->client_addr->sa_family == AF_INET6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
+    if (getnameinfo(info->client_addr, length, host, sizeof host, nullptr, 0, NI_NUMERICHOST) == 0) peer = host;
+  }
+  return logins.allows(MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_AUTHORIZATION), peer);
+}
+
+MHD_Result sendLoginRequest(MHD_Connection* c) {
+  Response r = copyBody("Log in to see the pictures.\n", "text/plain; charset=utf-8");
+  if (r) MHD_add_response_header(r.get(), MHD_HTTP_HEADER_WWW_AUTHENTICATE, Logins::kChallenge);
+  if (r) MHD_add_response_header(r.get(), "Cache-Control", "no-store");
+  return send(c, MHD_HTTP_UNAUTHORIZED, std::move(r));
+}
+
 MHD_Result onRequest(void* cls, MHD_Connection* c, const char* url, const char* method, const char*,
                      const char*, size_t* uploadSize, void** requestState) {
   // The first call only announces the request; answering once its headers
@@ -224,7 +242,10 @@ MHD_Result onRequest(void* cls, MHD_Connection* c, const char* url, const char* 
     return MHD_YES;
   }
   if (*uploadSize != 0) return sendText(c, MHD_HTTP_BAD_REQUEST, "A GET request carries no body.");
-  return route(*static_cast<Board*>(cls), c, url);
+  HttpServer& server = *static_cast<HttpServer*>(cls);
+  if (Logins* logins = server.options().logins; logins && !loggedIn(*logins, c))
+    return sendLoginRequest(c);
+  return route(server.board(), c, url);
 }
 
 // Paths are matched as sent: no percent-decoding, so "%2e%2e" or "%00" is
@@ -287,7 +308,10 @@ bool HttpServer::start(QString* error) {
   std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> hold(found, &freeaddrinfo);
   unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ERROR_LOG;
   if (found->ai_family == AF_INET6) flags |= MHD_USE_IPv6;
-  daemon_ = MHD_start_daemon(flags, port, nullptr, nullptr, &onRequest, &board_,
+  std::vector<MHD_OptionItem> tls;
+  if (!tlsOptions(options_, &flags, &tls, error)) return false;
+  daemon_ = MHD_start_daemon(flags, port, nullptr, nullptr, &onRequest, this,
+                             MHD_OPTION_ARRAY, tls.data(),
                              MHD_OPTION_EXTERNAL_LOGGER, &logLibrary, nullptr,
                              MHD_OPTION_UNESCAPE_CALLBACK, &keepEscapes, nullptr,
                              MHD_OPTION_SOCK_ADDR, found->ai_addr,
@@ -297,7 +321,8 @@ bool HttpServer::start(QString* error) {
                              MHD_OPTION_CONNECTION_MEMORY_LIMIT, options_.connectionMemory,
                              MHD_OPTION_END);
   if (!daemon_) {
-    *error = QStringLiteral("cannot listen on %1 (in use, or not an address of this computer)").arg(options_.listen);
+    *error = QStringLiteral("cannot listen on %1 (in use, or not an address of this computer%2)")
+                 .arg(options_.listen, options_.tlsCert.isEmpty() ? QString() : QStringLiteral(", or the TLS certificate and key do not fit"));
     return false;
   }
   return true;

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "board.h"
+#include "logins.h"
 
 #include <QString>
 
@@ -27,6 +28,8 @@ class HttpServer {
     unsigned maxPerAddress = 256;       // from one client address
     unsigned idleTimeoutSeconds = 30;   // a connection that moves nothing for this long is closed
     size_t connectionMemory = 32 * 1024;  // request line and headers must fit, else 431
+    Logins* logins = nullptr;  // every request needs one of these logins; null: none asked
+    QByteArray tlsCert = {}, tlsKey = {};  // PEM; both given: HTTPS only
   };
   HttpServer(Board& board, Options options);
   ~HttpServer();
@@ -40,6 +43,9 @@ class HttpServer {
   // Ends every stream, then closes every connection. The board is closed for
   // good.
   void stop();
+
+  Board& board() { return board_; }
+  const Options& options() const { return options_; }
 
  private:
   Board& board_;

@@ -4,6 +4,7 @@
 #include "http_server.h"
 #include "options.h"
 #include "service_notify.h"
+#include "tls.h"
 #include "watcher.h"
 
 #include <csignal>
@@ -13,6 +14,37 @@
 #include <QtGlobal>
 
 using namespace selvane::web;
+
+namespace {
+
+// The logins and the certificate; false (said on stderr) when a file cannot
+// be used.
+bool loadAccess(const Options& o, Logins* logins, HttpServer::Options* server) {
+  QString error;
+  if (!o.usersFile.isEmpty()) {
+    if (!logins->load(o.usersFile, &error)) {
+      qCritical("%s", qUtf8Printable(error));
+      return false;
+    }
+    server->logins = logins;
+    qInfo("%zu login(s) from %s", logins->size(), qUtf8Printable(o.usersFile));
+  }
+  if (!o.tlsCert.isEmpty() &&
+      (!readPem(o.tlsCert, &server->tlsCert, &error) || !readPem(o.tlsKey, &server->tlsKey, &error))) {
+    qCritical("%s", qUtf8Printable(error));
+    return false;
+  }
+  QString host;
+  uint16_t port = 0;
+  parseListenAddress(o.listen, &host, &port);
+  const bool loopback = host == QLatin1String("localhost") || host.startsWith(QLatin1String("127.")) || host == QLatin1String("::1");
+  if (server->logins && server->tlsCert.isEmpty() && !loopback)
+    qWarning("warning: logins on %s without --tls-cert/--tls-key: passwords and pictures cross the network "
+             "in clear text", qUtf8Printable(o.listen));
+  return true;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   qSetMessagePattern(QStringLiteral("selvane-web: %{message}"));
@@ -51,6 +83,8 @@ int main(int argc, char** argv) {
   }
   Watcher watcher(dirs, numbers, watcherOptions);
   HttpServer::Options serverOptions;
+  Logins logins;
+  if (!loadAccess(o, &logins, &serverOptions)) return 2;
   serverOptions.listen = o.listen;
   serverOptions.maxConnections = o.maxClients;
   serverOptions.maxPerAddress = std::max(1u, o.maxClients / 2);
@@ -62,7 +96,8 @@ int main(int argc, char** argv) {
   }
   if (systemd.watchdogPeriodMs() > 0) watcher.setHeartbeat([&systemd] { systemd.send("WATCHDOG=1"); }, systemd.watchdogPeriodMs());
   watcher.start();
-  qInfo("serving %zu unit(s) on http://%s/ (poll %d ms)", o.units.size(), qUtf8Printable(o.listen), o.pollMs);
+  qInfo("serving %zu unit(s) on %s://%s/ (poll %d ms)", o.units.size(), o.tlsCert.isEmpty() ? "http" : "https",
+        qUtf8Printable(o.listen), o.pollMs);
   systemd.send("READY=1\nSTATUS=serving " + std::to_string(o.units.size()) + " unit(s) on " + o.listen.toStdString());
 
   int signal = 0;

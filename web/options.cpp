@@ -81,7 +81,8 @@ ParseResult parseCommandLine(const QStringList& args) {
       "  GET /units, /units/N    JSON: state, newest slot, format, slot texts, readability\n"
       "  GET /units/N/latest     the newest picture as stored (JPEG or BMP)\n"
       "  GET /units/N/latest.jpg the newest picture as JPEG\n"
-      "  GET /units/N/stream     MJPEG (multipart/x-mixed-replace), one part per new picture\n\n"
+      "  GET /units/N/stream     MJPEG (multipart/x-mixed-replace), one part per new picture\n"
+      "  GET /metrics            every unit's health and counts for Prometheus\n\n"
       "Units are numbered 1, 2, ... in the order of the DIR arguments; with --settings they keep the station's "
       "unit numbers.");
   const QCommandLineOption help(QStringList{"h", "help"}, "Shows this help.");
@@ -94,7 +95,11 @@ ParseResult parseCommandLine(const QStringList& args) {
                                     "PATH");
   const QCommandLineOption noNotify("no-notify", "Poll only; do not also watch local directories with inotify.");
   const QCommandLineOption maxClients("max-clients", "Most connections served at once (default 512).", "N", "512");
-  parser.addOptions({help, listen, poll, settings, noNotify, maxClients});
+  const QCommandLineOption users("users", "Ask every client for one of the logins in FILE (lines name:hash, "
+                                 "crypt(3) hashes as mkpasswd, openssl passwd -6 or htpasswd -B make them).", "FILE");
+  const QCommandLineOption tlsCert("tls-cert", "Serve HTTPS with this PEM certificate (chain).", "FILE");
+  const QCommandLineOption tlsKey("tls-key", "The PEM private key of --tls-cert.", "FILE");
+  parser.addOptions({help, listen, poll, settings, noNotify, maxClients, users, tlsCert, tlsKey});
 
   ParseResult result;
   if (!parser.parse(QStringList{QStringLiteral("selvane-web")} + args)) {
@@ -130,6 +135,13 @@ ParseResult parseCommandLine(const QStringList& args) {
     return result;
   }
   o.notify = !parser.isSet(noNotify);
+  o.usersFile = parser.value(users);
+  o.tlsCert = parser.value(tlsCert);
+  o.tlsKey = parser.value(tlsKey);
+  if (o.tlsCert.isEmpty() != o.tlsKey.isEmpty()) {
+    result.text = QStringLiteral("--tls-cert and --tls-key go together");
+    return result;
+  }
   const QStringList dirs = parser.positionalArguments();
   if (parser.isSet(settings) == !dirs.isEmpty()) {
     result.text = QStringLiteral("give either write directories or --settings PATH (see --help)");

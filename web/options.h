@@ -21,6 +21,8 @@ struct Options {
   int pollMs = 200;
   bool notify = true;
   unsigned maxClients = 512;
+  QString usersFile;             // --users: logins required
+  QString tlsCert, tlsKey;       // --tls-cert/--tls-key: HTTPS
   std::vector<UnitSource> units;
 };
 

@@ -1,7 +1,11 @@
 // What a site uses to watch its stations from afar, with real clients and
 // Debian's Prometheus tools: the metrics page checked by promtool, the
-// systemd notifications through a real datagram socket.
+// systemd notifications through a real datagram socket, logins over HTTPS
+// with curl and Qt's network classes.
+#include "logins.h"
 #include "publish_picture.h"
+#include "test_credentials.h"
+#include "tls.h"
 #include "raw_client.h"
 #include "web_fixture.h"
 
@@ -12,7 +16,13 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <QAuthenticator>
 #include <QDir>
+#include <QEventLoop>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QSslConfiguration>
+#include <QTimer>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
@@ -123,4 +133,85 @@ TEST(WebWatch, TellsSystemdReadyWatchdogAndStopping) {
   ASSERT_TRUE(program.waitForFinished(5000));
   EXPECT_EQ(program.exitCode(), 0);
   ::close(fd);
+}
+
+namespace {
+
+// curl over HTTPS trusting only the test certificate: status and headers.
+QByteArray curl(const Credentials& c, uint16_t port, const QString& path, const QString& user = {}) {
+  QStringList args{"-s", "-i", "--max-time", "5", "--cacert", c.cert, QStringLiteral("https://127.0.0.1:%1%2").arg(port).arg(path)};
+  if (!user.isEmpty()) args << "-u" << user;
+  QProcess p;
+  p.start("curl", args);
+  p.waitForFinished(10000);
+  return p.readAllStandardOutput();
+}
+
+QStringList failedLogins;
+void keepLoginLines(QtMsgType, const QMessageLogContext&, const QString& text) {
+  if (text.contains("login:")) failedLogins << text;
+}
+
+}  // namespace
+
+TEST(WebWatch, LoginsOverHttpsWithCurlAndQt) {
+  Credentials c;
+  ASSERT_TRUE(c.made) << "openssl could not make the test certificate";
+  selvane::web::Logins logins;
+  QString error;
+  ASSERT_TRUE(logins.load(c.users, &error)) << qPrintable(error);
+  ASSERT_EQ(logins.size(), 4u);
+  selvane::web::HttpServer::Options options;
+  options.logins = &logins;
+  ASSERT_TRUE(selvane::web::readPem(c.cert, &options.tlsCert, &error) && selvane::web::readPem(c.key, &options.tlsKey, &error));
+  RunningServer s(1, 20, options);
+  ASSERT_TRUE(s.started);
+  ASSERT_TRUE(publishPicture(s.dirs[0], testJpeg(4), true, QStringLiteral("四")));
+  ASSERT_TRUE(s.waitForPicture(1, 1));
+
+  const QByteArray refused = curl(c, s.port(), "/units/1/latest");
+  EXPECT_TRUE(refused.startsWith("HTTP/1.1 401")) << refused.left(200).constData();
+  EXPECT_TRUE(refused.contains("WWW-Authenticate: Basic realm=\"Selvane\", charset=\"UTF-8\"\r\n"));
+  for (const char* path : {"/", "/metrics", "/units", "/units/1/stream", "/events", "/nothing"})
+    EXPECT_TRUE(curl(c, s.port(), path, "yes:wrong").startsWith("HTTP/1.1 401")) << path;
+  for (const char* user : {"sha512:pw-6", "sha256:pw-5", "yes:pw-y", "bcrypt:pw-2b"})
+    EXPECT_TRUE(curl(c, s.port(), "/metrics", user).startsWith("HTTP/1.1 200")) << user;
+  EXPECT_TRUE(curl(c, s.port(), "/units", "sha256:pw-6").startsWith("HTTP/1.1 401")) << "another user's password";
+  EXPECT_TRUE(httpGet(s.port(), "/units").status == 0) << "no plain HTTP on an HTTPS port";
+
+  // Qt's client, trusting the certificate, logging in when challenged.
+  QNetworkAccessManager nam;
+  QObject::connect(&nam, &QNetworkAccessManager::authenticationRequired, [](QNetworkReply*, QAuthenticator* a) {
+    a->setUser("yes");
+    a->setPassword("pw-y");
+  });
+  QNetworkRequest request(QUrl(QStringLiteral("https://127.0.0.1:%1/units/1/latest").arg(s.port())));
+  QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+  tls.setCaCertificates(QSslCertificate::fromPath(c.cert));
+  request.setSslConfiguration(tls);
+  std::unique_ptr<QNetworkReply> reply(nam.get(request));
+  QEventLoop loop;
+  QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
+  QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+  loop.exec();
+  EXPECT_EQ(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 200) << qPrintable(reply->errorString());
+  EXPECT_EQ(reply->readAll(), testJpeg(4));
+
+  // Guessing: every wrong password is judged, at most ten a minute logged.
+  failedLogins.clear();
+  const QtMessageHandler previous = qInstallMessageHandler(keepLoginLines);
+  for (int i = 0; i < 14; ++i)
+    logins.allows(("Basic " + QByteArray("sha512:guess" + QByteArray::number(i)).toBase64()).constData(), "192.0.2.1");
+  qInstallMessageHandler(previous);
+  EXPECT_FALSE(logins.allows(("Basic " + QByteArray("sha512\n:x").toBase64()).constData(), "192.0.2.1"));
+  ASSERT_LE(failedLogins.size(), 10) << qPrintable(failedLogins.join('\n'));
+  EXPECT_TRUE(failedLogins.front().contains("\"sha512\" from 192.0.2.1")) << qPrintable(failedLogins.front());
+
+  QFile bad(c.dir.path() + "/bad");
+  ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+  bad.write("ok:" + Credentials::xcrypt("$y$", "x") + "\nplain:secret\n");
+  bad.close();
+  selvane::web::Logins refusedFile;
+  EXPECT_FALSE(refusedFile.load(bad.fileName(), &error));
+  EXPECT_TRUE(error.endsWith(":2: not \"name:hash\" with a crypt(3) hash ($y$, $5$, $6$, $2b$)")) << qPrintable(error);
 }
