@@ -18,6 +18,8 @@ const char* healthName(Health health) {
   return "ok";
 }
 
+bool isErrorText(const QString& slotText) { return slotText.contains(QStringLiteral("エラー")); }
+
 // A publication is a new picture, or the same bytes stored again in the other
 // slot (the station alternates slots, so a camera that delivers one frame
 // over and over still flips the newest slot every time).
@@ -36,6 +38,11 @@ void HealthTracker::notePublication(const UnitView& view, int64_t nowMs) {
     }
     firstGapFromFile_ = false;
     facts_.lastPictureMs = nowMs;
+  }
+  const QString& text = view.texts[static_cast<size_t>(view.newestSlot)];
+  if (isErrorText(text)) {
+    facts_.lastError = text;
+    facts_.lastErrorMs = facts_.pictures == 0 ? facts_.lastPictureMs : nowMs;
   }
   ++facts_.pictures;
   identicalRun_ = newBytes ? 1 : identicalRun_ + 1;

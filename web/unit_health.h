@@ -6,6 +6,8 @@
 // under a fake clock in tests.
 #pragma once
 
+#include <QString>
+
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -26,7 +28,13 @@ struct UnitActivity {
   int64_t lastPictureMs = 0;  // when the newest one was published (wall clock; the file's time at the first look)
   int64_t intervalMs = 0;     // the gap expected between pictures
   uint64_t readErrors = 0;    // times the directory or its record became unreadable
+  QString lastError;          // the last error text the station published as a slot text ("" none)
+  int64_t lastErrorMs = 0;    // when the reader first saw it
 };
+
+// Whether a slot text is one of the station's error texts (取込エラー,
+// 表示エラー, 書込エラー, ...) rather than a capture time.
+bool isErrorText(const QString& slotText);
 
 class HealthTracker {
  public:

@@ -27,7 +27,8 @@ const char* kTilesExpression = R"js(JSON.stringify({
   tiles: [...document.querySelectorAll('.tile')].map(t => {
     const img = t.querySelector('img');
     return {id: t.id, shown: t.dataset.shown || '', width: img.complete ? img.naturalWidth : 0,
-            text: t.querySelector('.text').textContent, health: t.querySelector('.health').textContent};
+            text: t.querySelector('.text').textContent, health: t.querySelector('.health').textContent,
+            error: t.querySelector('.error').textContent};
   }),
   fetches: performance.getEntriesByType('resource').map(e => new URL(e.name).pathname)
              .filter(p => p.endsWith('/latest.jpg'))
@@ -90,6 +91,8 @@ TEST(WebBrowser, PageShowsEveryUnitAndFollowsNewPictures) {
   EXPECT_EQ(page.tiles[1].toObject()["text"].toString(), QStringLiteral("表示エラー"));
   EXPECT_EQ(page.tiles[2].toObject()["width"].toInt(), 160) << "the planar BMP is shown, converted";
   EXPECT_EQ(page.tiles[0].toObject()["health"].toString(), QStringLiteral("正常"));
+  EXPECT_TRUE(page.tiles[1].toObject()["error"].toString().startsWith(QStringLiteral("最後のエラー: 表示エラー（")))
+      << qPrintable(page.tiles[1].toObject()["error"].toString());
 
   ASSERT_TRUE(publishPicture(s.dirs[1], testJpeg(3, 200, 100), true, QStringLiteral("新しい画像")));
   ASSERT_TRUE(s.waitForPicture(2, 2));

@@ -1,6 +1,7 @@
 // The health rules of a unit under a fake clock: stale after three intervals
 // (the unit's own, or the median gap of its pictures), frozen after five
-// byte-identical pictures, unreadable and waiting, and which of them wins.
+// byte-identical pictures, unreadable and waiting, and which of them wins;
+// the last error text the station published.
 #include "picture.h"
 #include "publish_picture.h"
 #include "unit_health.h"
@@ -22,13 +23,14 @@ struct FakeUnit {
   explicit FakeUnit(int64_t intervalMs = 0) : tracker(intervalMs) { view.readable = true; }
 
   UnitViewPtr look(bool changed = false) { return tracker.follow(std::make_shared<UnitView>(view), changed, now); }
-  void publish(int seed) {
+  void publish(int seed, const QString& text = QStringLiteral("2026/12/08 10:00:00")) {
     PicturePtr p = makePicture(webtest::testJpeg(seed), true, now / 1000);
     if (!view.picture || view.picture->stored != p->stored) {
       view.picture = p;
       ++view.pictureSeq;
     }
     view.newestSlot = view.newestSlot == 0 ? 1 : 0;
+    view.texts[static_cast<size_t>(view.newestSlot)] = text;
     view.changedMs = now;
     look(true);
   }
@@ -90,8 +92,13 @@ TEST(WebHealth, FrozenAfterFiveIdenticalPicturesStaleWinsUnreadableCounts) {
   u.now += 3001;
   EXPECT_EQ(u.health(), Health::Stale);
   EXPECT_TRUE(u.tracker.activity(u.view, u.now).frozen);
-  u.publish(8);
+  u.publish(8, QStringLiteral("表示エラー"));
   EXPECT_EQ(u.health(), Health::Ok) << "a new frame ends it";
+  const int64_t errorAt = u.now;
+  u.now += 1000;
+  u.publish(9);
+  EXPECT_EQ(u.tracker.activity(u.view, u.now).lastError, QStringLiteral("表示エラー")) << "kept after good pictures";
+  EXPECT_EQ(u.tracker.activity(u.view, u.now).lastErrorMs, errorAt);
 
   // A share that goes away keeps the picture but is unreadable, once counted.
   u.view.readable = false;

@@ -21,7 +21,7 @@ function tileFor(unit) {
   root.id = "unit-" + unit.unit;
   root.innerHTML =
     '<div class="frame"><img alt=""><div class="note"></div></div>' +
-    '<div class="caption"><span class="number"></span><span class="text"></span><span class="age"></span><span class="health"></span></div>';
+    '<div class="caption"><span class="number"></span><span class="text"></span><span class="age"></span><span class="health"></span><span class="error"></span></div>';
   t = {
     root,
     img: root.querySelector("img"),
@@ -29,6 +29,7 @@ function tileFor(unit) {
     text: root.querySelector(".text"),
     age: root.querySelector(".age"),
     health: root.querySelector(".health"),
+    error: root.querySelector(".error"),
     tag: null,
     changedMs: 0,
   };
@@ -50,6 +51,8 @@ function render(feed) {
     t.changedMs = unit.changedMs;
     t.health.textContent = healthLabels[unit.health] || "";
     t.root.dataset.health = unit.health;
+    t.error.textContent = unit.lastError
+      ? "最後のエラー: " + unit.lastError.text + "（" + new Date(unit.lastError.at).toLocaleString("ja-JP") + "）" : "";
     t.root.classList.toggle("unreadable", !unit.readable);
     t.note.textContent = !unit.readable ? "読み込めません（" + (unit.problem || "") + "）"
                        : !p ? "画像はまだありません"
