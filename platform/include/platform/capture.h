@@ -137,7 +137,9 @@ typedef enum CG_UVC_STATE {
   CG_UVC_UNPLUGGED = 1,     // its nodes are gone; a stream under way fails with "No such device"
   CG_UVC_BUSY = 2,          // opens, but setting a format fails: "Device '...' is busy"
   CG_UVC_NO_PERMISSION = 3, // its nodes exist but cannot be opened (not in the video group)
-  CG_UVC_NO_FORMATS = 4     // opens, but lists no format
+  CG_UVC_NO_FORMATS = 4,    // opens, but lists no format
+  CG_UVC_NO_BANDWIDTH = 5   // sets its format, but starting the stream fails as on a USB bus
+                            // without the bandwidth left: STREAMON "No space left on device"
 } CG_UVC_STATE;
 
 typedef struct CG_UVC_SPEC {
