@@ -223,4 +223,11 @@ PL_VISIBLE HRESULT cg_SetUvcCameraState(int camera, CG_UVC_STATE state);
 // copies at most size - 1 characters plus a 0.
 PL_VISIBLE int cg_ForbiddenVideoNodes(char* text, int size);
 
+// What the operator should do about the last error of the camera at
+// `position` in the latest device listing, in Japanese (UTF-8), for errors
+// that have a remedy (a USB bus without bandwidth); empty otherwise. Copies
+// at most size - 1 bytes plus a 0 (never a part of a character) and returns
+// the length copied.
+PL_VISIBLE int cg_ListedCameraAdvice(int position, char* text, int size);
+
 PL_END_C
