@@ -1,6 +1,7 @@
 # selvane-web: marker flip to stream client, fan-out to 100 clients beside
-# direct socket writes and over HTTPS beside HTTP, one /metrics scrape, and
-# a soak of the real program (--soak_seconds=N).
+# direct socket writes and over HTTPS beside HTTP, one /metrics scrape, a
+# picture to its tile in a browser over HTTPS, and a soak of the real program
+# (--soak_seconds=N).
 if(TARGET selvane_web)
   find_package(Qt6 REQUIRED COMPONENTS Network)
   sv_bench(web_bench
@@ -10,6 +11,8 @@ if(TARGET selvane_web)
       ${CMAKE_CURRENT_LIST_DIR}/web/soak_bench.cpp
       ${CMAKE_CURRENT_LIST_DIR}/web/metrics_bench.cpp
       ${CMAKE_CURRENT_LIST_DIR}/web/tls_fanout_bench.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/web/page_latency_bench.cpp
+      ${PROJECT_SOURCE_DIR}/tests/web/support/headless_chromium.cpp
       ${PROJECT_SOURCE_DIR}/tests/web/support/publish_picture.cpp
       ${PROJECT_SOURCE_DIR}/tests/web/support/raw_client.cpp
     LIBS selvane_web selvane_publish Qt6::Network crypt)
