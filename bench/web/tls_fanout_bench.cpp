@@ -14,7 +14,7 @@
 #include <memory>
 #include <vector>
 
-#include "board.h"
+#include "fan_out_board.h"
 #include "http_server.h"
 #include "picture.h"
 #include "publish_picture.h"
@@ -95,33 +95,21 @@ double threadCpuMs() {
 void BM_FanOut100StreamsHttpsVsHttp(benchmark::State& state) {
   const bool https = state.range(0) != 0;
   webtest::Credentials credentials;
-  auto first = std::make_shared<UnitView>();
-  first->number = 1;
-  first->readable = true;
-  first->picture = makePicture(webtest::testJpeg(0, 640, 480), true, 0);
-  first->pictureSeq = 1;
-  Board board({first});
+  webbench::FanOutBoard fan;
   HttpServer::Options options{QStringLiteral("127.0.0.1:0")};
   QString error;
   if (https && (!credentials.made || !readPem(credentials.cert, &options.tlsCert, &error) ||
                 !readPem(credentials.key, &options.tlsKey, &error)))
     return state.SkipWithError("no test certificate (openssl)");
-  HttpServer server(board, options);
+  HttpServer server(fan.board(), options);
   if (!server.start(&error)) return state.SkipWithError(qPrintable(error));
   QtStreamReaders clients(server.port(), 100, https ? &credentials : nullptr);
-  std::vector<PicturePtr> pictures;
-  for (int i = 0; i < 4; ++i) pictures.push_back(makePicture(webtest::testJpeg(i + 1, 640, 480), true, 0));
-  uint64_t seq = 1;
   const double cpuBefore = processCpuMs() - threadCpuMs();
   for (auto _ : state) {
-    auto v = std::make_shared<UnitView>(*first);
-    v->picture = pictures[seq % pictures.size()];
-    v->pictureSeq = ++seq;
-    clients.expect(v->picture->streamPart.size());
-    board.update(0, v);
+    clients.expect(fan.publishNext());
     if (!clients.waitAll(10000)) return state.SkipWithError("a client missed the picture");
   }
-  state.SetBytesProcessed(state.iterations() * 100 * pictures[0]->streamPart.size());
+  state.SetBytesProcessed(state.iterations() * 100 * fan.partSize());
   // What the server threads spent per fan-out (the process but this
   // thread, which only runs the clients).
   state.counters["server_cpu_ms"] = (processCpuMs() - threadCpuMs() - cpuBefore) / double(state.iterations());
