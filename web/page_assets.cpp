@@ -1,5 +1,7 @@
 #include "page_assets.h"
 
+#include "unit_health.h"
+
 #include <QFile>
 
 #include <algorithm>
@@ -15,7 +17,20 @@ PageAsset load(const char* path, const char* type) {
 }
 QByteArray escaped(const QString& text) { return text.toHtmlEscaped().replace(u'"', QStringLiteral("&quot;")).toUtf8(); }
 
-// The same words and markup as tileFor() and render() in page.js.
+// The same words as healthLabels in page.js.
+QString healthLabel(Health health) {
+  switch (health) {
+    case Health::Ok: return QStringLiteral("正常");
+    case Health::Waiting: return QStringLiteral("画像待ち");
+    case Health::Unreadable: return QStringLiteral("読み込み不可");
+    case Health::Frozen: return QStringLiteral("静止画のまま（同じ画像が続いています）");
+    case Health::Stale: return QStringLiteral("更新停止（新しい画像が届いていません）");
+  }
+  return {};
+}
+
+// The same words and markup as tileFor() and render() in page.js (the last
+// error's time is the browser's to format).
 QByteArray tile(const UnitView& v, int64_t nowMs) {
   const QByteArray n = QByteArray::number(v.number);
   const Picture* p = v.picture.get();
@@ -36,9 +51,12 @@ QByteArray tile(const UnitView& v, int64_t nowMs) {
   img += ">";
   const QString text = v.newestSlot >= 0 ? v.texts[static_cast<size_t>(v.newestSlot)] : QString();
   return "<section class=\"tile" + QByteArray(v.readable ? "" : " unreadable") + "\" id=\"unit-" + n +
-         "\" data-changed=\"" + QByteArray::number(v.changedMs) + "\"><div class=\"frame\">" + img +
+         "\" data-changed=\"" + QByteArray::number(v.changedMs) + "\" data-health=\"" + healthName(v.activity.health) +
+         "\"><div class=\"frame\">" + img +
          "<div class=\"note\">" + escaped(note) + "</div></div><div class=\"caption\"><span class=\"number\">" + n +
-         "号機</span><span class=\"text\">" + escaped(text) + "</span><span class=\"age\">" + escaped(age) +
+         "号機</span><span class=\"text\">" + escaped(text) + "</span><span class=\"age\">" + escaped(age) + "</span><span class=\"health\">" +
+         escaped(healthLabel(v.activity.health)) + "</span><span class=\"error\">" +
+         (v.activity.lastError.isEmpty() ? QByteArray() : "最後のエラー: " + escaped(v.activity.lastError)) +
          "</span></div></section>\n";
 }
 
