@@ -2,6 +2,7 @@
 #include <QApplication>
 
 #include "control_screen/control_screen.h"
+#include "control_screen/stop_signals.h"
 #include "platform/services.h"
 #include "screens/widgets.h"
 #include "selvane/model/unit_model.h"
@@ -19,5 +20,6 @@ int main(int argc, char** argv) {
     MessageBoxA(0, error.toUtf8().constData(), nullptr, MB_OK | MB_ICONERROR);
     return 2;
   }
+  selvane::StopSignals stopSignals([&controlScreen](int) { controlScreen.endWithoutAsking(); });
   return app.exec();
 }

@@ -24,9 +24,20 @@ on_accessibility_bus() {
   shift
   export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
   dbus-run-session -- bash -c '
+    # Waits (at most 10 s) until `name` is owned on the bus at `address`.
+    owned() {
+      for _ in $(seq 100); do
+        dbus-send --bus="$1" --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+          org.freedesktop.DBus.NameHasOwner "string:$2" 2>/dev/null | grep -q "boolean true" && return 0
+        sleep 0.1
+      done
+      echo "$2 never appeared on the bus" >&2
+      return 1
+    }
     /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
-    sleep 1
+    owned "$DBUS_SESSION_BUS_ADDRESS" org.a11y.Bus || exit 1
+    a11y=$(dbus-send --session --print-reply=literal --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress | tr -d " ")
     /usr/libexec/at-spi2-registryd >/dev/null 2>&1 &
-    sleep 0.5
+    owned "$a11y" org.a11y.atspi.Registry || exit 1
     '"$script" "$@"
 }
