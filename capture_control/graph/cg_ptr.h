@@ -2,7 +2,7 @@
 #pragma once
 #include <memory>
 
-#include "platform/capture.h"
+#include "camera/capture.h"
 
 namespace korvex {
 

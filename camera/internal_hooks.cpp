@@ -1,0 +1,19 @@
+#include "capture_internal.h"
+#include "device_errors.h"
+#include "devices.h"
+
+namespace pl::capture::detail {
+
+void rereadVirtualCameraEnvironment() { useEnvironmentCameras(); }
+
+int comparePortPaths(std::string_view a, std::string_view b) { return naturalCompare(a, b); }
+
+std::vector<Capability> realCapabilitiesOf(const char* caps) {
+  if (!caps || !ensureGstreamer()) return {};
+  CapsPtr parsed(gst_caps_from_string(caps));
+  return parsed ? realCapabilities(parsed.get()) : std::vector<Capability>{};
+}
+
+std::string lastCameraError(const std::string& path) { return lastDeviceError(path); }
+
+}  // namespace pl::capture::detail
