@@ -9,7 +9,7 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
-#include "interface/korvex_ctrl.h"
+#include "korvex_ctrl.h"
 
 namespace korvex {
 namespace {

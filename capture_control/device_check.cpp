@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "interface/korvex_ctrl.h"
+#include "korvex_ctrl.h"
 
 namespace korvex {
 

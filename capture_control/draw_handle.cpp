@@ -1,4 +1,4 @@
-#include "store/draw_handle.h"
+#include "draw_handle.h"
 
 #include <mutex>
 

@@ -2,7 +2,7 @@
 // the worker's table.
 #include <string>
 
-#include "interface/korvex_ctrl.h"
+#include "korvex_ctrl.h"
 
 namespace korvex {
 namespace {

@@ -3,7 +3,7 @@
 #include <QDateTime>
 #include <cstring>
 
-#include "interface/korvex_ctrl.h"
+#include "korvex_ctrl.h"
 #include "korvex/korvex.h"
 
 namespace korvex {

@@ -1,12 +1,12 @@
 // Construction, the automation interface and request dispatch.
-#include "interface/korvex_ctrl.h"
+#include "korvex_ctrl.h"
 
 #include <algorithm>
 #include <chrono>
 #include <utility>
 
+#include "draw_handle.h"
 #include "korvex/korvex.h"
-#include "store/draw_handle.h"
 
 namespace korvex {
 

@@ -1,7 +1,7 @@
 // The server entry points of Korvex.OCX and what it registers.
 #include <string>
 
-#include "interface/korvex_ctrl.h"
+#include "korvex_ctrl.h"
 #include "korvex/korvex.h"
 #include "platform/registry.h"
 

@@ -1,5 +1,5 @@
 // The live preview of one device in a host window.
-#include "interface/korvex_ctrl.h"
+#include "korvex_ctrl.h"
 
 namespace korvex {
 

@@ -2,8 +2,8 @@
 #include <cstdio>
 #include <fstream>
 
-#include "interface/korvex_ctrl.h"
-#include "store/draw_handle.h"
+#include "draw_handle.h"
+#include "korvex_ctrl.h"
 
 namespace korvex {
 

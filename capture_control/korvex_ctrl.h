@@ -34,9 +34,9 @@
 #include <string>
 #include <thread>
 
-#include "graph/cg_ptr.h"
-#include "interface/request_ring.h"
-#include "interface/sync.h"
+#include "cg_ptr.h"
+#include "request_ring.h"
+#include "sync.h"
 #include "platform/com_server.h"
 #include "platform/wintypes.h"
 

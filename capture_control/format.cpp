@@ -1,5 +1,5 @@
 // Matching a requested size and compression against a camera's capabilities.
-#include "interface/korvex_ctrl.h"
+#include "korvex_ctrl.h"
 #include "korvex/korvex.h"
 
 namespace korvex {
