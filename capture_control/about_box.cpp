@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include "korvex_ctrl.h"
+#include "platform/qt_bridge.h"
 
 namespace korvex {
 namespace {
