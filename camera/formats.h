@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <string>
 
-#include "camera/capture.h"
+#include "camera/testing.h"
 
 namespace pl::capture {
 

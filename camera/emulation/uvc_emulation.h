@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "camera/capture.h"
+#include "camera/testing.h"
 
 namespace pl::capture::uvc {
 

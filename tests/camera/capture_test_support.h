@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "camera/capture.h"
+#include "camera/testing.h"
 
 // Reads the counter strip of a frame laid out as a DIB (I420/IYUV and YUY2
 // top row first, RGB bottom row first).

@@ -1,7 +1,7 @@
 // The control screen after its load: rows by camera presence and settings.
 #include "app_fixture.h"
 #include "screens/help_screen.h"
-#include "camera/capture.h"
+#include "camera/testing.h"
 
 namespace apptest {
 namespace {
