@@ -1,14 +1,11 @@
-// GStreamer plumbing shared by the capture graph service: lazy, thread-safe
-// initialisation and owning pointers for GStreamer objects.
+// GStreamer plumbing shared by the capture graph service: owning pointers for
+// GStreamer objects (its start-up is gstreamer_init.h).
 #pragma once
 #include <gst/gst.h>
 
 #include <memory>
 
 namespace pl::capture {
-
-// Initialises GStreamer once per process; false when it cannot be.
-bool ensureGstreamer();
 
 struct GstObjectUnref {
   void operator()(void* object) const {

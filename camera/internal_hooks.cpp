@@ -1,6 +1,7 @@
 #include "capture_internal.h"
 #include "device_errors.h"
 #include "devices.h"
+#include "gstreamer_init.h"
 
 namespace pl::capture::detail {
 

@@ -4,7 +4,6 @@
 #include <unordered_map>
 
 #include "grabber.h"
-#include "rendered_graph.h"
 
 namespace pl::capture {
 
@@ -87,12 +86,3 @@ const Capability* CG_FILTER::format() const {
   const size_t index = selected >= 0 ? static_cast<size_t>(selected) : 0;
   return index < device->caps.size() ? &device->caps[index] : nullptr;
 }
-
-CG_GRAPH::CG_GRAPH() : Object(kKind) {}
-
-CG_GRAPH::~CG_GRAPH() {
-  unrender();
-  for (auto& f : filters) f->graph = nullptr;
-}
-
-void CG_GRAPH::unrender() { rendered.reset(); }

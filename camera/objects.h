@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "devices.h"
+#include "guarded.h"
 #include "camera/capture.h"
 
 namespace pl::capture {
@@ -152,19 +153,3 @@ struct CG_STREAMCONFIG final : pl::capture::Object {
   explicit CG_STREAMCONFIG(pl::capture::Ref<CG_FILTER> s) : Object(kKind), source(std::move(s)) {}
   const pl::capture::Ref<CG_FILTER> source;
 };
-
-namespace pl::capture {
-
-// Runs `body` and turns escaping exceptions into results: nothing crosses the C boundary.
-template <class F>
-HRESULT guarded(F&& body) noexcept {
-  try {
-    return body();
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_FAIL;
-  }
-}
-
-}  // namespace pl::capture

@@ -13,6 +13,7 @@
 
 #include "device_errors.h"
 #include "devices.h"
+#include "gstreamer_init.h"
 
 namespace pl::capture {
 

@@ -8,6 +8,7 @@
 #include "device_errors.h"
 #include "frame_layout.h"
 #include "grabber.h"
+#include "gstreamer_init.h"
 #include "platform/window.h"
 
 namespace pl::capture {
@@ -263,3 +264,14 @@ HRESULT RenderedGraph::state(DWORD ms, CG_STATE* out) {
 }
 
 }  // namespace pl::capture
+
+// The graph object owns its rendered pipeline, so its lifetime is defined
+// beside the pipeline's.
+CG_GRAPH::CG_GRAPH() : Object(kKind) {}
+
+CG_GRAPH::~CG_GRAPH() {
+  unrender();
+  for (auto& f : filters) f->graph = nullptr;
+}
+
+void CG_GRAPH::unrender() { rendered.reset(); }

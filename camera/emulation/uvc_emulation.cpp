@@ -10,7 +10,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "objects.h"
+#include "guarded.h"
 
 namespace pl::capture::uvc {
 

@@ -1,4 +1,4 @@
-#include "gst_support.h"
+#include "gstreamer_init.h"
 
 #include <mutex>
 
