@@ -52,7 +52,7 @@
 #include "korvex/korvex.h"
 #include "bare_pipeline.h"
 #include "input_probe.h"
-#include "platform/capture.h"
+#include "camera/testing.h"
 #include "platform/com_host.h"
 #include "platform/qt_bridge.h"
 #include "platform/window.h"

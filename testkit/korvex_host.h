@@ -18,7 +18,7 @@
 #include "testkit/files.h"
 #include "testkit/korvex_site.h"
 #include "korvex/korvex.h"
-#include "platform/capture.h"
+#include "camera/testing.h"
 #include "platform/com_host.h"
 #include "platform/qt_bridge.h"
 #include "testkit/wait.h"

@@ -13,7 +13,6 @@
 #include <utility>
 
 #include "korvex/korvex.h"
-#include "platform/capture.h"
 #include "platform/com_host.h"
 #include "platform/qt_bridge.h"
 

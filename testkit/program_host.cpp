@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "control_screen/unit_row.h"
-#include "platform/capture.h"
+#include "camera/testing.h"
 #include "platform/services.h"
 #include "screens/capture_screen.h"
 #include "testkit/files.h"

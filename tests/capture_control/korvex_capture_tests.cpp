@@ -2,7 +2,7 @@
 // faults, safe mode and the live preview.
 #include <QElapsedTimer>
 
-#include "capture/capture_internal.h"
+#include "capture_internal.h"
 #include "testkit/korvex_host.h"
 
 namespace korvextest {
