@@ -8,7 +8,7 @@ if(TARGET selvane_web)
       ${CMAKE_CURRENT_LIST_DIR}/web/soak_bench.cpp
       ${PROJECT_SOURCE_DIR}/tests/web/support/publish_picture.cpp
       ${PROJECT_SOURCE_DIR}/tests/web/support/raw_client.cpp
-    LIBS selvane_web selvane_publish)
+    LIBS selvane_web selvane_publication)
   target_include_directories(web_bench PRIVATE "${PROJECT_SOURCE_DIR}/tests/web/support" "${CMAKE_CURRENT_LIST_DIR}/web")
   add_dependencies(web_bench selvane-web)
 endif()

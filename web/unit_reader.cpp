@@ -1,6 +1,6 @@
 #include "unit_reader.h"
 
-#include "selvane/model/control_record.h"
+#include "selvane/publication/control_record.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

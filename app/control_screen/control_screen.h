@@ -13,7 +13,7 @@
 #include "control_screen/capture_events.h"
 #include "control_screen/korvex_client.h"
 #include "control_screen/private_temp_dir.h"
-#include "selvane/publish/directory_lock.h"
+#include "selvane/publication/directory_lock.h"
 #include "selvane/model/settings_file.h"
 #include "selvane/model/unit_model.h"
 

@@ -14,7 +14,7 @@
 #include "control_screen/plenkit_client.h"
 #include "screens/capture_screen.h"
 #include "screens/unit_pane.h"
-#include "selvane/publish/store.h"
+#include "selvane/publication/store.h"
 
 namespace selvane {
 namespace {

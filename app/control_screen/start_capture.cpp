@@ -16,7 +16,7 @@
 #include "screens/unit_pane.h"
 #include "screens/widgets.h"
 #include "selvane/model/list_rules.h"
-#include "selvane/model/numeric_text.h"
+#include "selvane/publication/numeric_text.h"
 #include "selvane/model/text_helpers.h"
 
 namespace selvane {

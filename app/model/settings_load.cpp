@@ -1,8 +1,8 @@
 #include "selvane/model/settings_file.h"
 
-#include "selvane/model/cp932.h"
-#include "selvane/model/field_reader.h"
-#include "selvane/model/numeric_text.h"
+#include "selvane/publication/cp932.h"
+#include "selvane/publication/field_reader.h"
+#include "selvane/publication/numeric_text.h"
 
 #include <QDir>
 #include <QFile>

@@ -9,7 +9,7 @@
 #include "platform/qt_bridge.h"
 #include "screens/widgets.h"
 #include "selvane/model/list_rules.h"
-#include "selvane/model/numeric_text.h"
+#include "selvane/publication/numeric_text.h"
 
 namespace selvane::screens {
 namespace {

@@ -16,8 +16,8 @@
 #include <chrono>
 #include <vector>
 
-#include "selvane/model/control_record.h"
-#include "selvane/publish/store.h"
+#include "selvane/publication/control_record.h"
+#include "selvane/publication/store.h"
 
 namespace {
 

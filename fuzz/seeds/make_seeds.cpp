@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "bmp_images.h"
-#include "selvane/model/control_record.h"
+#include "selvane/publication/control_record.h"
 
 namespace {
 

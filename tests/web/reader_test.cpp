@@ -4,7 +4,7 @@
 #include "options.h"
 #include "picture.h"
 #include "publish_picture.h"
-#include "selvane/model/control_record.h"
+#include "selvane/publication/control_record.h"
 #include "unit_reader.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // Numbers in texts, the shared text helpers and the list selection rules.
 #include "selvane/model/list_rules.h"
-#include "selvane/model/numeric_text.h"
+#include "selvane/publication/numeric_text.h"
 #include "selvane/model/text_helpers.h"
 
 #include <gtest/gtest.h>

@@ -10,8 +10,8 @@
 #include "platform/qt_bridge.h"
 #include "platform/window.h"
 #include "screens/widgets.h"
-#include "selvane/model/control_record.h"
-#include "selvane/publish/directory_lock.h"
+#include "selvane/publication/control_record.h"
+#include "selvane/publication/directory_lock.h"
 
 namespace apptest {
 namespace {

@@ -1,7 +1,7 @@
 #include "publish_picture.h"
 
-#include "selvane/model/control_record.h"
-#include "selvane/publish/store.h"
+#include "selvane/publication/control_record.h"
+#include "selvane/publication/store.h"
 
 #include <fcntl.h>
 #include <turbojpeg.h>

@@ -18,9 +18,9 @@
 #include <chrono>
 #include <thread>
 
-#include "selvane/model/control_record.h"
-#include "selvane/publish/directory_lock.h"
-#include "selvane/publish/store.h"
+#include "selvane/publication/control_record.h"
+#include "selvane/publication/directory_lock.h"
+#include "selvane/publication/store.h"
 #include "stamped_picture.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "selvane/model/cp932.h"
+#include "selvane/publication/cp932.h"
 
 #include <iconv.h>
 

@@ -1,4 +1,4 @@
-#include "selvane/publish/store.h"
+#include "selvane/publication/store.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "selvane/model/control_record.h"
+#include "selvane/publication/control_record.h"
 
 namespace selvane::publish {
 namespace {

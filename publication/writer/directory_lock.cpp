@@ -1,4 +1,4 @@
-#include "selvane/publish/directory_lock.h"
+#include "selvane/publication/directory_lock.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

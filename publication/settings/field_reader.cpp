@@ -1,4 +1,4 @@
-#include "selvane/model/field_reader.h"
+#include "selvane/publication/field_reader.h"
 
 namespace selvane::model {
 

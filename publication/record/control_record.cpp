@@ -1,6 +1,6 @@
-#include "selvane/model/control_record.h"
+#include "selvane/publication/control_record.h"
 
-#include "selvane/model/cp932.h"
+#include "selvane/publication/cp932.h"
 
 #include <QFile>
 #include <QFileInfo>

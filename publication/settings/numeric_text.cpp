@@ -1,4 +1,4 @@
-#include "selvane/model/numeric_text.h"
+#include "selvane/publication/numeric_text.h"
 
 #include <charconv>
 #include <cmath>
