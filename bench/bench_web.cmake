@@ -1,11 +1,13 @@
 # selvane-web: marker flip to stream client, fan-out to 100 clients beside
-# direct socket writes, and a soak of the real program (--soak_seconds=N).
+# direct socket writes, a soak of the real program (--soak_seconds=N), and the
+# real program under attack (hostile shares, stalled and slow-header clients).
 if(TARGET selvane_web)
   sv_bench(web_bench
     SOURCES
       ${CMAKE_CURRENT_LIST_DIR}/web/web_bench_main.cpp
       ${CMAKE_CURRENT_LIST_DIR}/web/latency_fanout_bench.cpp
       ${CMAKE_CURRENT_LIST_DIR}/web/soak_bench.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/web/attack_bench.cpp
       ${PROJECT_SOURCE_DIR}/tests/web/support/publish_picture.cpp
       ${PROJECT_SOURCE_DIR}/tests/web/support/raw_client.cpp
     LIBS selvane_web selvane_publication)

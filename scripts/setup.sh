@@ -14,6 +14,7 @@ packages=(
   at-spi2-core python3-pyatspi dbus-x11
   lintian desktop-file-utils appstream
   libmicrohttpd-dev chromium
+  samba smbclient libsmbclient-dev
 )
 
 missing=()

@@ -1,9 +1,13 @@
 // selvane-web: the reader side of the station's published pictures, on the
 // network. The main thread parses the command line, starts the watcher and
-// the HTTP server, and then only waits for SIGINT or SIGTERM.
+// the HTTP server, and then only waits for SIGINT or SIGTERM (SIGHUP is
+// logged and ignored: the units are read from the command line once).
 #include "http_server.h"
 #include "options.h"
 #include "watcher.h"
+
+#include <malloc.h>
+#include <sys/resource.h>
 
 #include <csignal>
 #include <cstdio>
@@ -28,6 +32,17 @@ int main(int argc, char** argv) {
     return 2;
   }
   const Options& o = parsed.options;
+  // Pictures are large and short-lived: each gets its own mapping, so their
+  // memory goes back to the system when the last client lets go (left to
+  // itself, glibc raises the threshold after the first free and keeps them).
+  mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+  // Connections waiting for their headers and connections being served each
+  // take a descriptor: allow as many as the system lets this process have.
+  rlimit files{};
+  if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+    files.rlim_cur = files.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &files);
+  }
 
   // Every thread started from here on inherits the blocked signals; only
   // sigwait below takes them.
@@ -35,6 +50,7 @@ int main(int argc, char** argv) {
   sigemptyset(&stopSignals);
   sigaddset(&stopSignals, SIGINT);
   sigaddset(&stopSignals, SIGTERM);
+  sigaddset(&stopSignals, SIGHUP);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
   std::signal(SIGPIPE, SIG_IGN);
 
@@ -50,6 +66,8 @@ int main(int argc, char** argv) {
   serverOptions.listen = o.listen;
   serverOptions.maxConnections = o.maxClients;
   serverOptions.maxPerAddress = std::max(1u, o.maxClients / 2);
+  serverOptions.maxMemory = size_t(o.maxMemoryMiB) << 20;
+  serverOptions.allowedHosts = o.allowedHosts;
   HttpServer server(watcher.board(), serverOptions);
   QString error;
   if (!server.start(&error)) {
@@ -60,7 +78,8 @@ int main(int argc, char** argv) {
   qInfo("serving %zu unit(s) on http://%s/ (poll %d ms)", o.units.size(), qUtf8Printable(o.listen), o.pollMs);
 
   int signal = 0;
-  sigwait(&stopSignals, &signal);
+  while (sigwait(&stopSignals, &signal) == 0 && signal == SIGHUP)
+    qInfo("SIGHUP ignored: the units and options are read at start; restart to change them");
   qInfo("stopping (%s)", signal == SIGINT ? "SIGINT" : "SIGTERM");
   server.stop();
   watcher.stop();

@@ -87,7 +87,11 @@ ParseResult parseCommandLine(const QStringList& args) {
                                     "PATH");
   const QCommandLineOption noNotify("no-notify", "Poll only; do not also watch local directories with inotify.");
   const QCommandLineOption maxClients("max-clients", "Most connections served at once (default 512).", "N", "512");
-  parser.addOptions({help, listen, poll, settings, noNotify, maxClients});
+  const QCommandLineOption maxMemory("max-memory", "Most memory, in MiB, that pictures being sent to clients may hold "
+                                     "(default 256); a client past it is answered 503 or its stream ends.", "MIB", "256");
+  const QCommandLineOption allowHost("allow-host", "Served on loopback, also answer requests for this host name "
+                                     "(may be repeated; localhost, 127.0.0.1 and [::1] always are).", "NAME");
+  parser.addOptions({help, listen, poll, settings, noNotify, maxClients, maxMemory, allowHost});
 
   ParseResult result;
   if (!parser.parse(QStringList{QStringLiteral("selvane-web")} + args)) {
@@ -122,6 +126,12 @@ ParseResult parseCommandLine(const QStringList& args) {
     result.text = QStringLiteral("--max-clients wants a positive number");
     return result;
   }
+  o.maxMemoryMiB = parser.value(maxMemory).toUInt(&ok);
+  if (!ok || o.maxMemoryMiB < 16 || o.maxMemoryMiB > 65536) {
+    result.text = QStringLiteral("--max-memory wants MiB from 16 to 65536");
+    return result;
+  }
+  o.allowedHosts = parser.values(allowHost);
   o.notify = !parser.isSet(noNotify);
   const QStringList dirs = parser.positionalArguments();
   if (parser.isSet(settings) == !dirs.isEmpty()) {

@@ -20,6 +20,8 @@ struct Options {
   int pollMs = 200;
   bool notify = true;
   unsigned maxClients = 512;
+  unsigned maxMemoryMiB = 256;  // pictures held by clients
+  QStringList allowedHosts;     // Host names accepted besides loopback's own
   std::vector<UnitSource> units;
 };
 

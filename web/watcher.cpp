@@ -24,7 +24,7 @@ constexpr uint32_t kWatchMask =
 int64_t wallClockMs() { return QDateTime::currentMSecsSinceEpoch(); }
 
 Watcher::Watcher(std::vector<QString> dirs, std::vector<int> numbers, Options options) : options_(options) {
-  for (size_t i = 0; i < dirs.size(); ++i) readers_.emplace_back(numbers[i], dirs[i]);
+  for (size_t i = 0; i < dirs.size(); ++i) readers_.emplace_back(numbers[i], dirs[i], options_.pollMs);
   watches_.assign(readers_.size(), -1);
   if (options_.notify) inotifyFd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
