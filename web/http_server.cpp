@@ -1,11 +1,14 @@
 #include "http_server.h"
 
+#include "metrics.h"
 #include "page_assets.h"
+#include "tls.h"
 #include "stream_client.h"
 #include "unit_json.h"
 #include "watcher.h"
 
 #include <microhttpd.h>
+#include <netdb.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -29,6 +32,7 @@ struct HttpServer::Context {
   bool checkHost = false;
   QList<QByteArray> hosts;  // lower case, without the port
   QByteArray port;
+  Logins* logins = nullptr;  // every request needs one of these logins; null: none asked
 };
 
 namespace {
@@ -191,6 +195,16 @@ MHD_Result sendAsset(MHD_Connection* c, const PageAsset& asset, const QByteArray
   return send(c, MHD_HTTP_OK, std::move(r));
 }
 
+MHD_Result sendMetrics(MHD_Connection* c, const Board& board) {
+  const MHD_ConnectionInfo* daemon = MHD_get_connection_info(c, MHD_CONNECTION_INFO_DAEMON);
+  const MHD_DaemonInfo* open =
+      daemon ? MHD_get_daemon_info(daemon->daemon, MHD_DAEMON_INFO_CURRENT_CONNECTIONS) : nullptr;
+  const std::string text = metricsText(board, open ? open->num_connections : 0);
+  Response r = copyBody(QByteArray::fromStdString(text), kMetricsContentType);
+  if (r) MHD_add_response_header(r.get(), "Cache-Control", "no-store");
+  return send(c, MHD_HTTP_OK, std::move(r));
+}
+
 // "/units/N..." → the unit's index and the rest of the path; -1 for no unit.
 int unitIndex(const Board& board, QByteArrayView path, QByteArrayView* rest) {
   constexpr QByteArrayView prefix("/units/");
@@ -214,6 +228,7 @@ MHD_Result route(Context& ctx, MHD_Connection* c, const char* url, bool head) {
   if (path == "/page.css") return sendAsset(c, pageAsset(PageAsset::Style));
   if (path == "/units") return sendJson(c, unitsJson(board.views()));
   if (path == "/events") return sendStream(c, ctx, head, StreamClient::Kind::Feed, -1);
+  if (path == "/metrics") return sendMetrics(c, board);
   QByteArrayView rest;
   const int index = unitIndex(board, path, &rest);
   if (index < 0) return sendText(c, MHD_HTTP_NOT_FOUND, "No such page or unit.");
@@ -240,6 +255,23 @@ bool hostAllowed(const Context& ctx, const char* header) {
   return ctx.hosts.contains(host.left(nameEnd));
 }
 
+bool loggedIn(Logins& logins, MHD_Connection* c) {
+  QString peer = QStringLiteral("?");
+  if (const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_CLIENT_ADDRESS)) {
+    char host[NI_MAXHOST];
+    const socklen_t length = info->client_addr->sa_family == AF_INET6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
+    if (getnameinfo(info->client_addr, length, host, sizeof host, nullptr, 0, NI_NUMERICHOST) == 0) peer = host;
+  }
+  return logins.allows(MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_AUTHORIZATION), peer);
+}
+
+MHD_Result sendLoginRequest(MHD_Connection* c) {
+  Response r = copyBody("Log in to see the pictures.\n", "text/plain; charset=utf-8");
+  if (r) MHD_add_response_header(r.get(), MHD_HTTP_HEADER_WWW_AUTHENTICATE, Logins::kChallenge);
+  if (r) MHD_add_response_header(r.get(), "Cache-Control", "no-store");
+  return send(c, MHD_HTTP_UNAUTHORIZED, std::move(r));
+}
+
 MHD_Result onRequest(void* cls, MHD_Connection* c, const char* url, const char* method, const char*,
                      const char*, size_t*, void** requestState) {
   // The first call comes once the headers are complete; every request is
@@ -260,6 +292,7 @@ MHD_Result onRequest(void* cls, MHD_Connection* c, const char* url, const char* 
   if ((length && QByteArrayView(length) != "0") ||
       MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_TRANSFER_ENCODING))
     return sendText(c, MHD_HTTP_BAD_REQUEST, "A GET request carries no body.");
+  if (ctx.logins && !loggedIn(*ctx.logins, c)) return sendLoginRequest(c);
   return route(ctx, c, url, m == "HEAD");
 }
 
@@ -303,7 +336,7 @@ HttpServer::HttpServer(Board& board, Options options)
     : board_(board),
       options_(std::move(options)),
       budget_(options_.maxMemory),
-      context_(std::make_unique<Context>(Context{board_, budget_, streams_, false, {}, {}})) {
+      context_(std::make_unique<Context>(Context{board_, budget_, streams_, false, {}, {}, options_.logins})) {
   context_->hosts = {"localhost", "127.0.0.1", "[::1]"};
   for (const QString& name : options_.allowedHosts) context_->hosts.append(name.toLower().toUtf8());
 }
@@ -320,7 +353,10 @@ bool HttpServer::start(QString* error) {
   unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ERROR_LOG |
                    MHD_USE_NO_LISTEN_SOCKET | MHD_USE_ITC;
   if (host.contains(u':')) flags |= MHD_USE_IPv6;
+  std::vector<MHD_OptionItem> tls;
+  if (!tlsOptions(options_, &flags, &tls, error)) return false;
   daemon_ = MHD_start_daemon(flags, 0, nullptr, nullptr, &onRequest, context_.get(),
+                             MHD_OPTION_ARRAY, tls.data(),
                              MHD_OPTION_EXTERNAL_LOGGER, &logLibrary, nullptr,
                              MHD_OPTION_UNESCAPE_CALLBACK, &keepEscapes, nullptr,
                              MHD_OPTION_CONNECTION_LIMIT, options_.maxConnections,
@@ -329,7 +365,8 @@ bool HttpServer::start(QString* error) {
                              MHD_OPTION_CONNECTION_MEMORY_LIMIT, options_.connectionMemory,
                              MHD_OPTION_END);
   if (!daemon_) {
-    *error = QStringLiteral("cannot start the HTTP server");
+    *error = options_.tlsCert.isEmpty() ? QStringLiteral("cannot start the HTTP server")
+                                        : QStringLiteral("cannot start the HTTPS server (do the TLS certificate and key fit?)");
     return false;
   }
   RequestGate::Options gateOptions;
@@ -337,6 +374,7 @@ bool HttpServer::start(QString* error) {
   gateOptions.maxWaiting = options_.maxConnections;
   gateOptions.maxWaitingPerAddress = std::max(1u, options_.maxConnections / 4);
   gateOptions.maxHeaderBytes = options_.connectionMemory / 2;
+  gateOptions.encrypted = !options_.tlsCert.isEmpty();
   gate_ = std::make_unique<RequestGate>(gateOptions, [this](int fd, const sockaddr* a, socklen_t l, QByteArrayView head) {
     handOver(fd, a, l, head);
   });

@@ -19,6 +19,7 @@
 #include "board.h"
 #include "picture_budget.h"
 #include "request_gate.h"
+#include "logins.h"
 
 #include <QString>
 #include <QStringList>
@@ -44,7 +45,9 @@ class HttpServer {
     // Bound to loopback, a request naming another host is refused (421), so
     // that a page elsewhere cannot reach the server through a visitor's
     // browser by DNS rebinding; these names are accepted as well.
-    QStringList allowedHosts;
+    QStringList allowedHosts = {};
+    Logins* logins = nullptr;  // every request needs one of these logins; null: none asked
+    QByteArray tlsCert = {}, tlsKey = {};  // PEM; both given: HTTPS only
   };
   HttpServer(Board& board, Options options);
   ~HttpServer();
@@ -63,6 +66,8 @@ class HttpServer {
 
  // What the request handlers see; defined with them.
   struct Context;
+  Board& board() { return board_; }
+  const Options& options() const { return options_; }
 
  private:
   void handOver(int fd, const sockaddr* address, socklen_t length, QByteArrayView head);

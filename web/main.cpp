@@ -4,6 +4,8 @@
 // logged and ignored: the units are read from the command line once).
 #include "http_server.h"
 #include "options.h"
+#include "service_notify.h"
+#include "tls.h"
 #include "watcher.h"
 
 #include <malloc.h>
@@ -16,6 +18,37 @@
 #include <QtGlobal>
 
 using namespace selvane::web;
+
+namespace {
+
+// The logins and the certificate; false (said on stderr) when a file cannot
+// be used.
+bool loadAccess(const Options& o, Logins* logins, HttpServer::Options* server) {
+  QString error;
+  if (!o.usersFile.isEmpty()) {
+    if (!logins->load(o.usersFile, &error)) {
+      qCritical("%s", qUtf8Printable(error));
+      return false;
+    }
+    server->logins = logins;
+    qInfo("%zu login(s) from %s", logins->size(), qUtf8Printable(o.usersFile));
+  }
+  if (!o.tlsCert.isEmpty() &&
+      (!readPem(o.tlsCert, &server->tlsCert, &error) || !readPem(o.tlsKey, &server->tlsKey, &error))) {
+    qCritical("%s", qUtf8Printable(error));
+    return false;
+  }
+  QString host;
+  uint16_t port = 0;
+  parseListenAddress(o.listen, &host, &port);
+  const bool loopback = host == QLatin1String("localhost") || host.startsWith(QLatin1String("127.")) || host == QLatin1String("::1");
+  if (server->logins && server->tlsCert.isEmpty() && !loopback)
+    qWarning("warning: logins on %s without --tls-cert/--tls-key: passwords and pictures cross the network "
+             "in clear text", qUtf8Printable(o.listen));
+  return true;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   qSetMessagePattern(QStringLiteral("selvane-web: %{message}"));
@@ -43,6 +76,7 @@ int main(int argc, char** argv) {
     files.rlim_cur = files.rlim_max;
     setrlimit(RLIMIT_NOFILE, &files);
   }
+  ServiceNotifier systemd;  // reads the environment before any thread starts
 
   // Every thread started from here on inherits the blocked signals; only
   // sigwait below takes them.
@@ -56,13 +90,17 @@ int main(int argc, char** argv) {
 
   std::vector<QString> dirs;
   std::vector<int> numbers;
+  Watcher::Options watcherOptions{o.pollMs, o.notify, {}};
   for (const UnitSource& u : o.units) {
     dirs.push_back(u.dir);
     numbers.push_back(u.number);
+    watcherOptions.intervalsMs.push_back(u.intervalMs);
     qInfo("unit %d: %s", u.number, qUtf8Printable(u.dir));
   }
-  Watcher watcher(dirs, numbers, {o.pollMs, o.notify});
+  Watcher watcher(dirs, numbers, watcherOptions);
   HttpServer::Options serverOptions;
+  Logins logins;
+  if (!loadAccess(o, &logins, &serverOptions)) return 2;
   serverOptions.listen = o.listen;
   serverOptions.maxConnections = o.maxClients;
   serverOptions.maxPerAddress = std::max(1u, o.maxClients / 2);
@@ -74,13 +112,17 @@ int main(int argc, char** argv) {
     qCritical("%s", qUtf8Printable(error));
     return 1;
   }
+  if (systemd.watchdogPeriodMs() > 0) watcher.setHeartbeat([&systemd] { systemd.send("WATCHDOG=1"); }, systemd.watchdogPeriodMs());
   watcher.start();
-  qInfo("serving %zu unit(s) on http://%s/ (poll %d ms)", o.units.size(), qUtf8Printable(o.listen), o.pollMs);
+  qInfo("serving %zu unit(s) on %s://%s/ (poll %d ms)", o.units.size(), o.tlsCert.isEmpty() ? "http" : "https",
+        qUtf8Printable(o.listen), o.pollMs);
+  systemd.send("READY=1\nSTATUS=serving " + std::to_string(o.units.size()) + " unit(s) on " + o.listen.toStdString());
 
   int signal = 0;
   while (sigwait(&stopSignals, &signal) == 0 && signal == SIGHUP)
     qInfo("SIGHUP ignored: the units and options are read at start; restart to change them");
   qInfo("stopping (%s)", signal == SIGINT ? "SIGINT" : "SIGTERM");
+  systemd.send("STOPPING=1");
   server.stop();
   watcher.stop();
   return 0;

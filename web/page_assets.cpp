@@ -1,5 +1,8 @@
 #include "page_assets.h"
 
+#include "unit_health.h"
+
+#include <QDateTime>
 #include <QFile>
 
 #include <algorithm>
@@ -14,6 +17,24 @@ PageAsset load(const char* path, const char* type) {
   return {file.readAll(), type};
 }
 QByteArray escaped(const QString& text) { return text.toHtmlEscaped().replace(u'"', QStringLiteral("&quot;")).toUtf8(); }
+
+// The same words as healthLabels in page.js.
+QString healthLabel(Health health) {
+  switch (health) {
+    case Health::Ok: return QStringLiteral("正常");
+    case Health::Waiting: return QStringLiteral("画像待ち");
+    case Health::Unreadable: return QStringLiteral("読み込み不可");
+    case Health::Frozen: return QStringLiteral("静止画のまま（同じ画像が続いています）");
+    case Health::Stale: return QStringLiteral("更新停止（新しい画像が届いていません）");
+  }
+  return {};
+}
+
+// As page.js writes it (toLocaleString("ja-JP"), this computer's time zone).
+QString lastErrorLine(const UnitActivity& a) {
+  const QString at = QDateTime::fromMSecsSinceEpoch(a.lastErrorMs).toString(QStringLiteral("yyyy/M/d H:mm:ss"));
+  return QStringLiteral("最後のエラー: %1（%2）").arg(a.lastError, at);
+}
 
 // The same words and markup as tileFor() and render() in page.js.
 QByteArray tile(const UnitView& v, int64_t nowMs) {
@@ -36,9 +57,12 @@ QByteArray tile(const UnitView& v, int64_t nowMs) {
   img += ">";
   const QString text = v.newestSlot >= 0 ? v.texts[static_cast<size_t>(v.newestSlot)] : QString();
   return "<section class=\"tile" + QByteArray(v.readable ? "" : " unreadable") + "\" id=\"unit-" + n +
-         "\" data-changed=\"" + QByteArray::number(v.changedMs) + "\"><div class=\"frame\">" + img +
+         "\" data-changed=\"" + QByteArray::number(v.changedMs) + "\" data-health=\"" + healthName(v.activity.health) +
+         "\"><div class=\"frame\">" + img +
          "<div class=\"note\">" + escaped(note) + "</div></div><div class=\"caption\"><span class=\"number\">" + n +
-         "号機</span><span class=\"text\">" + escaped(text) + "</span><span class=\"age\">" + escaped(age) +
+         "号機</span><span class=\"text\">" + escaped(text) + "</span><span class=\"age\">" + escaped(age) + "</span><span class=\"health\">" +
+         escaped(healthLabel(v.activity.health)) + "</span><span class=\"error\">" +
+         (v.activity.lastError.isEmpty() ? QByteArray() : escaped(lastErrorLine(v.activity))) +
          "</span></div></section>\n";
 }
 

@@ -154,14 +154,15 @@ void RequestGate::run() {
   std::map<std::string, unsigned> perAddress;
   std::vector<char> peek(options_.maxHeaderBytes + 1);
 
-  auto drop = [&](std::map<int, Waiting>::iterator it, const QByteArray& answer, QByteArrayView head = {}) {
+  auto drop = [&](std::map<int, Waiting>::iterator it, const QByteArray& answer, QByteArrayView head = {},
+                  bool pass = false) {
     const int fd = it->first;
     ::epoll_ctl(ep, EPOLL_CTL_DEL, fd, nullptr);
     if (--perAddress[it->second.addressKey] == 0) perAddress.erase(it->second.addressKey);
     const Waiting w = it->second;
     waiting.erase(it);
     waiting_ = static_cast<unsigned>(waiting.size());
-    if (!head.isEmpty()) {
+    if (pass || !head.isEmpty()) {
       // The library takes the socket blocking or not as it likes; it is
       // non-blocking here.
       handOver_(fd, reinterpret_cast<const sockaddr*>(&w.address), w.length, head);
@@ -180,6 +181,7 @@ void RequestGate::run() {
     if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) return drop(it, {});
     if (n < 0) return;
     const QByteArrayView bytes(peek.data(), n);
+    if (options_.encrypted) return drop(it, {}, {}, true);
     const qsizetype end = headerEnd(bytes);
     if (end < 0) {
       if (static_cast<size_t>(n) > options_.maxHeaderBytes)

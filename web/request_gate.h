@@ -30,6 +30,10 @@ class RequestGate {
     unsigned maxWaiting = 512;            // connections waiting for their headers, in all
     unsigned maxWaitingPerAddress = 128;  // from one client address
     size_t maxHeaderBytes = 32 * 1024;   // a longer header block is answered 431
+    // HTTPS: the headers come encrypted, so a connection is handed over as
+    // soon as its first bytes (the TLS handshake) arrive, with an empty head;
+    // the library's idle time-out then bounds a slow client.
+    bool encrypted = false;
   };
   // Takes a connection whose headers (`head`, still on the socket) are whole;
   // it owns the socket from then on and closes it when it cannot take it.

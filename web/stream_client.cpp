@@ -22,9 +22,13 @@ StreamClient::StreamClient(Board& board, PictureBudget& budget, std::atomic<unsi
   ++open_;
   if (kind_ == Kind::Pictures) pieces_ = {QByteArray("--") + kStreamBoundary + "\r\n"};
   else pieces_ = {QByteArray("retry: 2000\n\n")};
+  ++(kind_ == Kind::Pictures ? board_.stats.streamClients : board_.stats.feedClients);
 }
 
-StreamClient::~StreamClient() { --open_; }
+StreamClient::~StreamClient() {
+  --open_;
+  --(kind_ == Kind::Pictures ? board_.stats.streamClients : board_.stats.feedClients);
+}
 
 MHD_Response* StreamClient::response(StreamClient* client) {
   MHD_Response* r = MHD_create_response_from_callback(MHD_SIZE_UNKNOWN, kBlockSize, &StreamClient::read, client,
@@ -86,6 +90,8 @@ bool StreamClient::takeNext() {
     UnitViewPtr view;
     next = board_.nextPicture(index_, after_, *this, &view);
     if (next == Board::Next::Ready) {
+      ++board_.stats.partsSent;
+      if (after_ != 0) board_.stats.partsSkipped += view->pictureSeq - after_ - 1;
       after_ = view->pictureSeq;
       held_ = budget_.hold(view->picture);
       if (!held_) {

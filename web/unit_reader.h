@@ -6,6 +6,7 @@
 #pragma once
 
 #include "picture.h"
+#include "unit_health.h"
 
 #include <QByteArray>
 #include <QString>
@@ -30,6 +31,7 @@ struct UnitView {
   PicturePtr picture;            // the last complete picture, kept while unreadable
   uint64_t pictureSeq = 0;       // grows by one with every new picture
   QString problem;               // why the directory cannot be read
+  UnitActivity activity;         // health and counts, stamped by the watcher (unit_health.h)
 };
 using UnitViewPtr = std::shared_ptr<const UnitView>;
 

@@ -5,6 +5,7 @@
 #include <QScrollBar>
 #include <QTimer>
 
+#include "control_screen/camera_advice.h"
 #include "control_screen/korvex_client.h"
 #include "control_screen/plenkit_client.h"
 #include "platform/qt_bridge.h"
@@ -55,6 +56,7 @@ void CaptureEvents::onCapture(int32_t usbno, int32_t rtcd) {
 
   screens::setBackColor(pane->label1, screens::kCyan);
   pane->label1->repaint();
+  showCameraAdvice(pane, k, rtcd != 0);
   if (rtcd != 0 || !plenkit_) {
     pane->text1->setText(QStringLiteral("取込エラー発生"));
     pane->label5->clear();

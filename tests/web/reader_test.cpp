@@ -269,6 +269,7 @@ TEST(WebOptions, SettingsFileAndCommandLine) {
   EXPECT_EQ(r.options.units[0].number, 1);
   EXPECT_EQ(r.options.units[1].number, 3);
   EXPECT_EQ(r.options.units[1].dir, "/srv/c/");
+  EXPECT_EQ(r.options.units[1].intervalMs, 1000) << "the unit's own interval decides when it is stale";
   EXPECT_EQ(r.options.pollMs, 1000);
   EXPECT_EQ(r.options.listen, "127.0.0.1:8080");
 

@@ -7,6 +7,13 @@
 
 const tiles = new Map();
 let clockOffset = 0;  // server clock minus this browser's clock, in ms
+const healthLabels = {
+  ok: "正常",
+  waiting: "画像待ち",
+  unreadable: "読み込み不可",
+  frozen: "静止画のまま（同じ画像が続いています）",
+  stale: "更新停止（新しい画像が届いていません）",
+};
 
 function tileFor(unit) {
   let t = tiles.get(unit.unit);
@@ -19,7 +26,7 @@ function tileFor(unit) {
     root.id = "unit-" + unit.unit;
     root.innerHTML =
       '<div class="frame"><img alt=""><div class="note"></div></div>' +
-      '<div class="caption"><span class="number"></span><span class="text"></span><span class="age"></span></div>';
+      '<div class="caption"><span class="number"></span><span class="text"></span><span class="age"></span><span class="health"></span><span class="error"></span></div>';
   }
   t = {
     root,
@@ -27,6 +34,8 @@ function tileFor(unit) {
     note: root.querySelector(".note"),
     text: root.querySelector(".text"),
     age: root.querySelector(".age"),
+    health: root.querySelector(".health"),
+    error: root.querySelector(".error"),
     tag: null,
     changedMs: 0,
   };
@@ -53,6 +62,10 @@ function render(feed) {
     const p = unit.picture;
     t.text.textContent = unit.text;
     t.changedMs = unit.changedMs;
+    t.health.textContent = healthLabels[unit.health] || "";
+    t.root.dataset.health = unit.health;
+    t.error.textContent = unit.lastError
+      ? "最後のエラー: " + unit.lastError.text + "（" + new Date(unit.lastError.at).toLocaleString("ja-JP") + "）" : "";
     t.root.classList.toggle("unreadable", !unit.readable);
     t.note.textContent = !unit.readable ? "読み込めません（" + (unit.problem || "") + "）"
                        : !p ? "画像はまだありません"
