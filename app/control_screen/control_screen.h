@@ -95,8 +95,8 @@ class ControlScreen : public QMainWindow, private model::SettingsTarget {
   void setSaveBox(int k, int16_t value) override;
   void setDeviceName(int k, const QString& text) override;
   void setWriteDirText(int k, const QString& text) override;
-  QStringList listItems(int k, model::RowList list) const override;
-  void selectListItem(int k, model::RowList list, int index) override;
+  QStringList listItems(int k, publication::RowList list) const override;
+  void selectListItem(int k, publication::RowList list, int index) override;
 
   void buildScreen();
   void buildMenus();
@@ -140,7 +140,7 @@ class ControlScreen : public QMainWindow, private model::SettingsTarget {
   QLabel* label10_ = nullptr;        // JPEG quality
   QTimer clock_;                    // clock
   PrivateTempDir tempDir_;          // holds the frame file
-  std::vector<publish::DirectoryLock> dirLocks_;  // held from "開始" until the capture screen hands back
+  std::vector<publication::DirectoryLock> dirLocks_;  // held from "開始" until the capture screen hands back
   bool closing_ = false;
 };
 

@@ -10,6 +10,7 @@
 namespace {
 
 using namespace selvane::model;
+using namespace selvane::publication;
 
 void check(bool ok) {
   if (!ok) std::abort();

@@ -5,7 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-namespace selvane::model {
+namespace selvane::publication {
 
 namespace {
 int16_t readInt16(QByteArrayView bytes, int offset) {
@@ -90,4 +90,4 @@ bool writeControlFile(const QString& path, const ControlRecord& record) {
   return file.write(bytes) == bytes.size() && file.flush();
 }
 
-}  // namespace selvane::model
+}  // namespace selvane::publication

@@ -4,7 +4,7 @@
 
 #include <cerrno>
 
-namespace selvane::model {
+namespace selvane::publication {
 
 namespace {
 
@@ -98,4 +98,4 @@ QString fromCp932(QByteArrayView bytes) {
   return QString::fromUtf8(utf8);
 }
 
-}  // namespace selvane::model
+}  // namespace selvane::publication

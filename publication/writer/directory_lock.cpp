@@ -9,7 +9,7 @@
 #include <cstring>
 #include <utility>
 
-namespace selvane::publish {
+namespace selvane::publication {
 
 DirectoryLock::~DirectoryLock() { release(); }
 
@@ -52,4 +52,4 @@ bool DirectoryLock::sameDirectory(const QString& dir) const {
          held.st_dev == other.st_dev && held.st_ino == other.st_ino;
 }
 
-}  // namespace selvane::publish
+}  // namespace selvane::publication

@@ -12,10 +12,10 @@
 
 #include "selvane/publication/control_record.h"
 
-namespace selvane::publish {
+namespace selvane::publication {
 namespace {
 
-using model::ControlRecord;
+using publication::ControlRecord;
 
 constexpr char kControlName[] = "cap.ctl";
 constexpr char kMarkerName[] = "CAPDIR";
@@ -316,4 +316,4 @@ std::string describe(const StoreResult& result) {
   return result.path + ": " + result.errorText;
 }
 
-}  // namespace selvane::publish
+}  // namespace selvane::publication

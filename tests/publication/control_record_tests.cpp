@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace selvane::model;
+using namespace selvane::publication;
 
 namespace {
 QByteArray spaces(int n) { return QByteArray(n, ' '); }

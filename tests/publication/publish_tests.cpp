@@ -26,8 +26,8 @@
 
 namespace {
 
-using selvane::model::ControlRecord;
-using namespace selvane::publish;
+using selvane::publication::ControlRecord;
+using namespace selvane::publication;
 
 QByteArray readAll(const QString& path) {
   QFile f(path);

@@ -16,6 +16,7 @@
 #include <map>
 
 using namespace selvane::model;
+using namespace selvane::publication;
 
 namespace {
 

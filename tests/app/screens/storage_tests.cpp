@@ -18,7 +18,7 @@
 namespace apptest {
 namespace {
 
-using selvane::model::ControlRecord;
+using selvane::publication::ControlRecord;
 
 QByteArray readAll(const QString& path) {
   QFile f(path);
