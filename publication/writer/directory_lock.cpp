@@ -1,4 +1,4 @@
-#include "selvane/publish/directory_lock.h"
+#include "selvane/publication/directory_lock.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -9,7 +9,7 @@
 #include <cstring>
 #include <utility>
 
-namespace selvane::publish {
+namespace selvane::publication {
 
 DirectoryLock::~DirectoryLock() { release(); }
 
@@ -52,4 +52,4 @@ bool DirectoryLock::sameDirectory(const QString& dir) const {
          held.st_dev == other.st_dev && held.st_ino == other.st_ino;
 }
 
-}  // namespace selvane::publish
+}  // namespace selvane::publication

@@ -1,6 +1,6 @@
-#include "selvane/model/field_reader.h"
+#include "selvane/publication/field_reader.h"
 
-namespace selvane::model {
+namespace selvane::publication {
 
 namespace {
 bool isLineEnd(QChar c) { return c == u'\r' || c == u'\n'; }
@@ -38,4 +38,4 @@ void FieldReader::consumeDelimiter() {
   if (c == u'\r' && pos_ < text_.size() && text_[pos_] == u'\n') ++pos_;
 }
 
-}  // namespace selvane::model
+}  // namespace selvane::publication

@@ -29,7 +29,7 @@
 #include <string>
 #include <string_view>
 
-namespace selvane::publish {
+namespace selvane::publication {
 
 enum class Format { Bmp, Jpeg };  // state 0 / ".bmp", state 2 / ".jpg"
 
@@ -83,4 +83,4 @@ WriteOutcome copyRegularFile(const std::string& from, const std::string& to);
 // "<path>: <system text>" for a log line.
 std::string describe(const StoreResult& result);
 
-}  // namespace selvane::publish
+}  // namespace selvane::publication

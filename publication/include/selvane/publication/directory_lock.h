@@ -8,7 +8,7 @@
 
 #include <string>
 
-namespace selvane::publish {
+namespace selvane::publication {
 
 class DirectoryLock {
  public:
@@ -34,4 +34,4 @@ class DirectoryLock {
   int fd_ = -1;
 };
 
-}  // namespace selvane::publish
+}  // namespace selvane::publication

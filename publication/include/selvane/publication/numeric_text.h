@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <optional>
 
-namespace selvane::model {
+namespace selvane::publication {
 
 // The decimal number a text begins with: leading blanks skipped, an optional
 // sign, digits with at most one decimal point. Nothing else is a number (no
@@ -31,4 +31,4 @@ int32_t clampText(QStringView text, int32_t low, int32_t high);
 // values picked in lists); nothing when it does not fit 32 bits.
 inline std::optional<int32_t> wholeNumber(QStringView text) { return toInt32(numericValue(text)); }
 
-}  // namespace selvane::model
+}  // namespace selvane::publication

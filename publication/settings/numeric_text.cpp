@@ -1,11 +1,11 @@
-#include "selvane/model/numeric_text.h"
+#include "selvane/publication/numeric_text.h"
 
 #include <charconv>
 #include <cmath>
 #include <limits>
 #include <string>
 
-namespace selvane::model {
+namespace selvane::publication {
 
 double numericValue(QStringView text) {
   qsizetype i = 0;
@@ -71,4 +71,4 @@ int32_t clampText(QStringView text, int32_t low, int32_t high) {
   return static_cast<int32_t>(roundHalfEven(v));
 }
 
-}  // namespace selvane::model
+}  // namespace selvane::publication

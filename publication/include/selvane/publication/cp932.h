@@ -7,7 +7,7 @@
 #include <QString>
 #include <QStringView>
 
-namespace selvane::model {
+namespace selvane::publication {
 
 // The text as exactly `width` CP932 bytes: cut after the last whole character
 // that fits (a double-byte character is never split) and padded with blanks.
@@ -17,4 +17,4 @@ QByteArray cp932Field(QStringView text, int width);
 // CP932 bytes as text; a byte that starts no valid character becomes U+FFFD.
 QString fromCp932(QByteArrayView bytes);
 
-}  // namespace selvane::model
+}  // namespace selvane::publication

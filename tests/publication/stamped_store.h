@@ -5,12 +5,12 @@
 
 #include <cerrno>
 
-#include "selvane/publish/store.h"
+#include "selvane/publication/store.h"
 #include "testkit/stamped_picture.h"
 
 // Puts `bytes` into the empty file the store made, in place (no truncation first).
-inline selvane::publish::PictureWriter bytesWriter(const stamped::Bytes& bytes) {
-  return [bytes](const std::string& path) -> selvane::publish::WriteOutcome {
+inline selvane::publication::PictureWriter bytesWriter(const stamped::Bytes& bytes) {
+  return [bytes](const std::string& path) -> selvane::publication::WriteOutcome {
     QFile f(QString::fromStdString(path));
     if (!f.open(QIODevice::ReadWrite)) return {false, EACCES};
     const bool ok = f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size())) ==
@@ -21,10 +21,10 @@ inline selvane::publish::PictureWriter bytesWriter(const stamped::Bytes& bytes) 
 }
 
 // Picture `id` (prepared beforehand, or made here) with its slot text.
-inline selvane::publish::StoreResult storeStamped(const QString& dir, int id, selvane::publish::Format format,
+inline selvane::publication::StoreResult storeStamped(const QString& dir, int id, selvane::publication::Format format,
                                                   const stamped::Bytes* prepared = nullptr) {
-  using selvane::publish::Format;
+  using selvane::publication::Format;
   const stamped::Bytes made = prepared ? stamped::Bytes() : format == Format::Jpeg ? stamped::jpeg(id) : stamped::bmp(id);
-  return selvane::publish::storeImage(dir, QString::fromStdString(stamped::slotText(id)), format,
+  return selvane::publication::storeImage(dir, QString::fromStdString(stamped::slotText(id)), format,
                                       bytesWriter(prepared ? *prepared : made));
 }

@@ -1,14 +1,14 @@
 // cap.ctl: the byte layout network readers rely on, damaged files, and the
 // CP932 slot texts.
-#include "selvane/model/control_record.h"
-#include "selvane/model/cp932.h"
+#include "selvane/publication/control_record.h"
+#include "selvane/publication/cp932.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-using namespace selvane::model;
+using namespace selvane::publication;
 
 namespace {
 QByteArray spaces(int n) { return QByteArray(n, ' '); }

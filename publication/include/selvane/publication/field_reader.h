@@ -7,7 +7,7 @@
 #include <optional>
 #include <utility>
 
-namespace selvane::model {
+namespace selvane::publication {
 
 class FieldReader {
  public:
@@ -33,4 +33,4 @@ class FieldReader {
   qsizetype pos_ = 0;
 };
 
-}  // namespace selvane::model
+}  // namespace selvane::publication

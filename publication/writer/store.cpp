@@ -1,4 +1,4 @@
-#include "selvane/publish/store.h"
+#include "selvane/publication/store.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -10,12 +10,12 @@
 #include <cerrno>
 #include <cstring>
 
-#include "selvane/model/control_record.h"
+#include "selvane/publication/control_record.h"
 
-namespace selvane::publish {
+namespace selvane::publication {
 namespace {
 
-using model::ControlRecord;
+using publication::ControlRecord;
 
 constexpr char kControlName[] = "cap.ctl";
 constexpr char kMarkerName[] = "CAPDIR";
@@ -316,4 +316,4 @@ std::string describe(const StoreResult& result) {
   return result.path + ": " + result.errorText;
 }
 
-}  // namespace selvane::publish
+}  // namespace selvane::publication

@@ -18,17 +18,17 @@
 #include <chrono>
 #include <thread>
 
-#include "selvane/model/control_record.h"
-#include "selvane/publish/directory_lock.h"
-#include "selvane/publish/store.h"
+#include "selvane/publication/control_record.h"
+#include "selvane/publication/directory_lock.h"
+#include "selvane/publication/store.h"
 #include "stamped_store.h"
 #include "testkit/files.h"
 #include "testkit/stamped_picture.h"
 
 namespace {
 
-using selvane::model::ControlRecord;
-using namespace selvane::publish;
+using selvane::publication::ControlRecord;
+using namespace selvane::publication;
 
 using testkit::readFile;
 

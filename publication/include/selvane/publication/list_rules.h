@@ -6,7 +6,7 @@
 #include <QStringList>
 #include <QStringView>
 
-namespace selvane::model {
+namespace selvane::publication {
 
 // The settings loader's rule: the first item equal to the text (exact, case
 // included), else item 0; -1 (select nothing) for an empty list.
@@ -24,4 +24,4 @@ int positionInList(const QStringList& items, QStringView text);
 enum class RowList { Size, Interval, StartFrame, Compression };
 const QStringList& rowListItems(RowList list);
 
-}  // namespace selvane::model
+}  // namespace selvane::publication

@@ -21,7 +21,7 @@
 
 namespace {
 
-using namespace selvane::publish;
+using namespace selvane::publication;
 using Clock = std::chrono::steady_clock;
 
 class ShareTest : public ::testing::Test {

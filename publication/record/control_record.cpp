@@ -1,11 +1,11 @@
-#include "selvane/model/control_record.h"
+#include "selvane/publication/control_record.h"
 
-#include "selvane/model/cp932.h"
+#include "selvane/publication/cp932.h"
 
 #include <QFile>
 #include <QFileInfo>
 
-namespace selvane::model {
+namespace selvane::publication {
 
 namespace {
 int16_t readInt16(QByteArrayView bytes, int offset) {
@@ -90,4 +90,4 @@ bool writeControlFile(const QString& path, const ControlRecord& record) {
   return file.write(bytes) == bytes.size() && file.flush();
 }
 
-}  // namespace selvane::model
+}  // namespace selvane::publication

@@ -1,10 +1,10 @@
-#include "selvane/model/cp932.h"
+#include "selvane/publication/cp932.h"
 
 #include <iconv.h>
 
 #include <cerrno>
 
-namespace selvane::model {
+namespace selvane::publication {
 
 namespace {
 
@@ -98,4 +98,4 @@ QString fromCp932(QByteArrayView bytes) {
   return QString::fromUtf8(utf8);
 }
 
-}  // namespace selvane::model
+}  // namespace selvane::publication

@@ -1,6 +1,6 @@
-#include "selvane/model/list_rules.h"
+#include "selvane/publication/list_rules.h"
 
-namespace selvane::model {
+namespace selvane::publication {
 
 namespace {
 int firstEqual(const QStringList& items, QStringView text) {
@@ -50,4 +50,4 @@ const QStringList& rowListItems(RowList list) {
   return compression;
 }
 
-}  // namespace selvane::model
+}  // namespace selvane::publication

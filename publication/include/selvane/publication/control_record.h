@@ -18,7 +18,7 @@
 #include <array>
 #include <cstdint>
 
-namespace selvane::model {
+namespace selvane::publication {
 
 struct ControlRecord {
   static constexpr int kSize = 48;
@@ -62,4 +62,4 @@ ControlRecord readControlFile(const QString& path);
 // leaving any longer tail in place. False when the file cannot be written.
 bool writeControlFile(const QString& path, const ControlRecord& record);
 
-}  // namespace selvane::model
+}  // namespace selvane::publication
