@@ -169,7 +169,12 @@ void BM_CaptureHandler(benchmark::State& state) {
     return;
   }
   FloorPublisher floor(floorDir);
+  // The handler runs far more often than a unit may publish (once a second):
+  // the pacing clock moves a second per call, so no picture is held back.
+  int64_t pacingNow = 0;
+  screen.captureScreen()->pacing() = selvane::screens::CapturePacing([&] { return pacingNow; });
   auto handler = [&] {
+    pacingNow += selvane::screens::CapturePacing::kMinPublishGapMs;
     run.capturePending = 1;
     events.onCapture(kUnit + 1, 0);
     return run.capturePending == 0;
