@@ -5,8 +5,8 @@
 #include <QScrollBar>
 #include <QTimer>
 
-#include "control_screen/korvex_client.h"
-#include "control_screen/plenkit_client.h"
+#include "clients/korvex_client.h"
+#include "clients/plenkit_client.h"
 #include "platform/qt_bridge.h"
 #include "screens/capture_screen.h"
 #include "screens/unit_pane.h"

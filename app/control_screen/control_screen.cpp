@@ -14,7 +14,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "control_screen/plenkit_client.h"
+#include "clients/plenkit_client.h"
 #include "control_screen/unit_row.h"
 #include "platform/qt_bridge.h"
 #include "platform/services.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "control_screen/capture_events.h"
-#include "control_screen/korvex_client.h"
+#include "clients/korvex_client.h"
 #include "control_screen/private_temp_dir.h"
 #include "selvane/publish/directory_lock.h"
 #include "selvane/model/settings_file.h"

@@ -11,7 +11,7 @@
 #include <cstdio>
 
 #include "control_screen/capture_events.h"
-#include "control_screen/plenkit_client.h"
+#include "clients/plenkit_client.h"
 #include "screens/capture_screen.h"
 #include "screens/unit_pane.h"
 #include "selvane/publish/store.h"

@@ -7,7 +7,7 @@
 #include <QScrollBar>
 
 #include "control_screen/control_screen.h"
-#include "control_screen/plenkit_client.h"
+#include "clients/plenkit_client.h"
 #include "control_screen/unit_row.h"
 #include "platform/qt_bridge.h"
 #include "platform/services.h"

@@ -10,8 +10,8 @@
 #include <QScreen>
 #include <QScrollBar>
 
-#include "control_screen/korvex_client.h"
-#include "control_screen/plenkit_client.h"
+#include "clients/korvex_client.h"
+#include "clients/plenkit_client.h"
 #include "platform/qt_bridge.h"
 #include "platform/services.h"
 #include "screens/full_screen_view.h"

@@ -35,8 +35,8 @@
 #include <string>
 
 #include "control_screen/capture_events.h"
-#include "control_screen/korvex_client.h"
-#include "control_screen/plenkit_client.h"
+#include "clients/korvex_client.h"
+#include "clients/plenkit_client.h"
 #include "platform/qt_bridge.h"
 #include "process_stats.h"
 #include "program_host.h"

@@ -8,7 +8,7 @@
 #include <cstdio>
 
 #include "app_fixture.h"
-#include "control_screen/plenkit_client.h"
+#include "clients/plenkit_client.h"
 #include "platform/qt_bridge.h"
 #include "screens/widgets.h"
 #include "selvane/model/control_record.h"
