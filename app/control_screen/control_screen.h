@@ -10,9 +10,9 @@
 #include <memory>
 #include <vector>
 
-#include "control_screen/capture_events.h"
+#include "capture_run/capture_events.h"
 #include "clients/korvex_client.h"
-#include "control_screen/private_temp_dir.h"
+#include "capture_run/private_temp_dir.h"
 #include "selvane/publish/directory_lock.h"
 #include "selvane/model/settings_file.h"
 #include "selvane/model/unit_model.h"

@@ -8,7 +8,7 @@
 #include <array>
 #include <functional>
 
-#include "screens/capture_pacing.h"
+#include "capture_run/capture_pacing.h"
 #include "selvane/model/unit_model.h"
 
 class QLineEdit;

@@ -34,7 +34,7 @@
 #include <cstring>
 #include <string>
 
-#include "control_screen/capture_events.h"
+#include "capture_run/capture_events.h"
 #include "clients/korvex_client.h"
 #include "clients/plenkit_client.h"
 #include "platform/qt_bridge.h"

@@ -5,7 +5,7 @@
 #include <QScrollBar>
 
 #include "app_fixture.h"
-#include "screens/capture_pacing.h"
+#include "capture_run/capture_pacing.h"
 #include "screens/widgets.h"
 
 namespace apptest {

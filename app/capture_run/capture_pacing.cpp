@@ -1,4 +1,4 @@
-#include "screens/capture_pacing.h"
+#include "capture_run/capture_pacing.h"
 
 #include <algorithm>
 #include <chrono>

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "control_screen/capture_events.h"
+#include "capture_run/capture_events.h"
 #include "clients/plenkit_client.h"
 #include "screens/capture_screen.h"
 #include "screens/unit_pane.h"

@@ -1,4 +1,4 @@
-#include "control_screen/capture_events.h"
+#include "capture_run/capture_events.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
