@@ -46,6 +46,7 @@ void CaptureEvents::onCapture(int32_t usbno, int32_t rtcd) {
   }
 
   view.showLamp(k, Lamp::Arrived);
+  view.showCameraAdvice(k, rtcd != 0);
   if (rtcd != 0 || !plenkit_) {
     view.setStatusText(k, QStringLiteral("取込エラー発生"));
     view.showFrameDetails(k, {}, {}, {});

@@ -27,6 +27,9 @@ class CaptureView {
   virtual HWND statusWindow(int k) const = 0;
   virtual QString statusText(int k) const = 0;
   virtual void setStatusText(int k, const QString& text) = 0;
+  // After unit k's capture: when it failed for a cause the operator can
+  // mend, what to do about the camera; otherwise that advice goes.
+  virtual void showCameraAdvice(int k, bool failed) = 0;
   // The format, compression and size texts of unit k's frame (all empty: none).
   virtual void showFrameDetails(int k, const QString& format, const QString& compression, const QString& size) = 0;
 

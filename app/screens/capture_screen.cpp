@@ -14,6 +14,7 @@
 #include "clients/plenkit_client.h"
 #include "platform/qt_bridge.h"
 #include "platform/services.h"
+#include "screens/camera_advice.h"
 #include "screens/full_screen_view.h"
 #include "screens/unit_pane.h"
 #include "screens/widgets.h"
@@ -244,6 +245,10 @@ model::Adjustments CaptureScreen::liveAdjustments(int k) const {
 HWND CaptureScreen::statusWindow(int k) const { return pl::hwndOf(panes_[static_cast<size_t>(k)]->text1); }
 QString CaptureScreen::statusText(int k) const { return panes_[static_cast<size_t>(k)]->text1->text(); }
 void CaptureScreen::setStatusText(int k, const QString& text) { panes_[static_cast<size_t>(k)]->text1->setText(text); }
+
+void CaptureScreen::showCameraAdvice(int k, bool failed) {
+  selvane::showCameraAdvice(panes_[static_cast<size_t>(k)], k, failed);
+}
 
 void CaptureScreen::showFrameDetails(int k, const QString& format, const QString& compression, const QString& size) {
   UnitPane* p = panes_[static_cast<size_t>(k)];

@@ -57,6 +57,7 @@ class CaptureScreen : public QMainWindow, public CaptureView {
   HWND statusWindow(int k) const override;
   QString statusText(int k) const override;
   void setStatusText(int k, const QString& text) override;
+  void showCameraAdvice(int k, bool failed) override;
   void showFrameDetails(int k, const QString& format, const QString& compression, const QString& size) override;
 
   // Open and close the help screen with this screen as its opener; set by the program.

@@ -28,6 +28,8 @@ for need in libqt6widgets6 libgstreamer1.0-0 libturbojpeg0 libyuv0 gstreamer1.0-
   grep -qE "(^|, )$need( |,|$)" <<<"$depends" || fail "Depends lacks $need: $depends"
 done
 
+[ "$(field Suggests)" = samba ] || fail "Suggests: $(field Suggests)"
+
 # Contents.
 dpkg-deb -c "$deb" | awk '{ print $1 " " $6 ($7 == "->" ? " -> " $8 : "") }' >"$work/contents"
 have() { grep -qE "^$1 \\./$2\$" "$work/contents" || fail "missing $2 ($1)"; }
@@ -43,6 +45,7 @@ have '-rw-r--r--' usr/share/icons/hicolor/scalable/apps/selvane.svg
 have '-rw-r--r--' usr/share/doc/selvane/copyright
 have '-rw-r--r--' usr/share/doc/selvane/changelog.gz
 have '-rw-r--r--' etc/selvane/selvanedir.ini
+have '-rw-r--r--' usr/share/selvane/samba/selvane.conf
 ! grep -qE '/(tests|bench|fuzz)/|TestCtl' "$work/contents" || fail "test or benchmark files in the package"
 if grep -q 'usr/lib/selvane/selvane-web$' "$work/contents"; then
   have '-rw-r--r--' lib/systemd/system/selvane-web.service
@@ -52,6 +55,10 @@ fi
 dpkg-deb -x "$deb" "$work/root"
 ! file "$work/root/usr/lib/selvane/selvane" | grep -q 'not stripped' || fail "selvane is not stripped"
 cmp -s "$work/root/etc/selvane/selvanedir.ini" "$(dirname "$0")/../../packaging/selvanedir.ini" || fail "default settings differ"
+if command -v testparm >/dev/null; then
+  testparm -s "$work/root/usr/share/selvane/samba/selvane.conf" >/dev/null 2>"$work/testparm.log" ||
+    { cat "$work/testparm.log"; fail "share definition"; }
+fi
 
 # Maintainer scripts: Korvex.OCX registered machine-wide, removed on removal.
 dpkg-deb -e "$deb" "$work/control"

@@ -138,7 +138,9 @@ typedef enum CG_UVC_STATE {
   CG_UVC_UNPLUGGED = 1,     // its nodes are gone; a stream under way fails with "No such device"
   CG_UVC_BUSY = 2,          // opens, but setting a format fails: "Device '...' is busy"
   CG_UVC_NO_PERMISSION = 3, // its nodes exist but cannot be opened (not in the video group)
-  CG_UVC_NO_FORMATS = 4     // opens, but lists no format
+  CG_UVC_NO_FORMATS = 4,    // opens, but lists no format
+  CG_UVC_NO_BANDWIDTH = 5   // sets its format, but starting the stream fails as on a USB bus
+                            // without the bandwidth left: STREAMON "No space left on device"
 } CG_UVC_STATE;
 
 typedef struct CG_UVC_SPEC {
@@ -227,5 +229,12 @@ PL_VISIBLE HRESULT cg_SetUvcCameraState(int camera, CG_UVC_STATE state);
 // this user may not open, one per line; returns the number of nodes and
 // copies at most size - 1 characters plus a 0.
 PL_VISIBLE int cg_ForbiddenVideoNodes(char* text, int size);
+
+// What the operator should do about the last error of the camera at
+// `position` in the latest device listing, in Japanese (UTF-8), for errors
+// that have a remedy (a USB bus without bandwidth); empty otherwise. Copies
+// at most size - 1 bytes plus a 0 (never a part of a character) and returns
+// the length copied.
+PL_VISIBLE int cg_ListedCameraAdvice(int position, char* text, int size);
 
 PL_END_C

@@ -22,6 +22,7 @@
 #include "selvane/publish/directory_lock.h"
 #include "selvane/publish/store.h"
 #include "stamped_picture.h"
+#include "stamped_store.h"
 
 namespace {
 
@@ -33,21 +34,7 @@ QByteArray readAll(const QString& path) {
   return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-PictureWriter bytesWriter(const stamped::Bytes& bytes) {
-  return [bytes](const std::string& path) -> WriteOutcome {
-    QFile f(QString::fromStdString(path));
-    if (!f.open(QIODevice::ReadWrite)) return {false, EACCES};  // in place, no truncation first
-    const bool ok = f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size())) ==
-                        static_cast<qint64>(bytes.size()) &&
-                    f.resize(static_cast<qint64>(bytes.size()));
-    return {ok, ok ? 0 : EIO};
-  };
-}
-
-StoreResult store(const QString& dir, int id, Format format = Format::Jpeg) {
-  return storeImage(dir, QString::fromStdString(stamped::slotText(id)), format,
-                    bytesWriter(format == Format::Jpeg ? stamped::jpeg(id) : stamped::bmp(id)));
-}
+StoreResult store(const QString& dir, int id, Format format = Format::Jpeg) { return storeStamped(dir, id, format); }
 
 class PublishTest : public ::testing::Test {
  protected:
@@ -273,9 +260,8 @@ TEST_F(PublishTest, FastAndSlowReadersOnlyEverAcceptWholePicturesTheirTextNames)
     for (int k = 0; k < kUnits; ++k) {
       const int format = k < 3 ? 0 : 1;
       const int index = (round * kUnits + k) % 40;
-      const StoreResult r =
-          storeImage(dirs[k], QString::fromStdString(stamped::slotText(index + 1)),
-                     format == 0 ? Format::Jpeg : Format::Bmp, bytesWriter(pictures[format][static_cast<size_t>(index)]));
+      const StoreResult r = storeStamped(dirs[k], index + 1, format == 0 ? Format::Jpeg : Format::Bmp,
+                                         &pictures[format][static_cast<size_t>(index)]);
       ASSERT_TRUE(r.published) << describe(r);
       ++stores;
     }

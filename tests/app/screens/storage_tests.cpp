@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QImage>
+#include <QLabel>
 #include <QRegularExpression>
 #include <cstdio>
 
@@ -99,6 +100,32 @@ TEST_F(StorageTest, AFailedCaptureWritesNothingAndSaveFlagZeroNeverTouchesTheDir
   EXPECT_EQ(pane(2)->text1->text(), "取込エラー発生");
   EXPECT_TRUE(pane(2)->label5->text().isEmpty());
   EXPECT_TRUE(QDir(out).isEmpty());
+}
+
+// An emulated webcam that finds no USB bandwidth left: the status text stays
+// the station's, the pane says what to do, and the next good capture clears it.
+TEST_F(StorageTest, AWebcamWithoutUsbBandwidthIsNamedOnItsPane) {
+  cameras(0);
+  const CG_UVC_SPEC webcam{nullptr, 1};
+  ASSERT_EQ(cg_SetUvcCameras(&webcam, 1), S_OK);
+  load();
+  const QString out = dir_.filePath("usb") + "/";
+  QDir().mkpath(out);
+  prepareRun(0, out);
+  ASSERT_EQ(cg_SetUvcCameraState(0, CG_UVC_NO_BANDWIDTH), S_OK);
+  captureOnce(0);
+  EXPECT_EQ(pane(0)->text1->text(), "取込エラー発生");
+  auto* advice = pane(0)->picture1->findChild<QLabel*>("cameraAdvice");
+  ASSERT_NE(advice, nullptr);
+  EXPECT_FALSE(advice->isHidden());
+  EXPECT_TRUE(advice->text().startsWith(QStringLiteral("USB の帯域が足りません"))) << advice->text().toStdString();
+  EXPECT_TRUE(advice->text().contains(QStringLiteral("別の USB ポート")));
+
+  ASSERT_EQ(cg_SetUvcCameraState(0, CG_UVC_PLUGGED), S_OK);
+  captureOnce(0);
+  EXPECT_NE(pane(0)->text1->text(), "取込エラー発生");
+  EXPECT_TRUE(advice->isHidden());
+  cg_SetUvcCameras(nullptr, 0);
 }
 
 // The program's log (stderr) while the test runs, read back afterwards.

@@ -2,6 +2,9 @@
 // metadata nodes, YUY2 and MJPG streamed and converted into every output
 // format, and the failures of real cameras (unplug, replug, busy, no
 // permission, no formats).
+#include <QStringList>
+#include <QtGlobal>
+
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -180,3 +183,32 @@ TEST_F(UvcTest, BusyForbiddenAndFormatlessCamerasFailWhereV4l2Fails) {
 }
 
 }  // namespace
+
+// Several webcams on one bus: the stream of the one that finds no bandwidth
+// left fails at once, logged once in Japanese with what to do.
+TEST_F(UvcTest, CameraWithoutUsbBandwidthFailsAtStreamStartWithAdvice) {
+  plug({{"Cam A", 1}});
+  ASSERT_EQ(cg_SetUvcCameraState(0, CG_UVC_NO_BANDWIDTH), S_OK);
+  static QStringList logged;
+  logged.clear();
+  const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& m) {
+    if (m.startsWith("camera /dev/video0")) logged << m;
+  });
+  TestGraph a(0);
+  ASSERT_TRUE(a.select(1280, 720, FOURCC_I420));
+  ASSERT_EQ(a.render(true), S_OK);
+  a.run();
+  EXPECT_TRUE(failsWithin(a, 2s));
+  cg_GraphStop(a.graph);
+  a.run();
+  EXPECT_TRUE(failsWithin(a, 2s));
+  qInstallMessageHandler(previous);
+  EXPECT_NE(pl::capture::detail::lastCameraError("/dev/video0").find("No space left on device"), std::string::npos);
+  ASSERT_EQ(logged.size(), 1) << qPrintable(logged.join('\n'));
+  EXPECT_TRUE(logged[0].contains(QStringLiteral("USB の帯域が足りません"))) << qPrintable(logged[0]);
+  EXPECT_TRUE(a.log.entries().empty());
+  ASSERT_EQ(cg_SetUvcCameraState(0, CG_UVC_PLUGGED), S_OK);
+  cg_GraphStop(a.graph);
+  ASSERT_EQ(a.run(), S_OK);
+  EXPECT_TRUE(a.log.waitFor(2, 5000)) << "streams once the bus has room again";
+}
