@@ -79,6 +79,7 @@ class AppTest : public ::testing::Test {
   selvane::UnitRow* row(int k) { return controlScreen_->row(k); }
   selvane::screens::CaptureScreen& captureScreen() { return *controlScreen_->captureScreen(); }
   selvane::screens::UnitPane* pane(int k) { return captureScreen().pane(k); }
+  selvane::CaptureScheduler& scheduler() { return controlScreen_->captureRun().scheduler(); }
 
   // Ticks unit k's use and save boxes and gives it a write directory.
   QString useUnit(int k, bool save = true) {
