@@ -14,7 +14,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "control_screen/plenkit_client.h"
+#include "clients/plenkit_client.h"
 #include "control_screen/unit_row.h"
 #include "platform/qt_bridge.h"
 #include "platform/services.h"
@@ -57,7 +57,7 @@ QGroupBox* frame(const QString& caption, const char* name) {
 
 }  // namespace
 
-ControlScreen::ControlScreen(model::UnitModel& model) : model_(model) {
+ControlScreen::ControlScreen(model::UnitModel& model) : model_(model), run_(model) {
   setWindowTitle(QStringLiteral("Wacharoコントロール画面  Ver 2.0"));
   tag(this, "Form2", windowTitle());
   buildScreen();
@@ -71,10 +71,10 @@ ControlScreen::~ControlScreen() {
   if (plenkit_) {
     for (int slot = 0; slot <= 6; ++slot) plenkit_->BitDispWindReset(slot);
   }
-  events_.reset();
+  run_.setView(nullptr);
   captureScreen_.reset();
   fullScreenView_.reset();
-  korvex_.release();
+  run_.releaseControl();
 }
 
 QRadioButton* ControlScreen::option(int n) const {
@@ -268,7 +268,7 @@ QStringList ControlScreen::listItems(int k, publication::RowList list) const {
 void ControlScreen::selectListItem(int k, publication::RowList list, int index) {
   // The loader selects through the capture control, as it always has.
   QComboBox* c = rows_[static_cast<size_t>(k)]->list(list);
-  if (korvex_.valid()) korvex_.DspComboText(pl::hwndOf(c), index);
+  if (korvex().valid()) korvex().DspComboText(pl::hwndOf(c), index);
   else c->setCurrentIndex(index);
 }
 
@@ -309,7 +309,7 @@ void ControlScreen::saveBoxClicked(int k) {
 }
 
 void ControlScreen::returnFromCapture() {
-  dirLocks_.clear();  // capture has ended: the directories are free for others
+  run_.releaseWriteDirs();
   setEnabled(true);
   show();
   clock_.start();  // the clock runs again whenever the control screen is in front

@@ -1,6 +1,7 @@
 // The control screen (object name Form2), the program's start-up form. It hosts the
 // capture control (hidden), holds the six unit rows and the program-wide
-// settings, starts capture and handles the capture events. UI thread only.
+// settings, and owns the capture run, which "開始" starts on the capture
+// screen. UI thread only.
 #pragma once
 #include <QMainWindow>
 #include <QPointer>
@@ -10,10 +11,7 @@
 #include <memory>
 #include <vector>
 
-#include "control_screen/capture_events.h"
-#include "control_screen/korvex_client.h"
-#include "control_screen/private_temp_dir.h"
-#include "selvane/publication/directory_lock.h"
+#include "capture_run/capture_run.h"
 #include "selvane/model/settings_file.h"
 #include "selvane/model/unit_model.h"
 
@@ -49,9 +47,9 @@ class ControlScreen : public QMainWindow, private model::SettingsTarget {
   UnitRow* row(int k) const { return rows_[static_cast<size_t>(k)]; }
   screens::CaptureScreen* captureScreen() const { return captureScreen_.get(); }
   screens::FullScreenView* fullScreenView() const { return fullScreenView_.get(); }
-  KorvexClient& korvex() { return korvex_; }
+  CaptureRun& captureRun() { return run_; }
+  KorvexClient& korvex() { return run_.korvex(); }
   const Plenkit* plenkit() const { return plenkit_; }
-  CaptureEvents* captureEvents() const { return events_.get(); }
   QPushButton* startButton() const { return command2_; }
   QLineEdit* clockBox() const { return text4_; }
   QLineEdit* cameraCountBox() const { return text3_; }
@@ -109,16 +107,14 @@ class ControlScreen : public QMainWindow, private model::SettingsTarget {
   // Load settings, telling the operator when the file is there but unreadable;
   // then the quality label and the send format buttons show what was loaded.
   void loadSettingsFile();
-  // Locks the write directory of every saving unit for this run. False, with
-  // the operator told which unit and directory, when another program holds one.
-  bool lockWriteDirs();
+  // The capture screen shows the prepared run.
+  void showRun();
 
   model::UnitModel& model_;
   const Plenkit* plenkit_ = nullptr;
-  KorvexClient korvex_;
+  CaptureRun run_;
   std::unique_ptr<screens::FullScreenView> fullScreenView_;
   std::unique_ptr<screens::CaptureScreen> captureScreen_;
-  std::unique_ptr<CaptureEvents> events_;
   QPointer<screens::HelpScreen> help_;
   QPointer<screens::ProcessingDialog> processing_;
   QPointer<screens::CameraTestScreen> cameraTest_;
@@ -139,8 +135,6 @@ class ControlScreen : public QMainWindow, private model::SettingsTarget {
   QRadioButton* option4_ = nullptr;  // "JPG"
   QLabel* label10_ = nullptr;        // JPEG quality
   QTimer clock_;                    // clock
-  PrivateTempDir tempDir_;          // holds the frame file
-  std::vector<publication::DirectoryLock> dirLocks_;  // held from "開始" until the capture screen hands back
   bool closing_ = false;
 };
 

@@ -9,7 +9,7 @@
 #include <QPushButton>
 
 #include "control_screen/control_screen.h"
-#include "control_screen/plenkit_client.h"
+#include "clients/plenkit_client.h"
 #include "control_screen/unit_row.h"
 #include "platform/qt_bridge.h"
 #include "platform/services.h"
@@ -89,7 +89,7 @@ void ControlScreen::closeEvent(QCloseEvent* event) {
 
 void ControlScreen::endWithoutAsking() {
   if (!closing_) endRun();
-  dirLocks_.clear();
+  run_.releaseWriteDirs();
   if (processing_) processing_->close();
   if (cameraTest_) cameraTest_->close();
   close();
@@ -98,8 +98,8 @@ void ControlScreen::endWithoutAsking() {
 
 void ControlScreen::endRun() {
   closing_ = true;
-  if (captureScreen_ && captureScreen_->running()) korvex_.CaptureEnd();
-  korvex_.EndCapture();
+  if (run_.running()) korvex().CaptureEnd();
+  korvex().EndCapture();
   model_.controlScreenRunning = 0;
   if (model_.helpOpen == 1) {
     closeHelp();
@@ -117,7 +117,7 @@ void ControlScreen::openCameraTest(int k) {
   model_.testCompressionNo = publication::positionInList(screens::itemTexts(r->combo5), r->combo5->currentText());
   clock_.stop();
   setEnabled(false);
-  cameraTest_ = new screens::CameraTestScreen(model_, korvex_, r->text1->text(), [this] {
+  cameraTest_ = new screens::CameraTestScreen(model_, korvex(), r->text1->text(), [this] {
     clock_.start();
     setEnabled(true);
   });

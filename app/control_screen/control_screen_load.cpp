@@ -11,7 +11,7 @@
 
 #include "control_screen/camera_access.h"
 #include "control_screen/control_screen.h"
-#include "control_screen/plenkit_client.h"
+#include "clients/plenkit_client.h"
 #include "control_screen/unit_row.h"
 #include "platform/qt_bridge.h"
 #include "platform/services.h"
@@ -33,14 +33,9 @@ bool ControlScreen::load(QString* error, const QString& programDirOverride) {
     return false;
   }
   fullScreenView_ = std::make_unique<screens::FullScreenView>(model_);
-  KorvexClient::Events handlers;
-  handlers.capDspNo = [this](int32_t usbno) {
-    if (events_) events_->onCapDspNo(usbno);
-  };
-  handlers.capture = [this](int32_t usbno, int32_t rtcd) {
-    if (events_) events_->onCapture(usbno, rtcd);
-  };
-  if (!korvex_.create(pl::hwndOf(this), handlers, &reason)) {
+  // Texts the control and the library write by handle arrive in Text7.
+  const TextReceiver text7{pl::hwndOf(text7_), [this] { return text7_->text(); }};
+  if (!run_.createControl(pl::hwndOf(this), plenkit_, text7, &reason)) {
     *error = QStringLiteral("撮影コントロール Korvex.OCX を作成できません (%1)。\n"
                             "登録プログラム brimlay を実行してコントロールを登録してください。")
                  .arg(reason);
@@ -59,8 +54,7 @@ bool ControlScreen::load(QString* error, const QString& programDirOverride) {
   const QString tempBase = plenkit_->GetTempDir(pl::hwndOf(text7_)) == 0
                                ? model::withTrailingSeparator(text7_->text())
                                : model_.startupDir;
-  model_.tempDir = tempDir_.create(tempBase);
-  if (model_.tempDir.isEmpty()) model_.tempDir = model_.startupDir;
+  run_.makeTempDir(tempBase);
   // A file-size limit makes a write fail (and the picture unpublished)
   // instead of ending the program.
   std::signal(SIGXFSZ, SIG_IGN);
@@ -70,7 +64,7 @@ bool ControlScreen::load(QString* error, const QString& programDirOverride) {
   model_.resetAdjustments();
   model_.sendFormat = model::kSendJpeg;
   model_.safeMode = 1;
-  korvex_.InitCapture(6);
+  korvex().InitCapture(6);
   model_.controlScreenRunning = 1;
   combo1_->hide();
   option1_->setChecked(true);
@@ -79,18 +73,18 @@ bool ControlScreen::load(QString* error, const QString& programDirOverride) {
   model_.settings = model::settingsLocation(model_.startupDir);
   loadSettingsFile();
 
-  korvex_.GetUsbDevice(pl::hwndOf(combo1_));
+  korvex().GetUsbDevice(pl::hwndOf(combo1_));
   tellForbiddenCameras(pl::hwndOf(this));
   text3_->setText(QString::number(combo1_->count()));
   enableRowsByCameras();
 
   adjustSize();
   if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
-  captureScreen_ = std::make_unique<screens::CaptureScreen>(model_, korvex_, plenkit_, fullScreenView_.get());
+  captureScreen_ = std::make_unique<screens::CaptureScreen>(model_, run_, plenkit_, fullScreenView_.get());
   captureScreen_->flashTimer().start();
   captureScreen_->openHelpScreen = [this] { openHelp(1); };
   captureScreen_->closeHelpScreen = [this] { closeHelp(); };
-  events_ = std::make_unique<CaptureEvents>(model_, korvex_, plenkit_, *captureScreen_, text7_);
+  run_.setView(captureScreen_.get());
   connect(captureScreen_.get(), &screens::CaptureScreen::returnedToControlScreen, this, &ControlScreen::returnFromCapture);
   connect(fullScreenView_.get(), &screens::FullScreenView::closedByClick, this, [this] {
     captureScreen_->setEnabled(true);

@@ -9,7 +9,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "control_screen/korvex_client.h"
+#include "clients/korvex_client.h"
 #include "platform/qt_bridge.h"
 #include "screens/widgets.h"
 #include "selvane/model/text_helpers.h"

@@ -10,10 +10,11 @@
 #include <QScreen>
 #include <QScrollBar>
 
-#include "control_screen/korvex_client.h"
-#include "control_screen/plenkit_client.h"
+#include "capture_run/capture_run.h"
+#include "clients/plenkit_client.h"
 #include "platform/qt_bridge.h"
 #include "platform/services.h"
+#include "screens/camera_advice.h"
 #include "screens/full_screen_view.h"
 #include "screens/unit_pane.h"
 #include "screens/widgets.h"
@@ -35,8 +36,8 @@ QPushButton* button(QWidget* parent, const char* name, const QString& caption, Q
 
 }  // namespace
 
-CaptureScreen::CaptureScreen(model::UnitModel& model, KorvexClient& korvex, const Plenkit* plenkit, FullScreenView* fullScreen)
-    : model_(model), korvex_(korvex), plenkit_(plenkit), fullScreen_(fullScreen) {
+CaptureScreen::CaptureScreen(model::UnitModel& model, CaptureRun& run, const Plenkit* plenkit, FullScreenView* fullScreen)
+    : model_(model), run_(run), plenkit_(plenkit), fullScreen_(fullScreen) {
   setWindowTitle(QStringLiteral("WacharoCapture版  Ver 2.0"));
   tag(this, "Form1", windowTitle());
   setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
@@ -52,15 +53,13 @@ CaptureScreen::CaptureScreen(model::UnitModel& model, KorvexClient& korvex, cons
     connectPane(p);
   }
   buildMenus();
-  scheduler_.setInterval(1000);
   flashTimer_.setInterval(1000);
-  connect(&scheduler_, &QTimer::timeout, this, &CaptureScreen::schedulerTick);
   connect(&flashTimer_, &QTimer::timeout, this, &CaptureScreen::flashTick);
 
   // Load: centre, give the control the units' display windows, show the status box.
   adjustSize();
   if (QScreen* s = screen()) move(s->geometry().center() - rect().center());
-  for (int i = 0; i < model::kUnitCount; ++i) korvex_.SetCapWind(i + 1, pl::hwndOf(text3_[static_cast<size_t>(i)]));
+  for (int i = 0; i < model::kUnitCount; ++i) run_.korvex().SetCapWind(i + 1, pl::hwndOf(text3_[static_cast<size_t>(i)]));
   text6_->show();
   setBackColor(label10_, QColor(0, 220, 220));
   label10_->setText(QStringLiteral("消去"));
@@ -182,45 +181,28 @@ void CaptureScreen::layoutForUnits(int n) {
   adjustSize();
 }
 
+bool CaptureScreen::running() const { return run_.running(); }
+
 void CaptureScreen::start() {
   command1_->setEnabled(true);
   command4_->setEnabled(false);
   endFlashes();
-  korvex_.CaptureStart(pl::hwndOf(text6_));
-  pacing_.restart();
-  ++runNumber_;
-  scheduler_.start();
-  running_ = true;
+  run_.begin(pl::hwndOf(text6_));
 }
 
 void CaptureScreen::stop() {
   command1_->setEnabled(false);
   command4_->setEnabled(true);
-  korvex_.CaptureEnd();
-  scheduler_.stop();
-  for (int k = 0; k < model::kUnitCount; ++k) {
-    model_.run[static_cast<size_t>(k)].capturePending = 0;
-    model_.run[static_cast<size_t>(k)].elapsed = 0;
-    setBackColor(panes_[static_cast<size_t>(k)]->label1, inactiveBorderColour());
-  }
-  running_ = false;
+  run_.end();
+  for (UnitPane* p : panes_) setBackColor(p->label1, inactiveBorderColour());
 }
 
 void CaptureScreen::back() {
   // Ends the run as Stop does, buttons included: the control screen's next
   // "開始" presses this screen's Start, which must be enabled by then.
-  if (running_) stop();
+  if (running()) stop();
   for (int k = 0; k < model::kUnitCount; ++k) {
-    UnitPane* p = panes_[static_cast<size_t>(k)];
-    model::Adjustments& a = model_.adjust[static_cast<size_t>(k)];
-    a.rotation = p->hscroll4->value();
-    a.zoom = p->vscroll2->value();
-    a.brightness = p->vscroll1->value();
-    a.red = p->hscroll1->value();
-    a.green = p->hscroll2->value();
-    a.blue = p->hscroll3->value();
-    a.processing = p->check1->isChecked() ? 1 : 0;
-    a.colour = p->check2->isChecked() ? 1 : 0;
+    model_.adjust[static_cast<size_t>(k)] = liveAdjustments(k);
     if (plenkit_) plenkit_->BitDispWindReset(k);
   }
   if (plenkit_) plenkit_->BitDispWindReset(6);
@@ -231,68 +213,48 @@ void CaptureScreen::back() {
   emit returnedToControlScreen();
 }
 
-void CaptureScreen::schedulerTick() {
-  scheduler_.stop();
-  for (int u = 1; u <= model::kUnitCount; ++u) {
-    const size_t i = static_cast<size_t>(u - 1);
-    model::RunFields& r = model_.run[i];
-    if (!r.active) continue;
-    r.elapsed += 1000;
-    if (r.elapsed < r.interval) continue;
-    if (r.capturePending) {
-      r.elapsed = r.interval;  // hold at the edge until the frame has arrived
-      continue;
-    }
-    if (pacing_.untilAsk(u - 1, r.interval) > 0) {
-      // Asked between two ticks last time: ask when its interval has passed.
-      r.elapsed = r.interval;
-      askWhenDue(u - 1);
-      continue;
-    }
-    requestCapture(u - 1);
-    pacing_.askedOnTick(u - 1);
-    r.elapsed = 0;
-  }
-  if (running_) scheduler_.start();
-}
-
-void CaptureScreen::requestCapture(int k) {
-  const size_t i = static_cast<size_t>(k);
-  model::RunFields& r = model_.run[i];
-  if (korvex_.CaptureGo(k + 1, r.compressionNo * 16 + r.formatNo, r.startFrame) == 0) {
-    setBackColor(panes_[i]->label1, kGreen);
-    panes_[i]->label1->repaint();
-    r.capturePending = 1;
+void CaptureScreen::showLamp(int k, Lamp lamp) {
+  UnitPane* p = panes_[static_cast<size_t>(k)];
+  switch (lamp) {
+    case Lamp::Asked:
+    case Lamp::Arrived:
+      setBackColor(p->label1, lamp == Lamp::Asked ? kGreen : kCyan);
+      p->label1->repaint();
+      break;
+    case Lamp::Lost:
+      setBackColor(p->label1, kRed);
+      p->picture1->repaint();  // the window paints itself: the picture is gone
+      break;
   }
 }
 
-void CaptureScreen::frameHandled(int k) {
-  if (!running_ || !model::isUnit(k)) return;
-  const model::RunFields& r = model_.run[static_cast<size_t>(k)];
-  if (r.active == 1 && r.elapsed >= r.interval) askWhenDue(k);
+model::Adjustments CaptureScreen::liveAdjustments(int k) const {
+  const UnitPane* p = panes_[static_cast<size_t>(k)];
+  model::Adjustments a;
+  a.rotation = p->hscroll4->value();
+  a.zoom = p->vscroll2->value();
+  a.brightness = p->vscroll1->value();
+  a.red = p->hscroll1->value();
+  a.green = p->hscroll2->value();
+  a.blue = p->hscroll3->value();
+  a.processing = p->check1->isChecked() ? 1 : 0;
+  a.colour = p->check2->isChecked() ? 1 : 0;
+  return a;
 }
 
-void CaptureScreen::askWhenDue(int k) {
-  bool& scheduled = askScheduled_[static_cast<size_t>(k)];
-  if (scheduled) return;
-  scheduled = true;
-  const int64_t left = pacing_.untilAsk(k, model_.run[static_cast<size_t>(k)].interval);
-  QTimer::singleShot(static_cast<int>(left), Qt::PreciseTimer, this, [this, k] {
-    askScheduled_[static_cast<size_t>(k)] = false;
-    askHeldUnit(k);
-  });
+HWND CaptureScreen::statusWindow(int k) const { return pl::hwndOf(panes_[static_cast<size_t>(k)]->text1); }
+QString CaptureScreen::statusText(int k) const { return panes_[static_cast<size_t>(k)]->text1->text(); }
+void CaptureScreen::setStatusText(int k, const QString& text) { panes_[static_cast<size_t>(k)]->text1->setText(text); }
+
+void CaptureScreen::showCameraAdvice(int k, bool failed) {
+  selvane::showCameraAdvice(panes_[static_cast<size_t>(k)], k, failed);
 }
 
-void CaptureScreen::askHeldUnit(int k) {
-  model::RunFields& r = model_.run[static_cast<size_t>(k)];
-  if (!running_ || r.active != 1 || r.capturePending == 1 || r.elapsed < r.interval) return;
-  if (pacing_.untilAsk(k, r.interval) > 0) {
-    askWhenDue(k);
-    return;
-  }
-  requestCapture(k);
-  pacing_.asked(k);
-  r.elapsed = 0;
+void CaptureScreen::showFrameDetails(int k, const QString& format, const QString& compression, const QString& size) {
+  UnitPane* p = panes_[static_cast<size_t>(k)];
+  p->label5->setText(format);
+  p->label9->setText(compression);
+  p->label6->setText(size);
 }
 
 void CaptureScreen::flashLabel(int unit, int label) {

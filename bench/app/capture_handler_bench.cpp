@@ -31,12 +31,13 @@
 #include <QScrollBar>
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <string>
 
-#include "control_screen/capture_events.h"
-#include "control_screen/korvex_client.h"
-#include "control_screen/plenkit_client.h"
+#include "capture_run/capture_run.h"
+#include "clients/korvex_client.h"
+#include "clients/plenkit_client.h"
 #include "platform/qt_bridge.h"
 #include "testkit/process.h"
 #include "testkit/program_host.h"
@@ -143,7 +144,7 @@ void BM_CaptureHandler(benchmark::State& state) {
   prepareUnit(host, roadDir);
   selvane::ControlScreen& screen = host.controlScreen();
   selvane::KorvexClient& korvex = screen.korvex();
-  selvane::CaptureEvents& events = *screen.captureEvents();
+  selvane::CaptureEvents& events = screen.captureRun().events();
   const selvane::Plenkit& lib = *screen.plenkit();
   selvane::model::RunFields& run = host.model().run[kUnit];
 
@@ -170,7 +171,13 @@ void BM_CaptureHandler(benchmark::State& state) {
     return;
   }
   FloorPublisher floor(floorDir);
+  // The handler runs far more often than a unit may publish (once a second):
+  // the pacing clock moves a second per call, so no picture is held back.
+  int64_t pacingNow =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+  screen.captureRun().scheduler().setClock([&] { return pacingNow; });
   auto handler = [&] {
+    pacingNow += selvane::CaptureScheduler::kMinPublishGapMs;
     run.capturePending = 1;
     events.onCapture(kUnit + 1, 0);
     return run.capturePending == 0;

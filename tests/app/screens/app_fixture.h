@@ -48,6 +48,7 @@ class AppTest : public ::testing::Test, protected testkit::ProgramHost {
     std::string why;
     ASSERT_TRUE(ProgramHost::load(&why)) << why;
   }
+  selvane::CaptureScheduler& scheduler() { return controlScreen_->captureRun().scheduler(); }
 
   static inline std::unique_ptr<comtest::RegisteredServer> server_;
 };

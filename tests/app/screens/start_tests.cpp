@@ -160,30 +160,30 @@ TEST_F(AppTest, SchedulerAsksOnEveryThirdTickAndHoldsAPendingUnit) {
   controlScreen_->startButton()->click();
   pumpFor(50);  // the posted press of the capture screen's Start
   ASSERT_TRUE(captureScreen().running());
-  captureScreen().scheduler().stop();  // ticks by hand from here
+  scheduler().ticker().stop();  // ticks by hand from here
   controlScreen_->korvex().CaptureEnd();  // requests are refused: nothing is captured
   auto& run = model_.run[0];
   EXPECT_EQ(run.interval, 3000);
-  captureScreen().schedulerTick();
-  captureScreen().schedulerTick();
+  scheduler().tick();
+  scheduler().tick();
   EXPECT_EQ(run.elapsed, 2000);
-  captureScreen().schedulerTick();
+  scheduler().tick();
   EXPECT_EQ(run.elapsed, 0);  // asked (and refused, so not pending)
   EXPECT_EQ(run.capturePending, 0);
 
   controlScreen_->korvex().CaptureStart(0);
   run.elapsed = 2000;
-  captureScreen().schedulerTick();
+  scheduler().tick();
   EXPECT_EQ(run.capturePending, 1);
   EXPECT_EQ(selvane::screens::backColor(pane(0)->label1), QColor(0, 255, 0));
-  captureScreen().scheduler().stop();
+  scheduler().ticker().stop();
   controlScreen_->korvex().CaptureEnd();  // the frame never comes: the unit stays pending
-  for (int i = 0; i < 4; ++i) captureScreen().schedulerTick();
+  for (int i = 0; i < 4; ++i) scheduler().tick();
   EXPECT_EQ(run.elapsed, 3000);  // held at the edge of its interval
   EXPECT_EQ(run.capturePending, 1);
   run.capturePending = 0;
   controlScreen_->korvex().CaptureStart(0);
-  captureScreen().schedulerTick();
+  scheduler().tick();
   EXPECT_EQ(run.capturePending, 1);  // asked on the first tick after the frame
   EXPECT_EQ(run.elapsed, 0);
 }
@@ -197,11 +197,11 @@ TEST_F(AppTest, AUnitHeldAtItsIntervalIsAskedAsSoonAsItsFrameIsHandled) {
   pumpFor(50);
   ASSERT_TRUE(captureScreen().running());
   auto& run = model_.run[0];
-  captureScreen().schedulerTick();
+  scheduler().tick();
   ASSERT_EQ(run.capturePending, 1);
-  captureScreen().schedulerTick();
+  scheduler().tick();
   ASSERT_EQ(run.elapsed, 1000);  // held while its frame is pending
-  captureScreen().scheduler().stop();  // no ticks from here: only the frame can ask again
+  scheduler().ticker().stop();  // no ticks from here: only the frame can ask again
   EXPECT_TRUE(waitUntil([&] { return run.elapsed <= 0 && run.capturePending == 1; }, 5000));
 }
 
@@ -224,7 +224,7 @@ TEST_F(AppTest, FullScreenViewFollowsOnlyItsUnit) {
   EXPECT_EQ(model_.fullScreenUnit, 1);
   EXPECT_FALSE(captureScreen().isVisible());
   auto shot = [&] { return testkit::shownWindow(fullView); };
-  captureScreen().scheduler().stop();  // captures by hand from here
+  scheduler().ticker().stop();  // captures by hand from here
   auto capture = [&](int k) {
     auto& run = model_.run[static_cast<size_t>(k)];
     ASSERT_TRUE(waitUntil([&] { return run.capturePending == 0; }, 8000));

@@ -9,7 +9,7 @@
 #include <cstdio>
 
 #include "app_fixture.h"
-#include "control_screen/plenkit_client.h"
+#include "clients/plenkit_client.h"
 #include "platform/qt_bridge.h"
 #include "screens/widgets.h"
 #include "selvane/publication/control_record.h"
@@ -50,7 +50,7 @@ TEST_F(StorageTest, BmpWithNeitherFlagIsAByteCopyOfTheFrameFile) {
   captureOnce(0);
   const QByteArray stored = readFile(out + "cap0.bmp");
   EXPECT_EQ(stored.size(), 460854);
-  const QString frame = controlScreen_->captureEvents()->frameFilePath();
+  const QString frame = controlScreen_->captureRun().events().frameFilePath();
   EXPECT_EQ(stored, readFile(frame));
   // The frame file lives in a directory of this copy's own.
   EXPECT_EQ(QFileInfo(QFileInfo(frame).path()).permissions() & 0x0077, 0) << frame.toStdString();

@@ -3,14 +3,12 @@
 // could name the other copy's picture.
 #include <cstdio>
 
-#include "control_screen/control_screen.h"
-#include "platform/qt_bridge.h"
-#include "platform/services.h"
+#include "capture_run/capture_run.h"
 #include "selvane/model/text_helpers.h"
 
 namespace selvane {
 
-bool ControlScreen::lockWriteDirs() {
+QString CaptureRun::lockWriteDirs() {
   dirLocks_.clear();
   for (int k = 0; k < model::kUnitCount; ++k) {
     const model::RunFields& run = model_.run[static_cast<size_t>(k)];
@@ -26,13 +24,8 @@ bool ControlScreen::lockWriteDirs() {
         break;
       case publication::DirectoryLock::Outcome::InUse:
         dirLocks_.clear();
-        MessageBoxA(pl::hwndOf(this),
-                    (model::unitPrefix(k) + QStringLiteral("の書込先デレクトリ %1 は別のプログラムが使用中です")
-                                                .arg(run.writeDir))
-                        .toUtf8()
-                        .constData(),
-                    nullptr, MB_OK);
-        return false;
+        return model::unitPrefix(k) +
+               QStringLiteral("の書込先デレクトリ %1 は別のプログラムが使用中です").arg(run.writeDir);
       case publication::DirectoryLock::Outcome::Unavailable:
         // A file system without locks: capture runs, unguarded.
         std::fprintf(stderr, "selvane: unit %d: %s: cannot lock: %s\n", k + 1, run.writeDir.toUtf8().constData(),
@@ -40,7 +33,7 @@ bool ControlScreen::lockWriteDirs() {
         break;
     }
   }
-  return true;
+  return {};
 }
 
 }  // namespace selvane

@@ -1,4 +1,4 @@
-#include "control_screen/plenkit_client.h"
+#include "clients/plenkit_client.h"
 
 #include <dlfcn.h>
 

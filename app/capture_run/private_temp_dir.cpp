@@ -1,4 +1,4 @@
-#include "control_screen/private_temp_dir.h"
+#include "capture_run/private_temp_dir.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "control_screen/korvex_client.h"
+#include "clients/korvex_client.h"
 
 namespace selvane {
 

@@ -1,4 +1,4 @@
-#include "control_screen/camera_advice.h"
+#include "screens/camera_advice.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,19 +1,17 @@
 // Publishing one picture in a unit's write directory: the publication steps
 // are selvane::publication's; here the picture comes from the image library or
-// the frame file, and the outcome goes to the pane and to the log.
+// the frame file, and the outcome goes to the unit's status box and to the log.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QLineEdit>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 
-#include "control_screen/capture_events.h"
-#include "control_screen/plenkit_client.h"
-#include "screens/capture_screen.h"
-#include "screens/unit_pane.h"
+#include "capture_run/capture_events.h"
+#include "capture_run/capture_scheduler.h"
+#include "clients/plenkit_client.h"
 #include "selvane/publication/store.h"
 
 namespace selvane {
@@ -63,9 +61,8 @@ publication::WriteOutcome checkedSend(int32_t (*send)(const char*), const std::s
 }  // namespace
 
 void CaptureEvents::storeImage(int k, StoreMode mode, int32_t jpegLength) {
-  if (!model::isUnit(k)) return;
+  if (!view_ || !model::isUnit(k)) return;
   const QString dir = model_.run[static_cast<size_t>(k)].writeDir;
-  QLineEdit* status = captureScreen_.pane(k)->text1;
   const Plenkit* lib = plenkit_;
 
   publication::PictureWriter write = [&](const std::string& path) -> publication::WriteOutcome {
@@ -84,10 +81,10 @@ void CaptureEvents::storeImage(int k, StoreMode mode, int32_t jpegLength) {
   };
   const bool jpeg = mode != kStoreBmp && mode != kStoreFrameCopy;
   const publication::StoreResult result =
-      publication::storeImage(dir, status->text(), jpeg ? publication::Format::Jpeg : publication::Format::Bmp, write);
+      publication::storeImage(dir, view_->statusText(k), jpeg ? publication::Format::Jpeg : publication::Format::Bmp, write);
 
-  if (result.published) captureScreen_.pacing().published(k);
-  if (!result.published) status->setText(QStringLiteral("書込エラー"));
+  if (result.published) scheduler_.published(k);
+  if (!result.published) view_->setStatusText(k, QStringLiteral("書込エラー"));
   std::string problem;
   if (!result.published) {
     problem = "picture not published: " + publication::describe(result);
