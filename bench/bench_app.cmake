@@ -9,15 +9,13 @@ if(TARGET selvane_app AND TARGET korvex AND TARGET regsvr32 AND TARGET plenkit)
   sv_bench(app_bench
     SOURCES
       ${CMAKE_CURRENT_LIST_DIR}/app/app_bench_main.cpp
-      ${CMAKE_CURRENT_LIST_DIR}/app/program_host.cpp
       ${CMAKE_CURRENT_LIST_DIR}/app/capture_handler_bench.cpp
       ${CMAKE_CURRENT_LIST_DIR}/app/startup_bench.cpp
       ${CMAKE_CURRENT_LIST_DIR}/app/startup_child.cpp
       ${CMAKE_CURRENT_LIST_DIR}/app/soak_bench.cpp
       ${CMAKE_CURRENT_LIST_DIR}/app/publication_soak_bench.cpp
       ${CMAKE_CURRENT_LIST_DIR}/app/unplugged_input_bench.cpp
-    LIBS selvane_app camera_testing)
-  target_include_directories(app_bench PRIVATE "${PROJECT_SOURCE_DIR}/tests/support")
+    LIBS testkit_app)
   add_dependencies(app_bench selvane korvex plenkit quillo regsvr32)
   if(TARGET reader_probe)
     add_dependencies(app_bench reader_probe)  # the publication soak's reader processes

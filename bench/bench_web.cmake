@@ -14,10 +14,7 @@ if(TARGET selvane_web)
       ${CMAKE_CURRENT_LIST_DIR}/web/metrics_bench.cpp
       ${CMAKE_CURRENT_LIST_DIR}/web/tls_fanout_bench.cpp
       ${CMAKE_CURRENT_LIST_DIR}/web/page_latency_bench.cpp
-      ${PROJECT_SOURCE_DIR}/tests/web/support/headless_chromium.cpp
-      ${PROJECT_SOURCE_DIR}/tests/web/support/publish_picture.cpp
-      ${PROJECT_SOURCE_DIR}/tests/web/support/raw_client.cpp
-    LIBS selvane_web selvane_publication Qt6::Network crypt)
-  target_include_directories(web_bench PRIVATE "${PROJECT_SOURCE_DIR}/tests/web/support" "${CMAKE_CURRENT_LIST_DIR}/web")
+    LIBS testkit_web testkit_browser Qt6::Network crypt)
+  target_include_directories(web_bench PRIVATE "${CMAKE_CURRENT_LIST_DIR}/web")
   add_dependencies(web_bench selvane-web)
 endif()

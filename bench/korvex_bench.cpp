@@ -52,15 +52,18 @@
 #include "korvex/korvex.h"
 #include "bare_pipeline.h"
 #include "input_probe.h"
-#include "register_control.h"
 #include "camera/testing.h"
 #include "platform/com_host.h"
 #include "platform/qt_bridge.h"
 #include "platform/window.h"
+#include "testkit/com.h"
+#include "testkit/korvex_site.h"
+#include "testkit/process.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using testkit::Clock;
+using testkit::secondsSince;
 
 constexpr int32_t kFmt640I420 = KORVEX_SIZE_640x480 + 16 * KORVEX_COMP_I420;  // 33
 constexpr int32_t kStartFrames = 5;
@@ -70,10 +73,6 @@ constexpr int kFastFps = 240;
 constexpr int kCycleTimeoutMs = 15000;
 constexpr const char* kSlowCamera = "Bench 30 fps";
 constexpr const char* kFastCamera = "Bench 240 fps";
-
-double secondsSince(Clock::time_point start, Clock::time_point end = Clock::now()) {
-  return std::chrono::duration<double>(end - start).count();
-}
 
 // --- The floor -----------------------------------------------------------------
 
@@ -86,22 +85,17 @@ double barePipelineRun(int fps) {
 
 // --- The hosted control --------------------------------------------------------
 
-int32_t handleOf(QWidget* w) { return static_cast<int32_t>(pl::hwndOf(w)); }
+using testkit::handleOf;
 
 // The control sited on a host screen as the program sites it, with the
 // program's display windows and live-view box.
-class KorvexHost {
+class KorvexHost : private testkit::KorvexSite {
  public:
-  KorvexHost() {
-    host_.resize(640, 480);
-    combo_ = new QComboBox(&host_);
-    status_ = new QWidget(&host_);
+  KorvexHost() : KorvexSite(640, 480) {
+    status_ = new QWidget(host_.get());
     status_->setGeometry(8, 8, 153, 105);
-    for (auto& t : texts_) {
-      t = new QLineEdit(&host_);
-      t->hide();
-    }
-    host_.show();
+    for (auto& t : texts_) t->hide();
+    host_->show();
     // One timer for every wait: single-shot timers made per wait would live
     // on until they fire and show up in the memory check.
     timeout_.setSingleShot(true);
@@ -110,12 +104,8 @@ class KorvexHost {
       if (loop_) loop_->quit();
     });
   }
-  ~KorvexHost() {
-    if (control_) {
-      call(DISPID_KORVEX_CaptureEnd);
-      call(DISPID_KORVEX_EndCapture);
-    }
-    control_.release();
+  ~KorvexHost() override {
+    releaseControl();
     cg_SetVirtualCameras(nullptr, 0);
   }
   KorvexHost(const KorvexHost&) = delete;
@@ -127,11 +117,9 @@ class KorvexHost {
     const CG_VCAM_CAP cap{640, 480, FOURCC_I420, 12};
     const CG_VCAM_SPEC specs[] = {{kSlowCamera, &cap, 1, kSlowFps, 0}, {kFastCamera, &cap, 1, kFastFps, 0}};
     if (cg_SetVirtualCameras(specs, 2) != S_OK) return fail(why, "virtual cameras refused");
-    const HRESULT hr = control_.create(&CLSID_Korvex, pl::hwndOf(&host_),
-                                       [this](DISPID id, const VARIANT* args, UINT argc) { onEvent(id, args, argc); });
+    const HRESULT hr = createControl([this](DISPID id, const VARIANT* args, UINT argc) { onEvent(id, args, argc); });
     if (FAILED(hr)) return fail(why, "the control cannot be created (is Korvex.OCX registered?)");
-    call(DISPID_KORVEX_InitCapture, int32_t{6});
-    if (call(DISPID_KORVEX_GetUsbDevice, handleOf(combo_)) != 0) return fail(why, "GetUsbDevice failed");
+    if (listDevices() != 0) return fail(why, "GetUsbDevice failed");
     slowUnit_ = position(kSlowCamera);
     fastUnit_ = position(kFastCamera);
     if (slowUnit_ < 0 || fastUnit_ < 0) return fail(why, "the virtual cameras are not listed");
@@ -148,7 +136,7 @@ class KorvexHost {
   bool startRun(int32_t safeMode, bool liveView) {
     endRun();
     call(DISPID_KORVEX_SetSafeMode, safeMode);
-    for (int32_t u = 1; u <= 6; ++u) call(DISPID_KORVEX_SetCapWind, u, handleOf(texts_[static_cast<size_t>(u - 1)]));
+    setDisplayWindows();
     return call(DISPID_KORVEX_CaptureStart, liveView ? handleOf(status_) : int32_t{0}) == 0;
   }
   void endRun() { call(DISPID_KORVEX_CaptureEnd); }
@@ -188,11 +176,6 @@ class KorvexHost {
     return false;
   }
 
-  template <class... A>
-  int32_t call(DISPID id, A... args) {
-    return control_.callInt(id, args...);
-  }
-
   int position(const char* name) const {
     const QString suffix = QStringLiteral(" : ") + QString::fromUtf8(name);
     for (int i = 0; i < combo_->count(); ++i)
@@ -227,11 +210,7 @@ class KorvexHost {
     return code_;
   }
 
-  QWidget host_;
-  QComboBox* combo_ = nullptr;
   QWidget* status_ = nullptr;
-  std::array<QLineEdit*, 6> texts_{};
-  pl::HostedControl control_;
   int slowUnit_ = -1, fastUnit_ = -1;
   int32_t awaitedUnit_ = 0;
   int32_t code_ = -1;
@@ -243,21 +222,8 @@ class KorvexHost {
 
 KorvexHost* theHost = nullptr;
 
-// Resident set size of this process in KiB.
-double residentKiB() {
-  QFile statm(QStringLiteral("/proc/self/statm"));
-  if (!statm.open(QIODevice::ReadOnly)) return -1;
-  const QList<QByteArray> fields = statm.readAll().simplified().split(' ');
-  if (fields.size() < 2) return -1;
-  return fields[1].toDouble() * static_cast<double>(sysconf(_SC_PAGESIZE)) / 1024.0;
-}
-
-// Heap bytes in use (all arenas and large blocks) in KiB: what a leak grows,
-// without the reserve the allocator keeps for threads that come and go.
-double heapInUseKiB() {
-  const struct mallinfo2 m = mallinfo2();
-  return static_cast<double>(m.uordblks + m.hblkhd) / 1024.0;
-}
+using testkit::heapInUseKiB;
+using testkit::residentKiB;
 
 // --- Benchmarks --------------------------------------------------------------------
 
@@ -604,23 +570,18 @@ BENCHMARK(BM_UnplugReplug)->Unit(benchmark::kMillisecond)->UseManualTime()->Iter
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  // A throw-away registry for this run, set before anything reads it.
-  QTemporaryDir registryDir;
-  if (!registryDir.isValid()) {
-    std::fprintf(stderr, "no temporary directory for the registry\n");
-    return 1;
-  }
-  qputenv("PL_REGISTRY", QFile::encodeName(registryDir.filePath(QStringLiteral("registry.reg"))));
   QApplication app(argc, argv);
   gst_init(nullptr, nullptr);
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
 
-  std::string why;
-  if (!bench::registerControl(&why)) {
-    std::fprintf(stderr, "%s\n", why.c_str());
+  // A throw-away registry for this run, Korvex.OCX registered in it.
+  const comtest::RegisteredServer server("Korvex.OCX");
+  if (server.result().exitCode != 0) {
+    std::fprintf(stderr, "regsvr32 /s Korvex.OCX failed: %s\n", server.result().errors.constData());
     return 1;
   }
+  std::string why;
   auto host = std::make_unique<KorvexHost>();
   if (!host->open(&why)) {
     std::fprintf(stderr, "%s\n", why.c_str());

@@ -6,5 +6,5 @@ get_target_property(PLENKIT_FUZZ_DIR plenkit SOURCE_DIR)
 list(TRANSFORM PLENKIT_FUZZ_SOURCES PREPEND "${PLENKIT_FUZZ_DIR}/")
 sv_fuzz(fuzz_imagelib
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/imagelib/fuzz_bitmap_open.cpp ${PLENKIT_FUZZ_SOURCES}
-  LIBS platform quillo SECONDS 30)
+  LIBS platform quillo testkit_pictures SECONDS 30)
 target_include_directories(fuzz_imagelib PRIVATE "${PLENKIT_FUZZ_DIR}" "${PLENKIT_FUZZ_DIR}/include")

@@ -19,7 +19,7 @@ app="$demo/program"
 rm -rf "$demo"
 mkdir -p "$app" "$demo/unit1" "$demo/unit2" "$demo/unit3"
 cp -a "$build/out/." "$app/"
-rm -rf "$app/tests" "$app/bench" "$app/fuzz"
+rm -rf "$app/tests" "$app/tools" "$app/bench" "$app/fuzz"
 export PL_REGISTRY="$demo/registry.reg"
 "$app/regsvr32" /s "$app/Korvex.OCX"
 
@@ -44,17 +44,11 @@ if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
 fi
 
 # No display: a virtual one, an accessibility bus, and the operator's press.
-export DISPLAY=:77
-Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
+source scripts/virtual_display.sh
+start_virtual_display "$demo"
 trap 'kill $xvfb 2>/dev/null || true' EXIT
-sleep 1
-export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_ACCESSIBILITY=1 NO_AT_BRIDGE=0
-dbus-run-session -- bash -c '
-  /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
-  sleep 1
-  /usr/libexec/at-spi2-registryd >/dev/null 2>&1 &
-  sleep 0.5
+export QT_ACCESSIBILITY=1 NO_AT_BRIDGE=0
+on_accessibility_bus '
   "$0/selvane" >/dev/null 2>&1 &
   app=$!
   /usr/bin/python3 "$1/scripts/demo/operate.py" selvane "開始|Command2"

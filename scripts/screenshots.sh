@@ -12,8 +12,8 @@ cmake --build --preset "$preset" -j2 --target screenshots selvane korvex plenkit
 shots=build/screenshots
 rm -rf "$shots"
 # One 1024 x 768 display at 96 dpi, as an operator's PC has.
-QT_QPA_PLATFORM="offscreen:configfile=$PWD/tests/app/screenshots/offscreen.json" \
-  "build/$preset/out/tests/screenshots" "$shots"
+QT_QPA_PLATFORM="offscreen:configfile=$PWD/scripts/screenshots/offscreen.json" \
+  "build/$preset/out/tools/screenshots" "$shots"
 for name in control-screen capture-screen full-screen-view help-screen processing-dialog \
   camera-test-screen-1 camera-test-screen-2; do
   cp "$shots/$name.png" docs/screens/

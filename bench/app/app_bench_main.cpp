@@ -24,7 +24,7 @@
 #include <string>
 
 #include "platform/services.h"
-#include "register_control.h"
+#include "testkit/com.h"
 #include "soak_options.h"
 #include "startup_child.h"
 
@@ -77,9 +77,10 @@ int main(int argc, char** argv) {
   app.setFont(QFont(QStringLiteral("IPAGothic"), 9));
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  std::string why;
-  if (!bench::registerControl(&why)) {
-    std::fprintf(stderr, "%s\n", why.c_str());
+  const comtest::ToolResult registered =
+      comtest::regsvr32({QStringLiteral("/s"), comtest::outDir() + QStringLiteral("/Korvex.OCX")});
+  if (registered.exitCode != 0) {
+    std::fprintf(stderr, "regsvr32 /s Korvex.OCX failed: %s\n", registered.errors.constData());
     return 1;
   }
   benchmark::RunSpecifiedBenchmarks();

@@ -39,14 +39,15 @@
 #include "clients/korvex_client.h"
 #include "clients/plenkit_client.h"
 #include "platform/qt_bridge.h"
-#include "process_stats.h"
-#include "program_host.h"
+#include "testkit/process.h"
+#include "testkit/program_host.h"
 #include "screens/capture_screen.h"
 #include "screens/unit_pane.h"
 #include "screens/widgets.h"
-#include "wait_until.h"
+#include "testkit/wait.h"
 
 namespace appbench {
+using namespace testkit;
 namespace {
 
 constexpr int kUnit = 0;  // 0-based; the event's unit number is 1
@@ -240,7 +241,7 @@ void BM_CaptureHandler(benchmark::State& state) {
   }
   const QString text = screen.captureScreen()->pane(kUnit)->text1->text();
   if (text.contains(QStringLiteral("エラー"))) state.SkipWithError(("the unit shows " + text).toStdString().c_str());
-  if (!host.boxes().empty()) state.SkipWithError(("message box: " + host.boxes().front()).c_str());
+  if (!host.boxes().empty()) state.SkipWithError(("message box: " + host.boxes().front().text).c_str());
 }
 BENCHMARK(BM_CaptureHandler)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(100);
 

@@ -16,9 +16,10 @@
 #include <vector>
 
 #include "input_probe.h"
-#include "process_stats.h"
+#include "testkit/process.h"
 
 namespace appbench {
+using namespace testkit;
 
 class PublicationLog {
  public:

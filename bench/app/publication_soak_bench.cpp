@@ -21,13 +21,14 @@
 #include <vector>
 
 #include "interval_probe.h"
-#include "process_stats.h"
-#include "program_host.h"
+#include "testkit/process.h"
+#include "testkit/program_host.h"
 #include "screens/capture_screen.h"
 #include "soak_options.h"
-#include "wait_until.h"
+#include "testkit/wait.h"
 
 namespace appbench {
+using namespace testkit;
 namespace {
 
 QByteArray controlBytes(const QString& dir) {
@@ -57,12 +58,10 @@ void BM_PublicationSoak(benchmark::State& state) {
     state.SkipWithError(why.c_str());
     return;
   }
-  selvane::ControlScreen& screen = host.controlScreen();
   const QStringList dirs = host.saveEveryUnit(QStringLiteral("1000"));
-  selvane::screens::CaptureScreen& capture = *screen.captureScreen();
-  screen.startButton()->click();
-  if (!waitUntil([&] { return capture.running(); }, 5000)) {
-    state.SkipWithError(host.boxes().empty() ? "the capture screen did not start" : host.boxes().front().c_str());
+  selvane::screens::CaptureScreen& capture = host.captureScreen();
+  if (!host.start(&why)) {
+    state.SkipWithError(why.c_str());
     return;
   }
   const QString away = dirs[0].chopped(1) + QStringLiteral("-away");

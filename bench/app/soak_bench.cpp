@@ -25,14 +25,15 @@
 #include <vector>
 
 #include "interval_probe.h"
-#include "process_stats.h"
-#include "program_host.h"
+#include "testkit/process.h"
+#include "testkit/program_host.h"
 #include "screens/capture_screen.h"
 #include "screens/unit_pane.h"
 #include "soak_options.h"
-#include "wait_until.h"
+#include "testkit/wait.h"
 
 namespace appbench {
+using namespace testkit;
 namespace {
 
 struct Reading {
@@ -50,13 +51,11 @@ void BM_Soak(benchmark::State& state) {
     state.SkipWithError(why.c_str());
     return;
   }
-  selvane::ControlScreen& screen = host.controlScreen();
   const QStringList dirs = host.saveEveryUnit(QStringLiteral("1000"), QStringLiteral("5"));
   PublicationLog publications(dirs);
-  selvane::screens::CaptureScreen& capture = *screen.captureScreen();
-  screen.startButton()->click();
-  if (!waitUntil([&] { return capture.running(); }, 5000)) {
-    state.SkipWithError(host.boxes().empty() ? "the capture screen did not start" : host.boxes().front().c_str());
+  selvane::screens::CaptureScreen& capture = host.captureScreen();
+  if (!host.start(&why)) {
+    state.SkipWithError(why.c_str());
     return;
   }
 
@@ -138,7 +137,7 @@ void BM_Soak(benchmark::State& state) {
   for (const QString& d : dirs) published += QFile::exists(d + "cap0.jpg") && QFile::exists(d + "cap1.jpg") ? 1 : 0;
   state.counters["units_with_2_pictures"] = published;
   if (published == 0) state.SkipWithError("no unit published two pictures");
-  if (!host.boxes().empty()) state.SkipWithError(("message box: " + host.boxes().front()).c_str());
+  if (!host.boxes().empty()) state.SkipWithError(("message box: " + host.boxes().front().text).c_str());
 }
 BENCHMARK(BM_Soak)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
 

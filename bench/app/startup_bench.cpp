@@ -17,10 +17,11 @@
 #include <QProcess>
 #include <functional>
 
-#include "process_stats.h"
+#include "testkit/process.h"
 #include "startup_child.h"
 
 namespace appbench {
+using namespace testkit;
 namespace {
 
 constexpr int kTimeoutMs = 20000;

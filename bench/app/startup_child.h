@@ -2,9 +2,10 @@
 // in a child of its own: main() hands over to it when its first argument is
 // kStartupChildFlag.
 #pragma once
-#include "process_stats.h"
+#include "testkit/process.h"
 
 namespace appbench {
+using namespace testkit;
 
 inline constexpr const char* kStartupChildFlag = "--startup-child";
 

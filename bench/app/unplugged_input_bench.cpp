@@ -15,10 +15,10 @@
 
 #include "interval_probe.h"
 #include "camera/testing.h"
-#include "program_host.h"
+#include "testkit/program_host.h"
 #include "screens/capture_screen.h"
 #include "soak_options.h"
-#include "wait_until.h"
+#include "testkit/wait.h"
 
 namespace appbench {
 namespace {

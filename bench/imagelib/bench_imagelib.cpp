@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "plenkit/plenkit.h"
+#include "testkit/pictures.h"
 
 namespace {
 
@@ -31,21 +32,7 @@ std::string scratch(const char* name) {
 // A camera-like frame: smooth gradients with fine texture, as the capture
 // control stores it (file header, 40-byte info header, Y, U and V planes).
 std::vector<uint8_t> i420File() {
-  std::vector<uint8_t> file(54 + kLuma + 2 * kChroma);
-  BITMAPFILEHEADER fh{};
-  fh.bfType = 0x4D42;
-  fh.bfSize = static_cast<DWORD>(file.size());
-  fh.bfOffBits = 54;
-  BITMAPINFOHEADER ih{};
-  ih.biSize = 40;
-  ih.biWidth = kW;
-  ih.biHeight = kH;
-  ih.biPlanes = 1;
-  ih.biBitCount = 12;
-  ih.biCompression = FOURCC_I420;
-  ih.biSizeImage = static_cast<DWORD>(kLuma + 2 * kChroma);
-  std::memcpy(file.data(), &fh, sizeof fh);
-  std::memcpy(file.data() + 14, &ih, sizeof ih);
+  std::vector<uint8_t> file = bmpWithHeaders(kW, kH, 12, FOURCC_I420, kLuma + 2 * kChroma);
   uint8_t* y = file.data() + 54;
   uint32_t noise = 12345;
   for (int row = 0; row < kH; ++row) {
@@ -68,15 +55,11 @@ std::vector<uint8_t> i420File() {
 struct Fixture {
   Fixture() {
     frame = i420File();
-    std::ofstream(framePath, std::ios::binary).write(reinterpret_cast<const char*>(frame.data()),
-                                                    static_cast<std::streamsize>(frame.size()));
+    writeBytes(framePath, frame);
     // The 24-bit image the library makes of the frame, for the floors.
     BitMapOpen(0, framePath.c_str());
     BmpFileSend(imagePath.c_str());
-    std::ifstream in(imagePath, std::ios::binary);
-    image.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    std::ofstream(imagePath, std::ios::binary).write(reinterpret_cast<const char*>(image.data()),
-                                                    static_cast<std::streamsize>(image.size()));
+    image = readBytes(imagePath);
   }
   ~Fixture() {
     std::remove(framePath.c_str());

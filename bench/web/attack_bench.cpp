@@ -26,8 +26,8 @@
 #include <atomic>
 #include <thread>
 
-#include "publish_picture.h"
-#include "raw_client.h"
+#include "testkit/web/publish_picture.h"
+#include "testkit/web/raw_client.h"
 #include "selvane/publication/control_record.h"
 #include "server_process.h"
 

@@ -7,7 +7,7 @@
 
 #include "board.h"
 #include "picture.h"
-#include "publish_picture.h"
+#include "testkit/web/publish_picture.h"
 
 namespace webbench {
 

@@ -17,7 +17,7 @@
 #include "fan_out_board.h"
 #include "http_server.h"
 #include "picture.h"
-#include "publish_picture.h"
+#include "testkit/web/publish_picture.h"
 #include "stream_readers.h"
 #include "watcher.h"
 

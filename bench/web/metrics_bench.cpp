@@ -7,7 +7,7 @@
 #include "http_server.h"
 #include "metrics.h"
 #include "picture.h"
-#include "publish_picture.h"
+#include "testkit/web/publish_picture.h"
 #include "stream_readers.h"
 
 using namespace selvane::web;

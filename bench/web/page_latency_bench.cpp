@@ -11,11 +11,11 @@
 #include <numeric>
 #include <thread>
 
-#include "headless_chromium.h"
+#include "testkit/web/headless_chromium.h"
 #include "http_server.h"
 #include "logins.h"
-#include "publish_picture.h"
-#include "test_credentials.h"
+#include "testkit/web/publish_picture.h"
+#include "testkit/web/test_credentials.h"
 #include "tls.h"
 #include "watcher.h"
 

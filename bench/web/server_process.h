@@ -12,7 +12,8 @@
 #include <chrono>
 #include <thread>
 
-#include "raw_client.h"
+#include "testkit/process.h"
+#include "testkit/web/raw_client.h"
 
 namespace webbench {
 
@@ -24,16 +25,8 @@ struct ProcessReading {
 
 inline ProcessReading readProcess(qint64 pid) {
   ProcessReading r;
-  QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-  if (stat.open(QIODevice::ReadOnly)) {
-    const QByteArray text = stat.readAll();
-    const QList<QByteArray> f = text.mid(text.lastIndexOf(')') + 2).split(' ');
-    if (f.size() > 13) r.cpuSeconds = double(f[11].toLongLong() + f[12].toLongLong()) / double(sysconf(_SC_CLK_TCK));
-  }
-  QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-  if (status.open(QIODevice::ReadOnly))
-    for (const QByteArray& line : status.readAll().split('\n'))
-      if (line.startsWith("VmRSS:")) r.rssKiB = line.mid(6).trimmed().split(' ').first().toDouble();
+  r.cpuSeconds = testkit::cpuSeconds(static_cast<long>(pid));
+  r.rssKiB = testkit::residentKiB(static_cast<long>(pid));
   QFile io(QStringLiteral("/proc/%1/io").arg(pid));
   if (io.open(QIODevice::ReadOnly))
     for (const QByteArray& line : io.readAll().split('\n'))

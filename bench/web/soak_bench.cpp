@@ -23,8 +23,8 @@
 #include <map>
 #include <thread>
 
-#include "publish_picture.h"
-#include "raw_client.h"
+#include "testkit/web/publish_picture.h"
+#include "testkit/web/raw_client.h"
 #include "server_process.h"
 #include "soak_options.h"
 

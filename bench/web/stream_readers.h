@@ -14,7 +14,7 @@
 #include <memory>
 #include <vector>
 
-#include "raw_client.h"
+#include "testkit/web/raw_client.h"
 
 namespace webbench {
 

@@ -17,9 +17,9 @@
 #include "fan_out_board.h"
 #include "http_server.h"
 #include "picture.h"
-#include "publish_picture.h"
-#include "raw_client.h"
-#include "test_credentials.h"
+#include "testkit/web/publish_picture.h"
+#include "testkit/web/raw_client.h"
+#include "testkit/web/test_credentials.h"
 #include "tls.h"
 
 using namespace selvane::web;

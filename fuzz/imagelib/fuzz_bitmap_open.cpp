@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "plenkit/plenkit.h"
+#include "testkit/pictures.h"
 
 namespace {
 
@@ -48,21 +49,10 @@ std::vector<uint8_t> synthesise(const uint8_t* data, size_t size) {
   const int32_t sizeSkew = static_cast<int8_t>(r.next(1));
   const size_t pixels = size > r.at ? size - r.at : 0;
 
-  std::vector<uint8_t> file(54 + pixels, 0);
-  BITMAPFILEHEADER fh{};
-  fh.bfType = 0x4D42;
+  std::vector<uint8_t> file = bmpWithHeaders(width, height, bitCount, compression, pixels);
+  BITMAPFILEHEADER fh = fileHeaderOf(file);
   fh.bfSize = static_cast<DWORD>(static_cast<int64_t>(file.size()) + (sizeSkew % 4 == 0 ? sizeSkew : 0));
-  fh.bfOffBits = 54;
-  BITMAPINFOHEADER ih{};
-  ih.biSize = 40;
-  ih.biWidth = width;
-  ih.biHeight = height;
-  ih.biPlanes = 1;
-  ih.biBitCount = bitCount;
-  ih.biCompression = compression;
-  ih.biSizeImage = static_cast<DWORD>(pixels);
-  std::memcpy(file.data(), &fh, sizeof fh);
-  std::memcpy(file.data() + 14, &ih, sizeof ih);
+  setFileHeader(file, fh);
   if (pixels > 0) std::memcpy(file.data() + 54, data + r.at, pixels);
   return file;
 }

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "bmp_images.h"
+#include "testkit/pictures.h"
 #include "selvane/publication/control_record.h"
 
 namespace {

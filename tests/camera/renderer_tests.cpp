@@ -6,12 +6,12 @@
 
 #include "capture_test_support.h"
 #include "platform/qt_bridge.h"
-#include "wait_until.h"
+#include "testkit/wait.h"
+#include "testkit/screen.h"
 
 namespace {
 
-// What the window shows (the offscreen backing store).
-QImage shown(QWidget& w) { return w.screen()->grabWindow(w.winId()).toImage(); }
+using testkit::shownWindow;
 
 bool isWhite(QColor c) { return c.red() > 240 && c.green() > 240 && c.blue() > 240; }
 bool isBlack(QColor c) { return c.red() < 40 && c.green() < 40 && c.blue() < 40; }
@@ -34,13 +34,13 @@ class RendererTest : public CaptureTest {
   // pattern the middle.
   bool pictureShown(int x = 2, int y = 2) {
     return waitUntil([&] {
-      const QImage img = shown(owner_);
+      const QImage img = shownWindow(owner_);
       return img.size() == owner_.size() && isBlack(img.pixelColor(x, y)) && !isWhite(img.pixelColor(240, 150));
     });
   }
   bool backgroundShown() {
     return waitUntil([&] {
-      const QImage img = shown(owner_);
+      const QImage img = shownWindow(owner_);
       return img.size() == owner_.size() && isWhite(img.pixelColor(2, 2)) && isWhite(img.pixelColor(240, 150));
     });
   }
@@ -50,7 +50,7 @@ class RendererTest : public CaptureTest {
     return waitUntil([&] {
       owner_.resize(321, 240);
       owner_.resize(320, 240);
-      const QImage img = shown(owner_);
+      const QImage img = shownWindow(owner_);
       return img.size() == owner_.size() && isWhite(img.pixelColor(2, 2)) && isWhite(img.pixelColor(240, 150));
     });
   }
@@ -115,7 +115,7 @@ TEST_F(RendererTest, PositionPlacesThePictureAndUnknownOwnersAreRefused) {
   ASSERT_EQ(cg_VideoWindowSetPosition(g.graph, 160, 0, 160, 240), S_OK);
   ASSERT_EQ(g.run(), S_OK);
   EXPECT_TRUE(pictureShown(162, 2));
-  EXPECT_TRUE(isWhite(shown(owner_).pixelColor(80, 120)));
+  EXPECT_TRUE(isWhite(shownWindow(owner_).pixelColor(80, 120)));
 }
 
 }  // namespace

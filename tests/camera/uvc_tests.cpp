@@ -11,6 +11,7 @@
 
 #include "capture_internal.h"
 #include "capture_test_support.h"
+#include "testkit/wait.h"
 
 namespace {
 
@@ -30,14 +31,13 @@ class UvcTest : public CaptureTest {
   }
   // Waits until the running graph reports a failure.
   static bool failsWithin(TestGraph& g, std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < end) {
-      HRESULT hr = S_OK;
-      g.state(&hr, 0);
-      if (hr == E_FAIL) return true;
-      std::this_thread::sleep_for(5ms);
-    }
-    return false;
+    return waitFor(
+        [&] {
+          HRESULT hr = S_OK;
+          g.state(&hr, 0);
+          return hr == E_FAIL;
+        },
+        static_cast<int>(limit.count()), 5);
   }
 };
 

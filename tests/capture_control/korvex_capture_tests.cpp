@@ -1,11 +1,9 @@
 // One-shot captures on virtual cameras: start frames, format matching,
 // faults, safe mode and the live preview.
 #include <QElapsedTimer>
-#include <QFile>
-#include <QTemporaryDir>
 
 #include "capture_internal.h"
-#include "korvex_host.h"
+#include "testkit/korvex_host.h"
 
 namespace korvextest {
 namespace {
@@ -14,39 +12,19 @@ constexpr int32_t k640I420 = KORVEX_SIZE_640x480 + 16 * KORVEX_COMP_I420;
 constexpr int32_t k640Rgb = KORVEX_SIZE_640x480 + 16 * KORVEX_COMP_RGB;
 constexpr int32_t k160I420 = KORVEX_SIZE_160x124 + 16 * KORVEX_COMP_I420;
 
-struct Frame {
-  BITMAPINFOHEADER header{};
-  std::vector<uint8_t> pixels;
-};
-
-// The unit's frame as WriteBmp gives it.
-Frame storedFrame(pl::HostedControl& control, int32_t unit0) {
-  QTemporaryDir dir;
-  const QString path = dir.filePath("frame.bmp");
-  control.callInt(DISPID_KORVEX_WriteBmp, unit0, path.toStdString());
-  QFile f(path);
-  Frame frame;
-  if (!f.open(QIODevice::ReadOnly)) return frame;
-  const QByteArray bytes = f.readAll();
-  if (bytes.size() < 54) return frame;
-  std::memcpy(&frame.header, bytes.constData() + 14, 40);
-  frame.pixels.assign(bytes.begin() + 54, bytes.end());
-  return frame;
-}
-
 TEST_F(KorvexTest, KeepsTheNthBufferForNStartFramesWithTheLowByteClamped) {
   useCameras({{"fast", {}, 200}});
   startRun();
   // 300 keeps its low 8 bits (44); 2 is raised to 5; 200 is lowered to 100.
   for (auto [mtcmp, kept] : {std::pair{300, 44}, std::pair{2, 5}, std::pair{200, 100}, std::pair{5, 5}}) {
     ASSERT_EQ(captureOnce(1, k640I420, mtcmp), KORVEX_CAPTURED) << mtcmp;
-    const Frame f = storedFrame(control_, 0);
+    const Frame f = storedFrame(0);
     ASSERT_EQ(f.pixels.size(), 460800u);
     EXPECT_EQ(frameCounter(f.header, f.pixels), kept) << "mtcmp " << mtcmp;
   }
   // RGB frames arrive bottom row first; the counter is found at the top.
   ASSERT_EQ(captureOnce(1, k640Rgb, 7), KORVEX_CAPTURED);
-  const Frame rgb = storedFrame(control_, 0);
+  const Frame rgb = storedFrame(0);
   ASSERT_EQ(rgb.pixels.size(), 921600u);
   EXPECT_EQ(frameCounter(rgb.header, rgb.pixels), 7);
 }
@@ -60,11 +38,11 @@ TEST_F(KorvexTest, MatchesSizeAndCompressionWith160x120ForSizeCode3WhereNeeded) 
   EXPECT_EQ(captureOnce(1, KORVEX_SIZE_640x480), KORVEX_NO_FORMAT);  // no compression code
   // Size code 3: 160 x 124 where the camera has it, else 160 x 120.
   EXPECT_EQ(captureOnce(2, k160I420), KORVEX_CAPTURED);
-  EXPECT_EQ(storedFrame(control_, 1).header.biHeight, 120);
+  EXPECT_EQ(storedFrame(1).header.biHeight, 120);
   EXPECT_EQ(captureOnce(1, k160I420), KORVEX_CAPTURED);
-  EXPECT_EQ(storedFrame(control_, 0).header.biHeight, 124);
+  EXPECT_EQ(storedFrame(0).header.biHeight, 124);
   EXPECT_EQ(captureOnce(3, k640Rgb), KORVEX_CAPTURED);  // RGB of any bit count, first one wins
-  const Frame f = storedFrame(control_, 2);
+  const Frame f = storedFrame(2);
   EXPECT_EQ(f.header.biBitCount, 32);
   EXPECT_EQ(f.pixels.size(), 640u * 480u * 4u);
   EXPECT_EQ(call(DISPID_KORVEX_GetPreBmpWidth), 640);
@@ -93,7 +71,7 @@ TEST_F(KorvexTest, ASlowCameraFailsButItsLastFrameIsStored) {
   // 10 start frames at one frame a second cannot pass in 10 x 60 + 5,000 ms.
   EXPECT_EQ(captureOnce(1, k640I420, 10, 15000), KORVEX_CAPTURE_FAILED);
   EXPECT_GE(clock.elapsed(), 5600);
-  const Frame f = storedFrame(control_, 0);
+  const Frame f = storedFrame(0);
   ASSERT_EQ(f.pixels.size(), 460800u);
   const int64_t kept = frameCounter(f.header, f.pixels);
   EXPECT_GE(kept, 3);

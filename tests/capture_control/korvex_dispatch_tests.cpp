@@ -2,7 +2,7 @@
 // the order of its events.
 #include <QElapsedTimer>
 
-#include "korvex_host.h"
+#include "testkit/korvex_host.h"
 #include "platform/registry.h"
 
 namespace korvextest {

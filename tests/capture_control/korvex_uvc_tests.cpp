@@ -7,7 +7,7 @@
 #include <QTimer>
 
 #include "capture_internal.h"
-#include "korvex_host.h"
+#include "testkit/korvex_host.h"
 
 namespace korvextest {
 namespace {
@@ -39,32 +39,18 @@ class KorvexUvcTest : public KorvexTest {
     }
     return 0;
   }
-  // The unit's frame as WriteBmp writes it.
-  std::pair<BITMAPINFOHEADER, std::vector<uint8_t>> stored(int32_t unit0) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("f.bmp");
-    call(DISPID_KORVEX_WriteBmp, unit0, path.toStdString());
-    QFile f(path);
-    std::pair<BITMAPINFOHEADER, std::vector<uint8_t>> out{};
-    if (!f.open(QIODevice::ReadOnly)) return out;
-    const QByteArray bytes = f.readAll();
-    if (bytes.size() < 54) return out;
-    std::memcpy(&out.first, bytes.constData() + 14, 40);
-    out.second.assign(bytes.begin() + 54, bytes.end());
-    return out;
-  }
 };
 
 TEST_F(KorvexUvcTest, CapturesFromYuy2InEveryFormatAnd160x120ForSizeCode3) {
   plugUvc(1);
   startRun(1);
   ASSERT_EQ(captureOnce(1, k640I420, 6), KORVEX_CAPTURED);
-  auto [header, pixels] = stored(0);
+  auto [header, pixels] = storedFrame(0);
   EXPECT_EQ(pixels.size(), 460800u);
   EXPECT_EQ(frameCounter(header, pixels), 6);  // the 6th frame, read back after conversion
   ASSERT_EQ(captureOnce(1, k640Rgb), KORVEX_CAPTURED);
-  std::tie(header, pixels) = stored(0);
-  EXPECT_EQ(frameCounter(header, pixels), 5);
+  const Frame rgb = storedFrame(0);
+  EXPECT_EQ(frameCounter(rgb.header, rgb.pixels), 5);
   // No webcam offers 160 x 124.
   ASSERT_EQ(captureOnce(1, k160Iyuv), KORVEX_CAPTURED);
   EXPECT_EQ(formatText(0), "160 * 120");
@@ -86,7 +72,7 @@ TEST_F(KorvexUvcTest, UnpluggedCameraFailsItsUnitAloneAndCapturesAgainWhenBack) 
   // Back in its port under other node numbers: no restart, no new device list.
   ASSERT_EQ(cg_SetUvcCameraState(0, CG_UVC_PLUGGED), S_OK);
   EXPECT_GT(attemptsUntilCaptured(1, 4), 0);
-  auto [header, pixels] = stored(0);
+  auto [header, pixels] = storedFrame(0);
   EXPECT_EQ(frameCounter(header, pixels), 5);
 }
 

@@ -12,7 +12,7 @@
 #include <cstring>
 
 
-#include "jpeg_decode.h"
+#include "testkit/pictures.h"
 #include "plenkit_fixture.h"
 #include "reference_transforms.h"
 

@@ -9,7 +9,8 @@
 #include "platform/qt_bridge.h"
 #include "platform/window.h"
 #include "plenkit_fixture.h"
-#include "wait_until.h"
+#include "testkit/wait.h"
+#include "testkit/screen.h"
 
 namespace {
 
@@ -20,10 +21,7 @@ class DisplayTest : public PlenkitTest {
   }
 };
 
-QColor onScreen(QWidget* w, QPoint p) {
-  const QImage shot = w->screen()->grabWindow(w->window()->winId()).toImage();
-  return shot.pixelColor(w->mapTo(w->window(), p));
-}
+QColor onScreen(QWidget* w, QPoint p) { return testkit::shownPixel(*w, p); }
 
 QColor qcolor(Bgr c) { return QColor(c.r, c.g, c.b); }
 

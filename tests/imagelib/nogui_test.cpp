@@ -2,7 +2,7 @@
 // name as a script would: the image road works, window calls refuse.
 #include <gtest/gtest.h>
 
-#include "bmp_images.h"
+#include "testkit/pictures.h"
 #include "plenkit_api.h"
 
 namespace {

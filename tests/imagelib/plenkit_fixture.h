@@ -3,7 +3,7 @@
 #pragma once
 #include <gtest/gtest.h>
 
-#include "bmp_images.h"
+#include "testkit/pictures.h"
 #include "plenkit_api.h"
 
 class PlenkitTest : public ::testing::Test {

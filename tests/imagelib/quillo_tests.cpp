@@ -4,8 +4,7 @@
 
 #include <cstring>
 
-#include "bmp_images.h"
-#include "jpeg_decode.h"
+#include "testkit/pictures.h"
 #include "quillo/quillo.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // formulas read: what the library's faster arrangement must match byte for
 // byte.
 #pragma once
-#include "bmp_images.h"
+#include "testkit/pictures.h"
 
 // Rotation into a white-filled copy, then zoom back; headers unchanged.
 Bytes referenceScalConv(const Bytes& bmp, int rotation, int zoom);

@@ -12,6 +12,7 @@
 #include "platform/services.h"
 #include "platform/window.h"
 #include "plenkit_fixture.h"
+#include "testkit/env.h"
 
 namespace {
 
@@ -23,27 +24,6 @@ std::string textOf(HWND h) {
   return buffer;
 }
 
-// Sets an environment variable for the scope of a test.
-class EnvOverride {
- public:
-  EnvOverride(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = std::getenv(name)) saved_ = old;
-    setenv(name, value.c_str(), 1);
-  }
-  ~EnvOverride() {
-    if (saved_) {
-      setenv(name_, saved_->c_str(), 1);
-    } else {
-      unsetenv(name_);
-    }
-  }
-  EnvOverride(const EnvOverride&) = delete;
-  EnvOverride& operator=(const EnvOverride&) = delete;
-
- private:
-  const char* name_;
-  std::optional<std::string> saved_;
-};
 
 // What the dialog was given, and what it answers.
 struct DialogScript {
@@ -117,7 +97,7 @@ TEST_F(UtilityTest, GetTempDirWritesTheTemporaryOrElseTheCurrentDirectory) {
   QLineEdit text;
   const HWND h = pl::hwndOf(&text);
   {
-    EnvOverride tmp("TMPDIR", dir.path());
+    testkit::ScopedEnv tmp("TMPDIR", dir.path());
     ASSERT_EQ(api.GetTempDir(h), 0);
     EXPECT_EQ(textOf(h), dir.path() + "/");
   }
@@ -126,7 +106,7 @@ TEST_F(UtilityTest, GetTempDirWritesTheTemporaryOrElseTheCurrentDirectory) {
     std::string deep = dir.path();
     while (deep.size() < 1100) deep += "/" + std::string(200, 'd');
     std::filesystem::create_directories(deep);
-    EnvOverride tmp("TMPDIR", deep);
+    testkit::ScopedEnv tmp("TMPDIR", deep);
     ASSERT_EQ(api.GetTempDir(h), 0);
     EXPECT_EQ(textOf(h), std::filesystem::current_path().string());
   }
@@ -143,7 +123,7 @@ TEST_F(UtilityTest, RegEntrySetRunsRegsvr32AndWaitsAtMostTwoSeconds) {
     return Bytes(script.begin(), script.end());
   }());
   std::filesystem::permissions(bin + "/regsvr32", std::filesystem::perms::owner_all);
-  EnvOverride path("PATH", bin + ":/usr/bin:/bin");
+  testkit::ScopedEnv path("PATH", bin + ":/usr/bin:/bin");
 
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(api.RegEntrySet("/s /u \"/opt/selvane/Korvex.OCX\""), 0);
@@ -156,7 +136,7 @@ TEST_F(UtilityTest, RegEntrySetRunsRegsvr32AndWaitsAtMostTwoSeconds) {
   const Bytes args = readBytes(log);
   EXPECT_EQ(std::string(args.begin(), args.end()), "/s|/u|/opt/selvane/Korvex.OCX|");
 
-  EnvOverride nowhere("PATH", dir.file("empty"));
+  testkit::ScopedEnv nowhere("PATH", dir.file("empty"));
   EXPECT_EQ(api.RegEntrySet("/s x"), 0) << "no regsvr32 to start";
   EXPECT_EQ(api.RegEntrySet(nullptr), 0);
 }

@@ -21,18 +21,16 @@
 #include "selvane/publication/control_record.h"
 #include "selvane/publication/directory_lock.h"
 #include "selvane/publication/store.h"
-#include "stamped_picture.h"
 #include "stamped_store.h"
+#include "testkit/files.h"
+#include "testkit/stamped_picture.h"
 
 namespace {
 
 using selvane::publication::ControlRecord;
 using namespace selvane::publication;
 
-QByteArray readAll(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+using testkit::readFile;
 
 StoreResult store(const QString& dir, int id, Format format = Format::Jpeg) { return storeStamped(dir, id, format); }
 
@@ -53,7 +51,7 @@ TEST_F(PublishTest, OneStoreChangesTheDirectoryInTheOrderReadersRelyOn) {
   const stamped::Bytes picture = stamped::jpeg(2);
   const StoreResult result =
       storeImage(dir(), QString::fromStdString(stamped::slotText(2)), Format::Jpeg, [&](const std::string& path) {
-        stateWhileWriting = ControlRecord::decode(readAll(dir() + "cap.ctl")).state;
+        stateWhileWriting = ControlRecord::decode(readFile(dir() + "cap.ctl")).state;
         slotUntouchedWhileWriting = !QFile::exists(dir() + "cap1.jpg");
         return bytesWriter(picture)(path);
       });
@@ -91,7 +89,7 @@ TEST_F(PublishTest, OneStoreChangesTheDirectoryInTheOrderReadersRelyOn) {
       "delete CAPDIR",      // and the marker flips
   };
   EXPECT_EQ(changes, expected) << "no slot file is ever opened or written in place";
-  const ControlRecord r = ControlRecord::decode(readAll(dir() + "cap.ctl"));
+  const ControlRecord r = ControlRecord::decode(readFile(dir() + "cap.ctl"));
   EXPECT_EQ(r.state, ControlRecord::kStateJpeg);
   EXPECT_EQ(r.nextSlot, 0);
   EXPECT_EQ(stamped::idOfJpeg(stamped::Bytes(picture)), 2);
@@ -113,20 +111,20 @@ TEST_F(PublishTest, AFailedStoreLeavesEverythingAsItWasAndTheNextOneWorks) {
     ASSERT_TRUE(f.open(QIODevice::Append));
     f.write("tail");
   }
-  const QByteArray before = readAll(dir() + "cap.ctl");
-  const QByteArray slot0 = readAll(dir() + "cap0.jpg");
+  const QByteArray before = readFile(dir() + "cap.ctl");
+  const QByteArray slot0 = readFile(dir() + "cap0.jpg");
   for (int attempt = 0; attempt < 2; ++attempt) {  // twice in a row: the older picture survives too
     result = storeImage(dir(), u"2026/01/01 00:00:02 ", Format::Bmp, failing);
     EXPECT_FALSE(result.published);
-    EXPECT_EQ(readAll(dir() + "cap.ctl"), before);
-    EXPECT_EQ(readAll(dir() + "cap0.jpg"), slot0);
+    EXPECT_EQ(readFile(dir() + "cap.ctl"), before);
+    EXPECT_EQ(readFile(dir() + "cap0.jpg"), slot0);
     EXPECT_EQ(QDir(dir()).entryList({".selvane-*"}, QDir::AllEntries | QDir::Hidden), QStringList());
     EXPECT_TRUE(QDir(dir() + "CAPDIR").exists()) << "the marker did not flip";
   }
   result = store(dir(), 3, Format::Bmp);
   EXPECT_TRUE(result.published);
   EXPECT_EQ(result.path, (dir() + "cap1.bmp").toStdString());
-  const QByteArray slot1 = readAll(dir() + "cap1.bmp");
+  const QByteArray slot1 = readFile(dir() + "cap1.bmp");
   EXPECT_EQ(stamped::idOfBmp(stamped::Bytes(slot1.begin(), slot1.end())), 3);
 }
 
@@ -184,18 +182,18 @@ TEST_F(PublishTest, NoLinkInTheDirectoryIsWrittenThroughAndSlotsKeepModeAndGroup
   });
   EXPECT_FALSE(result.published);
   EXPECT_EQ(result.failure, Failure::Replace);
-  EXPECT_EQ(readAll(victim), "victim");
+  EXPECT_EQ(readFile(victim), "victim");
   EXPECT_FALSE(QFileInfo(dir() + "cap1.jpg").isSymLink());
 
   // cap.ctl a link: a write error of the unit, its target untouched.
   ASSERT_TRUE(QFile::rename(dir() + "cap.ctl", outside.path() + "/cap.ctl"));
   ASSERT_TRUE(QFile::link(outside.path() + "/cap.ctl", dir() + "cap.ctl"));
-  const QByteArray record = readAll(outside.path() + "/cap.ctl");
+  const QByteArray record = readFile(outside.path() + "/cap.ctl");
   result = store(dir(), 3);
   EXPECT_FALSE(result.published);
   EXPECT_EQ(result.failure, Failure::Record);
   EXPECT_EQ(result.error, ELOOP);
-  EXPECT_EQ(readAll(outside.path() + "/cap.ctl"), record);
+  EXPECT_EQ(readFile(outside.path() + "/cap.ctl"), record);
   ASSERT_TRUE(QFile::remove(dir() + "cap.ctl"));
   ASSERT_TRUE(QFile::rename(outside.path() + "/cap.ctl", dir() + "cap.ctl"));
 

@@ -29,7 +29,7 @@
 #include <vector>
 
 #include "smb_guest.h"
-#include "stamped_picture.h"
+#include "testkit/stamped_picture.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cerrno>
 
 #include "selvane/publication/store.h"
-#include "stamped_picture.h"
+#include "testkit/stamped_picture.h"
 
 // Puts `bytes` into the empty file the store made, in place (no truncation first).
 inline selvane::publication::PictureWriter bytesWriter(const stamped::Bytes& bytes) {

@@ -5,17 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
-#include <functional>
 #include <optional>
 #include <string>
 
 #include "platform/registry.h"
+#include "testkit/env.h"
+#include "testkit/files.h"
+#include "testkit/wait.h"
 
 namespace {
 
@@ -37,40 +37,17 @@ bool copyExecutable(const QString& from, const QString& to) {
   return QFile::copy(from, to) && QFile::setPermissions(to, QFile::permissions(from));
 }
 
-bool writeFile(const QString& path, const QByteArray& bytes) {
-  QFile f(path);
-  return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool waitUntil(const std::function<bool()>& done, int ms = 30000) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > ms) return false;
-    QThread::msleep(20);
-  }
-  return true;
-}
+using testkit::readFile;
+using testkit::writeFile;
 
 class Registration : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(tmp_.isValid());
     ASSERT_FALSE(outDir().isEmpty()) << "SV_OUT_DIR is not set";
-    if (qEnvironmentVariableIsSet("PL_REGISTRY")) savedRegistry_ = qgetenv("PL_REGISTRY");
-    qputenv("PL_REGISTRY", QFile::encodeName(registryPath()));  // for the checks made here
+    registry_.emplace("PL_REGISTRY", QFile::encodeName(registryPath()));  // for the checks made here
   }
-  void TearDown() override {
-    if (savedRegistry_)
-      qputenv("PL_REGISTRY", *savedRegistry_);
-    else
-      qunsetenv("PL_REGISTRY");
-  }
+  void TearDown() override { registry_.reset(); }
 
   QString registryPath() const { return tmp_.filePath("registry.reg"); }
   QString logPath() const { return tmp_.filePath("boxes.log"); }
@@ -114,10 +91,10 @@ class Registration : public ::testing::Test {
   }
 
   static bool waitRegistered() {
-    return waitUntil([] { return pl_RegKeyExists(kPageServer) != FALSE; });
+    return waitFor([] { return pl_RegKeyExists(kPageServer) != FALSE; }, 30000, 20);
   }
   static bool waitUnregistered() {
-    return waitUntil([] { return !pl_RegKeyExists(kControlServer) && !pl_RegKeyExists(kPageServer); });
+    return waitFor([] { return !pl_RegKeyExists(kControlServer) && !pl_RegKeyExists(kPageServer); }, 30000, 20);
   }
 
   // A fresh directory holding copies of `files` from the program directory.
@@ -130,7 +107,7 @@ class Registration : public ::testing::Test {
   }
 
   QTemporaryDir tmp_;
-  std::optional<QByteArray> savedRegistry_;
+  std::optional<testkit::ScopedEnv> registry_;
 };
 
 TEST_F(Registration, YesRegistersTheControlBesideTheProgramAndBrimliftRemovesIt) {

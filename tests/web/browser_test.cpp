@@ -1,12 +1,12 @@
 // The page in a real browser (Debian's chromium, headless): every tile's
 // picture decoded, a new publication shown without reloading, unchanged
 // pictures not fetched again; the same over HTTPS with a login.
-#include "headless_chromium.h"
 #include "logins.h"
-#include "publish_picture.h"
-#include "test_credentials.h"
+#include "testkit/web/headless_chromium.h"
+#include "testkit/web/publish_picture.h"
+#include "testkit/web/test_credentials.h"
+#include "testkit/web/web_fixture.h"
 #include "tls.h"
-#include "web_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -46,14 +46,13 @@ struct PageState {
 
 template <class Done>
 bool waitForPage(HeadlessChromium& browser, PageState& state, Done done, int ms = 15000) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (std::chrono::steady_clock::now() < end) {
-    const QJsonObject o = QJsonDocument::fromJson(browser.evaluate(kTilesExpression).toString().toUtf8()).object();
-    state = {o["tiles"].toArray(), o["fetches"].toArray()};
-    if (done(state)) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  return false;
+  return waitFor(
+      [&] {
+        const QJsonObject o = QJsonDocument::fromJson(browser.evaluate(kTilesExpression).toString().toUtf8()).object();
+        state = {o["tiles"].toArray(), o["fetches"].toArray()};
+        return done(state);
+      },
+      ms, 100);
 }
 
 QString etagOf(RunningServer& s, int number) {

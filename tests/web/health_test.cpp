@@ -3,7 +3,7 @@
 // byte-identical pictures, unreadable and waiting, and which of them wins;
 // the last error text the station published.
 #include "picture.h"
-#include "publish_picture.h"
+#include "testkit/web/publish_picture.h"
 #include "unit_health.h"
 #include "unit_reader.h"
 

@@ -1,9 +1,9 @@
 // Debian's Prometheus server scraping the real selvane-web over HTTPS with a
 // login, with the shipped alert rules, until SelvaneUnitStale fires for the
 // unit whose pictures stopped (and only for it).
-#include "publish_picture.h"
-#include "raw_client.h"
-#include "test_credentials.h"
+#include "testkit/web/publish_picture.h"
+#include "testkit/web/raw_client.h"
+#include "testkit/web/test_credentials.h"
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>

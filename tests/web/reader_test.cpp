@@ -3,7 +3,7 @@
 // the BMP kinds the station stores, and the command line.
 #include "options.h"
 #include "picture.h"
-#include "publish_picture.h"
+#include "testkit/web/publish_picture.h"
 #include "selvane/publication/control_record.h"
 #include "unit_reader.h"
 

@@ -3,11 +3,11 @@
 // systemd notifications through a real datagram socket, logins over HTTPS
 // with curl and Qt's network classes.
 #include "logins.h"
-#include "publish_picture.h"
-#include "test_credentials.h"
+#include "testkit/web/publish_picture.h"
+#include "testkit/web/test_credentials.h"
 #include "tls.h"
-#include "raw_client.h"
-#include "web_fixture.h"
+#include "testkit/web/raw_client.h"
+#include "testkit/web/web_fixture.h"
 
 #include <gtest/gtest.h>
 

@@ -21,30 +21,12 @@ export PL_REGISTRY="$work/registry.reg" VCAM_DEVICES=2 VCAM_FPS=30 TMPDIR="$work
   printf '"1","60"\r\n'
 } >"$work/program/selvanedir.ini"
 
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -1 "$work/display")"
-export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_QPA_PLATFORM=xcb
+source "$source/scripts/virtual_display.sh"
+start_virtual_display "$work"
+export QT_QPA_PLATFORM=xcb
 status=0
-dbus-run-session -- bash -c '
+on_accessibility_bus '
   set -euo pipefail
-  # Waits (at most 10 s) until `name` is owned on the bus at `address`.
-  owned() {
-    for _ in $(seq 100); do
-      dbus-send --bus="$1" --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
-        org.freedesktop.DBus.NameHasOwner "string:$2" 2>/dev/null | grep -q "boolean true" && return 0
-      sleep 0.1
-    done
-    echo "$2 never appeared on the bus" >&2
-    return 1
-  }
-  /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
-  owned "$DBUS_SESSION_BUS_ADDRESS" org.a11y.Bus
-  a11y=$(dbus-send --session --print-reply=literal --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress | tr -d " ")
-  /usr/libexec/at-spi2-registryd >/dev/null 2>&1 &
-  owned "$a11y" org.a11y.atspi.Registry
   "$0/program/selvane" >"$0/selvane.log" 2>&1 &
   app=$!
   operate() { /usr/bin/python3 "$1/scripts/demo/operate.py" selvane "${@:2}"; }

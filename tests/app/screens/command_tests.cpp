@@ -5,14 +5,12 @@
 #include <sys/stat.h>
 
 #include "app_fixture.h"
+#include "testkit/files.h"
 
 namespace apptest {
 namespace {
 
-QString fileText(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-}
+QString fileText(const QString& path) { return QString::fromUtf8(testkit::readFile(path)); }
 
 TEST_F(AppTest, ClosingAsksAndNoKeepsEverything) {
   load();

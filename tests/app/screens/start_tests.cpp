@@ -12,6 +12,8 @@
 #include "screens/widgets.h"
 #include "selvane/publication/control_record.h"
 #include "selvane/publication/directory_lock.h"
+#include "testkit/files.h"
+#include "testkit/screen.h"
 
 namespace apptest {
 namespace {
@@ -128,9 +130,7 @@ TEST_F(AppTest, TwoUnitsRunEndToEndAndPublishTheirPictures) {
     return QFile::exists(dir1 + "cap1.jpg") && QFile::exists(dir2 + "cap1.jpg");
   }, 20000));
   for (const QString& d : {dir1, dir2}) {
-    QFile f(d + "cap.ctl");
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const QByteArray bytes = f.readAll();
+    const QByteArray bytes = testkit::readFile(d + "cap.ctl");
     ASSERT_EQ(bytes.size(), 48);
     const auto r = selvane::publication::ControlRecord::decode(bytes);
     EXPECT_EQ(r.state, selvane::publication::ControlRecord::kStateJpeg);
@@ -223,7 +223,7 @@ TEST_F(AppTest, FullScreenViewFollowsOnlyItsUnit) {
   EXPECT_EQ(model_.fullScreenShown, 1);
   EXPECT_EQ(model_.fullScreenUnit, 1);
   EXPECT_FALSE(captureScreen().isVisible());
-  auto shot = [&] { return fullView.screen()->grabWindow(fullView.winId()).toImage(); };
+  auto shot = [&] { return testkit::shownWindow(fullView); };
   scheduler().ticker().stop();  // captures by hand from here
   auto capture = [&](int k) {
     auto& run = model_.run[static_cast<size_t>(k)];

@@ -14,16 +14,14 @@
 #include "screens/widgets.h"
 #include "selvane/publication/control_record.h"
 #include "selvane/publication/store.h"
+#include "testkit/files.h"
 
 namespace apptest {
 namespace {
 
 using selvane::publication::ControlRecord;
 
-QByteArray readAll(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+using testkit::readFile;
 
 class StorageTest : public AppTest {
  protected:
@@ -50,14 +48,14 @@ TEST_F(StorageTest, BmpWithNeitherFlagIsAByteCopyOfTheFrameFile) {
   model_.sendFormat = selvane::model::kSendBmp;
   prepareRun(0, out);
   captureOnce(0);
-  const QByteArray stored = readAll(out + "cap0.bmp");
+  const QByteArray stored = readFile(out + "cap0.bmp");
   EXPECT_EQ(stored.size(), 460854);
   const QString frame = controlScreen_->captureRun().events().frameFilePath();
-  EXPECT_EQ(stored, readAll(frame));
+  EXPECT_EQ(stored, readFile(frame));
   // The frame file lives in a directory of this copy's own.
   EXPECT_EQ(QFileInfo(QFileInfo(frame).path()).permissions() & 0x0077, 0) << frame.toStdString();
   EXPECT_TRUE(QFileInfo(frame).path().contains("/selvane-")) << frame.toStdString();
-  const ControlRecord r = ControlRecord::decode(readAll(out + "cap.ctl"));
+  const ControlRecord r = ControlRecord::decode(readFile(out + "cap.ctl"));
   EXPECT_EQ(r.state, ControlRecord::kStateBmp);
   EXPECT_EQ(r.nextSlot, 1);
   EXPECT_TRUE(QRegularExpression(R"(^\d{4}/\d\d/\d\d \d\d:\d\d:\d\d $)").match(r.slotText(0)).hasMatch());
@@ -74,14 +72,14 @@ TEST_F(StorageTest, JpegImagesAlternateSlotsAndTheMarkerFlips) {
   const bool markerAfter[4] = {false, true, false, true};  // an existing marker is emptied and removed first
   for (int i = 0; i < 4; ++i) {
     captureOnce(1);
-    const ControlRecord r = ControlRecord::decode(readAll(out + "cap.ctl"));
+    const ControlRecord r = ControlRecord::decode(readFile(out + "cap.ctl"));
     EXPECT_EQ(r.state, ControlRecord::kStateJpeg) << i;
     EXPECT_EQ(r.nextSlot, (i + 1) % 2) << i;
     EXPECT_EQ(QFileInfo(out + "CAPDIR").isDir(), markerAfter[i]) << i;
     const QImage jpeg(out + QStringLiteral("cap%1.jpg").arg(i % 2));
     EXPECT_EQ(jpeg.size(), QSize(640, 480)) << i;
   }
-  const ControlRecord r = ControlRecord::decode(readAll(out + "cap.ctl"));
+  const ControlRecord r = ControlRecord::decode(readFile(out + "cap.ctl"));
   EXPECT_EQ(r.written[0], 1);
   EXPECT_EQ(r.written[1], 1);
 }
@@ -199,10 +197,10 @@ TEST_F(StorageTest, AWriteThatFailsKeepsTheLastPictureAndPublishingResumes) {
   };
   for (const Injection& injection : injections) {
     SCOPED_TRACE(injection.what);
-    const QByteArray record = readAll(out + "cap.ctl");
+    const QByteArray record = readFile(out + "cap.ctl");
     const ControlRecord before = ControlRecord::decode(record);
     const QString newest = out + QStringLiteral("cap%1.jpg").arg(1 - before.nextSlot);
-    const QByteArray picture = readAll(newest);
+    const QByteArray picture = readFile(newest);
     const bool marker = QFileInfo::exists(out + "CAPDIR");
     CapturedLog log;
     injection.fail(out + QStringLiteral("cap%1.jpg").arg(before.nextSlot));
@@ -212,14 +210,14 @@ TEST_F(StorageTest, AWriteThatFailsKeepsTheLastPictureAndPublishingResumes) {
       EXPECT_EQ(pane(0)->text1->text(), "書込エラー") << attempt;
     }
     injection.heal(out + QStringLiteral("cap%1.jpg").arg(before.nextSlot));
-    EXPECT_EQ(readAll(out + "cap.ctl"), record) << "cap.ctl as it was";
-    EXPECT_EQ(readAll(newest), picture) << "the picture it names is untouched";
+    EXPECT_EQ(readFile(out + "cap.ctl"), record) << "cap.ctl as it was";
+    EXPECT_EQ(readFile(newest), picture) << "the picture it names is untouched";
     EXPECT_EQ(QImage(newest).size(), QSize(640, 480));
     EXPECT_EQ(QFileInfo::exists(out + "CAPDIR"), marker) << "the marker did not flip";
     EXPECT_EQ(QDir(out).entryList({".selvane-*"}, QDir::AllEntries | QDir::Hidden), QStringList());
 
     captureOnce(0);  // the directory has recovered: publishing goes on by itself
-    const ControlRecord after = ControlRecord::decode(readAll(out + "cap.ctl"));
+    const ControlRecord after = ControlRecord::decode(readFile(out + "cap.ctl"));
     EXPECT_EQ(after.state, ControlRecord::kStateJpeg);
     EXPECT_EQ(after.nextSlot, 1 - before.nextSlot);
     EXPECT_EQ(after.slotText(before.nextSlot), pane(0)->text1->text() + " ");

@@ -11,7 +11,7 @@
 #include <QWidget>
 #include <vector>
 
-#include "com_test_util.h"
+#include "testkit/com.h"
 #include "platform/com_host.h"
 #include "platform/qt_bridge.h"
 #include "test_control_ids.h"
@@ -234,9 +234,7 @@ TEST(Regsvr32, ReportsInAMessageBoxUnlessQuiet) {
   EXPECT_EQ(regsvr32({comtest::controlFile()}).exitCode, 0);
   EXPECT_EQ(regsvr32({"/s", "/u", comtest::controlFile()}).exitCode, 0);  // quiet: no box
   EXPECT_EQ(regsvr32({reg.dirPath() + "/missing.OCX"}).exitCode, 3);
-  QFile f(log);
-  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-  const QString boxes = QString::fromUtf8(f.readAll());
+  const QString boxes = QString::fromUtf8(testkit::readFile(log));
   EXPECT_TRUE(boxes.contains("RegSvr32\tDllRegisterServer in " + comtest::controlFile() + " succeeded."))
       << boxes.toStdString();
   EXPECT_FALSE(boxes.contains("DllUnregisterServer")) << boxes.toStdString();

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "com_test_util.h"
+#include "testkit/com.h"
 
 using comtest::get;
 using comtest::ScopedEnv;

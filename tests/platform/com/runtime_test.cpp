@@ -5,7 +5,7 @@
 #include <QFileInfo>
 #include <thread>
 
-#include "com_test_util.h"
+#include "testkit/com.h"
 #include "platform/com_ptr.h"
 
 using comtest::TempRegistry;

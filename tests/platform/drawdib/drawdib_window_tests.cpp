@@ -9,15 +9,14 @@
 
 #include "drawdib_fixture.h"
 #include "drawdib_test_pictures.h"
+#include "testkit/screen.h"
 
 namespace {
 
-// What the window shows once pending drawings have reached it: the screen's
-// copy (the offscreen backing store), not QWidget::grab(), which renders the
-// widget afresh.
+// What the window shows once pending drawings have reached it.
 QImage shown(QWidget& window) {
   QCoreApplication::processEvents();
-  return window.screen()->grabWindow(window.winId()).toImage();
+  return testkit::shownWindow(window);
 }
 
 testing::AssertionResult near(QColor actual, QColor expected, int tolerance = 2) {

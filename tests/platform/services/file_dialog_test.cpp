@@ -45,7 +45,7 @@ class FileDialogTest : public ::testing::Test {
   }
   void TearDown() override { pl_SetFileDialogHook(nullptr, nullptr); }
 
-  svtest::EnvVar answer_{"PL_FILEDIALOG_ANSWER", nullptr};
+  testkit::ScopedEnv answer_{"PL_FILEDIALOG_ANSWER", nullptr};
   char buffer_[1100];
   OPENFILENAMEA ofn_{};
 };
@@ -54,7 +54,7 @@ TEST_F(FileDialogTest, HookChoosesAndSeesTheRecord) {
   HookAnswer answer;
   answer.path = "/data/cam1/x.bmp";
   pl_SetFileDialogHook(answeringHook, &answer);
-  svtest::EnvVar env("PL_FILEDIALOG_ANSWER", "/elsewhere/y.bmp");  // the hook comes first
+  testkit::ScopedEnv env("PL_FILEDIALOG_ANSWER", "/elsewhere/y.bmp");  // the hook comes first
 
   ASSERT_TRUE(GetOpenFileNameA(&ofn_));
   EXPECT_STREQ(buffer_, "/data/cam1/x.bmp");
@@ -90,17 +90,17 @@ TEST_F(FileDialogTest, PathLongerThanTheBufferFailsWithoutOverrun) {
 
 TEST_F(FileDialogTest, EnvironmentAnswersAndEmptyCancels) {
   {
-    svtest::EnvVar env("PL_FILEDIALOG_ANSWER", "/data/cam2/z.bmp");
+    testkit::ScopedEnv env("PL_FILEDIALOG_ANSWER", "/data/cam2/z.bmp");
     ASSERT_TRUE(GetOpenFileNameA(&ofn_));
     EXPECT_STREQ(buffer_, "/data/cam2/z.bmp");
   }
-  svtest::EnvVar env("PL_FILEDIALOG_ANSWER", "");
+  testkit::ScopedEnv env("PL_FILEDIALOG_ANSWER", "");
   EXPECT_FALSE(GetOpenFileNameA(&ofn_));
 }
 
 TEST_F(FileDialogTest, RealDialogShowsTheFiltersAndReturnsTheChoice) {
   QTemporaryDir dir;
-  svtest::writeFile(svtest::pathIn(dir, "x.bmp"), "BM");
+  testkit::writeFile(svtest::pathIn(dir, "x.bmp"), "BM");
   const std::string initialDir = dir.path().toStdString();
   ofn_.lpstrInitialDir = initialDir.c_str();
   ofn_.nFilterIndex = 2;

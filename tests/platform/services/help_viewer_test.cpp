@@ -22,7 +22,7 @@ class HelpViewerTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(dir_.isValid());
     help_ = svtest::pathIn(dir_, "SELVANE.HLP");
-    svtest::writeFile(help_,
+    testkit::writeFile(help_,
                       "<html><head><title>Selvane ヘルプ</title></head>"
                       "<body><h1>目次</h1><p>撮影の開始</p></body></html>");
   }
@@ -68,7 +68,7 @@ TEST_F(HelpViewerTest, MissingFileOrUnknownCommandFails) {
 
 TEST_F(HelpViewerTest, UntitledDocumentIsNamedByItsFileAndClosedViewerReopens) {
   const std::string plain = svtest::pathIn(dir_, "plain.hlp");
-  svtest::writeFile(plain, "<p>本文</p>");
+  testkit::writeFile(plain, "<p>本文</p>");
   ASSERT_TRUE(WinHelpA(0, plain.c_str(), HELP_FINDER, 0));
   const HWND first = pl_HelpViewerWindow();
   ASSERT_NE(first, 0u);

@@ -44,7 +44,7 @@ class Answers {
     static int calls = 0;
     return list + std::string(static_cast<size_t>(++calls), ' ');
   }
-  svtest::EnvVar var_;
+  testkit::ScopedEnv var_;
 };
 
 class MessageBoxTest : public ::testing::Test {
@@ -55,9 +55,9 @@ class MessageBoxTest : public ::testing::Test {
     pl_SetMessageBoxHook(nullptr, nullptr);
     pl_SetAppTitle(nullptr);
   }
-  svtest::EnvVar answers_{"PL_MSGBOX_ANSWERS", nullptr};
-  svtest::EnvVar log_{"PL_MSGBOX_LOG", nullptr};
-  svtest::EnvVar fileAnswer_{"PL_FILEDIALOG_ANSWER", nullptr};
+  testkit::ScopedEnv answers_{"PL_MSGBOX_ANSWERS", nullptr};
+  testkit::ScopedEnv log_{"PL_MSGBOX_LOG", nullptr};
+  testkit::ScopedEnv fileAnswer_{"PL_FILEDIALOG_ANSWER", nullptr};
 };
 
 TEST_F(MessageBoxTest, HookAnswersFirstWithTheResolvedCaption) {
@@ -108,7 +108,7 @@ TEST_F(MessageBoxTest, ScriptedAnswersAreTakenInOrderThenTheDefault) {
 TEST_F(MessageBoxTest, LogHoldsOneLinePerBoxHoweverAnswered) {
   QTemporaryDir dir;
   const std::string logPath = svtest::pathIn(dir, "boxes.log");
-  svtest::EnvVar log("PL_MSGBOX_LOG", logPath.c_str());
+  testkit::ScopedEnv log("PL_MSGBOX_LOG", logPath.c_str());
   Answers list("yes");
 
   EXPECT_EQ(MessageBoxA(0, "/opt/selvane/selvanedir.ini\r\nを保存しますか？", "題", MB_YESNO), IDYES);
@@ -119,7 +119,7 @@ TEST_F(MessageBoxTest, LogHoldsOneLinePerBoxHoweverAnswered) {
   pl_SetMessageBoxHook(nullptr, nullptr);
   EXPECT_EQ(MessageBoxA(0, "last", "題", MB_YESNO), IDNO);
 
-  EXPECT_EQ(svtest::readFile(logPath),
+  EXPECT_EQ(testkit::readFile(logPath),
             "題\t/opt/selvane/selvanedir.ini\\r\\nを保存しますか？\tyes\n"
             "題\ta\\tb\\\\c\tok\n"
             "題\tlast\tno\n");
@@ -186,7 +186,7 @@ TEST_F(MessageBoxTest, ProgramWithoutDisplayAnswersDefaultsAndLogs) {
   QTemporaryDir dir;
   const std::string out = svtest::pathIn(dir, "answers.txt");
   const std::string logPath = svtest::pathIn(dir, "boxes.log");
-  svtest::EnvVar log("PL_MSGBOX_LOG", logPath.c_str());
+  testkit::ScopedEnv log("PL_MSGBOX_LOG", logPath.c_str());
   const std::string command = "sv_services_helper msgbox \"" + out + "\" 4 0";
 
   PL_PROCESS child = pl_StartProcess(command.c_str(), 0);
@@ -195,15 +195,15 @@ TEST_F(MessageBoxTest, ProgramWithoutDisplayAnswersDefaultsAndLogs) {
   ASSERT_TRUE(pl_WaitProcess(child, 10000, &code));
   pl_CloseProcess(child);
   EXPECT_EQ(code, 0);
-  EXPECT_EQ(svtest::readFile(out), "7\n1\n");
-  EXPECT_EQ(svtest::readFile(logPath), "sv_services_helper\t確認\tno\nsv_services_helper\t確認\tok\n");
+  EXPECT_EQ(testkit::readFile(out), "7\n1\n");
+  EXPECT_EQ(testkit::readFile(logPath), "sv_services_helper\t確認\tno\nsv_services_helper\t確認\tok\n");
 
-  svtest::EnvVar list("PL_MSGBOX_ANSWERS", "yes");
+  testkit::ScopedEnv list("PL_MSGBOX_ANSWERS", "yes");
   child = pl_StartProcess(command.c_str(), 0);
   ASSERT_NE(child, 0);
   ASSERT_TRUE(pl_WaitProcess(child, 10000, &code));
   pl_CloseProcess(child);
-  EXPECT_EQ(svtest::readFile(out), "6\n1\n");
+  EXPECT_EQ(testkit::readFile(out), "6\n1\n");
 }
 
 }  // namespace

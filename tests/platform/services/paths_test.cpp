@@ -24,23 +24,23 @@ TEST(PathsTest, TempPathFollowsTmpdirAndEndsInSlash) {
   QTemporaryDir dir;
   const std::string d = dir.path().toStdString();
   {
-    svtest::EnvVar env("TMPDIR", d.c_str());
+    testkit::ScopedEnv env("TMPDIR", d.c_str());
     EXPECT_EQ(tempPath(), d + "/");
   }
   {
-    svtest::EnvVar env("TMPDIR", (d + "/").c_str());
+    testkit::ScopedEnv env("TMPDIR", (d + "/").c_str());
     EXPECT_EQ(tempPath(), d + "/");
   }
   const std::string file = svtest::pathIn(dir, "plain-file");
-  svtest::writeFile(file, "x");
+  testkit::writeFile(file, "x");
   for (const char* unusable : {static_cast<const char*>(nullptr), "", "/nonexistent/tmp", file.c_str()}) {
-    svtest::EnvVar env("TMPDIR", unusable);
+    testkit::ScopedEnv env("TMPDIR", unusable);
     EXPECT_EQ(tempPath(), "/tmp/") << (unusable ? unusable : "(unset)");
   }
 }
 
 TEST(PathsTest, SmallBufferGetsTheNeededSizeAndStaysUntouched) {
-  svtest::EnvVar env("TMPDIR", nullptr);
+  testkit::ScopedEnv env("TMPDIR", nullptr);
   char buf[16];
   std::memset(buf, 'Z', sizeof buf);
   EXPECT_EQ(GetTempPathA(5, buf), 6u);  // "/tmp/" and its NUL

@@ -30,7 +30,7 @@ std::string report(const QTemporaryDir& dir, const std::string& arguments, DWORD
   const std::string out = svtest::pathIn(dir, "report.txt");
   ::unlink(out.c_str());
   EXPECT_EQ(run("sv_services_helper report \"" + out + "\" " + arguments, flags), 0);
-  return svtest::readFile(out);
+  return testkit::readFile(out);
 }
 
 std::string field(const std::string& text, const std::string& name) {
@@ -109,9 +109,9 @@ TEST(ProcessTest, ClosedRunningChildIsReapedWhenItEnds) {
   const PL_PROCESS child =
       pl_StartProcess(("/bin/sh -c \"echo $$ > '" + pidFile + "'; exec sleep 0.3\"").c_str(), 0);
   ASSERT_NE(child, 0);
-  ASSERT_TRUE(waitUntil([&] { return svtest::readFile(pidFile).find('\n') != std::string::npos; },
+  ASSERT_TRUE(waitUntil([&] { return testkit::readFile(pidFile).find('\n') != std::string::npos; },
                         std::chrono::seconds(5)));
-  const std::string proc = "/proc/" + std::to_string(std::stoi(svtest::readFile(pidFile)));
+  const std::string proc = "/proc/" + std::to_string(std::stoi(testkit::readFile(pidFile)));
   pl_CloseProcess(child);
   struct stat st {};
   EXPECT_TRUE(waitUntil([&] { return ::stat(proc.c_str(), &st) != 0; }, std::chrono::seconds(5)))
@@ -124,16 +124,16 @@ TEST(ProcessTest, ProgramNextToTheExecutableComesBeforePath) {
   // A decoy of the same name on PATH, and a program found on PATH alone.
   for (const char* name : {"sv_services_helper", "sv-path-only"}) {
     const std::string script = svtest::pathIn(dir, name);
-    svtest::writeFile(script, "#!/bin/sh\necho " + std::string(name) + " > '" + marker + "'\n");
+    testkit::writeFile(script, "#!/bin/sh\necho " + std::string(name) + " > '" + marker + "'\n");
     ::chmod(script.c_str(), 0755);
   }
   const std::string path = dir.path().toStdString() + ":/usr/bin:/bin";
-  svtest::EnvVar env("PATH", path.c_str());
+  testkit::ScopedEnv env("PATH", path.c_str());
 
   EXPECT_NE(field(report(dir, ""), "sid"), "");
-  EXPECT_EQ(svtest::readFile(marker), "");
+  EXPECT_EQ(testkit::readFile(marker), "");
   EXPECT_EQ(run("sv-path-only"), 0);
-  EXPECT_EQ(svtest::readFile(marker), "sv-path-only\n");
+  EXPECT_EQ(testkit::readFile(marker), "sv-path-only\n");
 }
 
 TEST(ProcessTest, BadCommandsAndHandlesFailQuietly) {

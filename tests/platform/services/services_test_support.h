@@ -1,50 +1,15 @@
-// Shared helpers of the services tests: temporary directories, environment
-// changes undone at scope exit, whole-file reads.
+// Shared helpers of the services tests: files in temporary directories; the
+// environment and whole files through the test kit.
 #pragma once
 #include <QDir>
 #include <QTemporaryDir>
 
-#include <cstdlib>
-#include <fstream>
-#include <optional>
-#include <sstream>
 #include <string>
 
+#include "testkit/env.h"
+#include "testkit/files.h"
+
 namespace svtest {
-
-class EnvVar {
- public:
-  EnvVar(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    if (value)
-      ::setenv(name, value, 1);
-    else
-      ::unsetenv(name);
-  }
-  ~EnvVar() {
-    if (old_)
-      ::setenv(name_.c_str(), old_->c_str(), 1);
-    else
-      ::unsetenv(name_.c_str());
-  }
-  EnvVar(const EnvVar&) = delete;
-  EnvVar& operator=(const EnvVar&) = delete;
-
- private:
-  std::string name_;
-  std::optional<std::string> old_;
-};
-
-inline std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-inline void writeFile(const std::string& path, const std::string& content) {
-  std::ofstream(path, std::ios::binary) << content;
-}
 
 inline std::string pathIn(const QTemporaryDir& dir, const char* name) {
   return QDir(dir.path()).filePath(QString::fromUtf8(name)).toStdString();

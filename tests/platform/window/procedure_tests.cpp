@@ -7,8 +7,9 @@
 
 #include "platform/qt_bridge.h"
 #include "platform/window.h"
-#include "wait_until.h"
+#include "testkit/wait.h"
 #include "window/window_internal.h"
+#include "testkit/screen.h"
 
 namespace {
 
@@ -124,10 +125,7 @@ LRESULT slotProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   return CallWindowProcA(hook->saved, hwnd, msg, wParam, lParam);
 }
 
-QColor onScreen(QWidget* w, QPoint p) {
-  QImage shot = w->screen()->grabWindow(w->window()->winId()).toImage();
-  return shot.pixelColor(w->mapTo(w->window(), p));
-}
+QColor onScreen(QWidget* w, QPoint p) { return testkit::shownPixel(*w, p); }
 
 TEST(Repaint, SlotPatternKeepsItsPictureAcrossHideShowAndResizeWithoutLooping) {
   QWidget top;

@@ -12,7 +12,7 @@
 
 #include "platform/qt_bridge.h"
 #include "platform/window.h"
-#include "wait_until.h"
+#include "testkit/wait.h"
 
 namespace {
 

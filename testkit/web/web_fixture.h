@@ -3,6 +3,7 @@
 #pragma once
 
 #include "http_server.h"
+#include "testkit/wait.h"
 #include "watcher.h"
 
 #include <QDir>
@@ -37,24 +38,18 @@ struct RunningServer {
   // Waits until unit `number`'s picture sequence reaches `seq`.
   bool waitForPicture(int number, uint64_t seq, int ms = 3000) {
     selvane::web::Board& b = watcher->board();
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (b.view(b.indexOf(number))->pictureSeq < seq) {
-      if (std::chrono::steady_clock::now() > end) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
+    return waitFor([&] { return b.view(b.indexOf(number))->pictureSeq >= seq; }, ms);
   }
 
   // Waits until unit `number` shows exactly these bytes.
   bool waitForBytes(int number, const QByteArray& bytes, int ms = 5000) {
     selvane::web::Board& b = watcher->board();
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    for (;;) {
-      const auto picture = b.view(b.indexOf(number))->picture;
-      if (picture && picture->stored == bytes) return true;
-      if (std::chrono::steady_clock::now() > end) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
+    return waitFor(
+        [&] {
+          const auto picture = b.view(b.indexOf(number))->picture;
+          return picture && picture->stored == bytes;
+        },
+        ms);
   }
 
   QTemporaryDir tmp;

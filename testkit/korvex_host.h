@@ -1,22 +1,27 @@
 // Hosts Korvex.OCX as the program does: registered with regsvr32 into a
 // temporary registry, created by class id on a host window, called by
-// dispatch number, its events recorded. Cameras are virtual.
+// dispatch number, its events recorded. Cameras are virtual. The test's
+// (UI) thread only.
 #pragma once
 #include <QComboBox>
 #include <QLineEdit>
+#include <QTemporaryDir>
 #include <QWidget>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "com_test_util.h"
+#include "testkit/com.h"
+#include "testkit/files.h"
+#include "testkit/korvex_site.h"
 #include "korvex/korvex.h"
 #include "camera/testing.h"
 #include "platform/com_host.h"
 #include "platform/qt_bridge.h"
-#include "wait_until.h"
+#include "testkit/wait.h"
 
 namespace korvextest {
 
@@ -26,7 +31,7 @@ struct Event {
   int32_t code;  // Capture only
 };
 
-inline int32_t h(QWidget* w) { return static_cast<int32_t>(pl::hwndOf(w)); }
+inline int32_t h(QWidget* w) { return testkit::handleOf(w); }
 
 // A virtual camera with chosen capabilities.
 struct Camera {
@@ -47,8 +52,9 @@ inline void useCameras(const std::vector<Camera>& cameras) {
   ASSERT_EQ(cg_SetVirtualCameras(specs.data(), static_cast<int>(specs.size())), S_OK);
 }
 
-class KorvexTest : public ::testing::Test {
+class KorvexTest : public ::testing::Test, protected testkit::KorvexSite {
  protected:
+  KorvexTest() : KorvexSite(400, 300) {}
   static void SetUpTestSuite() {
     server_ = std::make_unique<comtest::RegisteredServer>("Korvex.OCX");
     ASSERT_EQ(server_->result().exitCode, 0) << server_->result().errors.toStdString();
@@ -57,37 +63,24 @@ class KorvexTest : public ::testing::Test {
 
   void SetUp() override {
     useCameras({{}, {}, {}});
-    host_ = std::make_unique<QWidget>();
-    host_->resize(400, 300);
-    combo_ = new QComboBox(host_.get());
-    for (auto& t : texts_) t = new QLineEdit(host_.get());
-    ASSERT_EQ(control_.create(&CLSID_Korvex, pl::hwndOf(host_.get()),
-                              [this](DISPID id, const VARIANT* args, UINT argc) {
-                                Event e{id, argc > 0 ? args[0].lVal : -1, argc > 1 ? args[1].lVal : -1};
-                                events_.push_back(e);
-                                if (onEvent_) onEvent_(e);
-                              }),
+    ASSERT_EQ(createControl([this](DISPID id, const VARIANT* args, UINT argc) {
+                Event e{id, argc > 0 ? args[0].lVal : -1, argc > 1 ? args[1].lVal : -1};
+                events_.push_back(e);
+                if (onEvent_) onEvent_(e);
+              }),
               S_OK);
   }
   void TearDown() override {
-    call(DISPID_KORVEX_CaptureEnd);
-    call(DISPID_KORVEX_EndCapture);
-    control_.release();
+    releaseControl();
     host_.reset();
     useCameras({});
   }
 
-  template <class... A>
-  int32_t call(DISPID id, A... args) {
-    return control_.callInt(id, args...);
-  }
-
   // InitCapture, device list, safe mode, start of a run with no live view.
   void startRun(int32_t safeMode = 0) {
-    call(DISPID_KORVEX_InitCapture, int32_t{6});
-    ASSERT_EQ(call(DISPID_KORVEX_GetUsbDevice, h(combo_)), 0);
+    ASSERT_EQ(listDevices(), 0);
     call(DISPID_KORVEX_SetSafeMode, safeMode);
-    for (int32_t u = 1; u <= 6; ++u) call(DISPID_KORVEX_SetCapWind, u, h(texts_[static_cast<size_t>(u - 1)]));
+    setDisplayWindows();
     ASSERT_EQ(call(DISPID_KORVEX_CaptureStart, int32_t{0}), 0);
   }
 
@@ -110,11 +103,24 @@ class KorvexTest : public ::testing::Test {
 
   std::string text(QLineEdit* edit) const { return edit->text().toStdString(); }
 
+  struct Frame {
+    BITMAPINFOHEADER header{};
+    std::vector<uint8_t> pixels;
+  };
+  // Unit `unit0`'s frame as WriteBmp writes it (empty when there is none).
+  Frame storedFrame(int32_t unit0) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("frame.bmp");
+    call(DISPID_KORVEX_WriteBmp, unit0, path.toStdString());
+    const QByteArray bytes = testkit::readFile(path);
+    Frame frame;
+    if (bytes.size() < 54) return frame;
+    std::memcpy(&frame.header, bytes.constData() + 14, 40);
+    frame.pixels.assign(bytes.begin() + 54, bytes.end());
+    return frame;
+  }
+
   static inline std::unique_ptr<comtest::RegisteredServer> server_;
-  std::unique_ptr<QWidget> host_;
-  QComboBox* combo_ = nullptr;
-  std::array<QLineEdit*, 6> texts_{};
-  pl::HostedControl control_;
   std::vector<Event> events_;
   std::function<void(const Event&)> onEvent_;
 };

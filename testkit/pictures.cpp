@@ -1,4 +1,4 @@
-#include "bmp_images.h"
+#include "testkit/pictures.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -6,6 +6,8 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+
+#include <turbojpeg.h>
 
 size_t strideOf(int width) { return (static_cast<size_t>(width) * 3 + 3) & ~size_t{3}; }
 
@@ -26,9 +28,7 @@ void setInfoHeader(Bytes& bmp, const BITMAPINFOHEADER& header) {
   std::memcpy(bmp.data() + 14, &header, sizeof header);
 }
 
-namespace {
-
-Bytes withHeaders(int width, int height, WORD bitCount, DWORD compression, size_t pixelBytes) {
+Bytes bmpWithHeaders(int width, int height, WORD bitCount, DWORD compression, size_t pixelBytes) {
   Bytes bmp(54 + pixelBytes, 0);
   BITMAPFILEHEADER file{};
   file.bfType = 0x4D42;
@@ -47,11 +47,9 @@ Bytes withHeaders(int width, int height, WORD bitCount, DWORD compression, size_
   return bmp;
 }
 
-}  // namespace
-
 Bytes makeBmp24(int width, int height, const std::function<Bgr(int x, int row)>& colour) {
   const size_t stride = strideOf(width);
-  Bytes bmp = withHeaders(width, height, 24, BI_RGB, stride * static_cast<size_t>(height));
+  Bytes bmp = bmpWithHeaders(width, height, 24, BI_RGB, stride * static_cast<size_t>(height));
   for (int row = 0; row < height; ++row) {
     for (int x = 0; x < width; ++x) {
       const Bgr c = colour(x, row);
@@ -88,7 +86,7 @@ Bytes makePlanarFrame(int width, int height, uint32_t fourcc, const std::functio
                       uint8_t u, uint8_t v) {
   const size_t lumaBytes = static_cast<size_t>(width) * height;
   const size_t chromaBytes = static_cast<size_t>((width + 1) / 2) * ((height + 1) / 2);
-  Bytes bmp = withHeaders(width, height, 12, fourcc, lumaBytes + 2 * chromaBytes);
+  Bytes bmp = bmpWithHeaders(width, height, 12, fourcc, lumaBytes + 2 * chromaBytes);
   uint8_t* y = bmp.data() + 54;
   for (int row = 0; row < height; ++row)
     for (int x = 0; x < width; ++x) y[static_cast<size_t>(row) * width + x] = luma(x, row);
@@ -101,6 +99,39 @@ Bgr pixelAt(const Bytes& bmp, int x, int row) {
   const BITMAPINFOHEADER info = infoHeaderOf(bmp);
   const uint8_t* p = bmp.data() + 54 + strideOf(info.biWidth) * static_cast<size_t>(row) + static_cast<size_t>(x) * 3;
   return Bgr{p[0], p[1], p[2]};
+}
+
+Bytes encodeJpeg(const Bytes& bgr, int width, int height, int quality) {
+  tjhandle h = tjInitCompress();
+  unsigned char* data = nullptr;
+  unsigned long size = 0;
+  Bytes out;
+  if (tjCompress2(h, bgr.data(), width, 0, height, TJPF_BGR, &data, &size, TJSAMP_420, quality, 0) == 0)
+    out.assign(data, data + size);
+  tjFree(data);
+  tjDestroy(h);
+  return out;
+}
+
+std::optional<DecodedJpeg> decodeJpeg(const uint8_t* data, size_t size) {
+  tjhandle handle = tjInitDecompress();
+  if (handle == nullptr) return std::nullopt;
+  DecodedJpeg out;
+  int subsampling = 0, colourspace = 0;
+  std::optional<DecodedJpeg> result;
+  if (tjDecompressHeader3(handle, data, static_cast<unsigned long>(size), &out.width, &out.height, &subsampling,
+                          &colourspace) == 0) {
+    out.rgb.resize(static_cast<size_t>(out.width) * out.height * 3);
+    if (tjDecompress2(handle, data, static_cast<unsigned long>(size), out.rgb.data(), out.width, 0, out.height,
+                      TJPF_RGB, 0) == 0)
+      result = std::move(out);
+  }
+  tjDestroy(handle);
+  return result;
+}
+
+bool near(Bgr a, Bgr b, int tolerance) {
+  return std::abs(a.b - b.b) <= tolerance && std::abs(a.g - b.g) <= tolerance && std::abs(a.r - b.r) <= tolerance;
 }
 
 void writeBytes(const std::string& path, const Bytes& bytes) {

@@ -1,4 +1,4 @@
-#include "headless_chromium.h"
+#include "testkit/web/headless_chromium.h"
 
 #include <fcntl.h>
 #include <poll.h>

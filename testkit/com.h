@@ -1,7 +1,8 @@
-// Shared helpers of the component-model tests: a throw-away registry file and
-// running the real regsvr32.
+// The component model in tests and benchmarks: a throw-away registry file and
+// the real regsvr32 of the program directory. Test thread only.
 #pragma once
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -11,29 +12,12 @@
 #include <string>
 
 #include "platform/registry.h"
+#include "testkit/env.h"
+#include "testkit/files.h"
 
 namespace comtest {
 
-// Sets an environment variable for the life of the object.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const QByteArray& value) : name_(name) {
-    if (qEnvironmentVariableIsSet(name)) old_ = qgetenv(name);
-    qputenv(name, value);
-  }
-  ~ScopedEnv() {
-    if (old_)
-      qputenv(name_, *old_);
-    else
-      qunsetenv(name_);
-  }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  const char* name_;
-  std::optional<QByteArray> old_;
-};
+using testkit::ScopedEnv;
 
 // Points the registry at a file in a fresh temporary directory.
 class TempRegistry {
@@ -41,14 +25,8 @@ class TempRegistry {
   TempRegistry() : env_("PL_REGISTRY", QFile::encodeName(dir_.filePath("registry.reg"))) {}
   QString dirPath() const { return dir_.path(); }
   QString path() const { return dir_.filePath("registry.reg"); }
-  QByteArray text() const {
-    QFile f(path());
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-  }
-  void write(const QByteArray& text) const {
-    QFile f(path());
-    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write(text);
-  }
+  QByteArray text() const { return testkit::readFile(path()); }
+  void write(const QByteArray& text) const { testkit::writeFile(path(), text); }
 
  private:
   QTemporaryDir dir_;
@@ -62,7 +40,12 @@ inline std::string get(const char* key, const char* name = nullptr) {
   return std::string(buffer, static_cast<size_t>(length));
 }
 
-inline QString outDir() { return QString::fromLocal8Bit(qgetenv("SV_OUT_DIR")); }
+// The program directory: $SV_OUT_DIR (set by CTest), else one up from this
+// program (the tools and benchmarks live in a folder of it).
+inline QString outDir() {
+  if (!qEnvironmentVariableIsEmpty("SV_OUT_DIR")) return QString::fromLocal8Bit(qgetenv("SV_OUT_DIR"));
+  return QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/.."));
+}
 inline QString controlFile() { return outDir() + "/tests/TestCtl.OCX"; }
 
 struct ToolResult {

@@ -1,8 +1,10 @@
-// Test pictures as BMP file images, and files to put them in. No toolkit:
-// also used by the test that runs without a GUI.
+// Test pictures as BMP file images and JPEG bytes, and files to put them in.
+// No toolkit: also used by the test that runs without a GUI, the benchmarks
+// and the fuzz seeds. Any thread.
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,9 @@ struct Bgr {
 
 inline constexpr size_t kBufferCapacity = 1328800;
 
+// A file image of the two headers (54 bytes, as the station writes them) and
+// `pixelBytes` zero bytes.
+Bytes bmpWithHeaders(int width, int height, WORD bitCount, DWORD compression, size_t pixelBytes);
 // 24-bit BI_RGB file image; `colour(x, row)` with row 0 the bottom row.
 Bytes makeBmp24(int width, int height, const std::function<Bgr(int x, int row)>& colour);
 // Every byte pseudo-random (padding included), so every value 0..255 occurs.
@@ -38,6 +43,24 @@ void setFileHeader(Bytes& bmp, const BITMAPFILEHEADER& header);
 void setInfoHeader(Bytes& bmp, const BITMAPINFOHEADER& header);
 size_t strideOf(int width);
 Bgr pixelAt(const Bytes& bmp, int x, int row);
+
+// Top-down B G R pixels as a 4:2:0 JPEG of `quality`; empty when it fails.
+Bytes encodeJpeg(const Bytes& bgr, int width, int height, int quality);
+
+struct DecodedJpeg {
+  int width = 0;
+  int height = 0;
+  std::vector<uint8_t> rgb;  // top row first, R G B
+  Bgr at(int x, int y) const {
+    const uint8_t* p = rgb.data() + (static_cast<size_t>(y) * width + x) * 3;
+    return Bgr{p[2], p[1], p[0]};
+  }
+};
+// JPEG bytes back to pixels; nullopt when they do not decode without a
+// warning (truncated, corrupt).
+std::optional<DecodedJpeg> decodeJpeg(const uint8_t* data, size_t size);
+// Colours within `tolerance` per channel.
+bool near(Bgr a, Bgr b, int tolerance);
 
 void writeBytes(const std::string& path, const Bytes& bytes);
 Bytes readBytes(const std::string& path);

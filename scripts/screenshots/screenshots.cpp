@@ -21,7 +21,7 @@
 #include <memory>
 #include <vector>
 
-#include "com_test_util.h"
+#include "testkit/com.h"
 #include "control_screen/control_screen.h"
 #include "control_screen/unit_row.h"
 #include "camera/testing.h"
@@ -34,7 +34,8 @@
 #include "screens/processing_dialog.h"
 #include "screens/unit_pane.h"
 #include "screens/widgets.h"
-#include "wait_until.h"
+#include "testkit/program_host.h"
+#include "testkit/wait.h"
 
 namespace {
 
@@ -52,18 +53,12 @@ void save(QWidget* w, const QString& name) {
   std::printf("%s\n", qUtf8Printable(path));
 }
 
-void cameras(int n) {
-  std::vector<CG_VCAM_SPEC> specs(static_cast<size_t>(n), CG_VCAM_SPEC{nullptr, nullptr, 0, 30, 0});
-  cg_SetVirtualCameras(specs.data(), n);
-}
-
-int answerYes(void*, const char*, const char*, UINT type) { return (type & MB_YESNO) ? IDYES : IDOK; }
-
 // One run of the program: a program directory with a settings file in which
-// units 1..`used` save JPEG pictures every second into directories of their own.
-class Station {
+// units 1..`used` save JPEG pictures every second into directories of their
+// own, on `cameras` virtual cameras; every question answered Yes.
+class Station : public testkit::ProgramHost {
  public:
-  explicit Station(int used) {
+  Station(int cameras, int used) : ProgramHost(cameras, 30, IDYES) {
     QByteArray ini;
     for (int k = 0; k < 6; ++k) {
       const QString unitDir = dir_.filePath(QStringLiteral("unit%1").arg(k + 1));
@@ -75,28 +70,20 @@ class Station {
     }
     ini += "\"1\",\"80\"\r\n";
     for (int k = 0; k < 6; ++k) ini += "\"18\",\"10\",\"10\",\"10\",\"10\",\"10\",\"0\",\"0\"\r\n";
-    QFile f(dir_.filePath("selvanedir.ini"));
-    if (f.open(QIODevice::WriteOnly)) f.write(ini);
-    f.close();
-    screen_ = std::make_unique<selvane::ControlScreen>(model_);
-    QString error;
-    if (!screen_->load(&error, dir_.path())) {
-      std::fprintf(stderr, "screenshots: %s\n", qUtf8Printable(error));
+    std::string why;
+    if (!writeSettings(ini) || !load(&why)) {
+      std::fprintf(stderr, "screenshots: %s\n", why.c_str());
       std::exit(1);
     }
   }
-  ~Station() {
-    screen_->close();
-    screen_.reset();
-  }
 
-  selvane::ControlScreen& control() { return *screen_; }
-  selvane::screens::CaptureScreen& capture() { return *screen_->captureScreen(); }
+  selvane::ControlScreen& control() { return controlScreen(); }
+  selvane::screens::CaptureScreen& capture() { return captureScreen(); }
 
   // "開始" with units 1..n ticked; returns once every pane shows a picture.
   bool start(int n) {
-    for (int k = 0; k < 6; ++k) screen_->row(k)->check1->setChecked(k < n);
-    screen_->startButton()->click();
+    for (int k = 0; k < 6; ++k) row(k)->check1->setChecked(k < n);
+    controlScreen().startButton()->click();
     return waitUntil(
         [&] {
           for (int k = 0; k < n; ++k)
@@ -107,15 +94,10 @@ class Station {
   }
   void back() { capture().backButton()->click(); }
 
- private:
-  QTemporaryDir dir_;
-  selvane::model::UnitModel model_;
-  std::unique_ptr<selvane::ControlScreen> screen_;
 };
 
 void controlScreenAndItsDialogs() {
-  cameras(3);  // rows 4 to 6 without a camera: greyed
-  Station station(3);
+  Station station(3, 3);  // rows 4 to 6 without a camera: greyed
   selvane::ControlScreen& control = station.control();
   control.row(4)->text1->setText(QStringLiteral("古いカメラ"));  // a name kept from the settings file
   control.clockBox()->setText(QStringLiteral("2026/12/08 10:00:00"));
@@ -146,8 +128,7 @@ void controlScreenAndItsDialogs() {
 }
 
 void captureScreens() {
-  cameras(6);
-  Station station(6);
+  Station station(6, 6);
   for (int n : {1, 2, 6}) {
     if (!station.start(n)) {
       std::fprintf(stderr, "screenshots: no pictures with %d units\n", n);
@@ -181,10 +162,8 @@ int main(int argc, char** argv) {
   }
   outDir = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
   QDir().mkpath(outDir + "/checks");
-  if (qEnvironmentVariableIsEmpty("SV_OUT_DIR")) qputenv("SV_OUT_DIR", QFile::encodeName(app.applicationDirPath() + "/.."));
   pl_SetAppTitle("Selvane");
   selvane::screens::applyProgramLook();
-  pl_SetMessageBoxHook(answerYes, nullptr);
 
   comtest::RegisteredServer server("Korvex.OCX");  // into a registry of its own
   if (server.result().exitCode != 0) {
@@ -193,6 +172,5 @@ int main(int argc, char** argv) {
   }
   controlScreenAndItsDialogs();
   captureScreens();
-  cg_SetVirtualCameras(nullptr, 0);
   return failures == 0 ? 0 : 1;
 }

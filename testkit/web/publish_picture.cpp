@@ -1,10 +1,10 @@
-#include "publish_picture.h"
+#include "testkit/web/publish_picture.h"
 
 #include "selvane/publication/control_record.h"
 #include "selvane/publication/store.h"
+#include "testkit/pictures.h"
 
 #include <fcntl.h>
-#include <turbojpeg.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -37,24 +37,8 @@ bool writeInPlace(const QString& path, const QByteArray& bytes) {
   return ::close(fd) == 0 && ok;
 }
 
-void put32(QByteArray& b, qsizetype at, uint32_t v) { std::memcpy(b.data() + at, &v, 4); }
-void put16(QByteArray& b, qsizetype at, uint16_t v) { std::memcpy(b.data() + at, &v, 2); }
 
-QByteArray bmpHeaders(int width, int height, int bits, uint32_t compression, uint32_t pixelBytes) {
-  QByteArray b(54, '\0');
-  b[0] = 'B';
-  b[1] = 'M';
-  put32(b, 2, 54 + pixelBytes);
-  put32(b, 10, 54);
-  put32(b, 14, 40);
-  put32(b, 18, static_cast<uint32_t>(width));
-  put32(b, 22, static_cast<uint32_t>(height));
-  put16(b, 26, 1);
-  put16(b, 28, static_cast<uint16_t>(bits));
-  put32(b, 30, compression);
-  put32(b, 34, pixelBytes);
-  return b;
-}
+QByteArray bytesOf(const Bytes& b) { return QByteArray(reinterpret_cast<const char*>(b.data()), static_cast<qsizetype>(b.size())); }
 
 }  // namespace
 
@@ -90,44 +74,23 @@ bool publishPictureInPlace(const QString& dir, const QByteArray& picture, bool j
 }
 
 QByteArray testJpeg(int seed, int width, int height) {
-  std::vector<unsigned char> rgb(static_cast<size_t>(width * height * 3));
+  Bytes bgr(static_cast<size_t>(width * height * 3));
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) {
-      unsigned char* p = &rgb[static_cast<size_t>((y * width + x) * 3)];
-      p[0] = static_cast<unsigned char>(x * 3 + seed * 7);
-      p[1] = static_cast<unsigned char>(y * 5 + seed * 13);
-      p[2] = static_cast<unsigned char>((x ^ y) + seed);
+      uint8_t* p = &bgr[static_cast<size_t>((y * width + x) * 3)];
+      p[2] = static_cast<uint8_t>(x * 3 + seed * 7);
+      p[1] = static_cast<uint8_t>(y * 5 + seed * 13);
+      p[0] = static_cast<uint8_t>((x ^ y) + seed);
     }
-  tjhandle tj = tjInitCompress();
-  unsigned char* out = nullptr;
-  unsigned long size = 0;
-  tjCompress2(tj, rgb.data(), width, 0, height, TJPF_RGB, &out, &size, TJSAMP_420, 60 + seed % 30, 0);
-  QByteArray jpeg(reinterpret_cast<const char*>(out), static_cast<qsizetype>(size));
-  tjFree(out);
-  tjDestroy(tj);
-  return jpeg;
+  return bytesOf(encodeJpeg(bgr, width, height, 60 + seed % 30));
 }
 
 QByteArray testPlanarBmp(int width, int height, unsigned char y, bool iyuv) {
-  const int cw = (width + 1) / 2, ch = (height + 1) / 2;
-  const auto pixels = static_cast<uint32_t>(width * height + 2 * cw * ch);
-  QByteArray b = bmpHeaders(width, height, 12, iyuv ? 0x56555949 : 0x30323449, pixels);
-  b.append(QByteArray(width * height, static_cast<char>(y)));
-  b.append(QByteArray(2 * cw * ch, static_cast<char>(128)));
-  return b;
+  return bytesOf(makePlanarFrame(width, height, iyuv ? FOURCC_IYUV : FOURCC_I420, [y](int, int) { return y; }, 128, 128));
 }
 
 QByteArray testRgbBmp(int width, int height, unsigned char b, unsigned char g, unsigned char r) {
-  const int stride = (width * 3 + 3) / 4 * 4;
-  QByteArray out = bmpHeaders(width, height, 24, 0, static_cast<uint32_t>(stride * height));
-  QByteArray row(stride, '\0');
-  for (int x = 0; x < width; ++x) {
-    row[x * 3] = static_cast<char>(b);
-    row[x * 3 + 1] = static_cast<char>(g);
-    row[x * 3 + 2] = static_cast<char>(r);
-  }
-  for (int y = 0; y < height; ++y) out.append(row);
-  return out;
+  return bytesOf(makeBmp24(width, height, [=](int, int) { return Bgr{b, g, r}; }));
 }
 
 }  // namespace webtest
