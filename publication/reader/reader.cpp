@@ -1,6 +1,7 @@
-#include "unit_reader.h"
+#include "selvane/publication/reader.h"
 
 #include "selvane/publication/control_record.h"
+#include "selvane/publication/picture_check.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,11 +15,9 @@
 #include <cstring>
 #include <ctime>
 
-namespace selvane::web {
+namespace selvane::publication {
 
 namespace {
-
-using publication::ControlRecord;
 
 // Attempts at one check before leaving the unit busy until the next look.
 constexpr int kReadAttempts = 3;
@@ -102,38 +101,37 @@ bool usable(const QByteArray& ctl) {
 
 }  // namespace
 
-UnitReader::UnitReader(int number, QString dir, int pollMs)
-    : dir_(std::move(dir)), dirBytes_(QFile::encodeName(dir_)), pollMs_(pollMs) {
-  auto v = std::make_shared<UnitView>();
-  v->number = number;
+WriteDirectoryReader::WriteDirectoryReader(int unit, QString dir, int pollMs)
+    : unit_(unit), dir_(std::move(dir)), dirBytes_(QFile::encodeName(dir_)), pollMs_(pollMs) {
+  auto v = std::make_shared<DirectoryView>();
   v->problem = QStringLiteral("not looked at yet");
   view_ = std::move(v);
 }
 
-bool UnitReader::setUnreadable(const QString& problem) {
+bool WriteDirectoryReader::setUnreadable(const QString& problem) {
   busy_ = false;
   lastSignature_.clear();
   if (problem != lastLoggedProblem_) {
-    if (mayLog()) qWarning("unit %d: %s: %s", view_->number, qUtf8Printable(dir_), qUtf8Printable(problem));
+    if (mayLog()) qWarning("unit %d: %s: %s", unit_, qUtf8Printable(dir_), qUtf8Printable(problem));
     lastLoggedProblem_ = problem;
   }
   if (!view_->readable && view_->problem == problem) return false;
-  auto v = std::make_shared<UnitView>(*view_);
+  auto v = std::make_shared<DirectoryView>(*view_);
   v->readable = false;
   v->problem = problem;
   view_ = std::move(v);
   return true;
 }
 
-void UnitReader::noteReadable() {
+void WriteDirectoryReader::noteReadable() {
   if (lastLoggedProblem_.isEmpty()) return;
-  if (mayLog()) qInfo("unit %d: %s: readable again", view_->number, qUtf8Printable(dir_));
+  if (mayLog()) qInfo("unit %d: %s: readable again", unit_, qUtf8Printable(dir_));
   lastLoggedProblem_.clear();
 }
 
 // A slot that flips between two faults must not flood the log: at most five
 // lines a minute for each unit.
-bool UnitReader::mayLog() {
+bool WriteDirectoryReader::mayLog() {
   constexpr int kLinesPerMinute = 5;
   const int64_t minute = static_cast<int64_t>(std::time(nullptr) / 60);
   if (minute != logMinute_) {
@@ -141,26 +139,26 @@ bool UnitReader::mayLog() {
     logCount_ = 0;
   }
   if (++logCount_ == kLinesPerMinute + 1)
-    qWarning("unit %d: %s: more problems this minute not logged", view_->number, qUtf8Printable(dir_));
+    qWarning("unit %d: %s: more problems this minute not logged", unit_, qUtf8Printable(dir_));
   return logCount_ <= kLinesPerMinute;
 }
 
 // A store that never ends (the station stopped half-way), a damaged record or
 // a picture that stays cut: stop looking often; only a change of the record or
 // of the slot file's size, time or inode makes it read again.
-bool UnitReader::giveUp(const QByteArray& signature) {
+bool WriteDirectoryReader::giveUp(const QByteArray& signature) {
   busy_ = false;
   busySinceMs_ = 0;
   lastSignature_ = signature;
   if (view_->readable) return false;
-  auto v = std::make_shared<UnitView>(*view_);
+  auto v = std::make_shared<DirectoryView>(*view_);
   v->readable = true;
   v->problem.clear();
   view_ = std::move(v);
   return true;
 }
 
-bool UnitReader::check(int64_t nowMs) {
+bool WriteDirectoryReader::check(int64_t nowMs) {
   Fd dir(::open(dirBytes_.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir.get() < 0) return setUnreadable(systemError(errno));
   if (::access(dirBytes_.constData(), R_OK | X_OK) != 0) return setUnreadable(systemError(errno));
@@ -177,7 +175,7 @@ bool UnitReader::check(int64_t nowMs) {
   signature.append(::fstatat(dir.get(), "CAPDIR", &marker, AT_SYMLINK_NOFOLLOW) == 0 ? 'M' : '-');
   if (usable(ctl)) {
     const ControlRecord r = ControlRecord::decode(ctl);
-    const QByteArray newest = QFile::encodeName(publication::imageFilePath(u"", 1 - r.nextSlot, r.state != 0));
+    const QByteArray newest = QFile::encodeName(imageFilePath(u"", 1 - r.nextSlot, r.state != 0));
     struct stat file {};
     if (::fstatat(dir.get(), newest.constData(), &file, AT_SYMLINK_NOFOLLOW) == 0) signature.append(stampBytes(file));
   }
@@ -194,7 +192,7 @@ bool UnitReader::check(int64_t nowMs) {
     noteReadable();
     lastSignature_ = signature;
     if (view_->readable && !view_->hasRecord) return false;
-    auto v = std::make_shared<UnitView>(*view_);
+    auto v = std::make_shared<DirectoryView>(*view_);
     v->readable = true;
     v->hasRecord = false;
     v->problem.clear();
@@ -217,7 +215,7 @@ bool UnitReader::check(int64_t nowMs) {
 
 // The reader recipe: wait while state is 1, read the newest slot, read the
 // record again and retry when it moved (or the file changed under us).
-bool UnitReader::readNewest(int dirFd, const QByteArray& firstCtl, int64_t nowMs) {
+bool WriteDirectoryReader::readNewest(int dirFd, const QByteArray& firstCtl, int64_t nowMs) {
   QByteArray ctl = firstCtl;
   for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
     const ControlRecord r = ControlRecord::decode(ctl);
@@ -227,10 +225,10 @@ bool UnitReader::readNewest(int dirFd, const QByteArray& firstCtl, int64_t nowMs
     }
     const int slot = 1 - r.nextSlot;
     const bool jpeg = r.state == ControlRecord::kStateJpeg;
-    PicturePtr picture = view_->picture;
+    PublishedPicturePtr picture = view_->picture;
     int64_t fileMs = nowMs;
     if (r.written[static_cast<size_t>(slot)] != 0) {
-      const QByteArray name = QFile::encodeName(publication::imageFilePath(u"", slot, jpeg));
+      const QByteArray name = QFile::encodeName(imageFilePath(u"", slot, jpeg));
       QByteArray bytes;
       struct stat before {}, after {};
       const bool read = readEntry(dirFd, name.constData(), kMaxFileSize, true, bytes, &before, &after);
@@ -247,18 +245,22 @@ bool UnitReader::readNewest(int dirFd, const QByteArray& firstCtl, int64_t nowMs
         busy_ = false;
         if (readErrno != ENOENT) return setUnreadable(QFile::decodeName(name) + QStringLiteral(": ") + entryError(readErrno));
         picture = nullptr;
-      } else if (!picture || picture->stored != bytes) {
+      } else if (!picture || picture->bytes != bytes) {
         fileMs = int64_t(before.st_mtim.tv_sec) * 1000 + before.st_mtim.tv_nsec / 1000000;
-        picture = makePicture(std::move(bytes), jpeg, before.st_mtim.tv_sec);
-        if (!picture) {
+        auto whole = std::make_shared<PublishedPicture>();
+        if (!isCompletePicture(bytes, jpeg, &whole->width, &whole->height)) {
           busy_ = true;  // not a whole picture yet
           return false;
         }
+        whole->bytes = std::move(bytes);
+        whole->jpeg = jpeg;
+        whole->modifiedSecs = before.st_mtim.tv_sec;
+        picture = std::move(whole);
       }
     }
     busy_ = false;
     noteReadable();
-    auto v = std::make_shared<UnitView>(*view_);
+    auto v = std::make_shared<DirectoryView>(*view_);
     v->readable = true;
     v->hasRecord = true;
     v->problem.clear();
@@ -284,4 +286,4 @@ bool UnitReader::readNewest(int dirFd, const QByteArray& firstCtl, int64_t nowMs
   return false;
 }
 
-}  // namespace selvane::web
+}  // namespace selvane::publication
