@@ -17,17 +17,8 @@ void UnitReader::follow() {
   if (d == seen_) return;
   seen_ = d;
   auto v = std::make_shared<UnitView>();
+  static_cast<publication::DirectoryState&>(*v) = *d;
   v->number = reader_.unit();
-  v->readable = d->readable;
-  v->hasRecord = d->hasRecord;
-  v->state = d->state;
-  v->nextSlot = d->nextSlot;
-  v->written = d->written;
-  v->texts = d->texts;
-  v->newestSlot = d->newestSlot;
-  v->changedMs = d->changedMs;
-  v->pictureSeq = d->pictureSeq;
-  v->problem = d->problem;
   if (view_ && d->picture == convertedFrom_) {
     v->picture = view_->picture;
   } else {

@@ -5,10 +5,10 @@
 #pragma once
 
 #include "picture.h"
+#include "selvane/publication/reader.h"
 
 #include <QString>
 
-#include <array>
 #include <cstdint>
 #include <memory>
 
@@ -29,21 +29,12 @@ struct UnitActivity {
   int64_t lastErrorMs = 0;    // when the reader first saw it
 };
 
-// What clients see of a unit. Immutable once handed to the board.
-struct UnitView {
-  int number = 0;           // the unit's number in URLs and on the page
-  bool readable = false;    // the directory can be read right now
-  bool hasRecord = false;   // a usable cap.ctl was found
-  int state = -1;           // 0 BMP, 2 JPEG (never 1: stores in progress are not shown)
-  int nextSlot = 0;
-  std::array<bool, 2> written{false, false};
-  std::array<QString, 2> texts;  // decoded from CP932, padding removed
-  int newestSlot = -1;           // -1: no picture published yet
-  int64_t changedMs = 0;         // wall clock when the reader last saw a change
-  PicturePtr picture;            // the last complete picture, kept while unreadable
-  uint64_t pictureSeq = 0;       // grows by one with every new picture
-  QString problem;               // why the directory cannot be read
-  UnitActivity activity;         // health and counts, stamped by the watcher (unit_health.h)
+// What clients see of a unit: the reader's look at the directory, with the
+// picture as clients are sent it. Immutable once handed to the board.
+struct UnitView : publication::DirectoryState {
+  int number = 0;         // the unit's number in URLs and on the page
+  PicturePtr picture;     // the last complete picture, kept while unreadable
+  UnitActivity activity;  // health and counts, stamped by the watcher (unit_health.h)
 };
 using UnitViewPtr = std::shared_ptr<const UnitView>;
 

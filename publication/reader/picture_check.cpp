@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 
 namespace selvane::publication {
 
@@ -26,21 +27,11 @@ uint16_t u16(QByteArrayView b, qsizetype at) {
   return v;
 }
 
-struct TjHandle {
-  explicit TjHandle(tjhandle h) : handle(h) {}
-  ~TjHandle() {
-    if (handle) tjDestroy(handle);
-  }
-  TjHandle(const TjHandle&) = delete;
-  TjHandle& operator=(const TjHandle&) = delete;
-  tjhandle handle;
-};
-
 // The header is decoded by libjpeg-turbo, so what passes is what a decoder
 // accepts. One handle per thread: TurboJPEG handles are not shared.
 tjhandle decompressor() {
-  thread_local TjHandle h(tjInitDecompress());
-  return h.handle;
+  thread_local const std::unique_ptr<void, int (*)(tjhandle)> handle(tjInitDecompress(), tjDestroy);
+  return handle.get();
 }
 
 // The segments before the first scan are well formed and the scan holds at

@@ -41,8 +41,8 @@ struct PublishedPicture {
 };
 using PublishedPicturePtr = std::shared_ptr<const PublishedPicture>;
 
-// What the last look found. Immutable once handed out.
-struct DirectoryView {
+// What the last look found, apart from the picture itself.
+struct DirectoryState {
   bool readable = false;   // the directory can be read right now
   bool hasRecord = false;  // a usable cap.ctl was found
   int state = -1;          // 0 BMP, 2 JPEG (never 1: stores in progress are not shown)
@@ -51,9 +51,13 @@ struct DirectoryView {
   std::array<QString, 2> texts;  // decoded from CP932, padding removed
   int newestSlot = -1;           // -1: no picture published yet
   int64_t changedMs = 0;         // the caller's clock when the reader last saw a change
-  PublishedPicturePtr picture;   // the last complete picture, kept while unreadable
   uint64_t pictureSeq = 0;       // grows by one with every new picture
   QString problem;               // why the directory cannot be read
+};
+
+// What the last look found. Immutable once handed out.
+struct DirectoryView : DirectoryState {
+  PublishedPicturePtr picture;  // the last complete picture, kept while unreadable
 };
 using DirectoryViewPtr = std::shared_ptr<const DirectoryView>;
 
