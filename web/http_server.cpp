@@ -354,7 +354,7 @@ bool HttpServer::start(QString* error) {
                    MHD_USE_NO_LISTEN_SOCKET | MHD_USE_ITC;
   if (host.contains(u':')) flags |= MHD_USE_IPv6;
   std::vector<MHD_OptionItem> tls;
-  if (!tlsOptions(options_, &flags, &tls, error)) return false;
+  if (!tlsOptions(options_.tlsCert, options_.tlsKey, &flags, &tls, error)) return false;
   daemon_ = MHD_start_daemon(flags, 0, nullptr, nullptr, &onRequest, context_.get(),
                              MHD_OPTION_ARRAY, tls.data(),
                              MHD_OPTION_EXTERNAL_LOGGER, &logLibrary, nullptr,

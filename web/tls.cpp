@@ -20,11 +20,11 @@ bool readPem(const QString& path, QByteArray* pem, QString* error) {
   return true;
 }
 
-bool tlsOptions(const HttpServer::Options& options, unsigned* flags, std::vector<MHD_OptionItem>* items,
+bool tlsOptions(const QByteArray& cert, const QByteArray& key, unsigned* flags, std::vector<MHD_OptionItem>* items,
                 QString* error) {
   items->clear();
-  if (!options.tlsCert.isEmpty() || !options.tlsKey.isEmpty()) {
-    if (options.tlsCert.isEmpty() || options.tlsKey.isEmpty()) {
+  if (!cert.isEmpty() || !key.isEmpty()) {
+    if (cert.isEmpty() || key.isEmpty()) {
       *error = QStringLiteral("HTTPS needs both a certificate and its key");
       return false;
     }
@@ -33,8 +33,8 @@ bool tlsOptions(const HttpServer::Options& options, unsigned* flags, std::vector
       return false;
     }
     *flags |= MHD_USE_TLS;
-    items->push_back({MHD_OPTION_HTTPS_MEM_CERT, 0, const_cast<char*>(options.tlsCert.constData())});
-    items->push_back({MHD_OPTION_HTTPS_MEM_KEY, 0, const_cast<char*>(options.tlsKey.constData())});
+    items->push_back({MHD_OPTION_HTTPS_MEM_CERT, 0, const_cast<char*>(cert.constData())});
+    items->push_back({MHD_OPTION_HTTPS_MEM_KEY, 0, const_cast<char*>(key.constData())});
   }
   items->push_back({MHD_OPTION_END, 0, nullptr});
   return true;

@@ -3,8 +3,6 @@
 // controlling thread while the server starts.
 #pragma once
 
-#include "http_server.h"
-
 #include <microhttpd.h>
 
 #include <QByteArray>
@@ -18,10 +16,10 @@ namespace selvane::web {
 // reason, or when it holds no PEM block.
 bool readPem(const QString& path, QByteArray* pem, QString* error);
 
-// The daemon flags and options for `options`' certificate and key (none
-// when they are empty); `items` always ends with MHD_OPTION_END and points
-// into `options`, which must outlive the daemon.
-bool tlsOptions(const HttpServer::Options& options, unsigned* flags, std::vector<MHD_OptionItem>* items,
+// The daemon flags and options for a PEM certificate and key (none when
+// both are empty); `items` always ends with MHD_OPTION_END and points into
+// `cert` and `key`, which must outlive the daemon.
+bool tlsOptions(const QByteArray& cert, const QByteArray& key, unsigned* flags, std::vector<MHD_OptionItem>* items,
                 QString* error);
 
 }  // namespace selvane::web

@@ -1,7 +1,5 @@
 #include "unit_health.h"
 
-#include "unit_reader.h"
-
 #include <algorithm>
 #include <vector>
 

@@ -6,6 +6,8 @@
 // under a fake clock in tests.
 #pragma once
 
+#include "unit_view.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -14,23 +16,7 @@
 
 namespace selvane::web {
 
-struct UnitView;
-
-enum class Health { Ok, Waiting, Unreadable, Frozen, Stale };
 const char* healthName(Health health);  // "ok", "waiting", ... as in the JSON
-
-// What the watcher learned about a unit's pictures over time.
-struct UnitActivity {
-  Health health = Health::Waiting;
-  bool stale = false;
-  bool frozen = false;
-  uint64_t pictures = 0;      // pictures published since the reader started (the first one found counts)
-  int64_t lastPictureMs = 0;  // when the newest one was published (wall clock; the file's time at the first look)
-  int64_t intervalMs = 0;     // the gap expected between pictures
-  uint64_t readErrors = 0;    // times the directory or its record became unreadable
-  QString lastError;          // the last error text the station published as a slot text ("" none)
-  int64_t lastErrorMs = 0;    // when the reader first saw it
-};
 
 // Whether a slot text is one of the station's error texts (取込エラー,
 // 表示エラー, 書込エラー, ...) rather than a capture time.

@@ -1,5 +1,7 @@
 #include "unit_json.h"
 
+#include "unit_health.h"
+
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -11,6 +11,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool jpeg = data[0] & 1;
   const QByteArray bytes(reinterpret_cast<const char*>(data + 1), static_cast<qsizetype>(size - 1));
   const selvane::web::PicturePtr p = selvane::web::makePicture(bytes, jpeg, 0);
-  if (p && !p->jpeg.isEmpty() && !selvane::web::isCompleteJpeg(p->jpeg)) __builtin_trap();
+  if (p && !p->jpeg.isEmpty() && !selvane::publication::isCompleteJpeg(p->jpeg)) __builtin_trap();
   return 0;
 }

@@ -82,7 +82,7 @@ TEST(WebServer, PicturesRevalidateConvertAndDescribeTheirUnit) {
   const QtReply converted = qtGet(s.port(), "/units/2/latest.jpg");
   EXPECT_EQ(converted.type, "image/jpeg");
   int w = 0, h = 0;
-  EXPECT_TRUE(selvane::web::isCompleteJpeg(converted.body, &w, &h));
+  EXPECT_TRUE(selvane::publication::isCompleteJpeg(converted.body, &w, &h));
   EXPECT_EQ(w * 1000 + h, 160124);
   EXPECT_NE(converted.etag, r.etag) << "the JPEG and the BMP are different representations";
   EXPECT_EQ(qtGet(s.port(), "/units/2/latest.jpg", {{"If-None-Match", converted.etag}}).status, 304);
