@@ -61,14 +61,15 @@ pass "Korvex.OCX registered machine-wide in $registry: $(grep -B1 -xF "$server" 
 wants=/etc/systemd/system/multi-user.target.wants/selvane-web.service
 if [ -f /lib/systemd/system/selvane-web.service ]; then
   [ ! -e "$wants" ] && [ ! -L "$wants" ] || fail "a fresh install enabled selvane-web.service ($wants)"
-  deb-systemd-helper debian-installed selvane-web.service || fail "no systemd state recorded for selvane-web.service"
+  [ -e /var/lib/systemd/deb-systemd-helper-enabled/selvane-web.service.dsh-also ] ||
+    fail "no systemd state recorded for selvane-web.service"
   pass "selvane-web.service installed disabled (no $wants)"
   # An upgrade keeps the administrator's choice either way.
-  deb-systemd-helper enable selvane-web.service >/dev/null
+  systemctl enable selvane-web.service >/dev/null 2>&1
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --reinstall "$deb" >>"$work/apt-install.log" 2>&1 ||
     { cat "$work/apt-install.log"; fail "apt-get install --reinstall"; }
   [ -L "$wants" ] || fail "an upgrade disabled the enabled selvane-web.service"
-  deb-systemd-helper disable selvane-web.service >/dev/null
+  systemctl disable selvane-web.service >/dev/null 2>&1
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --reinstall "$deb" >>"$work/apt-install.log" 2>&1 ||
     { cat "$work/apt-install.log"; fail "apt-get install --reinstall"; }
   [ ! -L "$wants" ] || fail "an upgrade enabled the disabled selvane-web.service"
