@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "control_screen/control_screen.h"
+#include "control_screen/stop_signals.h"
 #include "platform/capture.h"
 #include "platform/services.h"
 #include "screens/widgets.h"
@@ -49,5 +50,6 @@ int main(int argc, char** argv) {
     MessageBoxA(0, error.toUtf8().constData(), nullptr, MB_OK | MB_ICONERROR);
     return 2;
   }
+  selvane::StopSignals stopSignals([&controlScreen](int) { controlScreen.endWithoutAsking(); });
   return app.exec();
 }

@@ -14,6 +14,8 @@ packages=(
   at-spi2-core python3-pyatspi dbus-x11
   lintian desktop-file-utils appstream
   libmicrohttpd-dev chromium
+  samba smbclient libsmbclient-dev
+  prometheus-cpp-dev prometheus libcrypt-dev
 )
 
 missing=()
@@ -28,3 +30,8 @@ SUDO=""
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq >/dev/null
 $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# Debian's prometheus package starts a server on *:9090 at once; the tests
+# start their own on loopback, so a freshly installed one is turned off.
+if [[ " ${missing[*]} " == *" prometheus "* ]] && [ -d /run/systemd/system ]; then
+  $SUDO systemctl disable --now prometheus >/dev/null 2>&1 || true
+fi

@@ -40,7 +40,7 @@ Board::Next Board::nextPicture(int index, uint64_t afterPictureSeq, Waiter& wait
   std::lock_guard lock(mutex_);
   if (closed_) return Next::Closed;
   const UnitViewPtr& v = views_.at(static_cast<size_t>(index));
-  if (v->picture && !v->picture->streamPart.isEmpty() && v->pictureSeq > afterPictureSeq) {
+  if (v->picture && !v->picture->jpeg.isEmpty() && v->pictureSeq > afterPictureSeq) {
     *out = v;
     return Next::Ready;
   }

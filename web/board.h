@@ -5,6 +5,7 @@
 // copies picture bytes.
 #pragma once
 
+#include "server_stats.h"
 #include "unit_reader.h"
 
 #include <cstdint>
@@ -58,6 +59,8 @@ class Board {
 
   // Wakes every parked client for good: what they ask next is answered Closed.
   void close();
+
+  ServerStats stats;  // the reader's own figures, for GET /metrics
 
  private:
   struct Parked {

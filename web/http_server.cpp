@@ -1,12 +1,16 @@
 #include "http_server.h"
 
+#include "metrics.h"
 #include "page_assets.h"
+#include "tls.h"
 #include "stream_client.h"
 #include "unit_json.h"
+#include "watcher.h"
 
 #include <microhttpd.h>
 #include <netdb.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <QJsonDocument>
 #include <QtDebug>
@@ -21,7 +25,19 @@
 
 namespace selvane::web {
 
+struct HttpServer::Context {
+  Board& board;
+  PictureBudget& budget;
+  std::atomic<unsigned>& streams;
+  bool checkHost = false;
+  QList<QByteArray> hosts;  // lower case, without the port
+  QByteArray port;
+  Logins* logins = nullptr;  // every request needs one of these logins; null: none asked
+};
+
 namespace {
+
+using Context = HttpServer::Context;
 
 struct ResponseDeleter {
   void operator()(MHD_Response* r) const { MHD_destroy_response(r); }
@@ -73,6 +89,8 @@ bool tagMatches(const char* header, const std::string& etag) {
 void commonHeaders(MHD_Response* r) {
   MHD_add_response_header(r, "X-Content-Type-Options", "nosniff");
   MHD_add_response_header(r, "Referrer-Policy", "no-referrer");
+  // Every request comes through the gate, which times its headers.
+  MHD_add_response_header(r, "Connection", "close");
 }
 
 MHD_Result send(MHD_Connection* c, unsigned status, Response r) {
@@ -94,6 +112,12 @@ MHD_Result sendText(MHD_Connection* c, unsigned status, const char* text) {
   return send(c, status, std::move(r));
 }
 
+MHD_Result sendBusy(MHD_Connection* c, const char* text) {
+  Response r = copyBody(QByteArray(text) + "\n", "text/plain; charset=utf-8");
+  if (r) MHD_add_response_header(r.get(), "Retry-After", "5");
+  return send(c, MHD_HTTP_SERVICE_UNAVAILABLE, std::move(r));
+}
+
 MHD_Result sendJson(MHD_Connection* c, const QByteArray& json) {
   Response r = copyBody(json, "application/json");
   if (r) MHD_add_response_header(r.get(), "Cache-Control", "no-store");
@@ -101,7 +125,7 @@ MHD_Result sendJson(MHD_Connection* c, const QByteArray& json) {
 }
 
 // The picture's bytes go out without a copy: the response holds a reference.
-MHD_Result sendPicture(MHD_Connection* c, PicturePtr picture, bool asJpeg) {
+MHD_Result sendPicture(MHD_Connection* c, PictureBudget& budget, PicturePtr picture, bool asJpeg) {
   const std::string etag = asJpeg && !picture->storedJpeg ? picture->etag.substr(0, picture->etag.size() - 1) + "j\""
                                                           : picture->etag;
   const std::string modified = httpDate(picture->modifiedSecs);
@@ -116,6 +140,8 @@ MHD_Result sendPicture(MHD_Connection* c, PicturePtr picture, bool asJpeg) {
   if (unchanged) {
     r.reset(MHD_create_response_from_buffer(0, nullptr, MHD_RESPMEM_PERSISTENT));
   } else {
+    picture = budget.hold(picture);
+    if (!picture) return sendBusy(c, "Too many pictures are being sent to slow clients; try again later.");
     const QByteArray& body = asJpeg ? picture->jpeg : picture->stored;
     auto* hold = new PicturePtr(std::move(picture));
     r.reset(MHD_create_response_from_buffer_with_free_callback_cls(
@@ -131,15 +157,17 @@ MHD_Result sendPicture(MHD_Connection* c, PicturePtr picture, bool asJpeg) {
   return send(c, unchanged ? MHD_HTTP_NOT_MODIFIED : MHD_HTTP_OK, std::move(r));
 }
 
-MHD_Result sendStream(MHD_Connection* c, Board& board, StreamClient::Kind kind, int index) {
+MHD_Result sendStream(MHD_Connection* c, Context& ctx, bool head, StreamClient::Kind kind, int index) {
+  // HEAD: the headers alone; a streamed body would be framed as chunks.
+  Response r(head ? MHD_create_response_from_buffer(0, nullptr, MHD_RESPMEM_PERSISTENT) : nullptr);
   // What the kernel holds for a client that stopped reading is pictures it
   // would get late: keep that to about half a picture, so a client that
   // reads again soon gets the newest one instead of a backlog.
-  if (const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_CONNECTION_FD)) {
+  if (const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_CONNECTION_FD); info && !head) {
     const int bytes = kStreamSendBuffer;
     setsockopt(info->connect_fd, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes);
   }
-  Response r(StreamClient::response(new StreamClient(board, c, kind, index)));
+  if (!head) r.reset(StreamClient::response(new StreamClient(ctx.board, ctx.budget, ctx.streams, c, kind, index)));
   if (!r) return MHD_NO;
   if (kind == StreamClient::Kind::Pictures) {
     const std::string type = std::string("multipart/x-mixed-replace;boundary=") + kStreamBoundary;
@@ -151,15 +179,29 @@ MHD_Result sendStream(MHD_Connection* c, Board& board, StreamClient::Kind kind, 
   return send(c, MHD_HTTP_OK, std::move(r));
 }
 
-MHD_Result sendAsset(MHD_Connection* c, const PageAsset& asset) {
-  Response r(MHD_create_response_from_buffer(static_cast<size_t>(asset.body.size()),
-                                             const_cast<char*>(asset.body.constData()), MHD_RESPMEM_PERSISTENT));
+// The page is made for each request (its tiles are the units as they are
+// now); the script and style are static.
+MHD_Result sendAsset(MHD_Connection* c, const PageAsset& asset, const QByteArray* made = nullptr) {
+  Response r(made ? MHD_create_response_from_buffer(static_cast<size_t>(made->size()), const_cast<char*>(made->constData()),
+                                                    MHD_RESPMEM_MUST_COPY)
+                  : MHD_create_response_from_buffer(static_cast<size_t>(asset.body.size()),
+                                                    const_cast<char*>(asset.body.constData()), MHD_RESPMEM_PERSISTENT));
   if (!r) return MHD_NO;
   MHD_add_response_header(r.get(), "Content-Type", asset.type);
   MHD_add_response_header(r.get(), "Cache-Control", "no-cache");
   MHD_add_response_header(r.get(), "Content-Security-Policy",
                           "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self'; "
                           "connect-src 'self'; base-uri 'none'; form-action 'none'; frame-ancestors 'none'");
+  return send(c, MHD_HTTP_OK, std::move(r));
+}
+
+MHD_Result sendMetrics(MHD_Connection* c, const Board& board) {
+  const MHD_ConnectionInfo* daemon = MHD_get_connection_info(c, MHD_CONNECTION_INFO_DAEMON);
+  const MHD_DaemonInfo* open =
+      daemon ? MHD_get_daemon_info(daemon->daemon, MHD_DAEMON_INFO_CURRENT_CONNECTIONS) : nullptr;
+  const std::string text = metricsText(board, open ? open->num_connections : 0);
+  Response r = copyBody(QByteArray::fromStdString(text), kMetricsContentType);
+  if (r) MHD_add_response_header(r.get(), "Cache-Control", "no-store");
   return send(c, MHD_HTTP_OK, std::move(r));
 }
 
@@ -175,44 +217,83 @@ int unitIndex(const Board& board, QByteArrayView path, QByteArrayView* rest) {
   return board.indexOf(path.first(digits).toInt());
 }
 
-MHD_Result route(Board& board, MHD_Connection* c, const char* url) {
+MHD_Result route(Context& ctx, MHD_Connection* c, const char* url, bool head) {
+  Board& board = ctx.board;
   const QByteArrayView path(url);
-  if (path == "/" || path == "/index.html") return sendAsset(c, pageAsset(PageAsset::Page));
+  if (path == "/" || path == "/index.html") {
+    const QByteArray page = pageWithTiles(board.views(), wallClockMs());
+    return sendAsset(c, pageAsset(PageAsset::Page), &page);
+  }
   if (path == "/page.js") return sendAsset(c, pageAsset(PageAsset::Script));
   if (path == "/page.css") return sendAsset(c, pageAsset(PageAsset::Style));
   if (path == "/units") return sendJson(c, unitsJson(board.views()));
-  if (path == "/events") return sendStream(c, board, StreamClient::Kind::Feed, -1);
+  if (path == "/events") return sendStream(c, ctx, head, StreamClient::Kind::Feed, -1);
+  if (path == "/metrics") return sendMetrics(c, board);
   QByteArrayView rest;
   const int index = unitIndex(board, path, &rest);
   if (index < 0) return sendText(c, MHD_HTTP_NOT_FOUND, "No such page or unit.");
   if (rest.isEmpty()) return sendJson(c, QJsonDocument(unitJson(*board.view(index))).toJson(QJsonDocument::Compact));
-  if (rest == "/stream") return sendStream(c, board, StreamClient::Kind::Pictures, index);
+  if (rest == "/stream") return sendStream(c, ctx, head, StreamClient::Kind::Pictures, index);
   const bool jpg = rest == "/latest.jpg";
   if (rest != "/latest" && !jpg) return sendText(c, MHD_HTTP_NOT_FOUND, "No such page or unit.");
   PicturePtr picture = board.view(index)->picture;
   if (!picture) return sendText(c, MHD_HTTP_NOT_FOUND, "This unit has published no picture yet.");
   if (jpg && picture->jpeg.isEmpty())
     return sendText(c, MHD_HTTP_UNSUPPORTED_MEDIA_TYPE, "This unit's picture cannot be converted to JPEG.");
-  return sendPicture(c, std::move(picture), jpg);
+  return sendPicture(c, ctx.budget, std::move(picture), jpg);
+}
+
+// Host as sent: a name of this computer's loopback, or one allowed by name,
+// with or without this server's port. HTTP/1.0 clients may send none.
+bool hostAllowed(const Context& ctx, const char* header) {
+  if (!ctx.checkHost || header == nullptr) return true;
+  QByteArray host = QByteArray(header).trimmed().toLower();
+  qsizetype nameEnd = host.startsWith('[') ? host.indexOf(']') + 1 : host.lastIndexOf(':');
+  if (nameEnd <= 0) nameEnd = host.size();
+  const QByteArray port = host.mid(nameEnd);
+  if (!port.isEmpty() && port != ":" + ctx.port) return false;
+  return ctx.hosts.contains(host.left(nameEnd));
+}
+
+bool loggedIn(Logins& logins, MHD_Connection* c) {
+  QString peer = QStringLiteral("?");
+  if (const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_CLIENT_ADDRESS)) {
+    char host[NI_MAXHOST];
+    const socklen_t length = info->client_addr->sa_family == AF_INET6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
+    if (getnameinfo(info->client_addr, length, host, sizeof host, nullptr, 0, NI_NUMERICHOST) == 0) peer = host;
+  }
+  return logins.allows(MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_AUTHORIZATION), peer);
+}
+
+MHD_Result sendLoginRequest(MHD_Connection* c) {
+  Response r = copyBody("Log in to see the pictures.\n", "text/plain; charset=utf-8");
+  if (r) MHD_add_response_header(r.get(), MHD_HTTP_HEADER_WWW_AUTHENTICATE, Logins::kChallenge);
+  if (r) MHD_add_response_header(r.get(), "Cache-Control", "no-store");
+  return send(c, MHD_HTTP_UNAUTHORIZED, std::move(r));
 }
 
 MHD_Result onRequest(void* cls, MHD_Connection* c, const char* url, const char* method, const char*,
-                     const char*, size_t* uploadSize, void** requestState) {
-  // The first call only announces the request; answering once its headers
-  // are complete keeps the connection open for the next request.
+                     const char*, size_t*, void** requestState) {
+  // The first call comes once the headers are complete; every request is
+  // answered there, before any body is read.
   static char seen;
+  if (*requestState != nullptr) return MHD_NO;  // a body arrived after the answer
+  *requestState = &seen;
+  Context& ctx = *static_cast<Context*>(cls);
   const QByteArrayView m(method);
   if (m != "GET" && m != "HEAD") {
     Response r = copyBody("Only GET and HEAD are served.\n", "text/plain; charset=utf-8");
     if (r) MHD_add_response_header(r.get(), "Allow", "GET, HEAD");
     return send(c, MHD_HTTP_METHOD_NOT_ALLOWED, std::move(r));
   }
-  if (*requestState == nullptr) {
-    *requestState = &seen;
-    return MHD_YES;
-  }
-  if (*uploadSize != 0) return sendText(c, MHD_HTTP_BAD_REQUEST, "A GET request carries no body.");
-  return route(*static_cast<Board*>(cls), c, url);
+  if (!hostAllowed(ctx, MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_HOST)))
+    return sendText(c, MHD_HTTP_MISDIRECTED_REQUEST, "This server does not answer for that host name.");
+  const char* length = MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
+  if ((length && QByteArrayView(length) != "0") ||
+      MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_TRANSFER_ENCODING))
+    return sendText(c, MHD_HTTP_BAD_REQUEST, "A GET request carries no body.");
+  if (ctx.logins && !loggedIn(*ctx.logins, c)) return sendLoginRequest(c);
+  return route(ctx, c, url, m == "HEAD");
 }
 
 // Paths are matched as sent: no percent-decoding, so "%2e%2e" or "%00" is
@@ -251,7 +332,14 @@ bool parseListenAddress(const QString& text, QString* host, uint16_t* port) {
   return true;
 }
 
-HttpServer::HttpServer(Board& board, Options options) : board_(board), options_(std::move(options)) {}
+HttpServer::HttpServer(Board& board, Options options)
+    : board_(board),
+      options_(std::move(options)),
+      budget_(options_.maxMemory),
+      context_(std::make_unique<Context>(Context{board_, budget_, streams_, false, {}, {}, options_.logins})) {
+  context_->hosts = {"localhost", "127.0.0.1", "[::1]"};
+  for (const QString& name : options_.allowedHosts) context_->hosts.append(name.toLower().toUtf8());
+}
 
 HttpServer::~HttpServer() { stop(); }
 
@@ -262,40 +350,67 @@ bool HttpServer::start(QString* error) {
     *error = QStringLiteral("not an address and port: %1").arg(options_.listen);
     return false;
   }
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
-  addrinfo* found = nullptr;
-  const QByteArray portText = QByteArray::number(port);
-  if (const int rc = getaddrinfo(host.toUtf8().constData(), portText.constData(), &hints, &found); rc != 0) {
-    *error = QStringLiteral("%1: %2").arg(host, QString::fromLocal8Bit(gai_strerror(rc)));
-    return false;
-  }
-  std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> hold(found, &freeaddrinfo);
-  unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ERROR_LOG;
-  if (found->ai_family == AF_INET6) flags |= MHD_USE_IPv6;
-  daemon_ = MHD_start_daemon(flags, port, nullptr, nullptr, &onRequest, &board_,
+  unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ERROR_LOG |
+                   MHD_USE_NO_LISTEN_SOCKET | MHD_USE_ITC;
+  if (host.contains(u':')) flags |= MHD_USE_IPv6;
+  std::vector<MHD_OptionItem> tls;
+  if (!tlsOptions(options_, &flags, &tls, error)) return false;
+  daemon_ = MHD_start_daemon(flags, 0, nullptr, nullptr, &onRequest, context_.get(),
+                             MHD_OPTION_ARRAY, tls.data(),
                              MHD_OPTION_EXTERNAL_LOGGER, &logLibrary, nullptr,
                              MHD_OPTION_UNESCAPE_CALLBACK, &keepEscapes, nullptr,
-                             MHD_OPTION_SOCK_ADDR, found->ai_addr,
                              MHD_OPTION_CONNECTION_LIMIT, options_.maxConnections,
                              MHD_OPTION_PER_IP_CONNECTION_LIMIT, options_.maxPerAddress,
                              MHD_OPTION_CONNECTION_TIMEOUT, options_.idleTimeoutSeconds,
                              MHD_OPTION_CONNECTION_MEMORY_LIMIT, options_.connectionMemory,
                              MHD_OPTION_END);
   if (!daemon_) {
-    *error = QStringLiteral("cannot listen on %1 (in use, or not an address of this computer)").arg(options_.listen);
+    *error = options_.tlsCert.isEmpty() ? QStringLiteral("cannot start the HTTP server")
+                                        : QStringLiteral("cannot start the HTTPS server (do the TLS certificate and key fit?)");
     return false;
   }
+  RequestGate::Options gateOptions;
+  gateOptions.headerDeadlineMs = options_.headerDeadlineMs;
+  gateOptions.maxWaiting = options_.maxConnections;
+  gateOptions.maxWaitingPerAddress = std::max(1u, options_.maxConnections / 4);
+  gateOptions.maxHeaderBytes = options_.connectionMemory / 2;
+  gateOptions.encrypted = !options_.tlsCert.isEmpty();
+  gate_ = std::make_unique<RequestGate>(gateOptions, [this](int fd, const sockaddr* a, socklen_t l, QByteArrayView head) {
+    handOver(fd, a, l, head);
+  });
+  if (!gate_->listen(host, port, error)) {
+    MHD_stop_daemon(daemon_);
+    daemon_ = nullptr;
+    return false;
+  }
+  // Known before the first request is handed over.
+  context_->checkHost = gate_->loopback();
+  context_->port = QByteArray::number(gate_->port());
+  gate_->start();
   return true;
 }
 
-uint16_t HttpServer::port() const {
-  if (!daemon_) return 0;
-  const MHD_DaemonInfo* info = MHD_get_daemon_info(daemon_, MHD_DAEMON_INFO_BIND_PORT);
-  return info ? info->port : 0;
+// On the gate's thread. Streams and feeds may take three quarters of the
+// connections, short requests as many: each kind always finds a quarter free.
+void HttpServer::handOver(int fd, const sockaddr* address, socklen_t length, QByteArrayView head) {
+  const qsizetype lineEnd = head.indexOf('\n');
+  const QList<QByteArray> requestLine = head.first(lineEnd < 0 ? head.size() : lineEnd).toByteArray().split(' ');
+  const QByteArray path = requestLine.value(1);
+  const bool stream = path == "/events" || (path.startsWith("/units/") && path.endsWith("/stream"));
+  const unsigned open = connections(), streams = streams_;
+  const unsigned share = options_.maxConnections - options_.maxConnections / 4;
+  const bool full = open >= options_.maxConnections || (stream ? streams >= share : open - std::min(open, streams) >= share);
+  if (full) {
+    const QByteArray answer = plainAnswer(503, "Service Unavailable", stream ? "Too many streams are open; try again later."
+                                                                             : "Too many requests; try again later.");
+    [[maybe_unused]] const ssize_t n = ::send(fd, answer.constData(), static_cast<size_t>(answer.size()), MSG_NOSIGNAL);
+    ::close(fd);
+    return;
+  }
+  MHD_add_connection(daemon_, fd, address, length);  // closes the socket when it fails
 }
+
+uint16_t HttpServer::port() const { return gate_ ? gate_->port() : 0; }
 
 unsigned HttpServer::connections() const {
   if (!daemon_) return 0;
@@ -303,8 +418,12 @@ unsigned HttpServer::connections() const {
   return info ? info->num_connections : 0;
 }
 
+unsigned HttpServer::waitingForHeaders() const { return gate_ ? gate_->waiting() : 0; }
+
 void HttpServer::stop() {
   if (!daemon_) return;
+  // No new connection once the streams are told to end.
+  gate_->stop();
   // Parked streams are resumed and end; libmicrohttpd must not be stopped
   // with a suspended connection.
   board_.close();

@@ -1,6 +1,7 @@
 #include "options.h"
 
 #include "http_server.h"
+#include "selvane/model/list_rules.h"
 #include "selvane/model/settings_file.h"
 #include "selvane/model/unit_model.h"
 
@@ -25,6 +26,7 @@ class RowsRead final : public model::SettingsTarget {
   struct Row {
     int16_t use = 0, save = 0;
     QString dir;
+    int intervalMs = 0;
   };
   std::array<Row, model::kUnitCount> rows;
 
@@ -32,8 +34,13 @@ class RowsRead final : public model::SettingsTarget {
   void setSaveBox(int k, int16_t v) override { rows[static_cast<size_t>(k)].save = v; }
   void setDeviceName(int, const QString&) override {}
   void setWriteDirText(int k, const QString& text) override { rows[static_cast<size_t>(k)].dir = text; }
-  QStringList listItems(int, model::RowList) const override { return {}; }
-  void selectListItem(int, model::RowList, int) override {}
+  QStringList listItems(int, model::RowList list) const override {
+    return list == model::RowList::Interval ? model::rowListItems(list) : QStringList();
+  }
+  void selectListItem(int k, model::RowList list, int index) override {
+    if (list == model::RowList::Interval)
+      rows[static_cast<size_t>(k)].intervalMs = model::rowListItems(list).value(index).toInt();
+  }
 };
 
 QString asDir(const QString& path) {
@@ -56,7 +63,7 @@ bool unitsFromSettings(const QString& path, std::vector<UnitSource>* units, QStr
   model::loadSettingsText(model::decodeSettingsBytes(file.read(model::kSettingsReadLimit)), read, model);
   for (int k = 0; k < model::kUnitCount; ++k) {
     const RowsRead::Row& row = read.rows[static_cast<size_t>(k)];
-    if (row.use == 1 && row.save == 1 && !row.dir.trimmed().isEmpty()) units->push_back({k + 1, asDir(row.dir)});
+    if (row.use == 1 && row.save == 1 && !row.dir.trimmed().isEmpty()) units->push_back({k + 1, asDir(row.dir), row.intervalMs});
   }
   if (units->empty()) {
     *error = QStringLiteral("%1: no unit is both in use and saving").arg(path);
@@ -74,7 +81,8 @@ ParseResult parseCommandLine(const QStringList& args) {
       "  GET /units, /units/N    JSON: state, newest slot, format, slot texts, readability\n"
       "  GET /units/N/latest     the newest picture as stored (JPEG or BMP)\n"
       "  GET /units/N/latest.jpg the newest picture as JPEG\n"
-      "  GET /units/N/stream     MJPEG (multipart/x-mixed-replace), one part per new picture\n\n"
+      "  GET /units/N/stream     MJPEG (multipart/x-mixed-replace), one part per new picture\n"
+      "  GET /metrics            every unit's health and counts for Prometheus\n\n"
       "Units are numbered 1, 2, ... in the order of the DIR arguments; with --settings they keep the station's "
       "unit numbers.");
   const QCommandLineOption help(QStringList{"h", "help"}, "Shows this help.");
@@ -87,7 +95,15 @@ ParseResult parseCommandLine(const QStringList& args) {
                                     "PATH");
   const QCommandLineOption noNotify("no-notify", "Poll only; do not also watch local directories with inotify.");
   const QCommandLineOption maxClients("max-clients", "Most connections served at once (default 512).", "N", "512");
-  parser.addOptions({help, listen, poll, settings, noNotify, maxClients});
+  const QCommandLineOption maxMemory("max-memory", "Most memory, in MiB, that pictures being sent to clients may hold "
+                                     "(default 256); a client past it is answered 503 or its stream ends.", "MIB", "256");
+  const QCommandLineOption allowHost("allow-host", "Served on loopback, also answer requests for this host name "
+                                     "(may be repeated; localhost, 127.0.0.1 and [::1] always are).", "NAME");
+  const QCommandLineOption users("users", "Ask every client for one of the logins in FILE (lines name:hash, "
+                                 "crypt(3) hashes as mkpasswd, openssl passwd -6 or htpasswd -B make them).", "FILE");
+  const QCommandLineOption tlsCert("tls-cert", "Serve HTTPS with this PEM certificate (chain).", "FILE");
+  const QCommandLineOption tlsKey("tls-key", "The PEM private key of --tls-cert.", "FILE");
+  parser.addOptions({help, listen, poll, settings, noNotify, maxClients, maxMemory, allowHost, users, tlsCert, tlsKey});
 
   ParseResult result;
   if (!parser.parse(QStringList{QStringLiteral("selvane-web")} + args)) {
@@ -122,7 +138,20 @@ ParseResult parseCommandLine(const QStringList& args) {
     result.text = QStringLiteral("--max-clients wants a positive number");
     return result;
   }
+  o.maxMemoryMiB = parser.value(maxMemory).toUInt(&ok);
+  if (!ok || o.maxMemoryMiB < 16 || o.maxMemoryMiB > 65536) {
+    result.text = QStringLiteral("--max-memory wants MiB from 16 to 65536");
+    return result;
+  }
+  o.allowedHosts = parser.values(allowHost);
   o.notify = !parser.isSet(noNotify);
+  o.usersFile = parser.value(users);
+  o.tlsCert = parser.value(tlsCert);
+  o.tlsKey = parser.value(tlsKey);
+  if (o.tlsCert.isEmpty() != o.tlsKey.isEmpty()) {
+    result.text = QStringLiteral("--tls-cert and --tls-key go together");
+    return result;
+  }
   const QStringList dirs = parser.positionalArguments();
   if (parser.isSet(settings) == !dirs.isEmpty()) {
     result.text = QStringLiteral("give either write directories or --settings PATH (see --help)");

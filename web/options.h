@@ -13,6 +13,7 @@ namespace selvane::web {
 struct UnitSource {
   int number;   // in URLs and on the page
   QString dir;  // ends in '/'
+  int intervalMs = 0;  // from the settings file; 0 for a DIR argument
 };
 
 struct Options {
@@ -20,6 +21,10 @@ struct Options {
   int pollMs = 200;
   bool notify = true;
   unsigned maxClients = 512;
+  unsigned maxMemoryMiB = 256;  // pictures held by clients
+  QStringList allowedHosts;     // Host names accepted besides loopback's own
+  QString usersFile;             // --users: logins required
+  QString tlsCert, tlsKey;       // --tls-cert/--tls-key: HTTPS
   std::vector<UnitSource> units;
 };
 

@@ -1,7 +1,11 @@
 // The page's three files, built into the program as Qt resources.
 #pragma once
 
+#include "unit_reader.h"
+
 #include <QByteArray>
+
+#include <vector>
 
 namespace selvane::web {
 
@@ -13,5 +17,9 @@ struct PageAsset {
 
 // Loaded once, then shared read-only by every request.
 const PageAsset& pageAsset(PageAsset::Name name);
+
+// The page with every unit's tile as it is now, so the first paint shows the
+// pictures (with JavaScript off too); the script then adopts the tiles.
+QByteArray pageWithTiles(const std::vector<UnitViewPtr>& views, int64_t nowMs);
 
 }  // namespace selvane::web

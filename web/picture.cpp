@@ -14,7 +14,6 @@ constexpr qsizetype kFileHeaderSize = 14;
 constexpr qsizetype kInfoHeaderSize = 40;
 constexpr uint32_t kFourccI420 = 0x30323449;  // "I420"
 constexpr uint32_t kFourccIyuv = 0x56555949;  // "IYUV"
-constexpr int kMaxSide = 16384;
 
 uint32_t u32(QByteArrayView b, qsizetype at) {
   uint32_t v;
@@ -48,6 +47,26 @@ tjhandle decompressor() {
   return h.handle;
 }
 
+// The segments before the first scan are well formed and the scan holds at
+// least one byte before the end marker.
+bool hasScanData(const unsigned char* p, qsizetype n) {
+  qsizetype at = 2;
+  while (at + 4 <= n - 2) {
+    if (p[at] != 0xFF) return false;
+    const unsigned char marker = p[at + 1];
+    if (marker == 0xFF) {  // fill byte
+      ++at;
+      continue;
+    }
+    if (marker == 0xD9) return false;  // end of image before any scan
+    const qsizetype length = (qsizetype(p[at + 2]) << 8) | p[at + 3];
+    if (length < 2) return false;
+    if (marker == 0xDA) return at + 2 + length < n - 2;
+    at += 2 + length;
+  }
+  return false;
+}
+
 std::string strongTag(QByteArrayView bytes) {
   const QByteArray digest = QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex().left(20);
   return '"' + digest.toStdString() + '"';
@@ -63,7 +82,7 @@ bool isCompleteJpeg(QByteArrayView bytes, int* width, int* height) {
   if (!decompressor() ||
       tjDecompressHeader3(decompressor(), p, static_cast<unsigned long>(n), &w, &h, &subsamp, &colorspace) != 0)
     return false;
-  if (w <= 0 || h <= 0) return false;
+  if (w <= 0 || h <= 0 || w > kMaxWidth || h > kMaxHeight || !hasScanData(p, n)) return false;
   if (width) *width = w;
   if (height) *height = h;
   return true;
@@ -80,7 +99,7 @@ std::optional<BmpInfo> inspectBmp(QByteArrayView bytes) {
   const int32_t h = i32(bytes, 22);
   info.bitCount = u16(bytes, 28);
   const uint32_t compression = u32(bytes, 30);
-  if (w <= 0 || w > kMaxSide || h == 0 || h < -kMaxSide || h > kMaxSide) return std::nullopt;
+  if (w <= 0 || w > kMaxWidth || h == 0 || h < -kMaxHeight || h > kMaxHeight) return std::nullopt;
   info.width = w;
   info.height = h < 0 ? -h : h;
   info.topDown = h < 0;
@@ -127,6 +146,14 @@ QByteArray bmpToJpeg(QByteArrayView bytes, const BmpInfo& info, int quality) {
   return jpeg;
 }
 
+qsizetype Picture::partSize() const {
+  return partHead.size() + jpeg.size() + static_cast<qsizetype>(sizeof kPartTail - 1);
+}
+
+qsizetype Picture::footprint() const {
+  return stored.size() + partHead.size() + (storedJpeg ? 0 : jpeg.size());
+}
+
 PicturePtr makePicture(QByteArray stored, bool jpeg, int64_t modifiedSecs) {
   auto picture = std::make_shared<Picture>();
   if (jpeg) {
@@ -142,17 +169,9 @@ PicturePtr makePicture(QByteArray stored, bool jpeg, int64_t modifiedSecs) {
   picture->storedJpeg = jpeg;
   picture->etag = strongTag(stored);
   picture->modifiedSecs = modifiedSecs;
-  if (!picture->jpeg.isEmpty()) {
-    QByteArray& part = picture->streamPart;
-    part.reserve(picture->jpeg.size() + 96);
-    part.append("Content-Type: image/jpeg\r\nContent-Length: ")
-        .append(QByteArray::number(picture->jpeg.size()))
-        .append("\r\n\r\n")
-        .append(picture->jpeg)
-        .append("\r\n--")
-        .append(kStreamBoundary)
-        .append("\r\n");
-  }
+  if (!picture->jpeg.isEmpty())
+    picture->partHead = "Content-Type: image/jpeg\r\nContent-Length: " + QByteArray::number(picture->jpeg.size()) +
+                        "\r\n\r\n";
   picture->stored = std::move(stored);
   return picture;
 }

@@ -18,23 +18,36 @@ struct Picture {
   QByteArray stored;      // the slot file's bytes
   bool storedJpeg = false;
   QByteArray jpeg;        // empty when a BMP could not be converted
-  QByteArray streamPart;  // part headers, the JPEG and the next boundary
+  QByteArray partHead;    // a stream part's headers; the part is partHead, jpeg, kPartTail
   std::string etag;       // strong tag of `stored`; the JPEG's is etag + "j"
   int64_t modifiedSecs = 0;  // the slot file's modification time
   int width = 0;
   int height = 0;
+
+  // What a stream part sends in all.
+  qsizetype partSize() const;
+  // The memory it takes: the JPEG of a JPEG unit shares the stored bytes.
+  qsizetype footprint() const;
 };
 using PicturePtr = std::shared_ptr<const Picture>;
 
 inline constexpr char kStreamBoundary[] = "selvaneframe";
 inline constexpr int kJpegQuality = 85;
+// Ends every stream part: the boundary that tells the client the part is whole.
+inline constexpr char kPartTail[] = "\r\n--selvaneframe\r\n";
+// Stations ask their cameras for 640 x 480 at most; a picture beyond QXGA is
+// no camera picture, and converting or decoding it would hold the watcher.
+inline constexpr int kMaxWidth = 2048;
+inline constexpr int kMaxHeight = 1536;
 
-// A whole JPEG: starts with SOI, ends with EOI, and its header decodes.
-// Fills width and height when given.
+// A whole JPEG: starts with SOI, ends with EOI, its header decodes to at most
+// kMaxWidth x kMaxHeight, and a scan with data follows the header. Fills
+// width and height when given.
 bool isCompleteJpeg(QByteArrayView bytes, int* width = nullptr, int* height = nullptr);
 
 // A BMP whose headers agree with its length: "BM", the file size field equals
-// the length, pixel data of the size its dimensions call for. The kinds the
+// the length, pixel data of the size its dimensions call for, at most
+// kMaxWidth x kMaxHeight. The kinds the
 // station stores: 24- or 32-bit BI_RGB, and 12-bit planar I420 / IYUV.
 struct BmpInfo {
   int width = 0;

@@ -16,10 +16,18 @@ namespace {
 constexpr size_t kBlockSize = 16 * 1024;
 }
 
-StreamClient::StreamClient(Board& board, MHD_Connection* connection, Kind kind, int index)
-    : board_(board), connection_(connection), kind_(kind), index_(index) {
-  if (kind_ == Kind::Pictures) piece_ = QByteArray("--") + kStreamBoundary + "\r\n";
-  else piece_ = QByteArray("retry: 2000\n\n");
+StreamClient::StreamClient(Board& board, PictureBudget& budget, std::atomic<unsigned>& open,
+                           MHD_Connection* connection, Kind kind, int index)
+    : board_(board), budget_(budget), open_(open), connection_(connection), kind_(kind), index_(index) {
+  ++open_;
+  if (kind_ == Kind::Pictures) pieces_ = {QByteArray("--") + kStreamBoundary + "\r\n"};
+  else pieces_ = {QByteArray("retry: 2000\n\n")};
+  ++(kind_ == Kind::Pictures ? board_.stats.streamClients : board_.stats.feedClients);
+}
+
+StreamClient::~StreamClient() {
+  --open_;
+  --(kind_ == Kind::Pictures ? board_.stats.streamClients : board_.stats.feedClients);
 }
 
 MHD_Response* StreamClient::response(StreamClient* client) {
@@ -50,10 +58,25 @@ ssize_t StreamClient::read(void* cls, uint64_t, char* buf, size_t max) {
 void StreamClient::release(void* cls) { delete static_cast<StreamClient*>(cls); }
 
 ssize_t StreamClient::fill(char* buf, size_t max) {
-  if (offset_ >= piece_.size() && !takeNext()) return ended_ ? MHD_CONTENT_READER_END_OF_STREAM : 0;
-  const size_t n = std::min(max, static_cast<size_t>(piece_.size() - offset_));
-  std::memcpy(buf, piece_.constData() + offset_, n);
-  offset_ += static_cast<qsizetype>(n);
+  size_t n = 0;
+  while (n < max) {
+    if (pieceAt_ >= pieces_.size()) {
+      // All sent: the picture is let go before waiting for the next one.
+      pieces_.clear();
+      held_.reset();
+      if (n > 0 || !takeNext()) break;
+    }
+    const QByteArray& piece = pieces_[pieceAt_];
+    const size_t part = std::min(max - n, static_cast<size_t>(piece.size() - offset_));
+    std::memcpy(buf + n, piece.constData() + offset_, part);
+    n += part;
+    offset_ += static_cast<qsizetype>(part);
+    if (offset_ >= piece.size()) {
+      ++pieceAt_;
+      offset_ = 0;
+    }
+  }
+  if (n == 0) return ended_ ? MHD_CONTENT_READER_END_OF_STREAM : 0;
   return static_cast<ssize_t>(n);
 }
 
@@ -67,19 +90,29 @@ bool StreamClient::takeNext() {
     UnitViewPtr view;
     next = board_.nextPicture(index_, after_, *this, &view);
     if (next == Board::Next::Ready) {
+      ++board_.stats.partsSent;
+      if (after_ != 0) board_.stats.partsSkipped += view->pictureSeq - after_ - 1;
       after_ = view->pictureSeq;
-      piece_ = view->picture->streamPart;  // implicitly shared: a reference, not a copy
+      held_ = budget_.hold(view->picture);
+      if (!held_) {
+        // Past the memory budget: this client ends; it may come back.
+        ended_ = true;
+        return false;
+      }
+      // Implicitly shared: references, not copies.
+      pieces_ = {held_->partHead, held_->jpeg, QByteArray::fromRawData(kPartTail, sizeof kPartTail - 1)};
     }
   } else {
     uint64_t seq = 0;
     next = board_.nextChange(after_, *this, &seq);
     if (next == Board::Next::Ready) {
       after_ = seq;
-      piece_ = "event: units\ndata: " + feedJson(board_.views(), wallClockMs()) + "\n\n";
+      pieces_ = {"event: units\ndata: " + feedJson(board_.views(), wallClockMs()) + "\n\n"};
     }
   }
   ended_ = next == Board::Next::Closed;
   if (next != Board::Next::Ready) return false;
+  pieceAt_ = 0;
   offset_ = 0;
   return true;
 }

@@ -3,10 +3,12 @@
 // it (freed when the response is). Reads run on libmicrohttpd's thread; a
 // client with nothing new suspends its connection and parks on the board,
 // which resumes it from the watcher thread. A client holds at most one piece
-// (a shared picture part or one event) whatever its speed.
+// (a shared picture, counted against the picture budget, or one event)
+// whatever its speed, and lets go of it as soon as it is sent.
 #pragma once
 
 #include "board.h"
+#include "picture_budget.h"
 
 #include <QByteArray>
 
@@ -14,6 +16,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <vector>
 
 struct MHD_Connection;
 struct MHD_Response;
@@ -23,7 +26,11 @@ namespace selvane::web {
 class StreamClient final : public Waiter {
  public:
   enum class Kind { Pictures, Feed };
-  StreamClient(Board& board, MHD_Connection* connection, Kind kind, int index);
+  // `open` counts the stream and feed clients alive; `budget` is what
+  // stream clients hold their pictures against.
+  StreamClient(Board& board, PictureBudget& budget, std::atomic<unsigned>& open, MHD_Connection* connection,
+               Kind kind, int index);
+  ~StreamClient() override;
 
   // A response that streams this client; it takes ownership.
   static MHD_Response* response(StreamClient* client);
@@ -39,11 +46,15 @@ class StreamClient final : public Waiter {
   bool takeNext();  // false: parked or closed (see ended_)
 
   Board& board_;
+  PictureBudget& budget_;
+  std::atomic<unsigned>& open_;
   MHD_Connection* connection_;
   Kind kind_;
   int index_;
   uint64_t after_ = 0;
-  QByteArray piece_;  // shares the picture's bytes, no copy
+  PicturePtr held_;             // the picture being sent, counted against the budget
+  std::vector<QByteArray> pieces_;  // what is left to send; shares the picture's bytes
+  size_t pieceAt_ = 0;
   qsizetype offset_ = 0;
   bool ended_ = false;
   std::atomic<bool> gone_{false};  // set on the watcher thread while parked

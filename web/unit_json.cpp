@@ -34,6 +34,13 @@ QJsonObject unitJson(const UnitView& v) {
   o["text"] = v.newestSlot >= 0 ? v.texts[static_cast<size_t>(v.newestSlot)] : QString();
   o["changed"] = isoTime(v.changedMs);
   o["changedMs"] = static_cast<double>(v.changedMs);
+  o["health"] = healthName(v.activity.health);
+  o["pictures"] = static_cast<double>(v.activity.pictures);
+  o["lastPicture"] = isoTime(v.activity.lastPictureMs);
+  o["intervalMs"] = static_cast<double>(v.activity.intervalMs);
+  o["lastError"] = v.activity.lastError.isEmpty()
+                       ? QJsonValue::Null
+                       : QJsonValue(QJsonObject{{"text", v.activity.lastError}, {"at", isoTime(v.activity.lastErrorMs)}});
   if (v.picture) {
     const Picture& p = *v.picture;
     o["picture"] = QJsonObject{

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 
 namespace selvane::web {
 
@@ -23,6 +24,10 @@ using model::ControlRecord;
 constexpr int kReadAttempts = 3;
 // How long a unit is looked at often while a store seems to be under way.
 constexpr int64_t kBusyGiveUpMs = 2000;
+// A busy unit whose last read was larger than any station picture is read
+// again at most once a poll even while its file changes: touching a large
+// file costs its writer nothing.
+constexpr int64_t kQuickRetryBytes = 4 << 20;
 
 class Fd {
  public:
@@ -40,16 +45,32 @@ class Fd {
 
 QString systemError(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
 
-// Up to `limit` bytes of a regular file; false with errno set on failure.
-bool readFile(const QByteArray& path, int64_t limit, QByteArray& out, struct stat* before, struct stat* after) {
-  Fd fd(::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-  if (fd.get() < 0) return false;
+// What a refused entry gets as its reason.
+QString entryError(int err) {
+  if (err == ELOOP) return QStringLiteral("a link, not a file (links are not followed)");
+  if (err == EINVAL) return QStringLiteral("not a regular file");
+  if (err == EFBIG) return QStringLiteral("larger than 64 MiB, not read");
+  return systemError(err);
+}
+
+// An entry of the directory `dirFd`, never through a link, and only a regular
+// file: its type is checked before it is opened (a device node is never
+// opened) and again on what was opened. With `refuseLarger`, a file over
+// `limit` is refused unread (EFBIG); otherwise its first `limit` bytes are
+// read. False with errno set on failure.
+bool readEntry(int dirFd, const char* name, int64_t limit, bool refuseLarger, QByteArray& out, struct stat* before,
+               struct stat* after) {
+  auto refused = [&](const struct stat& st) {
+    if (!S_ISREG(st.st_mode)) errno = S_ISDIR(st.st_mode) ? EISDIR : S_ISLNK(st.st_mode) ? ELOOP : EINVAL;
+    else if (refuseLarger && st.st_size > limit) errno = EFBIG;
+    else return false;
+    return true;
+  };
   struct stat st {};
-  if (::fstat(fd.get(), &st) != 0) return false;
-  if (!S_ISREG(st.st_mode)) {
-    errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-    return false;
-  }
+  if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0 || refused(st)) return false;
+  Fd fd(::openat(dirFd, name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW));
+  if (fd.get() < 0) return false;
+  if (::fstat(fd.get(), &st) != 0 || refused(st)) return false;
   if (before) *before = st;
   const int64_t want = std::min<int64_t>(st.st_size, limit);
   out.resize(static_cast<qsizetype>(want));
@@ -81,7 +102,8 @@ bool usable(const QByteArray& ctl) {
 
 }  // namespace
 
-UnitReader::UnitReader(int number, QString dir) : dir_(std::move(dir)), dirBytes_(QFile::encodeName(dir_)) {
+UnitReader::UnitReader(int number, QString dir, int pollMs)
+    : dir_(std::move(dir)), dirBytes_(QFile::encodeName(dir_)), pollMs_(pollMs) {
   auto v = std::make_shared<UnitView>();
   v->number = number;
   v->problem = QStringLiteral("not looked at yet");
@@ -92,7 +114,7 @@ bool UnitReader::setUnreadable(const QString& problem) {
   busy_ = false;
   lastSignature_.clear();
   if (problem != lastLoggedProblem_) {
-    qWarning("unit %d: %s: %s", view_->number, qUtf8Printable(dir_), qUtf8Printable(problem));
+    if (mayLog()) qWarning("unit %d: %s: %s", view_->number, qUtf8Printable(dir_), qUtf8Printable(problem));
     lastLoggedProblem_ = problem;
   }
   if (!view_->readable && view_->problem == problem) return false;
@@ -105,33 +127,67 @@ bool UnitReader::setUnreadable(const QString& problem) {
 
 void UnitReader::noteReadable() {
   if (lastLoggedProblem_.isEmpty()) return;
-  qInfo("unit %d: %s: readable again", view_->number, qUtf8Printable(dir_));
+  if (mayLog()) qInfo("unit %d: %s: readable again", view_->number, qUtf8Printable(dir_));
   lastLoggedProblem_.clear();
 }
 
+// A slot that flips between two faults must not flood the log: at most five
+// lines a minute for each unit.
+bool UnitReader::mayLog() {
+  constexpr int kLinesPerMinute = 5;
+  const int64_t minute = static_cast<int64_t>(std::time(nullptr) / 60);
+  if (minute != logMinute_) {
+    logMinute_ = minute;
+    logCount_ = 0;
+  }
+  if (++logCount_ == kLinesPerMinute + 1)
+    qWarning("unit %d: %s: more problems this minute not logged", view_->number, qUtf8Printable(dir_));
+  return logCount_ <= kLinesPerMinute;
+}
+
+// A store that never ends (the station stopped half-way), a damaged record or
+// a picture that stays cut: stop looking often; only a change of the record or
+// of the slot file's size, time or inode makes it read again.
+bool UnitReader::giveUp(const QByteArray& signature) {
+  busy_ = false;
+  busySinceMs_ = 0;
+  lastSignature_ = signature;
+  if (view_->readable) return false;
+  auto v = std::make_shared<UnitView>(*view_);
+  v->readable = true;
+  v->problem.clear();
+  view_ = std::move(v);
+  return true;
+}
+
 bool UnitReader::check(int64_t nowMs) {
-  struct stat st {};
-  if (::stat(dirBytes_.constData(), &st) != 0) return setUnreadable(systemError(errno));
-  if (!S_ISDIR(st.st_mode)) return setUnreadable(systemError(ENOTDIR));
+  Fd dir(::open(dirBytes_.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.get() < 0) return setUnreadable(systemError(errno));
   if (::access(dirBytes_.constData(), R_OK | X_OK) != 0) return setUnreadable(systemError(errno));
 
   QByteArray ctl;
-  if (!readFile(dirBytes_ + "cap.ctl", ControlRecord::kSize, ctl, nullptr, nullptr)) {
-    if (errno != ENOENT) return setUnreadable(QStringLiteral("cap.ctl: ") + systemError(errno));
+  if (!readEntry(dir.get(), "cap.ctl", ControlRecord::kSize, false, ctl, nullptr, nullptr)) {
+    if (errno != ENOENT) return setUnreadable(QStringLiteral("cap.ctl: ") + entryError(errno));
     ctl.clear();  // nothing published yet
   }
   // What has to change before the picture is read again: the record, the
   // marker, and the newest slot file itself.
   QByteArray signature = ctl;
   struct stat marker {};
-  signature.append(::lstat(dirBytes_ + "CAPDIR", &marker) == 0 ? 'M' : '-');
+  signature.append(::fstatat(dir.get(), "CAPDIR", &marker, AT_SYMLINK_NOFOLLOW) == 0 ? 'M' : '-');
   if (usable(ctl)) {
     const ControlRecord r = ControlRecord::decode(ctl);
-    const QByteArray newest = QFile::encodeName(model::imageFilePath(dir_, 1 - r.nextSlot, r.state != 0));
+    const QByteArray newest = QFile::encodeName(model::imageFilePath(u"", 1 - r.nextSlot, r.state != 0));
     struct stat file {};
-    if (::stat(newest.constData(), &file) == 0) signature.append(stampBytes(file));
+    if (::fstatat(dir.get(), newest.constData(), &file, AT_SYMLINK_NOFOLLOW) == 0) signature.append(stampBytes(file));
   }
-  if (signature == lastSignature_ && view_->readable && !busy_) return false;
+  if (!busy_ && signature == lastSignature_) return false;
+  if (busy_ && signature == triedSignature_ && nowMs - busySinceMs_ > kBusyGiveUpMs) return giveUp(signature);
+  // Nothing moved since the last read (a store under way ends with a new
+  // record, a picture being written grows), or the last read was large:
+  // read again at most once a poll.
+  if (busy_ && (signature == triedSignature_ || triedBytes_ > kQuickRetryBytes) && nowMs - triedMs_ < pollMs_)
+    return false;
 
   if (ctl.isEmpty()) {
     busy_ = false;
@@ -146,13 +202,12 @@ bool UnitReader::check(int64_t nowMs) {
     view_ = std::move(v);
     return true;
   }
-  const bool changed = readNewest(ctl, nowMs);
+  triedSignature_ = signature;
+  triedMs_ = nowMs;
+  triedBytes_ = 0;
+  const bool changed = readNewest(dir.get(), ctl, nowMs);
   if (busy_ && busySinceMs_ == 0) busySinceMs_ = nowMs;
-  if (busy_ && nowMs - busySinceMs_ > kBusyGiveUpMs) {
-    // A store that never ends (the station stopped half-way) or a damaged
-    // record: stop looking often; the next change of the files wakes it.
-    busy_ = false;
-  }
+  if (busy_ && nowMs - busySinceMs_ > kBusyGiveUpMs) return giveUp(signature) || changed;
   if (!busy_) {
     busySinceMs_ = 0;
     lastSignature_ = signature;
@@ -162,7 +217,7 @@ bool UnitReader::check(int64_t nowMs) {
 
 // The reader recipe: wait while state is 1, read the newest slot, read the
 // record again and retry when it moved (or the file changed under us).
-bool UnitReader::readNewest(const QByteArray& firstCtl, int64_t nowMs) {
+bool UnitReader::readNewest(int dirFd, const QByteArray& firstCtl, int64_t nowMs) {
   QByteArray ctl = firstCtl;
   for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
     const ControlRecord r = ControlRecord::decode(ctl);
@@ -175,13 +230,14 @@ bool UnitReader::readNewest(const QByteArray& firstCtl, int64_t nowMs) {
     PicturePtr picture = view_->picture;
     int64_t fileMs = nowMs;
     if (r.written[static_cast<size_t>(slot)] != 0) {
-      const QByteArray path = QFile::encodeName(model::imageFilePath(dir_, slot, jpeg));
+      const QByteArray name = QFile::encodeName(model::imageFilePath(u"", slot, jpeg));
       QByteArray bytes;
       struct stat before {}, after {};
-      const bool read = readFile(path, kMaxFileSize, bytes, &before, &after);
+      const bool read = readEntry(dirFd, name.constData(), kMaxFileSize, true, bytes, &before, &after);
       const int readErrno = errno;
+      triedBytes_ += bytes.size();
       QByteArray again;
-      readFile(dirBytes_ + "cap.ctl", ControlRecord::kSize, again, nullptr, nullptr);
+      readEntry(dirFd, "cap.ctl", ControlRecord::kSize, false, again, nullptr, nullptr);
       if (again != ctl || (read && !sameFile(before, after))) {
         ctl = again;
         continue;
@@ -189,7 +245,7 @@ bool UnitReader::readNewest(const QByteArray& firstCtl, int64_t nowMs) {
       if (!read) {
         // The record names a file that is not there: nothing to show from it.
         busy_ = false;
-        if (readErrno != ENOENT) return setUnreadable(QFile::decodeName(path.mid(dirBytes_.size())) + QStringLiteral(": ") + systemError(readErrno));
+        if (readErrno != ENOENT) return setUnreadable(QFile::decodeName(name) + QStringLiteral(": ") + entryError(readErrno));
         picture = nullptr;
       } else if (!picture || picture->stored != bytes) {
         fileMs = int64_t(before.st_mtim.tv_sec) * 1000 + before.st_mtim.tv_nsec / 1000000;

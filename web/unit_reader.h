@@ -6,6 +6,7 @@
 #pragma once
 
 #include "picture.h"
+#include "unit_health.h"
 
 #include <QByteArray>
 #include <QString>
@@ -30,13 +31,15 @@ struct UnitView {
   PicturePtr picture;            // the last complete picture, kept while unreadable
   uint64_t pictureSeq = 0;       // grows by one with every new picture
   QString problem;               // why the directory cannot be read
+  UnitActivity activity;         // health and counts, stamped by the watcher (unit_health.h)
 };
 using UnitViewPtr = std::shared_ptr<const UnitView>;
 
 class UnitReader {
  public:
-  // `dir` ends in '/'.
-  UnitReader(int number, QString dir);
+  // `dir` ends in '/'. `pollMs`: how often a picture that stays cut is read
+  // again while the unit is busy.
+  UnitReader(int number, QString dir, int pollMs = 200);
 
   // Looks at the directory; returns true when the view changed.
   bool check(int64_t nowMs);
@@ -44,24 +47,32 @@ class UnitReader {
   UnitViewPtr view() const { return view_; }
   const QString& dir() const { return dir_; }
   // A store was under way or the picture was not yet whole at the last check:
-  // look again soon rather than at the next poll.
+  // look again soon rather than at the next poll (for at most two seconds).
   bool busy() const { return busy_; }
 
-  // Largest slot file read; a bigger one is no picture of this station.
+  // Largest slot file read; a bigger one is refused unread.
   static constexpr int64_t kMaxFileSize = 64 << 20;
 
  private:
   bool setUnreadable(const QString& problem);
   void noteReadable();
-  bool readNewest(const QByteArray& ctl, int64_t nowMs);
+  bool giveUp(const QByteArray& signature);
+  bool readNewest(int dirFd, const QByteArray& ctl, int64_t nowMs);
+  bool mayLog();
 
   QString dir_;
   QByteArray dirBytes_;
+  int pollMs_;
   UnitViewPtr view_;
-  QByteArray lastSignature_;
+  QByteArray lastSignature_;   // what the last finished look saw
+  QByteArray triedSignature_;  // what the last read while busy saw
+  int64_t triedMs_ = 0;
+  int64_t triedBytes_ = 0;     // how much that read took
   bool busy_ = false;
   int64_t busySinceMs_ = 0;
   QString lastLoggedProblem_;
+  int64_t logMinute_ = 0;
+  int logCount_ = 0;
 };
 
 }  // namespace selvane::web

@@ -24,15 +24,18 @@ constexpr uint32_t kWatchMask =
 int64_t wallClockMs() { return QDateTime::currentMSecsSinceEpoch(); }
 
 Watcher::Watcher(std::vector<QString> dirs, std::vector<int> numbers, Options options) : options_(options) {
-  for (size_t i = 0; i < dirs.size(); ++i) readers_.emplace_back(numbers[i], dirs[i]);
+  for (size_t i = 0; i < dirs.size(); ++i) {
+    readers_.emplace_back(numbers[i], dirs[i], options_.pollMs);
+    health_.emplace_back(i < options_.intervalsMs.size() ? options_.intervalsMs[i] : 0);
+  }
   watches_.assign(readers_.size(), -1);
   if (options_.notify) inotifyFd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   const int64_t now = wallClockMs();
   std::vector<UnitViewPtr> views;
-  for (UnitReader& r : readers_) {
-    r.check(now);
-    views.push_back(r.view());
+  for (size_t i = 0; i < readers_.size(); ++i) {
+    readers_[i].check(now);
+    views.push_back(health_[i].follow(readers_[i].view(), true, now));
   }
   board_ = std::make_unique<Board>(std::move(views));
   updateWatches();
@@ -42,6 +45,11 @@ Watcher::~Watcher() {
   stop();
   if (inotifyFd_ >= 0) ::close(inotifyFd_);
   if (wakeFd_ >= 0) ::close(wakeFd_);
+}
+
+void Watcher::setHeartbeat(std::function<void()> beat, int periodMs) {
+  heartbeat_ = std::move(beat);
+  heartbeatMs_ = heartbeat_ ? periodMs : 0;
 }
 
 void Watcher::start() {
@@ -59,8 +67,11 @@ void Watcher::stop() {
 
 void Watcher::checkAll() {
   const int64_t now = wallClockMs();
-  for (size_t i = 0; i < readers_.size(); ++i)
-    if (readers_[i].check(now)) board_->update(static_cast<int>(i), readers_[i].view());
+  for (size_t i = 0; i < readers_.size(); ++i) {
+    // A unit's health also moves while nothing happens (a unit goes stale).
+    const bool changed = readers_[i].check(now);
+    if (UnitViewPtr stamped = health_[i].follow(readers_[i].view(), changed, now)) board_->update(static_cast<int>(i), std::move(stamped));
+  }
 }
 
 // A readable directory gets a watch; one that vanished loses it (the kernel
@@ -94,11 +105,24 @@ void Watcher::drainNotifications() {
 }
 
 void Watcher::run() {
+  int64_t nextBeat = 0;
   while (!stopping_) {
+    // The heartbeat comes from this loop itself, after a whole round of
+    // looks: a round that hangs stops it.
+    int64_t beatIn = INT64_MAX;
+    if (heartbeatMs_ > 0) {
+      const int64_t now = wallClockMs();
+      if (now >= nextBeat) {
+        heartbeat_();
+        nextBeat = now + heartbeatMs_;
+      }
+      beatIn = nextBeat - now;
+    }
     const bool busy = std::any_of(readers_.begin(), readers_.end(), [](const UnitReader& r) { return r.busy(); });
     pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {inotifyFd_, POLLIN, 0}};
     const int count = inotifyFd_ >= 0 ? 2 : 1;
-    ::poll(fds, count, busy ? std::min(kBusyRetryMs, options_.pollMs) : options_.pollMs);
+    const int wait = busy ? std::min(kBusyRetryMs, options_.pollMs) : options_.pollMs;
+    ::poll(fds, count, static_cast<int>(std::clamp<int64_t>(beatIn, 0, wait)));
     if (stopping_) break;
     if (count == 2 && (fds[1].revents & POLLIN)) drainNotifications();
     checkAll();

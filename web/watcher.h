@@ -6,9 +6,11 @@
 #pragma once
 
 #include "board.h"
+#include "unit_health.h"
 #include "unit_reader.h"
 
 #include <atomic>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -19,6 +21,7 @@ class Watcher {
   struct Options {
     int pollMs = 200;
     bool notify = true;  // add inotify watches where the kernel supports them
+    std::vector<int64_t> intervalsMs;  // each unit's own interval; 0 or missing: from its pictures
   };
   Watcher(std::vector<QString> dirs, std::vector<int> numbers, Options options);
   ~Watcher();
@@ -27,6 +30,10 @@ class Watcher {
 
   // The board, filled with a first look at every directory.
   Board& board() { return *board_; }
+
+  // `beat` runs on the watcher thread at least every `periodMs` while it
+  // works (the service's watchdog). Before start().
+  void setHeartbeat(std::function<void()> beat, int periodMs);
 
   void start();
   void stop();  // returns once the thread has ended
@@ -39,11 +46,14 @@ class Watcher {
 
   Options options_;
   std::vector<UnitReader> readers_;
+  std::vector<HealthTracker> health_;  // one per reader
   std::vector<int> watches_;
   std::unique_ptr<Board> board_;
   int inotifyFd_ = -1;
   int wakeFd_ = -1;
   std::atomic<bool> stopping_{false};
+  std::function<void()> heartbeat_;
+  int heartbeatMs_ = 0;
   std::thread thread_;
 };
 

@@ -3,7 +3,9 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QScrollBar>
+#include <QTimer>
 
+#include "control_screen/camera_advice.h"
 #include "control_screen/korvex_client.h"
 #include "control_screen/plenkit_client.h"
 #include "platform/qt_bridge.h"
@@ -39,9 +41,22 @@ void CaptureEvents::onCapture(int32_t usbno, int32_t rtcd) {
   const int brightness = pane->vscroll1->value(), red = pane->hscroll1->value();
   const int green = pane->hscroll2->value(), blue = pane->hscroll3->value();
   if (run.capturePending != 1) return;
+  // Two publications of a unit are never closer than a second: a picture
+  // that came sooner waits (the unit stays pending, so nothing is asked
+  // meanwhile), unless Stop or a new run makes it stale.
+  if (rtcd == 0 && run.save == 1) {
+    if (const int64_t hold = captureScreen_.pacing().untilPublish(k); hold > 0) {
+      const int runNumber = captureScreen_.runNumber();
+      QTimer::singleShot(static_cast<int>(hold), Qt::PreciseTimer, &captureScreen_, [this, usbno, rtcd, runNumber] {
+        if (captureScreen_.runNumber() == runNumber) onCapture(usbno, rtcd);
+      });
+      return;
+    }
+  }
 
   screens::setBackColor(pane->label1, screens::kCyan);
   pane->label1->repaint();
+  showCameraAdvice(pane, k, rtcd != 0);
   if (rtcd != 0 || !plenkit_) {
     pane->text1->setText(QStringLiteral("取込エラー発生"));
     pane->label5->clear();

@@ -81,6 +81,10 @@ class ControlScreen : public QMainWindow, private model::SettingsTarget {
   screens::HelpScreen* helpScreen() const;
   screens::ProcessingDialog* processingScreen() const;
   screens::CameraTestScreen* cameraTestScreen() const;
+  // Ends the program as "終了" does, without asking (a stop signal):
+  // capture stopped, the control closed, the write directories unlocked; the
+  // event loops end, and the frame directory goes with this object.
+  void endWithoutAsking();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -101,6 +105,7 @@ class ControlScreen : public QMainWindow, private model::SettingsTarget {
   void enableRowsByCameras();
   void tick();
   void returnFromCapture();
+  void endRun();  // the closing half of "終了"
   // Load settings, telling the operator when the file is there but unreadable;
   // then the quality label and the send format buttons show what was loaded.
   void loadSettingsFile();

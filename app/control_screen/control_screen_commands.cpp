@@ -1,6 +1,7 @@
 // The control screen's commands: close, save, reload, reset, DIR, JPEG
 // quality, and the screens it opens.
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QComboBox>
 #include <QDateTime>
 #include <QLabel>
@@ -82,7 +83,22 @@ void ControlScreen::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
+  endRun();
+  event->accept();
+}
+
+void ControlScreen::endWithoutAsking() {
+  if (!closing_) endRun();
+  dirLocks_.clear();
+  if (processing_) processing_->close();
+  if (cameraTest_) cameraTest_->close();
+  close();
+  QCoreApplication::quit();
+}
+
+void ControlScreen::endRun() {
   closing_ = true;
+  if (captureScreen_ && captureScreen_->running()) korvex_.CaptureEnd();
   korvex_.EndCapture();
   model_.controlScreenRunning = 0;
   if (model_.helpOpen == 1) {
@@ -92,7 +108,6 @@ void ControlScreen::closeEvent(QCloseEvent* event) {
   if (captureScreen_) captureScreen_->close();
   if (fullScreenView_) fullScreenView_->close();
   WinHelpA(pl::hwndOf(this), helpFile().toUtf8().constData(), HELP_QUIT, 0);
-  event->accept();
 }
 
 void ControlScreen::openCameraTest(int k) {

@@ -86,6 +86,7 @@ void CaptureEvents::storeImage(int k, StoreMode mode, int32_t jpegLength) {
   const publish::StoreResult result =
       publish::storeImage(dir, status->text(), jpeg ? publish::Format::Jpeg : publish::Format::Bmp, write);
 
+  if (result.published) captureScreen_.pacing().published(k);
   if (!result.published) status->setText(QStringLiteral("書込エラー"));
   std::string problem;
   if (!result.published) {
@@ -93,6 +94,7 @@ void CaptureEvents::storeImage(int k, StoreMode mode, int32_t jpegLength) {
   } else if (!result.markerProblem.empty()) {
     problem = "marker not changed: " + result.markerProblem;
   }
+  if (!result.markerNote.empty()) std::fprintf(stderr, "selvane: unit %d: %s\n", k + 1, result.markerNote.c_str());
   // One line when something goes wrong and one when it is right again, not
   // one per capture.
   std::string& last = lastProblem_[static_cast<size_t>(k)];

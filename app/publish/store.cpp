@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -61,7 +62,7 @@ struct ControlFile {
 
 ControlFile readControl(int dir) {
   ControlFile found;
-  Fd fd(::openat(dir, kControlName, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  Fd fd(::openat(dir, kControlName, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW));
   struct stat st {};
   if (!fd.valid()) {
     if (errno != ENOENT) found.error = lastError();
@@ -83,9 +84,10 @@ ControlFile readControl(int dir) {
 }
 
 // Writes the record at the start of cap.ctl in place (readers may hold it
-// open), creating the file when needed.
+// open), creating the file when needed. Never through a link: whoever can
+// write in the directory could point it at any file of ours (ELOOP).
 bool writeControl(int dir, const QByteArray& bytes) {
-  Fd fd(::openat(dir, kControlName, O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666));
+  Fd fd(::openat(dir, kControlName, O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW, 0666));
   if (!fd.valid()) return false;
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0) return false;
@@ -103,7 +105,7 @@ void restoreControl(int dir, const ControlFile& before) {
   if (!before.exists) {
     ::unlinkat(dir, kControlName, 0);
   } else {
-    Fd fd(::openat(dir, kControlName, O_WRONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    Fd fd(::openat(dir, kControlName, O_WRONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW));
     if (fd.valid() && writeAllAt(fd.get(), before.head.constData(), static_cast<size_t>(before.head.size())) &&
         before.size < ControlRecord::kSize)
       while (::ftruncate(fd.get(), before.size) != 0 && errno == EINTR) {
@@ -115,8 +117,11 @@ void restoreControl(int dir, const ControlFile& before) {
 std::string joined(const QString& dir, const char* name) { return dir.toStdString() + name; }
 
 // Empties and removes the marker directory, or makes it. Never follows a
-// symbolic link and never deletes anything but the marker's own entries.
-std::string flipMarker(int dir, const QString& writeDir) {
+// symbolic link and never deletes anything but the marker's own entries. A
+// CAPDIR that is a link is removed itself (never its target) as the removing
+// half of the flip, said in `note`: left there, the marker would never change
+// again.
+std::string flipMarker(int dir, const QString& writeDir, std::string* note) {
   const std::string path = joined(writeDir, kMarkerName);
   struct stat st {};
   if (::fstatat(dir, kMarkerName, &st, AT_SYMLINK_NOFOLLOW) != 0) {
@@ -124,10 +129,12 @@ std::string flipMarker(int dir, const QString& writeDir) {
     if (::mkdirat(dir, kMarkerName, 0777) != 0) return path + ": " + std::strerror(errno);
     return {};
   }
-  if (!S_ISDIR(st.st_mode)) {
-    return path + (S_ISLNK(st.st_mode) ? ": a symbolic link, not a directory: left alone"
-                                       : ": not a directory: left alone");
+  if (S_ISLNK(st.st_mode)) {
+    if (::unlinkat(dir, kMarkerName, 0) != 0) return path + ": a symbolic link: " + std::strerror(errno);
+    *note = path + ": a symbolic link, not a directory: the link removed";
+    return {};
   }
+  if (!S_ISDIR(st.st_mode)) return path + ": not a directory: left alone";
   const int markerFd = ::openat(dir, kMarkerName, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (markerFd < 0) return path + ": " + std::strerror(errno);
   if (DIR* marker = ::fdopendir(markerFd)) {
@@ -144,6 +151,13 @@ std::string flipMarker(int dir, const QString& writeDir) {
   return {};
 }
 
+// `name` in `dir` is the file open as `fd` (not a link, not another file).
+bool sameFile(int dir, const char* name, int fd) {
+  struct stat named {}, open {};
+  return ::fstatat(dir, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && ::fstat(fd, &open) == 0 &&
+         named.st_dev == open.st_dev && named.st_ino == open.st_ino;
+}
+
 // Puts the picture in `temp` under the slot's name in one step. Where the
 // file system can swap two names (ext4, xfs, btrfs, tmpfs) the two files swap
 // and the old picture, now under the temporary name, goes: a reader that has
@@ -152,11 +166,26 @@ std::string flipMarker(int dir, const QString& writeDir) {
 // the spot and a store costs three times as much; shares that cannot swap
 // (NFS, SMB) and a first picture take the plain rename.
 // Only a regular file is swapped: a directory in the slot's place makes the
-// store fail, as the rename does.
-bool replaceSlot(int dir, const char* temp, const char* slot) {
+// store fail, as the rename does. The new picture takes the old slot file's
+// group and mode where it can (an administrator's 0640 and readers' group).
+// `picture` is the file written: the temporary name must still be it, or
+// someone swapped it meanwhile and nothing is published (EEXIST).
+bool replaceSlot(int dir, const char* temp, const char* slot, int picture) {
+  struct stat written {};
+  if (::fstat(picture, &written) != 0) return false;
+  if (!sameFile(dir, temp, picture)) {
+    errno = EEXIST;
+    return false;
+  }
   struct stat st {};
   const bool regular = ::fstatat(dir, slot, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode);
   if (regular) {
+    // Group first: changing it may clear set-id bits that the mode then sets.
+    // A group we may not give is no reason to keep the old picture: the new
+    // one keeps the writer's group (fortified glibc wants the result looked at).
+    if (st.st_gid != written.st_gid && ::fchown(picture, static_cast<uid_t>(-1), st.st_gid) != 0) {
+    }
+    (void)::fchmod(picture, st.st_mode & 07777);
     if (::renameat2(dir, temp, dir, slot, RENAME_EXCHANGE) == 0) {
       ::unlinkat(dir, temp, 0);
       return true;
@@ -176,7 +205,26 @@ StoreResult failed(StoreResult result, Failure failure, std::string path, int er
 
 }  // namespace
 
-std::string temporaryFileName() { return ".selvane-" + std::to_string(::getpid()) + ".tmp"; }
+std::string temporaryFileName() {
+  // Unpredictable, so another account in a shared directory cannot make it
+  // first and fail every store.
+  static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuv";
+  unsigned char random[12] = {};
+  size_t got = 0;
+  while (got < sizeof random) {
+    const ssize_t n = ::getrandom(random + got, sizeof random - got, 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<size_t>(n);
+  }
+  std::string name = ".selvane-";
+  for (unsigned char byte : random) name += kDigits[byte % 32];
+  return name + ".tmp";
+}
+
+bool isTemporaryFileName(std::string_view name) {
+  return name.size() == 25 && name.substr(0, 9) == ".selvane-" && name.substr(21) == ".tmp";
+}
 
 StoreResult storeImage(const QString& writeDir, QStringView slotText, Format format, const PictureWriter& write,
                        const StoreOptions& options) {
@@ -199,29 +247,28 @@ StoreResult storeImage(const QString& writeDir, QStringView slotText, Format for
   const bool jpeg = format == Format::Jpeg;
   const std::string slotName = std::string("cap") + (result.slot == 1 ? '1' : '0') + (jpeg ? ".jpg" : ".bmp");
   const std::string tempName = temporaryFileName();
-  const std::string tempPath = joined(writeDir, tempName.c_str());
+  // Failures name the slot the picture was for: the temporary name changes
+  // with every store, and the log says a lasting problem once.
+  const std::string slotPath = joined(writeDir, slotName.c_str());
+  // The writers get the created file itself, through its descriptor: the
+  // name may be swapped for a link by anyone who can write here.
+  Fd temp(::openat(dir.get(), tempName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+  if (!temp.valid()) {
+    const int error = lastError();
+    restoreControl(dir.get(), before);  // the name is not ours: never remove it
+    return failed(result, Failure::TemporaryFile, slotPath, error);
+  }
   auto giveUp = [&](Failure failure, std::string path, int error) {
-    ::unlinkat(dir.get(), tempName.c_str(), 0);
+    if (sameFile(dir.get(), tempName.c_str(), temp.get())) ::unlinkat(dir.get(), tempName.c_str(), 0);
     restoreControl(dir.get(), before);
     return failed(result, failure, std::move(path), error);
   };
-
-  // A file of ours left by a copy that died with this process number goes;
-  // anything else in the way (a directory) makes the creation fail.
-  ::unlinkat(dir.get(), tempName.c_str(), 0);
-  {
-    Fd temp(::openat(dir.get(), tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-    if (!temp.valid()) return giveUp(Failure::TemporaryFile, tempPath, lastError());
-  }
   errno = 0;
-  const WriteOutcome written = write(tempPath);
-  if (!written.ok) return giveUp(Failure::Picture, tempPath, written.error != 0 ? written.error : EIO);
-  if (options.flushBeforeRename) {
-    Fd temp(::openat(dir.get(), tempName.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
-    if (!temp.valid() || ::fsync(temp.get()) != 0) return giveUp(Failure::Picture, tempPath, lastError());
-  }
-  if (!replaceSlot(dir.get(), tempName.c_str(), slotName.c_str()))
-    return giveUp(Failure::Replace, joined(writeDir, slotName.c_str()), lastError());
+  const WriteOutcome written = write("/proc/self/fd/" + std::to_string(temp.get()));
+  if (!written.ok) return giveUp(Failure::Picture, slotPath, written.error != 0 ? written.error : EIO);
+  if (options.flushBeforeRename && ::fsync(temp.get()) != 0) return giveUp(Failure::Picture, slotPath, lastError());
+  if (!replaceSlot(dir.get(), tempName.c_str(), slotName.c_str(), temp.get()))
+    return giveUp(Failure::Replace, slotPath, lastError());
 
   record.state = jpeg ? ControlRecord::kStateJpeg : ControlRecord::kStateBmp;
   if (!writeControl(dir.get(), record.encode())) {
@@ -232,8 +279,8 @@ StoreResult storeImage(const QString& writeDir, QStringView slotText, Format for
     return failed(result, Failure::FinalRecord, joined(writeDir, kControlName), error);
   }
   result.published = true;
-  result.path = joined(writeDir, slotName.c_str());
-  result.markerProblem = flipMarker(dir.get(), writeDir);
+  result.path = slotPath;
+  result.markerProblem = flipMarker(dir.get(), writeDir, &result.markerNote);
   return result;
 }
 

@@ -187,7 +187,8 @@ void CaptureScreen::start() {
   command4_->setEnabled(false);
   endFlashes();
   korvex_.CaptureStart(pl::hwndOf(text6_));
-  for (QElapsedTimer& t : askedAt_) t.invalidate();
+  pacing_.restart();
+  ++runNumber_;
   scheduler_.start();
   running_ = true;
 }
@@ -242,14 +243,14 @@ void CaptureScreen::schedulerTick() {
       r.elapsed = r.interval;  // hold at the edge until the frame has arrived
       continue;
     }
-    if (!intervalPassed(u - 1)) {
+    if (pacing_.untilAsk(u - 1, r.interval) > 0) {
       // Asked between two ticks last time: ask when its interval has passed.
       r.elapsed = r.interval;
       askWhenDue(u - 1);
       continue;
     }
     requestCapture(u - 1);
-    askedAt_[i].invalidate();  // on the tick: the ticks count its interval
+    pacing_.askedOnTick(u - 1);
     r.elapsed = 0;
   }
   if (running_) scheduler_.start();
@@ -265,11 +266,6 @@ void CaptureScreen::requestCapture(int k) {
   }
 }
 
-bool CaptureScreen::intervalPassed(int k) const {
-  const QElapsedTimer& t = askedAt_[static_cast<size_t>(k)];
-  return !t.isValid() || t.elapsed() >= model_.run[static_cast<size_t>(k)].interval;
-}
-
 void CaptureScreen::frameHandled(int k) {
   if (!running_ || !model::isUnit(k)) return;
   const model::RunFields& r = model_.run[static_cast<size_t>(k)];
@@ -280,9 +276,8 @@ void CaptureScreen::askWhenDue(int k) {
   bool& scheduled = askScheduled_[static_cast<size_t>(k)];
   if (scheduled) return;
   scheduled = true;
-  const QElapsedTimer& t = askedAt_[static_cast<size_t>(k)];
-  const qint64 left = t.isValid() ? model_.run[static_cast<size_t>(k)].interval - t.elapsed() : 0;
-  QTimer::singleShot(static_cast<int>(std::max<qint64>(0, left)), this, [this, k] {
+  const int64_t left = pacing_.untilAsk(k, model_.run[static_cast<size_t>(k)].interval);
+  QTimer::singleShot(static_cast<int>(left), Qt::PreciseTimer, this, [this, k] {
     askScheduled_[static_cast<size_t>(k)] = false;
     askHeldUnit(k);
   });
@@ -291,12 +286,12 @@ void CaptureScreen::askWhenDue(int k) {
 void CaptureScreen::askHeldUnit(int k) {
   model::RunFields& r = model_.run[static_cast<size_t>(k)];
   if (!running_ || r.active != 1 || r.capturePending == 1 || r.elapsed < r.interval) return;
-  if (!intervalPassed(k)) {
+  if (pacing_.untilAsk(k, r.interval) > 0) {
     askWhenDue(k);
     return;
   }
   requestCapture(k);
-  askedAt_[static_cast<size_t>(k)].start();  // between ticks: the clock counts its interval
+  pacing_.asked(k);
   r.elapsed = 0;
 }
 

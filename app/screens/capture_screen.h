@@ -4,11 +4,11 @@
 // UI thread only.
 #pragma once
 #include <QMainWindow>
-#include <QElapsedTimer>
 #include <QTimer>
 #include <array>
 #include <functional>
 
+#include "screens/capture_pacing.h"
 #include "selvane/model/unit_model.h"
 
 class QLineEdit;
@@ -43,6 +43,10 @@ class CaptureScreen : public QMainWindow {
   ClickLabel* safeLabel() const { return label12_; }
   QLineEdit* displayWindow(int k) const { return text3_[static_cast<size_t>(k)]; }
   bool running() const { return running_; }
+  // Counts the runs (each Start): a picture held back for publication
+  // belongs to the run it was asked in.
+  int runNumber() const { return runNumber_; }
+  CapturePacing& pacing() { return pacing_; }
   QTimer& scheduler() { return scheduler_; }
   QTimer& flashTimer() { return flashTimer_; }
 
@@ -82,7 +86,6 @@ class CaptureScreen : public QMainWindow {
   void back();
   // CaptureGo for unit k; on success the lamp turns green and the unit is pending.
   void requestCapture(int k);
-  bool intervalPassed(int k) const;
   void askWhenDue(int k);
   void askHeldUnit(int k);
   void flashTick();
@@ -116,12 +119,11 @@ class CaptureScreen : public QMainWindow {
   ClickLabel* label12_ = nullptr;
   QTimer scheduler_;  // capture scheduler
   QTimer flashTimer_;  // label flash
-  // When a unit was last asked between two ticks (invalid: on a tick, whose
-  // count of elapsed time then holds).
-  std::array<QElapsedTimer, model::kUnitCount> askedAt_{};
+  CapturePacing pacing_;
   std::array<bool, model::kUnitCount> askScheduled_{};
 
   bool running_ = false;
+  int runNumber_ = 0;
   bool statusHidden_ = false;
   struct Flash {
     bool active = false;

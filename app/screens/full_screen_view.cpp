@@ -9,7 +9,7 @@
 namespace selvane::screens {
 
 FullScreenView::FullScreenView(model::UnitModel& model) : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), model_(model) {
-  setWindowTitle(QStringLiteral("FullScreenView"));
+  setWindowTitle(QStringLiteral("Form7"));
   tag(this, "Form7", QStringLiteral("全画面表示"));
   setBackColor(this, Qt::black);
   if (QScreen* s = QGuiApplication::primaryScreen()) setGeometry(s->geometry());

@@ -51,7 +51,7 @@ ProcessingDialog::ProcessingDialog(model::UnitModel& model, QWidget* controlScre
       model_(model),
       controlScreen_(controlScreen) {
   setAttribute(Qt::WA_DeleteOnClose);
-  setWindowTitle(QStringLiteral("ProcessingDialog"));
+  setWindowTitle(QStringLiteral("Form4"));
   tag(this, "Form4", QStringLiteral("加工"));
   setFixedSize(px(5520), px(1290));
   model::Adjustments& a = model_.adjust[static_cast<size_t>(std::clamp(model_.editedUnit, 0, 5))];

@@ -45,6 +45,16 @@ class PublicationLog {
     if (t.size() < 2) return -1;
     return secondsSince(t.front(), t.back()) / static_cast<double>(t.size() - 1);
   }
+  // Shortest time between two publications of unit k after `from`; -1 with
+  // fewer than two.
+  double minGapSeconds(int k, Clock::time_point from) const {
+    double shortest = -1;
+    const std::vector<Clock::time_point>& at = at_[static_cast<size_t>(k)];
+    for (size_t i = 1; i < at.size(); ++i)
+      if (at[i - 1] >= from && (shortest < 0 || secondsSince(at[i - 1], at[i]) < shortest))
+        shortest = secondsSince(at[i - 1], at[i]);
+    return shortest;
+  }
   size_t count(int k) const { return at_[static_cast<size_t>(k)].size(); }
 
  private:

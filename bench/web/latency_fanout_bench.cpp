@@ -14,6 +14,7 @@
 #include <numeric>
 
 #include "board.h"
+#include "fan_out_board.h"
 #include "http_server.h"
 #include "picture.h"
 #include "publish_picture.h"
@@ -27,13 +28,19 @@ namespace {
 constexpr int kPollMs = 200;
 
 // Arg 0: poll only (a share mounted from another computer); 1: inotify too.
+HttpServer::Options loopbackServer() {
+  HttpServer::Options o;
+  o.listen = QStringLiteral("127.0.0.1:0");
+  return o;
+}
+
 void BM_MarkerFlipToStreamClient(benchmark::State& state) {
   QTemporaryDir tmp;
   QDir(tmp.path()).mkpath("unit1");
   const QString dir = tmp.path() + "/unit1/";
   webtest::publishPicture(dir, webtest::testJpeg(0, 640, 480), true, "0");
-  Watcher watcher({dir}, {1}, {kPollMs, state.range(0) != 0});
-  HttpServer server(watcher.board(), {QStringLiteral("127.0.0.1:0")});
+  Watcher watcher({dir}, {1}, {kPollMs, state.range(0) != 0, {}});
+  HttpServer server(watcher.board(), loopbackServer());
   QString error;
   if (!server.start(&error)) return state.SkipWithError(qPrintable(error));
   watcher.start();
@@ -42,7 +49,7 @@ void BM_MarkerFlipToStreamClient(benchmark::State& state) {
   int seed = 1;
   for (auto _ : state) {
     const QByteArray jpeg = webtest::testJpeg(seed, 640, 480);
-    client.expect(makePicture(jpeg, true, 0)->streamPart.size());
+    client.expect(makePicture(jpeg, true, 0)->partSize());
     // Off the poll grid, as a real station's pictures are.
     std::this_thread::sleep_for(std::chrono::milliseconds(37 * seed % kPollMs));
     const auto start = std::chrono::steady_clock::now();
@@ -60,28 +67,16 @@ BENCHMARK(BM_MarkerFlipToStreamClient)->Arg(0)->Arg(1)->Iterations(30)->UseManua
 
 // One new picture on the board until every one of 100 stream clients has it.
 void BM_FanOutTo100StreamClients(benchmark::State& state) {
-  auto first = std::make_shared<UnitView>();
-  first->number = 1;
-  first->readable = true;
-  first->picture = makePicture(webtest::testJpeg(0, 640, 480), true, 0);
-  first->pictureSeq = 1;
-  Board board({first});
-  HttpServer server(board, {QStringLiteral("127.0.0.1:0")});
+  webbench::FanOutBoard fan;
+  HttpServer server(fan.board(), loopbackServer());
   QString error;
   if (!server.start(&error)) return state.SkipWithError(qPrintable(error));
   webbench::StreamReaders clients(server.port(), 1, 100);
-  std::vector<PicturePtr> pictures;
-  for (int i = 0; i < 4; ++i) pictures.push_back(makePicture(webtest::testJpeg(i + 1, 640, 480), true, 0));
-  uint64_t seq = 1;
   for (auto _ : state) {
-    auto v = std::make_shared<UnitView>(*first);
-    v->picture = pictures[seq % pictures.size()];
-    v->pictureSeq = ++seq;
-    clients.expect(v->picture->streamPart.size());
-    board.update(0, v);
+    clients.expect(fan.publishNext());
     if (!clients.waitAll(5000)) return state.SkipWithError("a client missed the picture");
   }
-  state.SetBytesProcessed(state.iterations() * 100 * pictures[0]->streamPart.size());
+  state.SetBytesProcessed(state.iterations() * 100 * fan.partSize());
   server.stop();
 }
 BENCHMARK(BM_FanOutTo100StreamClients)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -97,7 +92,8 @@ void BM_FanOutFloorDirectWrites(benchmark::State& state) {
     clients.push_back(std::make_unique<webtest::RawClient>(port));
     servers.push_back(::accept(listener, nullptr, nullptr));
   }
-  const QByteArray part = makePicture(webtest::testJpeg(1, 640, 480), true, 0)->streamPart;
+  const PicturePtr picture = makePicture(webtest::testJpeg(1, 640, 480), true, 0);
+  const QByteArray part = picture->partHead + picture->jpeg + kPartTail;
   for (auto _ : state) {
     std::vector<int64_t> left(100, part.size());
     std::vector<qsizetype> sent(100, 0);

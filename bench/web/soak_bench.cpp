@@ -25,36 +25,13 @@
 
 #include "publish_picture.h"
 #include "raw_client.h"
+#include "server_process.h"
 #include "soak_options.h"
 
 namespace {
 
-struct ProcessReading {
-  double cpuSeconds = -1;
-  double rssKiB = -1;
-};
-
-ProcessReading readProcess(qint64 pid) {
-  ProcessReading r;
-  QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-  if (stat.open(QIODevice::ReadOnly)) {
-    const QByteArray text = stat.readAll();
-    const QList<QByteArray> f = text.mid(text.lastIndexOf(')') + 2).split(' ');
-    if (f.size() > 13) r.cpuSeconds = double(f[11].toLongLong() + f[12].toLongLong()) / double(sysconf(_SC_CLK_TCK));
-  }
-  QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-  if (status.open(QIODevice::ReadOnly))
-    for (const QByteArray& line : status.readAll().split('\n'))
-      if (line.startsWith("VmRSS:")) r.rssKiB = line.mid(6).trimmed().split(' ').first().toDouble();
-  return r;
-}
-
-uint16_t freePort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  const uint16_t port = webtest::bindLoopback(fd);
-  ::close(fd);
-  return port;
-}
+using webbench::ProcessReading;
+using webbench::readProcess;
 
 // A page: the event feed, and each picture whose tag changed fetched once.
 struct PageClient {
@@ -94,14 +71,9 @@ void BM_SixUnits100Streams10Pages(benchmark::State& state) {
     for (int i = 0; i < 4; ++i) pictures[size_t(u)].push_back(webtest::testJpeg(u * 10 + i, 640, 480));
     webtest::publishPicture(dirs.back(), pictures[size_t(u)][0], true, "start");
   }
-  const uint16_t port = freePort();
-  args << "--listen" << QStringLiteral("127.0.0.1:%1").arg(port);
+  uint16_t port = 0;
   QProcess server;
-  server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-  server.start(QCoreApplication::applicationDirPath() + "/../selvane-web", args);
-  if (!server.waitForStarted()) return state.SkipWithError("cannot start selvane-web (build it first)");
-  for (int i = 0; i < 50 && webtest::httpGet(port, "/units", {}, 200).status != 200; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  if (!webbench::startServer(server, args, &port)) return state.SkipWithError("cannot start selvane-web (build it first)");
 
   std::vector<std::unique_ptr<webtest::RawClient>> streams;
   for (int i = 0; i < 100; ++i) {

@@ -41,8 +41,9 @@ int CKorvexCtrl::ProbeDevice(int position) {
 
 // A camera that failed its check is looked at again on every tick, one such
 // unit per tick in turn, besides the round robin: a camera plugged back in is
-// usable within half a second instead of a whole round later. Caller holds
-// the device-table lock.
+// usable within half a second of being listed again instead of a whole round
+// later. Binding never lists the cameras itself. Caller holds the
+// device-table lock.
 void CKorvexCtrl::recheckFailedUnit(int checked, int* retry) {
   const int n = std::min<int>(deviceCount_, kMaxUnits);
   for (int k = 0; k < n; ++k) {
@@ -75,6 +76,9 @@ void CKorvexCtrl::DeviceCheckWorker() {
       std::lock_guard lock(deviceTableLock_);
       releaseWorkerTable(workerCount_);
     } else {
+      // An unplugged camera is looked for again (at most every two seconds)
+      // before the lock: a capture on the window thread waits for that lock.
+      if (workerCount_ != 0) cg_RelistGoneCameras();
       std::lock_guard lock(deviceTableLock_);
       if (workerCount_ != 0) {
         const int status = ProbeDevice(position);

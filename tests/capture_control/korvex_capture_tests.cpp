@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "capture/capture_internal.h"
 #include "korvex_host.h"
 
 namespace korvextest {
@@ -102,7 +103,10 @@ TEST_F(KorvexTest, ASlowCameraFailsButItsLastFrameIsStored) {
 TEST_F(KorvexTest, SafeModeMarksAFailingDeviceAndRefusesItAtOnce) {
   useCameras({{"steady"}, {"unplugged", {}, 30, CG_VCAM_VANISHES}});
   startRun(1);
-  pumpFor(1500);  // the worker checks one device every 500 ms
+  const int binds = pl::capture::detail::deviceBinds();
+  // The worker checks one device every 500 ms: a third check means the
+  // second (unit 2's camera) has ended.
+  ASSERT_TRUE(waitUntil([&] { return pl::capture::detail::deviceBinds() >= binds + 3; }, 10000));
   QElapsedTimer clock;
   qint64 announcedAt = 0;
   onEvent_ = [&](const Event& e) {

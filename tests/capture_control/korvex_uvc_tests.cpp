@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "capture/capture_internal.h"
 #include "korvex_host.h"
 
 namespace korvextest {
@@ -89,6 +90,21 @@ TEST_F(KorvexUvcTest, UnpluggedCameraFailsItsUnitAloneAndCapturesAgainWhenBack) 
   EXPECT_EQ(frameCounter(header, pixels), 5);
 }
 
+TEST_F(KorvexUvcTest, AnUnpluggedCameraIsListedAgainOnlyEveryFewSeconds) {
+  plugUvc(2);
+  startRun(1);
+  ASSERT_EQ(captureOnce(1, k640I420), KORVEX_CAPTURED);
+  ASSERT_EQ(cg_SetUvcCameraState(0, CG_UVC_UNPLUGGED), S_OK);
+  EXPECT_EQ(captureOnce(1, k640I420), KORVEX_CAPTURE_FAILED);
+  const int before = pl::capture::detail::cameraListings();
+  pumpFor(3000);  // six device checks, each of which used to list every node
+  const int listed = pl::capture::detail::cameraListings() - before;
+  EXPECT_GE(listed, 1);
+  EXPECT_LE(listed, 2);
+  ASSERT_EQ(cg_SetUvcCameraState(0, CG_UVC_PLUGGED), S_OK);
+  EXPECT_GT(attemptsUntilCaptured(1, 12), 0) << "found again in its port";
+}
+
 TEST_F(KorvexUvcTest, BusyCameraFailsQuicklyAndIsRetriedAtTheNextRequest) {
   plugUvc(1);
   startRun(1);
@@ -107,7 +123,9 @@ TEST_F(KorvexUvcTest, DeviceCheckCatchesACameraThatOpensWithoutFormats) {
   startRun(1);
   ASSERT_EQ(captureOnce(1, k640I420), KORVEX_CAPTURED);
   ASSERT_EQ(cg_SetUvcCameraState(0, CG_UVC_NO_FORMATS), S_OK);
-  pumpFor(1200);  // the worker has checked it
+  // Two more checks began: the first of them has ended.
+  const int binds = pl::capture::detail::deviceBinds();
+  ASSERT_TRUE(waitUntil([&] { return pl::capture::detail::deviceBinds() >= binds + 2; }, 10000));
   EXPECT_EQ(captureOnce(1, k640I420), KORVEX_CAPTURE_FAILED);
   // Refused before touching the camera: the last frame is still there.
   call(DISPID_KORVEX_DspGetSize, int32_t{0}, h(texts_[5]));

@@ -44,6 +44,11 @@ struct Screen {
   QLabel left, right;
 };
 
+bool quartersShown(QWidget* box) {
+  return onScreen(box, {40, 30}) == qcolor(kRed) && onScreen(box, {120, 30}) == qcolor(kGreen) &&
+         onScreen(box, {40, 90}) == qcolor(kBlue) && onScreen(box, {120, 90}) == qcolor(kYellow);
+}
+
 void expectQuarters(QWidget* box) {
   EXPECT_EQ(onScreen(box, {40, 30}), qcolor(kRed));
   EXPECT_EQ(onScreen(box, {120, 30}), qcolor(kGreen));
@@ -143,7 +148,7 @@ TEST_F(DisplayTest, SlotPicturesComeBackAfterTheWindowIsHiddenAndShown) {
   pumpFor(20);
   screen.top.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&screen.top));
-  pumpFor(100);
+  waitUntil([&] { return quartersShown(&screen.left) && quartersShown(&screen.right); });
   expectQuarters(&screen.left);
   expectQuarters(&screen.right);
 
@@ -153,7 +158,7 @@ TEST_F(DisplayTest, SlotPicturesComeBackAfterTheWindowIsHiddenAndShown) {
   pumpFor(20);
   screen.top.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&screen.top));
-  pumpFor(100);
+  waitUntil([&] { return quartersShown(&screen.left) && onScreen(&screen.right, {80, 60}) == QColor(Qt::white); });
   expectQuarters(&screen.left);
   EXPECT_EQ(onScreen(&screen.right, {80, 60}), QColor(Qt::white));
 }

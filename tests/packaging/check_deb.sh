@@ -30,6 +30,8 @@ done
 # The X11 and offscreen platform plugins come with libqt6gui6.
 ! grep -q qt6-qpa-plugins <<<"$depends" || fail "Depends names qt6-qpa-plugins (VNC and touch only): $depends"
 
+[ "$(field Suggests)" = samba ] || fail "Suggests: $(field Suggests)"
+
 # Contents.
 dpkg-deb -c "$deb" | awk '{ print $1 " " $6 ($7 == "->" ? " -> " $8 : "") }' >"$work/contents"
 have() { grep -qE "^$1 \\./$2\$" "$work/contents" || fail "missing $2 ($1)"; }
@@ -45,6 +47,7 @@ have '-rw-r--r--' usr/share/icons/hicolor/scalable/apps/selvane.svg
 have '-rw-r--r--' usr/share/doc/selvane/copyright
 have '-rw-r--r--' usr/share/doc/selvane/changelog.gz
 have '-rw-r--r--' etc/selvane/selvanedir.ini
+have '-rw-r--r--' usr/share/selvane/samba/selvane.conf
 ! grep -qE '/(tests|bench|fuzz)/|TestCtl' "$work/contents" || fail "test or benchmark files in the package"
 if grep -q 'usr/lib/selvane/selvane-web$' "$work/contents"; then
   have '-rw-r--r--' lib/systemd/system/selvane-web.service
@@ -75,6 +78,10 @@ if [ -f "$unit" ] && command -v systemd-analyze >/dev/null; then
   grep -q '^RestartPreventExitStatus=2$' "$unit" || fail "selvane-web.service restarts a bad command line"
 fi
 cmp -s "$work/root/etc/selvane/selvanedir.ini" "$(dirname "$0")/../../packaging/selvanedir.ini" || fail "default settings differ"
+if command -v testparm >/dev/null; then
+  testparm -s "$work/root/usr/share/selvane/samba/selvane.conf" >/dev/null 2>"$work/testparm.log" ||
+    { cat "$work/testparm.log"; fail "share definition"; }
+fi
 
 # Maintainer scripts: Korvex.OCX registered machine-wide, removed on removal.
 dpkg-deb -e "$deb" "$work/control"

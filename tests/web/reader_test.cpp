@@ -51,6 +51,15 @@ std::vector<unsigned char> decodeGrey(const QByteArray& jpeg, int* w, int* h) {
   return out;
 }
 
+// What this process has read from files and sockets so far.
+int64_t bytesReadSoFar() {
+  QFile io("/proc/self/io");
+  if (!io.open(QIODevice::ReadOnly)) return 0;
+  for (const QByteArray& line : io.readAll().split('\n'))
+    if (line.startsWith("rchar:")) return line.mid(6).trimmed().toLongLong();
+  return 0;
+}
+
 }  // namespace
 
 // The publisher stores distinct pictures back to back (JPEG and BMP mixed),
@@ -160,6 +169,44 @@ TEST(WebReader, HostileFilesGiveNoPicture) {
        }},
       {"slot file is a directory", [&](const QString& d) { writeFile(d + "cap.ctl", record(2, 1, 1, 0)); QDir().mkdir(d + "cap0.jpg"); }},
       {"cap.ctl is a directory", [&](const QString& d) { QDir().mkdir(d + "cap.ctl"); }},
+      {"slot file links to a picture elsewhere", [&](const QString& d) {
+         writeFile(d + "cap.ctl", record(2, 1, 1, 0));
+         writeFile(d + "../elsewhere.jpg", jpeg);
+         QFile::link(d + "../elsewhere.jpg", d + "cap0.jpg");
+       }},
+      {"slot file links to a device", [&](const QString& d) { writeFile(d + "cap.ctl", record(2, 1, 1, 0)); QFile::link("/dev/zero", d + "cap0.jpg"); }},
+      {"cap.ctl links to another file", [&](const QString& d) {
+         QByteArray secret = record(2, 1, 1, 0);
+         secret.replace(8, 6, "SECRET");
+         writeFile(d + "../secret", secret);
+         QFile::link(d + "../secret", d + "cap.ctl");
+         writeFile(d + "cap0.jpg", jpeg);
+       }},
+      {"sparse 2 GB slot file", [&](const QString& d) {
+         writeFile(d + "cap.ctl", record(2, 1, 1, 0));
+         QFile f(d + "cap0.jpg");
+         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+         f.write(jpeg.chopped(2));
+         f.seek(UnitReader::kMaxFileSize - 2);
+         f.write("\xFF\xD9");
+         f.resize(int64_t(2) << 30);
+       }},
+      {"JPEG larger than any camera", [&](const QString& d) {
+         QByteArray big = jpeg;
+         const qsizetype sof = big.indexOf("\xFF\xC0");
+         ASSERT_GT(sof, 0);
+         big[sof + 5] = char(0x0F), big[sof + 6] = char(0xA0), big[sof + 7] = char(0x0F), big[sof + 8] = char(0xA0);
+         writeFile(d + "cap.ctl", record(2, 1, 1, 0));
+         writeFile(d + "cap0.jpg", big);
+       }},
+      {"JPEG without scan data", [&](const QString& d) {
+         writeFile(d + "cap.ctl", record(2, 1, 1, 0));
+         writeFile(d + "cap0.jpg", jpeg.left(jpeg.indexOf("\xFF\xDA")) + "\xFF\xD9");
+       }},
+      {"cut BMP", [&](const QString& d) {
+         writeFile(d + "cap.ctl", record(0, 1, 1, 0));
+         writeFile(d + "cap0.bmp", webtest::testRgbBmp(640, 480, 1, 2, 3).left(500000));
+       }},
   };
   for (const Case& c : cases) {
     QTemporaryDir tmp;
@@ -169,7 +216,13 @@ TEST(WebReader, HostileFilesGiveNoPicture) {
     reader.check(1);
     reader.check(2);
     EXPECT_FALSE(reader.view()->picture) << c.name;
-    reader.check(10000);
+    EXPECT_FALSE(reader.view()->texts[0].contains(QStringLiteral("SECRET"))) << c.name << ": a linked file's bytes shown";
+    for (int64_t t = 2000; t < 2100; t += 15) reader.check(t);
+    // From here on a broken unit costs a look at the record, never a read
+    // of its picture, and never turns busy again by itself.
+    const int64_t readBefore = bytesReadSoFar();
+    for (int64_t t = 2100; t < 5000; t += 15) reader.check(t);
+    EXPECT_LT(bytesReadSoFar() - readBefore, 64 * 1024) << c.name << ": a broken picture is read again and again";
     EXPECT_FALSE(reader.busy()) << c.name << ": a unit that stays broken is not looked at every few ms";
   }
 }
@@ -216,6 +269,7 @@ TEST(WebOptions, SettingsFileAndCommandLine) {
   EXPECT_EQ(r.options.units[0].number, 1);
   EXPECT_EQ(r.options.units[1].number, 3);
   EXPECT_EQ(r.options.units[1].dir, "/srv/c/");
+  EXPECT_EQ(r.options.units[1].intervalMs, 1000) << "the unit's own interval decides when it is stale";
   EXPECT_EQ(r.options.pollMs, 1000);
   EXPECT_EQ(r.options.listen, "127.0.0.1:8080");
 

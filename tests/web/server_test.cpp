@@ -217,8 +217,9 @@ TEST(WebServer, WaitingClientsThatHangUpAreLetGo) {
     for (int i = 0; i < 20; ++i) {
       waiting.push_back(std::make_unique<RawClient>(s.port()));
       waiting.back()->send(i % 2 ? streamRequest(1) : QByteArray("GET /events HTTP/1.0\r\n\r\n"));
-      waiting.back()->readFor(20);
     }
+    const int64_t seen = nowMs() + 3000;
+    while (s.server->connections() < 20 && nowMs() < seen) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_GE(s.server->connections(), 20u);
   }
   const int64_t end = nowMs() + 3000;
@@ -239,4 +240,120 @@ TEST(WebServer, StopEndsOpenStreamsAndFeeds) {
   EXPECT_LT(nowMs() - start, 2000);
   EXPECT_FALSE(stream.readFor(500)) << "the stream is closed";
   EXPECT_FALSE(feed.readFor(500)) << "the feed is closed";
+}
+
+// Slow stream clients each keep the picture they started on: together they
+// stay within the memory budget, clients past it are turned away (the stream
+// ends, /latest answers 503), and the budget is whole again once they go.
+TEST(WebServer, SlowClientsHoldPicturesWithinTheMemoryBudget) {
+  selvane::web::HttpServer::Options options;
+  options.maxMemory = 3 << 20;
+  RunningServer s(1, 20, options);
+  ASSERT_TRUE(s.started);
+  std::vector<std::unique_ptr<RawClient>> stalled;
+  for (int i = 0; i < 6; ++i) {
+    const QByteArray picture = paddedJpeg(i, 900 * 1024);
+    ASSERT_TRUE(publishPicture(s.dirs[0], picture, true, "x"));
+    ASSERT_TRUE(s.waitForBytes(1, picture));
+    stalled.push_back(std::make_unique<RawClient>(s.port(), 4096));
+    stalled.back()->send(streamRequest(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_LE(s.server->picturesHeld(), options.maxMemory);
+  }
+  EXPECT_GE(s.server->picturesHeld(), size_t(2) * 900 * 1024) << "stalled clients hold their pictures";
+  EXPECT_EQ(httpGet(s.port(), "/units/1/latest").status, 503);
+  stalled.back()->readUntil([](const QByteArray&) { return false; }, 1000);
+  EXPECT_FALSE(stalled.back()->readFor(100)) << "a stream past the budget ends";
+  EXPECT_TRUE(stalled.back()->parts("selvaneframe").empty());
+  stalled.clear();
+  const int64_t end = nowMs() + 3000;
+  while (s.server->picturesHeld() > 0 && nowMs() < end) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(s.server->picturesHeld(), 0u);
+  EXPECT_EQ(httpGet(s.port(), "/units/1/latest").status, 200);
+}
+
+// A client that trickles its headers is dropped at the deadline whatever it
+// sends; streams take at most three quarters of the connections, so short
+// requests are still answered when streams ask for more.
+TEST(WebServer, SlowHeadersAreDroppedAndStreamsLeaveRoomForRequests) {
+  selvane::web::HttpServer::Options options;
+  options.headerDeadlineMs = 300;
+  options.maxConnections = 8;
+  RunningServer s(1, 20, options);
+  ASSERT_TRUE(s.started);
+  ASSERT_TRUE(publishPicture(s.dirs[0], testJpeg(1), true, "x"));
+  ASSERT_TRUE(s.waitForPicture(1, 1));
+
+  RawClient slow(s.port());
+  slow.send("GET /units HTTP/1.1\r\n");
+  bool open = true;
+  for (int i = 0; i < 15 && open; ++i) open = slow.send("X-Slow: " + QByteArray::number(i) + "\r\n") && slow.readFor(100);
+  EXPECT_FALSE(open) << "a trickling client outlived the header deadline";
+  EXPECT_EQ(slow.status(), 408);
+
+  std::vector<std::unique_ptr<RawClient>> streams;
+  for (int i = 0; i < 6; ++i) {
+    streams.push_back(std::make_unique<RawClient>(s.port()));
+    streams.back()->send(streamRequest(1));
+    ASSERT_TRUE(streams.back()->readUntil([](const QByteArray& b) { return b.contains("\r\n\r\n"); }, 2000));
+    EXPECT_EQ(streams.back()->status(), 200);
+  }
+  RawClient extra(s.port());
+  extra.send(streamRequest(1));
+  extra.readUntil([](const QByteArray&) { return false; }, 1000);
+  EXPECT_EQ(extra.status(), 503) << "streams took every connection";
+  EXPECT_EQ(httpGet(s.port(), "/units").status, 200);
+}
+
+// Each slip gets one well-formed answer and nothing after it; a request for
+// another host name is refused on loopback (DNS rebinding).
+TEST(WebServer, ProtocolSlipsGetOneWellFormedAnswer) {
+  selvane::web::HttpServer::Options options;
+  options.allowedHosts = {"Station.example"};
+  RunningServer s(1, 20, options);
+  ASSERT_TRUE(s.started);
+  const QByteArray port = QByteArray::number(s.port());
+  struct Case {
+    QByteArray request;
+    int status;
+  };
+  const std::vector<Case> cases = {
+      {"HEAD /events HTTP/1.1\r\nHost: localhost\r\n\r\n", 200},
+      {"HEAD /units/1/stream HTTP/1.1\r\nHost: 127.0.0.1:" + port + "\r\n\r\n", 200},
+      {"GET /units HTTP/1.1\r\nHost: localhost\r\nContent-Length: 3\r\n\r\nabc", 400},
+      {"GET /units HTTP/1.1\r\nHost: localhost\r\nContent-Length: -1\r\n\r\n", 400},
+      {"GET /units HTTP/1.1\r\nHost: localhost\r\nContent-Length: 0\r\nContent-Length: 5\r\n\r\n", 400},
+      {"GET /units HTTP/1.1\r\nHost: rebound.example:" + port + "\r\n\r\n", 421},
+      {"GET /units HTTP/1.1\r\nHost: localhost:1\r\n\r\n", 421},
+      {"GET /units HTTP/1.1\r\nHost: [::1]:" + port + "\r\n\r\n", 200},
+      {"GET /units HTTP/1.1\r\nHost: station.example\r\n\r\n", 200},
+  };
+  for (const Case& c : cases) {
+    RawClient client(s.port());
+    client.send(c.request + "GET /units HTTP/1.1\r\nHost: localhost\r\n\r\n");
+    client.readUntil([](const QByteArray&) { return false; }, 1000);
+    const qsizetype headEnd = client.buffer.indexOf("\r\n\r\n");
+    EXPECT_EQ(client.status(), c.status) << c.request.constData();
+    EXPECT_EQ(client.buffer.count("HTTP/1.1 "), 1) << c.request.constData() << client.buffer.constData();
+    if (c.request.startsWith("HEAD")) {
+      EXPECT_EQ(headEnd + 4, client.buffer.size()) << "HEAD answered with a body: " << client.buffer.constData();
+    }
+  }
+}
+
+// The page comes with every unit's tile as it is, so the first paint shows
+// the pictures without waiting for the feed; slot texts are escaped.
+TEST(WebServer, PageArrivesWithItsTiles) {
+  RunningServer s(2);
+  ASSERT_TRUE(s.started);
+  ASSERT_TRUE(publishPicture(s.dirs[0], testJpeg(1), true, QStringLiteral("<img src=x>&")));
+  ASSERT_TRUE(s.waitForPicture(1, 1));
+  const Reply page = httpGet(s.port(), "/");
+  ASSERT_EQ(page.status, 200);
+  const QByteArray tag = QByteArray::fromStdString(s.watcher->board().view(0)->picture->etag).replace('"', "");
+  EXPECT_TRUE(page.body.contains("id=\"unit-1\"") && page.body.contains("id=\"unit-2\""));
+  EXPECT_TRUE(page.body.contains("src=\"/units/1/latest.jpg?v=" + tag + "\"")) << page.body.constData();
+  EXPECT_TRUE(page.body.contains("&lt;img src=x&gt;&amp;")) << page.body.constData();
+  EXPECT_FALSE(page.body.contains("<img src=x>"));
+  EXPECT_TRUE(page.body.contains(QStringLiteral("画像はまだありません").toUtf8())) << "unit 2 says it has none";
 }

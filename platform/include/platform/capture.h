@@ -21,7 +21,8 @@
 // their native formats and, at each native size, "I420", "IYUV" and 24-bit
 // RGB converted in the pipeline. Binding a real camera opens it and reads its
 // formats (nothing streams); a device reference whose camera was unplugged
-// binds the camera plugged back into the same USB port. A camera's errors
+// binds the camera plugged back into the same USB port once
+// cg_RelistGoneCameras has listed it. A camera's errors
 // (gone, busy) make cg_GraphGetState fail at once and are logged once.
 #pragma once
 #include "platform/com.h"
@@ -137,7 +138,9 @@ typedef enum CG_UVC_STATE {
   CG_UVC_UNPLUGGED = 1,     // its nodes are gone; a stream under way fails with "No such device"
   CG_UVC_BUSY = 2,          // opens, but setting a format fails: "Device '...' is busy"
   CG_UVC_NO_PERMISSION = 3, // its nodes exist but cannot be opened (not in the video group)
-  CG_UVC_NO_FORMATS = 4     // opens, but lists no format
+  CG_UVC_NO_FORMATS = 4,    // opens, but lists no format
+  CG_UVC_NO_BANDWIDTH = 5   // sets its format, but starting the stream fails as on a USB bus
+                            // without the bandwidth left: STREAMON "No space left on device"
 } CG_UVC_STATE;
 
 typedef struct CG_UVC_SPEC {
@@ -211,6 +214,12 @@ PL_VISIBLE HRESULT cg_GrabberSetBufferSamples(CG_FILTER* grabber, BOOL buffer);
 // `cb` NULL removes the callback; once this returns, the old one is no longer called.
 PL_VISIBLE HRESULT cg_GrabberSetCallback(CG_FILTER* grabber, ISampleGrabberCB* cb, int which);
 
+// A camera that could not be bound is looked for again in its USB port only
+// here, at most once every two seconds: listing opens every video node, so a
+// caller holding a lock that another thread waits for must not do it. The
+// device check calls it before it takes its lock. 1 when it listed.
+PL_VISIBLE int cg_RelistGoneCameras(void);
+
 // Replaces the virtual cameras (count 0 removes them; at most 20). Devices
 // already handed out keep working unless they were made to vanish.
 PL_VISIBLE HRESULT cg_SetVirtualCameras(const CG_VCAM_SPEC* specs, int count);
@@ -224,5 +233,12 @@ PL_VISIBLE HRESULT cg_SetUvcCameraState(int camera, CG_UVC_STATE state);
 // this user may not open, one per line; returns the number of nodes and
 // copies at most size - 1 characters plus a 0.
 PL_VISIBLE int cg_ForbiddenVideoNodes(char* text, int size);
+
+// What the operator should do about the last error of the camera at
+// `position` in the latest device listing, in Japanese (UTF-8), for errors
+// that have a remedy (a USB bus without bandwidth); empty otherwise. Copies
+// at most size - 1 bytes plus a 0 (never a part of a character) and returns
+// the length copied.
+PL_VISIBLE int cg_ListedCameraAdvice(int position, char* text, int size);
 
 PL_END_C

@@ -5,7 +5,26 @@
 
 #include "capture/objects.h"
 
+#include <mutex>
+
+#include "capture/device_errors.h"
+
 using namespace pl::capture;
+
+namespace {
+
+// The device nodes of the latest listing, by position, for the advice on a
+// unit's camera (the control numbers its cameras by listing position).
+struct Listed {
+  std::mutex mutex;
+  std::vector<std::string> paths;
+};
+Listed& listed() {
+  static auto* l = new Listed;
+  return *l;
+}
+
+}  // namespace
 
 PL_BEGIN_C
 
@@ -15,6 +34,11 @@ HRESULT cg_CreateDeviceEnumerator(CG_DEVENUM** out) {
   return guarded([&] {
     auto e = makeObject<CG_DEVENUM>();
     e->devices = enumerateDevices();
+    {
+      std::lock_guard lock(listed().mutex);
+      listed().paths.clear();
+      for (const DevicePtr& d : e->devices) listed().paths.push_back(d->devicePath);
+    }
     *out = e.detach();
     return S_OK;
   });
@@ -93,8 +117,37 @@ HRESULT cg_DeviceBindSource(CG_DEVICE* handle, CG_FILTER** source) {
 
 void cg_FilterRelease(CG_FILTER* f) { Objects::releaseHandle(f, Kind::Filter); }
 
+int cg_RelistGoneCameras(void) {
+  try {
+    return ensureGstreamer() && relistGoneCameras() ? 1 : 0;
+  } catch (...) {
+    return 0;
+  }
+}
+
 HRESULT cg_SetVirtualCameras(const CG_VCAM_SPEC* specs, int count) {
   return guarded([&] { return setVirtualCameras(specs, count); });
+}
+
+int cg_ListedCameraAdvice(int position, char* text, int size) {
+  if (!text || size <= 0) return 0;
+  text[0] = 0;
+  try {
+    std::string path;
+    {
+      std::lock_guard lock(listed().mutex);
+      if (position < 0 || static_cast<size_t>(position) >= listed().paths.size()) return 0;
+      path = listed().paths[static_cast<size_t>(position)];
+    }
+    const std::string advice = path.empty() ? std::string() : deviceErrorAdvice(lastDeviceError(path));
+    size_t n = std::min(advice.size(), static_cast<size_t>(size) - 1);
+    while (n > 0 && n < advice.size() && (static_cast<unsigned char>(advice[n]) & 0xC0) == 0x80) --n;
+    std::memcpy(text, advice.data(), n);
+    text[n] = 0;
+    return static_cast<int>(n);
+  } catch (...) {
+    return 0;
+  }
 }
 
 PL_END_C

@@ -21,6 +21,11 @@ PL_VISIBLE int comparePortPaths(std::string_view a, std::string_view b);
 // text); empty for unparsable text.
 PL_VISIBLE std::vector<Capability> realCapabilitiesOf(const char* caps);
 
+// How many times the cameras were listed, and devices bound (the device
+// check binds each camera it checks), in this process.
+PL_VISIBLE int cameraListings();
+PL_VISIBLE int deviceBinds();
+
 // The error last logged for the camera at `path` ("" when none).
 PL_VISIBLE std::string lastCameraError(const std::string& path);
 

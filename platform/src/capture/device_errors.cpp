@@ -20,6 +20,18 @@ Errors& errors() {
 
 }  // namespace
 
+std::string deviceErrorAdvice(const std::string& text) {
+  // STREAMON fails with ENOSPC when the USB host controller has no
+  // bandwidth left for the format: v4l2src says only that its buffer pool
+  // could not be activated (the errno is in its debug log), which with a
+  // USB camera is nearly always this.
+  if (text.find("No space left on device") != std::string::npos ||
+      text.find("Buffer pool activation failed") != std::string::npos)
+    return "USB の帯域が足りません（No space left on device）。カメラを別の USB ポート、できれば別の USB "
+           "コントローラーにつなぐか、画像サイズを小さくしてください";
+  return {};
+}
+
 void reportDeviceError(const std::string& path, GstMessage* message) {
   if (path.empty() || GST_MESSAGE_TYPE(message) != GST_MESSAGE_ERROR) return;
   GError* error = nullptr;
@@ -39,7 +51,9 @@ void reportDeviceError(const std::string& path, GstMessage* message) {
   std::string& last = e.last[path];
   if (last == text) return;
   last = text;
-  qWarning("camera %s: %s", path.c_str(), text.c_str());
+  const std::string advice = deviceErrorAdvice(text);
+  if (advice.empty()) qWarning("camera %s: %s", path.c_str(), text.c_str());
+  else qWarning("camera %s: %s: %s", path.c_str(), advice.c_str(), text.c_str());
 }
 
 void clearDeviceError(const std::string& path) {

@@ -15,5 +15,8 @@ void reportDeviceError(const std::string& path, GstMessage* message);
 void clearDeviceError(const std::string& path);
 // The last error logged for `path` ("" when none): "text (details)".
 std::string lastDeviceError(const std::string& path);
+// What the operator should know about an error text, in Japanese, for the
+// causes that have a remedy ("" for others): a USB bus without bandwidth.
+std::string deviceErrorAdvice(const std::string& text);
 
 }  // namespace pl::capture

@@ -6,6 +6,7 @@
 #include <gst/gst.h>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -43,10 +44,18 @@ std::vector<DevicePtr> enumerateDevices();
 
 // Binding: the device as it is now. A real camera is opened as its source
 // element opens it (the element brought to READY and back, its formats read
-// into `offered`); one that is gone is looked for again in its USB port, so a
-// camera plugged back in (under another node) is bound there. S_OK, or
-// VFW_E_NO_CAPTURE_HARDWARE when the camera cannot be opened.
+// into `offered`); one that is gone is looked for in its USB port's newest
+// listing, so a camera plugged back in (under another node) is bound there
+// once relistGoneCameras has found it. S_OK, or VFW_E_NO_CAPTURE_HARDWARE
+// when the camera cannot be opened.
 HRESULT bindDevice(const DevicePtr& device, DevicePtr* bound, CapsPtr* offered);
+// Lists the cameras again when a port whose camera could not be bound was not
+// looked at for kRelistPause; true when it listed.
+inline constexpr std::chrono::milliseconds kRelistPause{2000};
+bool relistGoneCameras();
+// How many times the cameras were listed, and devices bound, in this process.
+int listingCount();
+int bindCount();
 
 // Real V4L2 cameras (and emulated UVC ones) sorted by USB port path, then
 // device path. Nodes without a capture format (a UVC camera's metadata node)

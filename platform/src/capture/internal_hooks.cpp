@@ -14,6 +14,10 @@ std::vector<Capability> realCapabilitiesOf(const char* caps) {
   return parsed ? realCapabilities(parsed.get()) : std::vector<Capability>{};
 }
 
+int cameraListings() { return listingCount(); }
+
+int deviceBinds() { return bindCount(); }
+
 std::string lastCameraError(const std::string& path) { return lastDeviceError(path); }
 
 }  // namespace pl::capture::detail

@@ -6,7 +6,9 @@
 
 #include <QString>
 #include <algorithm>
+#include <atomic>
 #include <cctype>
+#include <chrono>
 #include <cmath>
 #include <map>
 #include <mutex>
@@ -191,11 +193,16 @@ bool capturesVideo(const GstStructure* props, const std::vector<Capability>& cap
 }
 
 // The newest listing of each USB port, so that an old device reference finds
-// its camera after it was plugged in again.
+// its camera after it was plugged in again; and the ports whose camera could
+// not be bound, with when the cameras were last listed for them.
 struct PortTable {
   std::mutex mutex;
   std::map<std::string, DevicePtr> latest;
+  std::map<std::string, std::chrono::steady_clock::time_point> gone;
 };
+
+std::atomic<int> listings{0};
+std::atomic<int> binds{0};
 
 PortTable& ports() {
   static auto* t = new PortTable;  // never destroyed: devices may be bound while the process exits
@@ -230,6 +237,7 @@ HRESULT touch(const DeviceInfo& device, CapsPtr* offered) {
 std::vector<DevicePtr> realDevices() {
   static std::mutex mutex;  // one probe at a time (window thread and device-check worker)
   std::lock_guard lock(mutex);
+  ++listings;
   struct Found {
     std::string port, path;
     DevicePtr info;
@@ -280,6 +288,7 @@ std::vector<DevicePtr> realDevices() {
 
 HRESULT bindDevice(const DevicePtr& device, DevicePtr* bound, CapsPtr* offered) {
   *bound = nullptr;
+  ++binds;
   if (const auto& cam = device->virtualCamera) {
     if (cam->faults & CG_VCAM_CANNOT_OPEN) return VFW_E_NO_CAPTURE_HARDWARE;
     if ((cam->faults & CG_VCAM_VANISHES) && cam->listed.load()) return VFW_E_NO_CAPTURE_HARDWARE;
@@ -295,17 +304,39 @@ HRESULT bindDevice(const DevicePtr& device, DevicePtr* bound, CapsPtr* offered) 
   };
   DevicePtr candidate = latest();
   if (SUCCEEDED(touch(*candidate, offered))) {
+    if (!device->port.empty()) {
+      std::lock_guard lock(ports().mutex);
+      ports().gone.erase(device->port);
+    }
     *bound = std::move(candidate);
     return S_OK;
   }
-  if (device->port.empty()) return VFW_E_NO_CAPTURE_HARDWARE;
-  // Gone from its node: list the cameras again and look in the same port.
-  realDevices();
-  DevicePtr again = latest();
-  if (again == candidate || FAILED(touch(*again, offered))) return VFW_E_NO_CAPTURE_HARDWARE;
-  *bound = std::move(again);
-  return S_OK;
+  // Gone from its node: relistGoneCameras looks in its port again. Listing
+  // opens every video node, far too slow for a caller that holds a lock.
+  if (!device->port.empty()) {
+    std::lock_guard lock(ports().mutex);
+    ports().gone.emplace(device->port, std::chrono::steady_clock::time_point{});
+  }
+  return VFW_E_NO_CAPTURE_HARDWARE;
 }
+
+bool relistGoneCameras() {
+  const auto now = std::chrono::steady_clock::now();
+  {
+    std::lock_guard lock(ports().mutex);
+    auto& gone = ports().gone;
+    const bool due = std::any_of(gone.begin(), gone.end(),
+                                 [&](const auto& port) { return now - port.second >= kRelistPause; });
+    if (!due) return false;
+    for (auto& port : gone) port.second = now;
+  }
+  realDevices();
+  return true;
+}
+
+int listingCount() { return listings.load(); }
+
+int bindCount() { return binds.load(); }
 
 std::vector<DevicePtr> enumerateDevices() {
   std::vector<DevicePtr> virtuals = virtualDevices();  // first: $VCAM_UVC makes emulated real ones

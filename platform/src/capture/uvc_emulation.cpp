@@ -102,7 +102,7 @@ HRESULT setCameras(const CG_UVC_SPEC* specs, int count) {
 }
 
 HRESULT setState(int camera, CG_UVC_STATE state) {
-  if (state < CG_UVC_PLUGGED || state > CG_UVC_NO_FORMATS) return E_INVALIDARG;
+  if (state < CG_UVC_PLUGGED || state > CG_UVC_NO_BANDWIDTH) return E_INVALIDARG;
   Table& t = table();
   std::lock_guard lock(t.mutex);
   if (camera < 0 || static_cast<size_t>(camera) >= t.cameras.size()) return E_INVALIDARG;

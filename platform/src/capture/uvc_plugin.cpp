@@ -154,6 +154,15 @@ gboolean srcSetCaps(GstBaseSrc* src, GstCaps* caps) {
                        h));
     return FALSE;
   }
+  if (stateOf(path) == CG_UVC_NO_BANDWIDTH) {
+    // The host controller cannot reserve the isochronous bandwidth of this
+    // size and rate beside the other cameras on its bus; v4l2src reports the
+    // failed STREAMON as a buffer pool that could not be activated.
+    GST_ELEMENT_ERROR(src, RESOURCE, SETTINGS, ("Failed to allocate required memory."),
+                      ("Buffer pool activation failed: error with STREAMON 28 (No space left on device) for %s @ %dx%d",
+                       jpeg ? "MJPG" : "YUYV", w, h));
+    return FALSE;
+  }
   if (jpeg && !s.encoder && !(s.encoder = tjInitCompress())) return FALSE;
   s.jpeg = jpeg;
   s.width = w;

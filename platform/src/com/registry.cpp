@@ -109,6 +109,14 @@ std::string machineRegistryFile() {
   return kMachineRegistryFile;
 }
 
+std::string programRegistryFile() {
+  char exe[4096];
+  const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
+  if (n <= 0) return {};
+  const std::string dir = dirOf(std::string(exe, static_cast<size_t>(n)));
+  return dir.empty() ? std::string() : (dir == "/" ? std::string() : dir) + "/registry.reg";
+}
+
 std::string registryFile() { return machineScope() ? machineRegistryFile() : userRegistryFile(); }
 
 std::string userRegistryFile() {
@@ -159,6 +167,13 @@ LONG transact(bool write, const std::function<LONG(Key& root, bool& modified)>& 
     }
     if (!readFile(path, text)) return ERROR_ACCESS_DENIED;
     parse(text, root);
+    // A build tree's programs find the controls of their own build first, so
+    // that no build ever needs to register in the user's file. Replaced by
+    // rename too, so read without a lock.
+    if (!write && !machineScope()) {
+      const std::string program = programRegistryFile();
+      if (!program.empty() && program != path && readFile(program, text)) parse(text, root);
+    }
     bool modified = false;
     LONG rc = fn(root, modified);
     if (write && modified && !writeFileAtomically(path, serialize(root))) return ERROR_ACCESS_DENIED;

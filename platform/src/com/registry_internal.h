@@ -19,6 +19,10 @@ inline constexpr char kMachineRegistryFile[] = "/var/lib/selvane/registry.reg";
 std::string userRegistryFile();
 // $PL_MACHINE_REGISTRY when set (empty: none), else kMachineRegistryFile.
 std::string machineRegistryFile();
+// "registry.reg" in the running program's own directory: a build tree's
+// registration of the controls it built (never installed, never written by
+// the program). Empty when the program's directory cannot be found.
+std::string programRegistryFile();
 // The file of the current scope: the one that writes go to.
 std::string registryFile();
 
@@ -26,7 +30,7 @@ std::string registryFile();
 // tree that `fn` reports as modified is written back atomically to the file of
 // the current scope, and `fn` sees that file alone. Without `write` in the
 // user's scope, `fn` sees the machine-wide registry with the user's entries
-// merged over it (per value). Returns fn's result, or ERROR_ACCESS_DENIED
+// merged over it, and the program directory's over both (per value). Returns fn's result, or ERROR_ACCESS_DENIED
 // when the scope's file cannot be read or written.
 LONG transact(bool write, const std::function<LONG(Key& root, bool& modified)>& fn);
 

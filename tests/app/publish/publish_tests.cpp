@@ -3,6 +3,7 @@
 // the directory lock, and reader processes beside six publishing units.
 #include <fcntl.h>
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,6 +22,7 @@
 #include "selvane/publish/directory_lock.h"
 #include "selvane/publish/store.h"
 #include "stamped_picture.h"
+#include "stamped_store.h"
 
 namespace {
 
@@ -32,21 +34,7 @@ QByteArray readAll(const QString& path) {
   return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-PictureWriter bytesWriter(const stamped::Bytes& bytes) {
-  return [bytes](const std::string& path) -> WriteOutcome {
-    QFile f(QString::fromStdString(path));
-    if (!f.open(QIODevice::ReadWrite)) return {false, EACCES};  // in place, no truncation first
-    const bool ok = f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size())) ==
-                        static_cast<qint64>(bytes.size()) &&
-                    f.resize(static_cast<qint64>(bytes.size()));
-    return {ok, ok ? 0 : EIO};
-  };
-}
-
-StoreResult store(const QString& dir, int id, Format format = Format::Jpeg) {
-  return storeImage(dir, QString::fromStdString(stamped::slotText(id)), format,
-                    bytesWriter(format == Format::Jpeg ? stamped::jpeg(id) : stamped::bmp(id)));
-}
+StoreResult store(const QString& dir, int id, Format format = Format::Jpeg) { return storeStamped(dir, id, format); }
 
 class PublishTest : public ::testing::Test {
  protected:
@@ -78,7 +66,8 @@ TEST_F(PublishTest, OneStoreChangesTheDirectoryInTheOrderReadersRelyOn) {
   for (ssize_t n; (n = read(watch, buffer, sizeof buffer)) > 0;) {
     for (char* p = buffer; p < buffer + n;) {
       const auto* e = reinterpret_cast<const inotify_event*>(p);
-      const std::string name = e->len ? e->name : "";
+      std::string name = e->len ? e->name : "";
+      if (isTemporaryFileName(name)) name = "<temp>";
       const char* what = (e->mask & IN_MODIFY)       ? "modify"
                          : (e->mask & IN_CREATE)     ? "create"
                          : (e->mask & IN_DELETE)     ? "delete"
@@ -91,7 +80,7 @@ TEST_F(PublishTest, OneStoreChangesTheDirectoryInTheOrderReadersRelyOn) {
     }
   }
   close(watch);
-  const std::string temp = temporaryFileName();
+  const std::string temp = "<temp>";
   const std::vector<std::string> expected = {
       "modify cap.ctl",     // state 1
       "create " + temp,     // the picture beside the slot
@@ -131,7 +120,7 @@ TEST_F(PublishTest, AFailedStoreLeavesEverythingAsItWasAndTheNextOneWorks) {
     EXPECT_FALSE(result.published);
     EXPECT_EQ(readAll(dir() + "cap.ctl"), before);
     EXPECT_EQ(readAll(dir() + "cap0.jpg"), slot0);
-    EXPECT_FALSE(QFile::exists(dir() + QString::fromStdString(temporaryFileName())));
+    EXPECT_EQ(QDir(dir()).entryList({".selvane-*"}, QDir::AllEntries | QDir::Hidden), QStringList());
     EXPECT_TRUE(QDir(dir() + "CAPDIR").exists()) << "the marker did not flip";
   }
   result = store(dir(), 3, Format::Bmp);
@@ -146,16 +135,21 @@ TEST_F(PublishTest, TheMarkerNeverFollowsALinkNorDeletesOutsideTheDirectory) {
   const QString precious = outside.path() + "/precious.txt";
   QFile(precious).open(QIODevice::WriteOnly);
 
-  // CAPDIR a link to a directory elsewhere: left alone, its target untouched.
+  // CAPDIR a link to a directory elsewhere: the link goes as the removing
+  // half of the flip, its target untouched; the next store makes the marker.
   ASSERT_TRUE(QFile::link(outside.path(), dir() + "CAPDIR"));
   StoreResult result = store(dir(), 1);
   EXPECT_TRUE(result.published) << "the picture is still published";
-  EXPECT_NE(result.markerProblem.find("symbolic link"), std::string::npos) << result.markerProblem;
+  EXPECT_TRUE(result.markerProblem.empty()) << result.markerProblem;
+  EXPECT_NE(result.markerNote.find("symbolic link"), std::string::npos) << result.markerNote;
   EXPECT_TRUE(QFile::exists(precious));
-  EXPECT_TRUE(QFileInfo(dir() + "CAPDIR").isSymLink());
+  EXPECT_FALSE(QFileInfo(dir() + "CAPDIR").isSymLink());
+  result = store(dir(), 4);
+  EXPECT_TRUE(result.markerNote.empty());
+  EXPECT_TRUE(QFileInfo(dir() + "CAPDIR").isDir());
 
   // CAPDIR a plain file: left alone.
-  QFile::remove(dir() + "CAPDIR");
+  QDir().rmdir(dir() + "CAPDIR");
   QFile(dir() + "CAPDIR").open(QIODevice::WriteOnly);
   result = store(dir(), 2);
   EXPECT_FALSE(result.markerProblem.empty());
@@ -169,6 +163,54 @@ TEST_F(PublishTest, TheMarkerNeverFollowsALinkNorDeletesOutsideTheDirectory) {
   EXPECT_TRUE(result.markerProblem.empty()) << result.markerProblem;
   EXPECT_FALSE(QFileInfo::exists(dir() + "CAPDIR"));
   EXPECT_TRUE(QFile::exists(precious));
+}
+
+TEST_F(PublishTest, NoLinkInTheDirectoryIsWrittenThroughAndSlotsKeepModeAndGroup) {
+  QTemporaryDir outside;
+  const QString victim = outside.path() + "/victim";
+  {
+    QFile f(victim);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("victim");
+  }
+  ASSERT_TRUE(store(dir(), 1).published);
+  // The temporary name swapped for a link between its creation and the write.
+  const stamped::Bytes picture = stamped::jpeg(2);
+  StoreResult result = storeImage(dir(), u"2026/01/01 00:00:02 ", Format::Jpeg, [&](const std::string& path) {
+    const QStringList temps = QDir(dir()).entryList({".selvane-*.tmp"}, QDir::Files | QDir::Hidden);
+    if (temps.size() != 1 || !QFile::remove(dir() + temps[0]) || !QFile::link(victim, dir() + temps[0]))
+      return WriteOutcome{false, EIO};
+    return bytesWriter(picture)(path);
+  });
+  EXPECT_FALSE(result.published);
+  EXPECT_EQ(result.failure, Failure::Replace);
+  EXPECT_EQ(readAll(victim), "victim");
+  EXPECT_FALSE(QFileInfo(dir() + "cap1.jpg").isSymLink());
+
+  // cap.ctl a link: a write error of the unit, its target untouched.
+  ASSERT_TRUE(QFile::rename(dir() + "cap.ctl", outside.path() + "/cap.ctl"));
+  ASSERT_TRUE(QFile::link(outside.path() + "/cap.ctl", dir() + "cap.ctl"));
+  const QByteArray record = readAll(outside.path() + "/cap.ctl");
+  result = store(dir(), 3);
+  EXPECT_FALSE(result.published);
+  EXPECT_EQ(result.failure, Failure::Record);
+  EXPECT_EQ(result.error, ELOOP);
+  EXPECT_EQ(readAll(outside.path() + "/cap.ctl"), record);
+  ASSERT_TRUE(QFile::remove(dir() + "cap.ctl"));
+  ASSERT_TRUE(QFile::rename(outside.path() + "/cap.ctl", dir() + "cap.ctl"));
+
+  // An administrator's mode and readers' group survive the replacement.
+  const std::string slot = (dir() + "cap1.jpg").toStdString();
+  ASSERT_TRUE(store(dir(), 4).published);
+  const gid_t readers = getgid() == 0 ? 4 : getgid();  // as root, another group
+  ASSERT_EQ(chown(slot.c_str(), static_cast<uid_t>(-1), readers), 0);
+  ASSERT_EQ(chmod(slot.c_str(), 0640), 0);
+  ASSERT_TRUE(store(dir(), 5).published);
+  ASSERT_TRUE(store(dir(), 6).published);
+  struct stat st {};
+  ASSERT_EQ(stat(slot.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(st.st_gid, readers);
 }
 
 TEST_F(PublishTest, OneProgramPerWriteDirectory) {
@@ -218,9 +260,8 @@ TEST_F(PublishTest, FastAndSlowReadersOnlyEverAcceptWholePicturesTheirTextNames)
     for (int k = 0; k < kUnits; ++k) {
       const int format = k < 3 ? 0 : 1;
       const int index = (round * kUnits + k) % 40;
-      const StoreResult r =
-          storeImage(dirs[k], QString::fromStdString(stamped::slotText(index + 1)),
-                     format == 0 ? Format::Jpeg : Format::Bmp, bytesWriter(pictures[format][static_cast<size_t>(index)]));
+      const StoreResult r = storeStamped(dirs[k], index + 1, format == 0 ? Format::Jpeg : Format::Bmp,
+                                         &pictures[format][static_cast<size_t>(index)]);
       ASSERT_TRUE(r.published) << describe(r);
       ++stores;
     }

@@ -7,15 +7,19 @@
 //
 //   reader_probe --seconds S [--read-ms R] [--check id|mtime] DIR...
 //
+// A DIR of the form smb://host:port/share/path/ is read through SMB
+// (libsmbclient, as a guest), the way a reader on another computer does.
 // --read-ms spreads the reading of one picture over R ms (a slow reader).
 // --check id: stamped pictures (their number matches the slot text);
 // --check mtime: camera pictures (the slot text is the local time at which
 // the file was written, to the second).
-// Prints "accepted=N retried=N bad=N" and exits 1 when anything was bad.
+// Prints "accepted=N retried=N bad=N failed=N" (failed: a read that broke
+// off, nothing accepted) and exits 1 when anything was bad.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -24,6 +28,7 @@
 #include <thread>
 #include <vector>
 
+#include "smb_guest.h"
 #include "stamped_picture.h"
 
 namespace {
@@ -31,12 +36,22 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using stamped::Bytes;
 
-bool readControl(const std::string& dir, Bytes& record) {
+// Reading files of this computer, or of a share through SMB.
+struct Files {
+  int (*open)(const char* path);
+  ssize_t (*read)(int fd, void* buffer, size_t size);
+  int (*fstat)(int fd, struct stat* st);
+  int (*close)(int fd);
+};
+const Files kLocal{[](const char* path) { return ::open(path, O_RDONLY | O_CLOEXEC); }, ::read, ::fstat, ::close};
+const Files kSmb{[](const char* path) { return smbc_open(path, O_RDONLY, 0); }, smbc_read, smbc_fstat, smbc_close};
+
+bool readControl(const Files& f, const std::string& dir, Bytes& record) {
   record.assign(48, 0);
-  const int fd = ::open((dir + "cap.ctl").c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = f.open((dir + "cap.ctl").c_str());
   if (fd < 0) return false;
-  const ssize_t got = ::pread(fd, record.data(), 48, 0);
-  ::close(fd);
+  const ssize_t got = f.read(fd, record.data(), 48);
+  f.close(fd);
   return got == 48;
 }
 
@@ -45,7 +60,7 @@ int16_t field(const Bytes& record, int offset) {
 }
 
 struct Counts {
-  long accepted = 0, retried = 0, bad = 0;
+  long accepted = 0, retried = 0, bad = 0, failed = 0;
 };
 
 // Checks a text against the time the file was last written, local time.
@@ -59,12 +74,12 @@ bool textMatchesMtime(const std::string& text, const struct stat& st) {
 }
 
 // One pass of the recipe on one directory. False when nothing new was there.
-bool readOnce(const std::string& dir, Bytes& lastSeen, int readMs, bool checkId, Counts& counts) {
+bool readOnce(const Files& f, const std::string& dir, Bytes& lastSeen, int readMs, bool checkId, Counts& counts) {
   Bytes first;
-  if (!readControl(dir, first) || first == lastSeen) return false;
+  if (!readControl(f, dir, first) || first == lastSeen) return false;
   for (int wait = 0; field(first, 0) == 1 && wait < 50; ++wait) {  // writing: wait a little
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    if (!readControl(dir, first)) return false;
+    if (!readControl(f, dir, first)) return false;
   }
   const int16_t state = field(first, 0), next = field(first, 2);
   if (state == 1 || (next != 0 && next != 1)) return false;
@@ -74,15 +89,15 @@ bool readOnce(const std::string& dir, Bytes& lastSeen, int readMs, bool checkId,
     return false;
   }
   const std::string path = dir + "cap" + char('0' + s) + (state == 2 ? ".jpg" : ".bmp");
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = f.open(path.c_str());
   Bytes again;
-  if (fd < 0 || !readControl(dir, again) || again != first) {
-    if (fd >= 0) ::close(fd);
+  if (fd < 0 || !readControl(f, dir, again) || again != first) {
+    if (fd >= 0) f.close(fd);
     ++counts.retried;
     return true;
   }
   struct stat st {};
-  ::fstat(fd, &st);
+  f.fstat(fd, &st);
   Bytes bytes;
   const size_t chunks = readMs > 0 ? 8 : 1;
   char buffer[1 << 16];
@@ -90,11 +105,17 @@ bool readOnce(const std::string& dir, Bytes& lastSeen, int readMs, bool checkId,
     if (readMs > 0 && chunk < chunks) std::this_thread::sleep_for(std::chrono::milliseconds(readMs / 8));
     const size_t want = readMs > 0 ? static_cast<size_t>(st.st_size) / chunks + 1 : sizeof buffer;
     std::vector<char> part(want);
-    const ssize_t got = ::read(fd, part.data(), part.size());
-    if (got <= 0) break;
+    const ssize_t got = f.read(fd, part.data(), part.size());
+    if (got < 0) {  // nothing accepted; the next pass tries again
+      std::fprintf(stderr, "reader: %s: %s\n", path.c_str(), std::strerror(errno));
+      f.close(fd);
+      ++counts.failed;
+      return true;
+    }
+    if (got == 0) break;
     bytes.insert(bytes.end(), part.begin(), part.begin() + got);
   }
-  ::close(fd);
+  f.close(fd);
   lastSeen = first;
   const std::string text(reinterpret_cast<const char*>(&first[8 + 20 * static_cast<size_t>(s)]), 20);
   const std::optional<int> id = state == 2 ? stamped::idOfJpeg(bytes) : stamped::idOfBmp(bytes);
@@ -136,14 +157,21 @@ int main(int argc, char** argv) {
       dirs.push_back(a.back() == '/' ? a : a + "/");
     }
   }
+  std::vector<const Files*> files;
+  for (const std::string& d : dirs) files.push_back(d.starts_with("smb://") ? &kSmb : &kLocal);
+  if (std::find(files.begin(), files.end(), &kSmb) != files.end() && !initSmbGuest()) {
+    std::perror("reader: libsmbclient");
+    return 2;
+  }
   Counts counts;
   std::vector<Bytes> seen(dirs.size());
   const auto end = Clock::now() + std::chrono::duration<double>(seconds);
   while (Clock::now() < end) {
     bool any = false;
-    for (size_t d = 0; d < dirs.size(); ++d) any = readOnce(dirs[d], seen[d], readMs, checkId, counts) || any;
+    for (size_t d = 0; d < dirs.size(); ++d) any = readOnce(*files[d], dirs[d], seen[d], readMs, checkId, counts) || any;
     if (!any) std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
-  std::printf("accepted=%ld retried=%ld bad=%ld\n", counts.accepted, counts.retried, counts.bad);
+  std::printf("accepted=%ld retried=%ld bad=%ld failed=%ld\n", counts.accepted, counts.retried, counts.bad,
+              counts.failed);
   return counts.bad == 0 ? 0 : 1;
 }

@@ -1,10 +1,11 @@
 // The capture screen's own controls: label flashes, the status box toggle,
-// Back and the close box.
+// Back and the close box; the pacing of requests.
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QScrollBar>
 
 #include "app_fixture.h"
+#include "screens/capture_pacing.h"
 #include "screens/widgets.h"
 
 namespace apptest {
@@ -22,6 +23,31 @@ class CaptureScreenTest : public AppTest {
     ASSERT_TRUE(waitUntil([&] { return captureScreen().running(); }, 3000));
   }
 };
+
+TEST(CapturePacingTest, UnitsKeepTheirIntervalAndPublicationsStayASecondApart) {
+  int64_t now = 0;
+  selvane::screens::CapturePacing pacing([&] { return now; });
+  EXPECT_EQ(pacing.untilAsk(0, 1000), 0);
+  EXPECT_EQ(pacing.untilPublish(0), 0);
+  pacing.asked(0);
+  now = 400;
+  EXPECT_EQ(pacing.untilAsk(0, 1000), 600);
+  EXPECT_EQ(pacing.untilAsk(0, 3000), 2600);
+  now = 950;
+  pacing.published(0);  // a late picture: the next request stays on time...
+  now = 1000;
+  EXPECT_EQ(pacing.untilAsk(0, 1000), 0);
+  pacing.asked(0);
+  now = 1100;  // ...and its picture, early, waits for the second to pass
+  EXPECT_EQ(pacing.untilPublish(0), 850);
+  EXPECT_EQ(pacing.untilPublish(1), 0) << "units are paced alone";
+  now = 1950;
+  EXPECT_EQ(pacing.untilPublish(0), 0);
+  pacing.published(0);
+  pacing.restart();  // Stop and Start again at once: the publication still counts
+  EXPECT_EQ(pacing.untilAsk(0, 1000), 0);
+  EXPECT_EQ(pacing.untilPublish(0), 1000);
+}
 
 TEST_F(CaptureScreenTest, LabelClickResetsItsBarWithAShortFlash) {
   startOneUnit();

@@ -1,6 +1,8 @@
 // The control screen after its load: rows by camera presence and settings.
 #include "app_fixture.h"
+#include "screens/camera_test_screen.h"
 #include "screens/help_screen.h"
+#include "screens/processing_dialog.h"
 #include "platform/capture.h"
 
 namespace apptest {
@@ -27,18 +29,26 @@ TEST_F(AppTest, WithoutSettingsFileRowsHaveTheirDefaults) {
   EXPECT_EQ(controlScreen_->qualityLabel()->text(), "50");
 }
 
-TEST_F(AppTest, EveryWindowCarriesItsFormName) {
+TEST_F(AppTest, EveryWindowCarriesItsFormNameAndTitle) {
   load();
-  controlScreen_->openHelp(0);
-  const std::pair<QWidget*, const char*> windows[] = {
-      {controlScreen_.get(), "Form2"}, {&captureScreen(), "Form1"}, {controlScreen_->fullScreenView(), "Form7"},
-      {controlScreen_->helpScreen(), "Form3"}};
-  for (const auto& [w, name] : windows) {
+  auto check = [](QWidget* w, const char* name, const QString& title) {
     ASSERT_NE(w, nullptr) << name;
     EXPECT_EQ(w->objectName(), name);
     EXPECT_EQ(w->accessibleDescription(), name);
-  }
+    EXPECT_EQ(w->windowTitle(), title) << name;
+  };
+  check(controlScreen_.get(), "Form2", "Wacharoコントロール画面  Ver 2.0");
+  check(&captureScreen(), "Form1", "WacharoCapture版  Ver 2.0");
+  check(controlScreen_->fullScreenView(), "Form7", "Form7");
+  controlScreen_->openHelp(0);
+  check(controlScreen_->helpScreen(), "Form3", "USBカメラHELP Ver 2.0");
   controlScreen_->closeHelp();
+  row(0)->command7->click();
+  check(controlScreen_->processingScreen(), "Form4", "Form4");
+  controlScreen_->processingScreen()->close();
+  row(0)->command5->click();
+  check(controlScreen_->cameraTestScreen(), "Form6", "ＵＳＢカメラテスト画面  Ver 2.0");
+  if (controlScreen_->cameraTestScreen()) controlScreen_->cameraTestScreen()->close();
 }
 
 TEST_F(AppTest, RowStatesFollowUseAndSaveBoxesAndCameraPresence) {

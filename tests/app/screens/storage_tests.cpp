@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QImage>
+#include <QLabel>
 #include <QRegularExpression>
 #include <cstdio>
 
@@ -101,6 +102,32 @@ TEST_F(StorageTest, AFailedCaptureWritesNothingAndSaveFlagZeroNeverTouchesTheDir
   EXPECT_TRUE(QDir(out).isEmpty());
 }
 
+// An emulated webcam that finds no USB bandwidth left: the status text stays
+// the station's, the pane says what to do, and the next good capture clears it.
+TEST_F(StorageTest, AWebcamWithoutUsbBandwidthIsNamedOnItsPane) {
+  cameras(0);
+  const CG_UVC_SPEC webcam{nullptr, 1};
+  ASSERT_EQ(cg_SetUvcCameras(&webcam, 1), S_OK);
+  load();
+  const QString out = dir_.filePath("usb") + "/";
+  QDir().mkpath(out);
+  prepareRun(0, out);
+  ASSERT_EQ(cg_SetUvcCameraState(0, CG_UVC_NO_BANDWIDTH), S_OK);
+  captureOnce(0);
+  EXPECT_EQ(pane(0)->text1->text(), "取込エラー発生");
+  auto* advice = pane(0)->picture1->findChild<QLabel*>("cameraAdvice");
+  ASSERT_NE(advice, nullptr);
+  EXPECT_FALSE(advice->isHidden());
+  EXPECT_TRUE(advice->text().startsWith(QStringLiteral("USB の帯域が足りません"))) << advice->text().toStdString();
+  EXPECT_TRUE(advice->text().contains(QStringLiteral("別の USB ポート")));
+
+  ASSERT_EQ(cg_SetUvcCameraState(0, CG_UVC_PLUGGED), S_OK);
+  captureOnce(0);
+  EXPECT_NE(pane(0)->text1->text(), "取込エラー発生");
+  EXPECT_TRUE(advice->isHidden());
+  cg_SetUvcCameras(nullptr, 0);
+}
+
 // The program's log (stderr) while the test runs, read back afterwards.
 class CapturedLog {
  public:
@@ -132,7 +159,6 @@ TEST_F(StorageTest, AWriteThatFailsKeepsTheLastPictureAndPublishingResumes) {
   QDir().mkpath(out);
   prepareRun(0, out);
   captureOnce(0);
-  const QString tempName = QString::fromStdString(selvane::publish::temporaryFileName());
   const rlimit unlimited = [] {
     rlimit r{};
     getrlimit(RLIMIT_FSIZE, &r);
@@ -161,9 +187,15 @@ TEST_F(StorageTest, AWriteThatFailsKeepsTheLastPictureAndPublishingResumes) {
       {"write directory removed", "No such file or directory",
        [&](const QString&) { ASSERT_TRUE(QDir().rename(out, dir_.filePath("away"))); },
        [&](const QString&) { ASSERT_TRUE(QDir().rename(dir_.filePath("away"), out)); }},
-      {"temporary file cannot be made", "File exists",
-       [&](const QString&) { QDir().mkdir(out + tempName); },
-       [&](const QString&) { QDir().rmdir(out + tempName); }},
+      {"cap.ctl a link", "Too many levels of symbolic links",
+       [&](const QString&) {
+         ASSERT_TRUE(QFile::rename(out + "cap.ctl", out + "record"));
+         ASSERT_TRUE(QFile::link(out + "record", out + "cap.ctl"));
+       },
+       [&](const QString&) {
+         ASSERT_TRUE(QFile::remove(out + "cap.ctl"));
+         ASSERT_TRUE(QFile::rename(out + "record", out + "cap.ctl"));
+       }},
   };
   for (const Injection& injection : injections) {
     SCOPED_TRACE(injection.what);
@@ -184,7 +216,7 @@ TEST_F(StorageTest, AWriteThatFailsKeepsTheLastPictureAndPublishingResumes) {
     EXPECT_EQ(readAll(newest), picture) << "the picture it names is untouched";
     EXPECT_EQ(QImage(newest).size(), QSize(640, 480));
     EXPECT_EQ(QFileInfo::exists(out + "CAPDIR"), marker) << "the marker did not flip";
-    EXPECT_FALSE(QFileInfo::exists(out + tempName));
+    EXPECT_EQ(QDir(out).entryList({".selvane-*"}, QDir::AllEntries | QDir::Hidden), QStringList());
 
     captureOnce(0);  // the directory has recovered: publishing goes on by itself
     const ControlRecord after = ControlRecord::decode(readAll(out + "cap.ctl"));

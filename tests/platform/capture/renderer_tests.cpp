@@ -44,11 +44,15 @@ class RendererTest : public CaptureTest {
       return img.size() == owner_.size() && isWhite(img.pixelColor(2, 2)) && isWhite(img.pixelColor(240, 150));
     });
   }
-  // A system repaint, once pictures on their way have arrived, clears them.
-  void repaintOwner() {
-    pumpFor(100);
-    owner_.resize(321, 240);
-    owner_.resize(320, 240);
+  // A system repaint clears the pictures: repainted until the pictures on
+  // their way have arrived and one repaint after them has.
+  bool repaintedToBackground() {
+    return waitUntil([&] {
+      owner_.resize(321, 240);
+      owner_.resize(320, 240);
+      const QImage img = shown(owner_);
+      return img.size() == owner_.size() && isWhite(img.pixelColor(2, 2)) && isWhite(img.pixelColor(240, 150));
+    });
   }
 
   static constexpr CG_VCAM_CAP caps_[] = {{640, 480, FOURCC_I420, 12}, {640, 480, BI_RGB, 24},
@@ -73,8 +77,7 @@ TEST_F(RendererTest, LiveFramesAreDrawnRightSideUpOverTheOwner) {
     // The grabber is served alongside.
     EXPECT_TRUE(g.log.waitFor(3, 3000));
     cg_GraphStop(g.graph);
-    repaintOwner();
-    ASSERT_TRUE(backgroundShown());
+    ASSERT_TRUE(repaintedToBackground());
   }
 }
 
@@ -88,7 +91,7 @@ TEST_F(RendererTest, DrawingEndsWhenTheWindowIsHiddenOrLosesItsOwner) {
   ASSERT_TRUE(pictureShown());
 
   ASSERT_EQ(cg_VideoWindowSetVisible(g.graph, FALSE), S_OK);
-  repaintOwner();
+  ASSERT_TRUE(repaintedToBackground());
   pumpFor(300);
   EXPECT_TRUE(backgroundShown());
 
@@ -96,7 +99,7 @@ TEST_F(RendererTest, DrawingEndsWhenTheWindowIsHiddenOrLosesItsOwner) {
   EXPECT_TRUE(pictureShown());
 
   ASSERT_EQ(cg_VideoWindowSetOwner(g.graph, 0), S_OK);
-  repaintOwner();
+  ASSERT_TRUE(repaintedToBackground());
   pumpFor(300);
   EXPECT_TRUE(backgroundShown());
   EXPECT_EQ(g.state(), CG_RUNNING);  // frames still flow, to nowhere

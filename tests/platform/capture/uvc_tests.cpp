@@ -3,7 +3,9 @@
 // format, and the failures of real cameras (unplug, replug, busy, no
 // permission, no formats).
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
+
 #include <chrono>
 #include <cstring>
 #include <functional>
@@ -158,8 +160,13 @@ TEST_F(UvcTest, UnpluggedWhileStreamingFailsAndIsFoundAgainInItsPort) {
   EXPECT_EQ(cg_DeviceBindSource(a.device, &source), VFW_E_NO_CAPTURE_HARDWARE);
   EXPECT_EQ(deviceNames(), std::vector<std::string>{"Cam B"});
 
-  // Back in port 1 under new node numbers: the old reference binds the camera there.
+  // Back in port 1 under new node numbers: once listed again, the old
+  // reference binds the camera there; binding itself never lists.
   ASSERT_EQ(cg_SetUvcCameraState(0, CG_UVC_PLUGGED), S_OK);
+  const int listings = pl::capture::detail::cameraListings();
+  EXPECT_EQ(cg_DeviceBindSource(a.device, &source), VFW_E_NO_CAPTURE_HARDWARE);
+  EXPECT_EQ(pl::capture::detail::cameraListings(), listings);
+  EXPECT_EQ(cg_RelistGoneCameras(), 1);
   TestGraph again(-1);
   again.device = a.device;
   cg_DeviceAddRef(a.device);
@@ -221,3 +228,32 @@ TEST_F(UvcTest, BusyForbiddenAndFormatlessCamerasFailWhereV4l2Fails) {
 }
 
 }  // namespace
+
+// Several webcams on one bus: the stream of the one that finds no bandwidth
+// left fails at once, logged once in Japanese with what to do.
+TEST_F(UvcTest, CameraWithoutUsbBandwidthFailsAtStreamStartWithAdvice) {
+  plug({{"Cam A", 1}});
+  ASSERT_EQ(cg_SetUvcCameraState(0, CG_UVC_NO_BANDWIDTH), S_OK);
+  static QStringList logged;
+  logged.clear();
+  const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& m) {
+    if (m.startsWith("camera /dev/video0")) logged << m;
+  });
+  TestGraph a(0);
+  ASSERT_TRUE(a.select(1280, 720, FOURCC_I420));
+  ASSERT_EQ(a.render(true), S_OK);
+  a.run();
+  EXPECT_TRUE(failsWithin(a, 2s));
+  cg_GraphStop(a.graph);
+  a.run();
+  EXPECT_TRUE(failsWithin(a, 2s));
+  qInstallMessageHandler(previous);
+  EXPECT_NE(pl::capture::detail::lastCameraError("/dev/video0").find("No space left on device"), std::string::npos);
+  ASSERT_EQ(logged.size(), 1) << qPrintable(logged.join('\n'));
+  EXPECT_TRUE(logged[0].contains(QStringLiteral("USB の帯域が足りません"))) << qPrintable(logged[0]);
+  EXPECT_TRUE(a.log.entries().empty());
+  ASSERT_EQ(cg_SetUvcCameraState(0, CG_UVC_PLUGGED), S_OK);
+  cg_GraphStop(a.graph);
+  ASSERT_EQ(a.run(), S_OK);
+  EXPECT_TRUE(a.log.waitFor(2, 5000)) << "streams once the bus has room again";
+}

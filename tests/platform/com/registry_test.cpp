@@ -2,6 +2,8 @@
 // and locking; and the registration records servers write.
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <thread>
 #include <vector>
@@ -184,6 +186,38 @@ TEST(Registry, MachineEntriesShowUnderTheUsersOwn) {
   ScopedEnv none("PL_MACHINE_REGISTRY", "");
   ASSERT_EQ(pl_RegDeleteTree("CLSID"), ERROR_SUCCESS);
   EXPECT_EQ(get(server), "<missing>");
+}
+
+TEST(Registry, TheProgramDirectorysFileComesFirstAndTheBuildWritesOnlyThere) {
+  TempRegistry reg;
+  const QString own = QFileInfo(QFileInfo("/proc/self/exe").symLinkTarget()).absolutePath() + "/registry.reg";
+  ASSERT_FALSE(QFile::exists(own)) << own.toStdString();
+  struct Remove {
+    QString path;
+    ~Remove() { QFile::remove(path); }
+  } cleanup{own};
+  const QByteArray built = "[Software\\SelvaneTest\\Own]\n@=\"program\"\n";
+  {
+    QFile f(own);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(built);
+  }
+  const char* key = "Software\\SelvaneTest\\Own";
+  ASSERT_EQ(pl_RegSetString(key, "", "user"), ERROR_SUCCESS);
+  ASSERT_EQ(pl_RegSetString(key, "Extra", "user"), ERROR_SUCCESS);
+  EXPECT_EQ(get(key), "program");
+  EXPECT_EQ(get(key, "Extra"), "user");
+  EXPECT_TRUE(reg.text().contains("@=\"user\"")) << "writes go to the user's file";
+  QFile f(own);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_EQ(f.readAll(), built);
+
+  // The build registered its control beside its programs, not for the user.
+  const QString out = QString::fromLocal8Bit(qgetenv("SV_OUT_DIR"));
+  QFile registration(out + "/registry.reg");
+  if (registration.open(QIODevice::ReadOnly)) {
+    EXPECT_TRUE(registration.readAll().contains((out + "/Korvex.OCX").toUtf8()));
+  }
 }
 
 TEST(Registry, ConcurrentWritersAllLand) {

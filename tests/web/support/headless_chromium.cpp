@@ -35,7 +35,7 @@ QString HeadlessChromium::executable() {
   return {};
 }
 
-HeadlessChromium::HeadlessChromium() {
+HeadlessChromium::HeadlessChromium(const QStringList& extraArguments) {
   const QString exe = executable();
   if (exe.isEmpty()) return;
   profileDir_ = QDir::tempPath() + QStringLiteral("/web-chromium-%1").arg(::getpid());
@@ -54,7 +54,12 @@ HeadlessChromium::HeadlessChromium() {
   std::vector<const char*> argv = {exeBytes.constData(), "--headless", "--no-sandbox", "--disable-gpu",
                                    "--disable-quic", "--no-first-run", "--disable-background-networking",
                                    "--disable-component-update", "--disable-sync", "--remote-debugging-pipe",
-                                   "--window-size=1024,768", profile.constData(), "about:blank", nullptr};
+                                   "--window-size=1024,768", profile.constData()};
+  std::vector<QByteArray> extra;
+  for (const QString& a : extraArguments) extra.push_back(a.toLocal8Bit());
+  for (const QByteArray& a : extra) argv.push_back(a.constData());
+  argv.push_back("about:blank");
+  argv.push_back(nullptr);
   if (posix_spawn(&pid_, exeBytes.constData(), &actions, nullptr, const_cast<char* const*>(argv.data()), environ) != 0)
     pid_ = -1;
   posix_spawn_file_actions_destroy(&actions);

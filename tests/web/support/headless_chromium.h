@@ -5,6 +5,7 @@
 
 #include <QJsonObject>
 #include <QString>
+#include <QStringList>
 
 #include <sys/types.h>
 
@@ -15,7 +16,8 @@ class HeadlessChromium {
   // The executable, or empty when chromium is not installed.
   static QString executable();
 
-  HeadlessChromium();
+  // `extraArguments`: more command-line switches (a trusted certificate key).
+  explicit HeadlessChromium(const QStringList& extraArguments = {});
   ~HeadlessChromium();
   HeadlessChromium(const HeadlessChromium&) = delete;
   HeadlessChromium& operator=(const HeadlessChromium&) = delete;

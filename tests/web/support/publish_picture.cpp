@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -127,6 +128,28 @@ QByteArray testRgbBmp(int width, int height, unsigned char b, unsigned char g, u
   }
   for (int y = 0; y < height; ++y) out.append(row);
   return out;
+}
+
+}  // namespace webtest
+
+namespace webtest {
+
+QByteArray paddedJpeg(int seed, qsizetype bytes) {
+  const QByteArray jpeg = testJpeg(seed, 640, 480);
+  QByteArray out = jpeg.left(2);
+  out.reserve(bytes + jpeg.size());
+  uint32_t noise = static_cast<uint32_t>(seed) * 2654435761u + 1;
+  while (out.size() + jpeg.size() + 2 < bytes) {
+    const qsizetype payload = std::min<qsizetype>(65533, bytes - out.size() - jpeg.size() - 2);
+    out.append(char(0xFF)).append(char(0xEF)).append(char((payload + 2) >> 8)).append(char((payload + 2) & 0xFF));
+    const qsizetype at = out.size();
+    out.resize(at + payload);
+    for (qsizetype i = 0; i < payload; ++i) {
+      noise = noise * 1664525u + 1013904223u;
+      out[at + i] = static_cast<char>(noise >> 24);
+    }
+  }
+  return out + jpeg.mid(2);
 }
 
 }  // namespace webtest

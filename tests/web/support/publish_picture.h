@@ -23,6 +23,11 @@ bool publishPictureInPlace(const QString& dir, const QByteArray& picture, bool j
 // that two seeds never give the same bytes.
 QByteArray testJpeg(int seed, int width = 160, int height = 120);
 
+// A 640 x 480 JPEG of about `bytes` bytes: testJpeg's picture behind
+// application segments of noise that depends on `seed` (a picture as large as
+// a hostile share may hold, quick to make).
+QByteArray paddedJpeg(int seed, qsizetype bytes);
+
 // A planar 12-bit BMP as the station stores an unprocessed frame: I420 (or
 // IYUV) data of a flat colour with luma `y`, the info header's height as
 // the driver reports it (positive).

@@ -98,7 +98,7 @@ std::vector<QByteArray> RawClient::parts(const QByteArray& boundary) const {
 Reply httpGet(uint16_t port, const QByteArray& path, const QByteArray& extraHeaders, int ms) {
   RawClient c(port);
   Reply r;
-  if (!c.send("GET " + path + " HTTP/1.0\r\nHost: test\r\n" + extraHeaders + "\r\n")) return r;
+  if (!c.send("GET " + path + " HTTP/1.0\r\nHost: localhost\r\n" + extraHeaders + "\r\n")) return r;
   c.readUntil([](const QByteArray&) { return false; }, ms);
   r.status = c.status();
   const qsizetype split = c.buffer.indexOf("\r\n\r\n");

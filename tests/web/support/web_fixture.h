@@ -22,7 +22,7 @@ struct RunningServer {
       dirs.push_back(tmp.path() + QStringLiteral("/unit%1/").arg(i));
       numbers.push_back(i);
     }
-    watcher = std::make_unique<selvane::web::Watcher>(dirs, numbers, selvane::web::Watcher::Options{pollMs, true});
+    watcher = std::make_unique<selvane::web::Watcher>(dirs, numbers, selvane::web::Watcher::Options{pollMs, true, {}});
     options.listen = QStringLiteral("127.0.0.1:0");
     server = std::make_unique<selvane::web::HttpServer>(watcher->board(), options);
     QString error;

@@ -1,0 +1,66 @@
+// The real selvane-web program as a child of a benchmark: started on a free
+// loopback port, its CPU time, bytes read and resident set read from /proc.
+#pragma once
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+
+#include <chrono>
+#include <thread>
+
+#include "raw_client.h"
+
+namespace webbench {
+
+struct ProcessReading {
+  double cpuSeconds = -1;
+  double rssKiB = -1;
+  double readBytes = -1;  // read() and recv() alike (rchar)
+};
+
+inline ProcessReading readProcess(qint64 pid) {
+  ProcessReading r;
+  QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+  if (stat.open(QIODevice::ReadOnly)) {
+    const QByteArray text = stat.readAll();
+    const QList<QByteArray> f = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    if (f.size() > 13) r.cpuSeconds = double(f[11].toLongLong() + f[12].toLongLong()) / double(sysconf(_SC_CLK_TCK));
+  }
+  QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+  if (status.open(QIODevice::ReadOnly))
+    for (const QByteArray& line : status.readAll().split('\n'))
+      if (line.startsWith("VmRSS:")) r.rssKiB = line.mid(6).trimmed().split(' ').first().toDouble();
+  QFile io(QStringLiteral("/proc/%1/io").arg(pid));
+  if (io.open(QIODevice::ReadOnly))
+    for (const QByteArray& line : io.readAll().split('\n'))
+      if (line.startsWith("rchar:")) r.readBytes = line.mid(6).trimmed().toDouble();
+  return r;
+}
+
+inline uint16_t freePort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  const uint16_t port = webtest::bindLoopback(fd);
+  ::close(fd);
+  return port;
+}
+
+// Starts the built program with `args` on a free loopback port and waits
+// until it answers; false when it did not start.
+inline bool startServer(QProcess& server, QStringList args, uint16_t* port) {
+  *port = freePort();
+  args << "--listen" << QStringLiteral("127.0.0.1:%1").arg(*port);
+  server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  server.start(QCoreApplication::applicationDirPath() + "/../selvane-web", args);
+  if (!server.waitForStarted()) return false;
+  for (int i = 0; i < 50; ++i) {
+    if (webtest::httpGet(*port, "/units", {}, 200).status == 200) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return false;
+}
+
+}  // namespace webbench
