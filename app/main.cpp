@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "camera/capture.h"
 #include "control_screen/control_screen.h"
 #include "control_screen/stop_signals.h"
-#include "platform/capture.h"
 #include "platform/services.h"
 #include "screens/widgets.h"
 #include "selvane/model/unit_model.h"

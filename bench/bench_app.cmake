@@ -16,7 +16,7 @@ if(TARGET selvane_app AND TARGET korvex AND TARGET regsvr32 AND TARGET plenkit)
       ${CMAKE_CURRENT_LIST_DIR}/app/soak_bench.cpp
       ${CMAKE_CURRENT_LIST_DIR}/app/publication_soak_bench.cpp
       ${CMAKE_CURRENT_LIST_DIR}/app/unplugged_input_bench.cpp
-    LIBS selvane_app)
+    LIBS selvane_app camera_testing)
   target_include_directories(app_bench PRIVATE "${PROJECT_SOURCE_DIR}/tests/support")
   add_dependencies(app_bench selvane korvex plenkit quillo regsvr32)
   if(TARGET reader_probe)

@@ -5,6 +5,6 @@ if(TARGET korvex AND TARGET regsvr32)
   pkg_check_modules(KORVEX_BENCH_GST REQUIRED IMPORTED_TARGET gstreamer-1.0 gstreamer-app-1.0)
   sv_bench(korvex_bench
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/korvex_bench.cpp
-    LIBS platform korvex_ids Qt6::Widgets PkgConfig::KORVEX_BENCH_GST)
+    LIBS platform camera_testing korvex_ids Qt6::Widgets PkgConfig::KORVEX_BENCH_GST)
   add_dependencies(korvex_bench korvex regsvr32)
 endif()

@@ -17,7 +17,7 @@ if(TARGET selvane_web)
       ${PROJECT_SOURCE_DIR}/tests/web/support/headless_chromium.cpp
       ${PROJECT_SOURCE_DIR}/tests/web/support/publish_picture.cpp
       ${PROJECT_SOURCE_DIR}/tests/web/support/raw_client.cpp
-    LIBS selvane_web selvane_publish Qt6::Network crypt)
+    LIBS selvane_web selvane_publication Qt6::Network crypt)
   target_include_directories(web_bench PRIVATE "${PROJECT_SOURCE_DIR}/tests/web/support" "${CMAKE_CURRENT_LIST_DIR}/web")
   add_dependencies(web_bench selvane-web)
 endif()

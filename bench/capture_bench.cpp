@@ -21,7 +21,7 @@
 #include <string>
 
 #include "bare_pipeline.h"
-#include "platform/capture.h"
+#include "camera/testing.h"
 
 namespace {
 

@@ -53,7 +53,7 @@
 #include "bare_pipeline.h"
 #include "input_probe.h"
 #include "register_control.h"
-#include "platform/capture.h"
+#include "camera/testing.h"
 #include "platform/com_host.h"
 #include "platform/qt_bridge.h"
 #include "platform/window.h"

@@ -1,16 +1,12 @@
 #include "options.h"
 
 #include "http_server.h"
-#include "selvane/model/list_rules.h"
-#include "selvane/model/settings_file.h"
-#include "selvane/model/unit_model.h"
+#include "selvane/publication/station_settings.h"
 
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
-#include <array>
 
 namespace selvane::web {
 
@@ -18,30 +14,6 @@ namespace {
 
 constexpr int kMinPollMs = 10;
 constexpr int kMaxPollMs = 60000;
-
-// Receives the rows the settings loader reads; only the use box, the save
-// box and the write directory matter here.
-class RowsRead final : public model::SettingsTarget {
- public:
-  struct Row {
-    int16_t use = 0, save = 0;
-    QString dir;
-    int intervalMs = 0;
-  };
-  std::array<Row, model::kUnitCount> rows;
-
-  void setUseBox(int k, int16_t v) override { rows[static_cast<size_t>(k)].use = v; }
-  void setSaveBox(int k, int16_t v) override { rows[static_cast<size_t>(k)].save = v; }
-  void setDeviceName(int, const QString&) override {}
-  void setWriteDirText(int k, const QString& text) override { rows[static_cast<size_t>(k)].dir = text; }
-  QStringList listItems(int, model::RowList list) const override {
-    return list == model::RowList::Interval ? model::rowListItems(list) : QStringList();
-  }
-  void selectListItem(int k, model::RowList list, int index) override {
-    if (list == model::RowList::Interval)
-      rows[static_cast<size_t>(k)].intervalMs = model::rowListItems(list).value(index).toInt();
-  }
-};
 
 QString asDir(const QString& path) {
   QString dir = QFileInfo(path).absoluteFilePath();
@@ -58,13 +30,9 @@ bool unitsFromSettings(const QString& path, std::vector<UnitSource>* units, QStr
                                                                          : QStringLiteral("No such file"));
     return false;
   }
-  RowsRead read;
-  model::UnitModel model;
-  model::loadSettingsText(model::decodeSettingsBytes(file.read(model::kSettingsReadLimit)), read, model);
-  for (int k = 0; k < model::kUnitCount; ++k) {
-    const RowsRead::Row& row = read.rows[static_cast<size_t>(k)];
-    if (row.use == 1 && row.save == 1 && !row.dir.trimmed().isEmpty()) units->push_back({k + 1, asDir(row.dir), row.intervalMs});
-  }
+  const QString text = publication::decodeSettingsBytes(file.read(publication::kSettingsReadLimit));
+  for (const publication::PublishedUnit& u : publication::publishedUnits(publication::readSettingsTexts(text)))
+    units->push_back({u.number, asDir(u.writeDir), u.intervalMs});
   if (units->empty()) {
     *error = QStringLiteral("%1: no unit is both in use and saving").arg(path);
     return false;

@@ -2,6 +2,7 @@
 
 #include "unit_health.h"
 
+#include <QDateTime>
 #include <QFile>
 
 #include <algorithm>
@@ -29,8 +30,13 @@ QString healthLabel(Health health) {
   return {};
 }
 
-// The same words and markup as tileFor() and render() in page.js (the last
-// error's time is the browser's to format).
+// As page.js writes it (toLocaleString("ja-JP"), this computer's time zone).
+QString lastErrorLine(const UnitActivity& a) {
+  const QString at = QDateTime::fromMSecsSinceEpoch(a.lastErrorMs).toString(QStringLiteral("yyyy/M/d H:mm:ss"));
+  return QStringLiteral("最後のエラー: %1（%2）").arg(a.lastError, at);
+}
+
+// The same words and markup as tileFor() and render() in page.js.
 QByteArray tile(const UnitView& v, int64_t nowMs) {
   const QByteArray n = QByteArray::number(v.number);
   const Picture* p = v.picture.get();
@@ -56,7 +62,7 @@ QByteArray tile(const UnitView& v, int64_t nowMs) {
          "<div class=\"note\">" + escaped(note) + "</div></div><div class=\"caption\"><span class=\"number\">" + n +
          "号機</span><span class=\"text\">" + escaped(text) + "</span><span class=\"age\">" + escaped(age) + "</span><span class=\"health\">" +
          escaped(healthLabel(v.activity.health)) + "</span><span class=\"error\">" +
-         (v.activity.lastError.isEmpty() ? QByteArray() : "最後のエラー: " + escaped(v.activity.lastError)) +
+         (v.activity.lastError.isEmpty() ? QByteArray() : escaped(lastErrorLine(v.activity))) +
          "</span></div></section>\n";
 }
 

@@ -1,6 +1,6 @@
 #include "unit_reader.h"
 
-#include "selvane/model/control_record.h"
+#include "selvane/publication/control_record.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -18,7 +18,7 @@ namespace selvane::web {
 
 namespace {
 
-using model::ControlRecord;
+using publication::ControlRecord;
 
 // Attempts at one check before leaving the unit busy until the next look.
 constexpr int kReadAttempts = 3;
@@ -177,7 +177,7 @@ bool UnitReader::check(int64_t nowMs) {
   signature.append(::fstatat(dir.get(), "CAPDIR", &marker, AT_SYMLINK_NOFOLLOW) == 0 ? 'M' : '-');
   if (usable(ctl)) {
     const ControlRecord r = ControlRecord::decode(ctl);
-    const QByteArray newest = QFile::encodeName(model::imageFilePath(u"", 1 - r.nextSlot, r.state != 0));
+    const QByteArray newest = QFile::encodeName(publication::imageFilePath(u"", 1 - r.nextSlot, r.state != 0));
     struct stat file {};
     if (::fstatat(dir.get(), newest.constData(), &file, AT_SYMLINK_NOFOLLOW) == 0) signature.append(stampBytes(file));
   }
@@ -230,7 +230,7 @@ bool UnitReader::readNewest(int dirFd, const QByteArray& firstCtl, int64_t nowMs
     PicturePtr picture = view_->picture;
     int64_t fileMs = nowMs;
     if (r.written[static_cast<size_t>(slot)] != 0) {
-      const QByteArray name = QFile::encodeName(model::imageFilePath(u"", slot, jpeg));
+      const QByteArray name = QFile::encodeName(publication::imageFilePath(u"", slot, jpeg));
       QByteArray bytes;
       struct stat before {}, after {};
       const bool read = readEntry(dirFd, name.constData(), kMaxFileSize, true, bytes, &before, &after);

@@ -3,7 +3,7 @@
 #include <QString>
 #include <QtGlobal>
 
-#include "platform/capture.h"
+#include "camera/capture.h"
 #include "platform/services.h"
 
 namespace selvane {

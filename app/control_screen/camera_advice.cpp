@@ -3,7 +3,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "platform/capture.h"
+#include "camera/capture.h"
 #include "screens/unit_pane.h"
 #include "screens/widgets.h"
 

@@ -261,11 +261,11 @@ void ControlScreen::setSaveBox(int k, int16_t value) { setBox(rows_[static_cast<
 void ControlScreen::setDeviceName(int k, const QString& text) { rows_[static_cast<size_t>(k)]->text1->setText(text); }
 void ControlScreen::setWriteDirText(int k, const QString& text) { rows_[static_cast<size_t>(k)]->text2->setText(text); }
 
-QStringList ControlScreen::listItems(int k, model::RowList list) const {
+QStringList ControlScreen::listItems(int k, publication::RowList list) const {
   return screens::itemTexts(rows_[static_cast<size_t>(k)]->list(list));
 }
 
-void ControlScreen::selectListItem(int k, model::RowList list, int index) {
+void ControlScreen::selectListItem(int k, publication::RowList list, int index) {
   // The loader selects through the capture control, as it always has.
   QComboBox* c = rows_[static_cast<size_t>(k)]->list(list);
   if (korvex_.valid()) korvex_.DspComboText(pl::hwndOf(c), index);

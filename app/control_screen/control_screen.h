@@ -13,7 +13,7 @@
 #include "control_screen/capture_events.h"
 #include "control_screen/korvex_client.h"
 #include "control_screen/private_temp_dir.h"
-#include "selvane/publish/directory_lock.h"
+#include "selvane/publication/directory_lock.h"
 #include "selvane/model/settings_file.h"
 #include "selvane/model/unit_model.h"
 
@@ -95,8 +95,8 @@ class ControlScreen : public QMainWindow, private model::SettingsTarget {
   void setSaveBox(int k, int16_t value) override;
   void setDeviceName(int k, const QString& text) override;
   void setWriteDirText(int k, const QString& text) override;
-  QStringList listItems(int k, model::RowList list) const override;
-  void selectListItem(int k, model::RowList list, int index) override;
+  QStringList listItems(int k, publication::RowList list) const override;
+  void selectListItem(int k, publication::RowList list, int index) override;
 
   void buildScreen();
   void buildMenus();
@@ -140,7 +140,7 @@ class ControlScreen : public QMainWindow, private model::SettingsTarget {
   QLabel* label10_ = nullptr;        // JPEG quality
   QTimer clock_;                    // clock
   PrivateTempDir tempDir_;          // holds the frame file
-  std::vector<publish::DirectoryLock> dirLocks_;  // held from "開始" until the capture screen hands back
+  std::vector<publication::DirectoryLock> dirLocks_;  // held from "開始" until the capture screen hands back
   bool closing_ = false;
 };
 

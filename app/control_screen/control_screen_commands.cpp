@@ -19,7 +19,7 @@
 #include "screens/camera_test_screen.h"
 #include "screens/full_screen_view.h"
 #include "screens/widgets.h"
-#include "selvane/model/list_rules.h"
+#include "selvane/publication/list_rules.h"
 #include "selvane/model/text_helpers.h"
 
 namespace selvane {
@@ -113,8 +113,8 @@ void ControlScreen::endRun() {
 void ControlScreen::openCameraTest(int k) {
   UnitRow* r = rows_[static_cast<size_t>(k)];
   model_.testUnit = k;
-  model_.testFormatNo = model::positionInList(screens::itemTexts(r->combo2), r->combo2->currentText());
-  model_.testCompressionNo = model::positionInList(screens::itemTexts(r->combo5), r->combo5->currentText());
+  model_.testFormatNo = publication::positionInList(screens::itemTexts(r->combo2), r->combo2->currentText());
+  model_.testCompressionNo = publication::positionInList(screens::itemTexts(r->combo5), r->combo5->currentText());
   clock_.stop();
   setEnabled(false);
   cameraTest_ = new screens::CameraTestScreen(model_, korvex_, r->text1->text(), [this] {

@@ -1,5 +1,5 @@
 // Publishing one picture in a unit's write directory: the publication steps
-// are selvane::publish's; here the picture comes from the image library or
+// are selvane::publication's; here the picture comes from the image library or
 // the frame file, and the outcome goes to the pane and to the log.
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,7 +14,7 @@
 #include "control_screen/plenkit_client.h"
 #include "screens/capture_screen.h"
 #include "screens/unit_pane.h"
-#include "selvane/publish/store.h"
+#include "selvane/publication/store.h"
 
 namespace selvane {
 namespace {
@@ -43,20 +43,20 @@ FileLength lengthOf(const std::string& path, bool bmp) {
 
 // A BMP is whole when its size field says the size it has: a file cut short
 // (a full disk, a file-size limit) is no picture to publish.
-publish::WriteOutcome wholeBmp(const FileLength& length, publish::WriteOutcome out) {
+publication::WriteOutcome wholeBmp(const FileLength& length, publication::WriteOutcome out) {
   if (out.ok && length.bmpField != length.actual) return {false, EIO};
   return out;
 }
 
 // The library reports only a byte count: a picture is whole when that count
 // is what it should be and is what the file holds.
-publish::WriteOutcome checkedSend(int32_t (*send)(const char*), const std::string& path, int32_t expected, bool bmp) {
+publication::WriteOutcome checkedSend(int32_t (*send)(const char*), const std::string& path, int32_t expected, bool bmp) {
   errno = 0;
   const int32_t written = send(path.c_str());
   const int error = errno;
   const FileLength length = lengthOf(path, bmp);
   if (written > 0 && (expected == 0 || written == expected) && length.actual == written)
-    return bmp ? wholeBmp(length, {true, 0}) : publish::WriteOutcome{true, 0};
+    return bmp ? wholeBmp(length, {true, 0}) : publication::WriteOutcome{true, 0};
   return {false, error != 0 ? error : EIO};
 }
 
@@ -68,10 +68,10 @@ void CaptureEvents::storeImage(int k, StoreMode mode, int32_t jpegLength) {
   QLineEdit* status = captureScreen_.pane(k)->text1;
   const Plenkit* lib = plenkit_;
 
-  publish::PictureWriter write = [&](const std::string& path) -> publish::WriteOutcome {
+  publication::PictureWriter write = [&](const std::string& path) -> publication::WriteOutcome {
     switch (mode) {
       case kStoreFrameCopy: {
-        const publish::WriteOutcome copied = publish::copyRegularFile(frameFilePath().toStdString(), path);
+        const publication::WriteOutcome copied = publication::copyRegularFile(frameFilePath().toStdString(), path);
         return copied.ok ? wholeBmp(lengthOf(path, true), copied) : copied;
       }
       case kStoreBmp:
@@ -83,14 +83,14 @@ void CaptureEvents::storeImage(int k, StoreMode mode, int32_t jpegLength) {
     }
   };
   const bool jpeg = mode != kStoreBmp && mode != kStoreFrameCopy;
-  const publish::StoreResult result =
-      publish::storeImage(dir, status->text(), jpeg ? publish::Format::Jpeg : publish::Format::Bmp, write);
+  const publication::StoreResult result =
+      publication::storeImage(dir, status->text(), jpeg ? publication::Format::Jpeg : publication::Format::Bmp, write);
 
   if (result.published) captureScreen_.pacing().published(k);
   if (!result.published) status->setText(QStringLiteral("書込エラー"));
   std::string problem;
   if (!result.published) {
-    problem = "picture not published: " + publish::describe(result);
+    problem = "picture not published: " + publication::describe(result);
   } else if (!result.markerProblem.empty()) {
     problem = "marker not changed: " + result.markerProblem;
   }

@@ -1,31 +1,32 @@
 // The image utility library libplenkit.so, loaded by name at first use and
-// kept loaded for the life of the process. UI thread only.
+// kept loaded for the life of the process. UI thread only. The entry points'
+// types come from the library's own header, which is only read, never linked.
 #pragma once
 #include <QString>
 #include <cstdint>
 
-#include "platform/wintypes.h"
+#include "plenkit/plenkit.h"
 
 namespace selvane {
 
 struct Plenkit {
-  int32_t (*BitMapOpen)(HWND, const char*);
-  int32_t (*BitMapClose)();
-  int32_t (*BmpFileSend)(const char*);
-  int32_t (*BmptoJpgConvert)(int32_t);
-  int32_t (*JpgFileSend)(const char*);
-  int32_t (*GetDirName)(const char*, const char*, const char*, HWND);
-  int32_t (*GetTempDir)(HWND);
-  int32_t (*RegEntrySet)(const char*);
-  int32_t (*ClickMessageSend)(HWND);
-  int32_t (*BitDispWindSet)(int32_t, HWND);
-  int32_t (*BitDispWindReset)(int32_t);
-  int32_t (*BmpDisp)(int32_t);
-  int32_t (*BmpFileDisp)(int32_t, const char*);
-  int32_t (*BmpDispReset)(int32_t);
-  int32_t (*BmpDispCopy)(int32_t, int32_t);
-  int32_t (*BmpScalConv)(int32_t, int32_t);
-  int32_t (*BmpColChange)(int32_t, int32_t, int32_t, int32_t);
+  decltype(&::BitMapOpen) BitMapOpen;
+  decltype(&::BitMapClose) BitMapClose;
+  decltype(&::BmpFileSend) BmpFileSend;
+  decltype(&::BmptoJpgConvert) BmptoJpgConvert;
+  decltype(&::JpgFileSend) JpgFileSend;
+  decltype(&::GetDirName) GetDirName;
+  decltype(&::GetTempDir) GetTempDir;
+  decltype(&::RegEntrySet) RegEntrySet;
+  decltype(&::ClickMessageSend) ClickMessageSend;
+  decltype(&::BitDispWindSet) BitDispWindSet;
+  decltype(&::BitDispWindReset) BitDispWindReset;
+  decltype(&::BmpDisp) BmpDisp;
+  decltype(&::BmpFileDisp) BmpFileDisp;
+  decltype(&::BmpDispReset) BmpDispReset;
+  decltype(&::BmpDispCopy) BmpDispCopy;
+  decltype(&::BmpScalConv) BmpScalConv;
+  decltype(&::BmpColChange) BmpColChange;
 
   // The library next to the program; nullptr (with the reason in `error`)
   // when it or one of its entry points cannot be had.

@@ -15,8 +15,8 @@
 #include "screens/full_screen_view.h"
 #include "screens/unit_pane.h"
 #include "screens/widgets.h"
-#include "selvane/model/list_rules.h"
-#include "selvane/model/numeric_text.h"
+#include "selvane/publication/list_rules.h"
+#include "selvane/publication/numeric_text.h"
 #include "selvane/model/text_helpers.h"
 
 namespace selvane {
@@ -75,10 +75,10 @@ void ControlScreen::startCapture() {
       p->text2->setCursorPosition(0);
     }
     if (present && run.active == 1) {
-      run.interval = model::wholeNumber(r->combo3->currentText()).value_or(0);
-      run.formatNo = model::positionInList(screens::itemTexts(r->combo2), r->combo2->currentText());
-      run.compressionNo = model::positionInList(screens::itemTexts(r->combo5), r->combo5->currentText());
-      run.startFrame = model::wholeNumber(r->combo4->currentText()).value_or(0);
+      run.interval = publication::wholeNumber(r->combo3->currentText()).value_or(0);
+      run.formatNo = publication::positionInList(screens::itemTexts(r->combo2), r->combo2->currentText());
+      run.compressionNo = publication::positionInList(screens::itemTexts(r->combo5), r->combo5->currentText());
+      run.startFrame = publication::wholeNumber(r->combo4->currentText()).value_or(0);
       p->setEnabled(true);
       screens::setBackColor(p->label8, screens::kCyan);
     } else {

@@ -17,11 +17,11 @@ const int UnitRow::kColumns[11] = {72, 170, 190, 40, 72, 62, 72, 86, 48, 48, 24}
 
 namespace {
 
-QComboBox* list(QWidget* parent, const char* name, int k, const QString& caption, model::RowList items,
+QComboBox* list(QWidget* parent, const char* name, int k, const QString& caption, publication::RowList items,
                 bool editable) {
   auto* c = new QComboBox(parent);
   tag(c, indexed(name, k), caption);
-  c->addItems(model::rowListItems(items));
+  c->addItems(publication::rowListItems(items));
   c->setEditable(editable);
   // A typed text stays typed: the fixed items are what give a number.
   c->setInsertPolicy(QComboBox::NoInsert);
@@ -41,10 +41,10 @@ UnitRow::UnitRow(int k, QWidget* parent) : QWidget(parent), k_(k) {
   tag(text2, indexed("Text2", k), QStringLiteral("書込デレクトリ"));
   command1 = new QPushButton(QStringLiteral("DIR"), this);
   tag(command1, indexed("Command1", k), QStringLiteral("DIR"));
-  combo3 = selvane::list(this, "Combo3", k, QStringLiteral("間隔Msec"), model::RowList::Interval, false);
-  combo4 = selvane::list(this, "Combo4", k, QStringLiteral("開始Frame"), model::RowList::StartFrame, false);
-  combo5 = selvane::list(this, "Combo5", k, QStringLiteral("圧縮"), model::RowList::Compression, true);
-  combo2 = selvane::list(this, "Combo2", k, QStringLiteral("Format"), model::RowList::Size, false);
+  combo3 = selvane::list(this, "Combo3", k, QStringLiteral("間隔Msec"), publication::RowList::Interval, false);
+  combo4 = selvane::list(this, "Combo4", k, QStringLiteral("開始Frame"), publication::RowList::StartFrame, false);
+  combo5 = selvane::list(this, "Combo5", k, QStringLiteral("圧縮"), publication::RowList::Compression, true);
+  combo2 = selvane::list(this, "Combo2", k, QStringLiteral("Format"), publication::RowList::Size, false);
   command5 = new QPushButton(QStringLiteral("表示"), this);
   tag(command5, indexed("Command5", k), QStringLiteral("表示"));
   command7 = new QPushButton(QStringLiteral("加工"), this);
@@ -65,11 +65,11 @@ UnitRow::UnitRow(int k, QWidget* parent) : QWidget(parent), k_(k) {
   row->addStretch();
 }
 
-QComboBox* UnitRow::list(model::RowList which) const {
+QComboBox* UnitRow::list(publication::RowList which) const {
   switch (which) {
-    case model::RowList::Size: return combo2;
-    case model::RowList::Interval: return combo3;
-    case model::RowList::StartFrame: return combo4;
+    case publication::RowList::Size: return combo2;
+    case publication::RowList::Interval: return combo3;
+    case publication::RowList::StartFrame: return combo4;
     default: return combo5;
   }
 }

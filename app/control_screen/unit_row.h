@@ -5,7 +5,7 @@
 #pragma once
 #include <QWidget>
 
-#include "selvane/model/list_rules.h"
+#include "selvane/publication/list_rules.h"
 
 class QCheckBox;
 class QComboBox;
@@ -23,7 +23,7 @@ class UnitRow : public QWidget {
   static const int kColumns[11];
 
   int index() const { return k_; }
-  QComboBox* list(model::RowList which) const;
+  QComboBox* list(publication::RowList which) const;
 
   QCheckBox* check1;   // use box "1号機".."6号機"
   QLineEdit* text1;    // device name

@@ -16,15 +16,15 @@ bool ControlScreen::lockWriteDirs() {
     const model::RunFields& run = model_.run[static_cast<size_t>(k)];
     if (run.save != 1) continue;
     bool ours = false;  // units sharing a directory share its lock
-    for (const publish::DirectoryLock& lock : dirLocks_) ours = ours || lock.sameDirectory(run.writeDir);
+    for (const publication::DirectoryLock& lock : dirLocks_) ours = ours || lock.sameDirectory(run.writeDir);
     if (ours) continue;
-    publish::DirectoryLock lock;
+    publication::DirectoryLock lock;
     std::string why;
     switch (lock.take(run.writeDir, &why)) {
-      case publish::DirectoryLock::Outcome::Held:
+      case publication::DirectoryLock::Outcome::Held:
         dirLocks_.push_back(std::move(lock));
         break;
-      case publish::DirectoryLock::Outcome::InUse:
+      case publication::DirectoryLock::Outcome::InUse:
         dirLocks_.clear();
         MessageBoxA(pl::hwndOf(this),
                     (model::unitPrefix(k) + QStringLiteral("の書込先デレクトリ %1 は別のプログラムが使用中です")
@@ -33,7 +33,7 @@ bool ControlScreen::lockWriteDirs() {
                         .constData(),
                     nullptr, MB_OK);
         return false;
-      case publish::DirectoryLock::Outcome::Unavailable:
+      case publication::DirectoryLock::Outcome::Unavailable:
         // A file system without locks: capture runs, unguarded.
         std::fprintf(stderr, "selvane: unit %d: %s: cannot lock: %s\n", k + 1, run.writeDir.toUtf8().constData(),
                      why.c_str());

@@ -1,36 +1,25 @@
 #include "selvane/model/settings_file.h"
 
-#include "selvane/model/cp932.h"
-#include "selvane/model/field_reader.h"
-#include "selvane/model/numeric_text.h"
+#include "selvane/publication/list_rules.h"
+#include "selvane/publication/numeric_text.h"
+#include "selvane/publication/station_settings.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStringDecoder>
 
 namespace selvane::model {
 
 namespace {
 
-constexpr int kRowFields = 8;
-
-// A field that is missing leaves the receiving text as it was.
-void readInto(FieldReader& reader, QString& receiving) {
-  if (auto field = reader.next()) receiving = std::move(*field);
-}
+using publication::checkBoxValue;
+using publication::clampText;
+using publication::RowFieldTexts;
+using publication::selectionFirstFallback;
 
 void select(SettingsTarget& rows, int k, RowList list, QStringView text) {
   const int index = selectionFirstFallback(rows.listItems(k, list), text);
   if (index >= 0) rows.selectListItem(k, list, index);
-}
-
-// A check box takes 0, 1 or 2; the text goes through a 16-bit conversion
-// first, and a value that fails either is refused (the box keeps its value).
-std::optional<int16_t> checkBoxValue(QStringView text) {
-  const auto v = toInt16(numericValue(text));
-  if (!v || *v < 0 || *v > 2) return std::nullopt;
-  return v;
 }
 
 }  // namespace
@@ -62,13 +51,9 @@ void resetRows(SettingsTarget& rows) {
 }
 
 void loadSettingsText(const QString& text, SettingsTarget& rows, UnitModel& model) {
-  FieldReader reader(text);
-
-  // Unit rows. The receiving texts carry over from one unit to the next, so
-  // a file that ends early repeats the last unit it had.
-  std::array<QString, kRowFields> f;
+  const publication::SettingsTexts t = publication::readSettingsTexts(text);
   for (int k = 0; k < kUnitCount; ++k) {
-    for (QString& field : f) readInto(reader, field);
+    const RowFieldTexts& f = t.rows[static_cast<size_t>(k)];
     if (auto v = checkBoxValue(f[0])) rows.setUseBox(k, *v);
     if (auto v = checkBoxValue(f[1])) rows.setSaveBox(k, *v);
     select(rows, k, RowList::Size, f[3]);
@@ -80,36 +65,22 @@ void loadSettingsText(const QString& text, SettingsTarget& rows, UnitModel& mode
   }
 
   // Send format and JPEG quality, from texts of their own.
-  QString g1;
-  QString g2;
-  readInto(reader, g1);
-  readInto(reader, g2);
-  model.sendFormat = clampText(g1, 0, 1);
-  if (g2.isEmpty()) {
+  model.sendFormat = clampText(t.sendFormat, 0, 1);
+  if (t.jpegQuality.isEmpty()) {
     model.jpegQuality = 50;
-  } else if (auto quality = wholeNumber(g2)) {
+  } else if (auto quality = publication::wholeNumber(t.jpegQuality)) {
     model.jpegQuality = *quality;  // any whole number; only the menu offers 20..90
   }
 
-  // Adjustments: cleared per unit, so an empty or missing field keeps the
-  // value the unit had.
+  // Adjustments: an empty or missing field keeps the value the unit had.
   for (int k = 0; k < kUnitCount; ++k) {
-    std::array<QString, kRowFields> h;
-    for (QString& field : h) readInto(reader, field);
-    for (int i = 0; i < kRowFields; ++i) {
-      if (h[i].isEmpty()) continue;
-      const auto range = Adjustments::kRanges[i];
-      model.adjust[k].field(i) = clampText(h[i], range.low, range.high);
+    const RowFieldTexts& h = t.adjustments[static_cast<size_t>(k)];
+    for (int i = 0; i < Adjustments::kFieldCount; ++i) {
+      if (h[static_cast<size_t>(i)].isEmpty()) continue;
+      const auto range = Adjustments::kRanges[static_cast<size_t>(i)];
+      model.adjust[k].field(i) = clampText(h[static_cast<size_t>(i)], range.low, range.high);
     }
   }
-}
-
-QString decodeSettingsBytes(QByteArrayView bytes) {
-  if (bytes.startsWith("\xEF\xBB\xBF")) bytes = bytes.sliced(3);
-  QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-  QString text = utf8.decode(bytes);
-  if (!utf8.hasError()) return text;
-  return fromCp932(bytes);
 }
 
 LoadOutcome loadSettings(const QString& startupDir, SettingsTarget& rows, UnitModel& model, QString* problem) {

@@ -8,8 +8,8 @@
 
 #include "platform/qt_bridge.h"
 #include "screens/widgets.h"
-#include "selvane/model/list_rules.h"
-#include "selvane/model/numeric_text.h"
+#include "selvane/publication/list_rules.h"
+#include "selvane/publication/numeric_text.h"
 
 namespace selvane::screens {
 namespace {
@@ -69,7 +69,7 @@ ProcessingDialog::ProcessingDialog(model::UnitModel& model, QWidget* controlScre
     connect(list, &QComboBox::activated, this, [this, i] { changed_[static_cast<size_t>(i)] = true; });
 
     // Select by message, so no pick is recorded; an unknown number selects the last item.
-    const int index = model::selectionLastFallback(itemTexts(list), QString::number(shownOf(s, storedValue(a, i))));
+    const int index = publication::selectionLastFallback(itemTexts(list), QString::number(shownOf(s, storedValue(a, i))));
     if (index >= 0) SendMessageA(pl::hwndOf(list), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
   }
   auto* back = new QPushButton(QStringLiteral("戻る"), this);
@@ -84,8 +84,8 @@ void ProcessingDialog::closeEvent(QCloseEvent* event) {
   model::Adjustments& a = model_.adjust[static_cast<size_t>(std::clamp(model_.editedUnit, 0, 5))];
   for (int i = 0; i < 6; ++i) {
     if (!changed_[static_cast<size_t>(i)]) continue;
-    const double shown = model::numericValue(lists_[static_cast<size_t>(i)]->currentText());
-    if (auto v = model::toInt32(storedOf(kLists[i], shown))) storedValue(a, i) = *v;
+    const double shown = publication::numericValue(lists_[static_cast<size_t>(i)]->currentText());
+    if (auto v = publication::toInt32(storedOf(kLists[i], shown))) storedValue(a, i) = *v;
   }
   if (controlScreen_) controlScreen_->setEnabled(true);
   event->accept();

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "control_screen/unit_row.h"
-#include "platform/capture.h"
+#include "camera/testing.h"
 #include "platform/services.h"
 
 namespace appbench {

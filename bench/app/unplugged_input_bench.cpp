@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "interval_probe.h"
-#include "platform/capture.h"
+#include "camera/testing.h"
 #include "program_host.h"
 #include "screens/capture_screen.h"
 #include "soak_options.h"

@@ -33,7 +33,7 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using selvane::publish::Format;
+using selvane::publication::Format;
 
 double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 

@@ -3,7 +3,7 @@
 // all see the same machine load and caches, taking turns at going first:
 //   direct  - as the program stored before: the slot file opened in place,
 //             overwritten and cut to length (the floor);
-//   atomic  - selvane::publish::storeImage: beside, then renamed over the slot;
+//   atomic  - selvane::publication::storeImage: beside, then renamed over the slot;
 //   flushed - the same with an fsync of the picture before the rename.
 // "ratio" is atomic over direct (goal: at most 1.1); "flush_cost_us" is what
 // the fsync adds to one store. Arguments: picture bytes (a camera JPEG, a BMP).
@@ -16,13 +16,13 @@
 #include <chrono>
 #include <vector>
 
-#include "selvane/model/control_record.h"
-#include "selvane/publish/store.h"
+#include "selvane/publication/control_record.h"
+#include "selvane/publication/store.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using selvane::model::ControlRecord;
+using selvane::publication::ControlRecord;
 
 bool writeFile(const std::string& path, const std::vector<char>& bytes, int flags) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | flags, 0666);
@@ -34,7 +34,7 @@ bool writeFile(const std::string& path, const std::vector<char>& bytes, int flag
 
 // The store as the program did it before: every step in place.
 bool directStore(const QString& dir, const QString& text, const std::vector<char>& picture) {
-  using namespace selvane::model;
+  using namespace selvane::publication;
   const QString control = controlFilePath(dir);
   ControlRecord record = readControlFile(control);
   record.state = ControlRecord::kStateWriting;
@@ -54,8 +54,8 @@ void BM_Store(benchmark::State& state) {
   const QString direct = base.path() + "/direct/", atomic = base.path() + "/atomic/", flushed = base.path() + "/flushed/";
   for (const QString& d : {direct, atomic, flushed}) QDir().mkpath(d);
   const QString text = QStringLiteral("2026/01/01 00:00:00");
-  const selvane::publish::PictureWriter write = [&](const std::string& path) {
-    return selvane::publish::WriteOutcome{writeFile(path, picture, 0), errno};
+  const selvane::publication::PictureWriter write = [&](const std::string& path) {
+    return selvane::publication::WriteOutcome{writeFile(path, picture, 0), errno};
   };
   double directSeconds = 0, atomicSeconds = 0, flushedSeconds = 0;
   bool ok = true, turn = false;
@@ -69,13 +69,13 @@ void BM_Store(benchmark::State& state) {
     auto runDirect = [&] { return timeIt(directSeconds, [&] { return directStore(direct, text, picture); }); };
     auto runAtomic = [&] {
       return timeIt(atomicSeconds, [&] {
-        return selvane::publish::storeImage(atomic, text, selvane::publish::Format::Jpeg, write).published;
+        return selvane::publication::storeImage(atomic, text, selvane::publication::Format::Jpeg, write).published;
       });
     };
     turn = !turn;
     ok = (turn ? runDirect() && runAtomic() : runAtomic() && runDirect()) && ok;
     ok = timeIt(flushedSeconds, [&] {
-           return selvane::publish::storeImage(flushed, text, selvane::publish::Format::Jpeg, write, {true}).published;
+           return selvane::publication::storeImage(flushed, text, selvane::publication::Format::Jpeg, write, {true}).published;
          }) && ok;
   }
   if (!ok) state.SkipWithError("a store failed");

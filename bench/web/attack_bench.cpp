@@ -28,7 +28,7 @@
 
 #include "publish_picture.h"
 #include "raw_client.h"
-#include "selvane/model/control_record.h"
+#include "selvane/publication/control_record.h"
 #include "server_process.h"
 
 namespace {
@@ -41,7 +41,7 @@ QString unitDir(const QTemporaryDir& tmp, int n) {
 }
 
 void writeRecord(const QString& dir, int16_t state) {
-  selvane::model::ControlRecord r;
+  selvane::publication::ControlRecord r;
   r.state = state;
   r.nextSlot = 1;
   r.written = {1, 0};

@@ -1,7 +1,7 @@
 // Arbitrary bytes as selvanedir.ini (decoded and loaded into rows that check
 // what the loader hands them) and as cap.ctl (decoded, stored, re-encoded).
-#include "selvane/model/control_record.h"
-#include "selvane/model/cp932.h"
+#include "selvane/publication/control_record.h"
+#include "selvane/publication/cp932.h"
 #include "selvane/model/settings_file.h"
 
 #include <cstdint>
@@ -10,6 +10,7 @@
 namespace {
 
 using namespace selvane::model;
+using namespace selvane::publication;
 
 void check(bool ok) {
   if (!ok) std::abort();

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "bmp_images.h"
-#include "selvane/model/control_record.h"
+#include "selvane/publication/control_record.h"
 
 namespace {
 
@@ -53,10 +53,10 @@ QByteArray settingsText() {
 }
 
 QByteArray record() {
-  selvane::model::ControlRecord r;
+  selvane::publication::ControlRecord r;
   r.claimSlot(QStringLiteral("2026/01/01 00:00:01 "));
   r.claimSlot(QStringLiteral("2026/01/01 00:00:02 "));
-  r.state = selvane::model::ControlRecord::kStateJpeg;
+  r.state = selvane::publication::ControlRecord::kStateJpeg;
   return r.encode();
 }
 

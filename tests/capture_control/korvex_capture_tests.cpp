@@ -4,7 +4,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "capture/capture_internal.h"
+#include "capture_internal.h"
 #include "korvex_host.h"
 
 namespace korvextest {

@@ -13,7 +13,7 @@
 
 #include "com_test_util.h"
 #include "korvex/korvex.h"
-#include "platform/capture.h"
+#include "camera/testing.h"
 #include "platform/com_host.h"
 #include "platform/qt_bridge.h"
 #include "wait_until.h"

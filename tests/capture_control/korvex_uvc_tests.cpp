@@ -6,7 +6,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include "capture/capture_internal.h"
+#include "capture_internal.h"
 #include "korvex_host.h"
 
 namespace korvextest {

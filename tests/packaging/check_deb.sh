@@ -36,7 +36,7 @@ done
 dpkg-deb -c "$deb" | awk '{ print $1 " " $6 ($7 == "->" ? " -> " $8 : "") }' >"$work/contents"
 have() { grep -qE "^$1 \\./$2\$" "$work/contents" || fail "missing $2 ($1)"; }
 for f in selvane brimlay brimlift regsvr32; do have '-rwxr-xr-x' "usr/lib/selvane/$f"; done
-for f in Korvex.OCX libplatform.so libplenkit.so libquillo.so; do have '-rw-r--r--' "usr/lib/selvane/$f"; done
+for f in Korvex.OCX libplatform.so libsvcamera.so libplenkit.so libquillo.so; do have '-rw-r--r--' "usr/lib/selvane/$f"; done
 have '-rw-r--r--' usr/lib/selvane/SELVANE.HLP
 for f in selvane brimlay brimlift; do have 'lrwxrwxrwx' "usr/bin/$f -> \\.\\./lib/selvane/$f"; done
 for f in selvane.1.gz brimlay.1.gz; do have '-rw-r--r--' "usr/share/man/man1/$f"; done

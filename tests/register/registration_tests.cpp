@@ -29,7 +29,7 @@ const QString kRemoveQuestion = QStringLiteral("監視カメラ[DIRECT X] 用OCX
 
 // Everything the programs need beside them.
 const QStringList kShippedFiles = {"brimlay",        "brimlift",        "libplenkit.so", "libquillo.so",
-                                   "libplatform.so", "Korvex.OCX", "regsvr32"};
+                                   "libplatform.so", "libsvcamera.so", "Korvex.OCX",    "regsvr32"};
 
 QString outDir() { return QString::fromLocal8Bit(qgetenv("SV_OUT_DIR")); }
 

@@ -4,7 +4,7 @@
 #include "options.h"
 #include "picture.h"
 #include "publish_picture.h"
-#include "selvane/model/control_record.h"
+#include "selvane/publication/control_record.h"
 #include "unit_reader.h"
 
 #include <gtest/gtest.h>
@@ -146,7 +146,7 @@ TEST(WebReader, HostileFilesGiveNoPicture) {
     std::function<void(const QString&)> make;
   };
   auto record = [](int16_t state, int16_t next, int16_t w0, int16_t w1) {
-    selvane::model::ControlRecord r;
+    selvane::publication::ControlRecord r;
     r.state = state;
     r.nextSlot = next;
     r.written = {w0, w1};

@@ -1,10 +1,11 @@
-// Header-only helpers for writing an in-process control server in C++:
-// pl::ControlBase (IUnknown, IDispatch and IOleControlSite over static thunks
-// that never let an exception out), argument helpers, a class factory and the
-// module's object and lock counts for DllCanUnloadNow.
+// Helpers for writing an in-process control server in C++ (the static
+// library com_server, linked into each server): pl::ControlBase (IUnknown,
+// IDispatch and IOleControlSite over static thunks that never let an
+// exception out), argument helpers, a class factory and the module's object
+// and lock counts for DllCanUnloadNow.
 //
-// Each server's copy of the inline state below is its own: inline variables
-// and functions have hidden visibility in every shared object we build.
+// Each server links its own copy of the library, so the counts below are the
+// server's own (they have hidden visibility in every shared object we build).
 #pragma once
 #include <atomic>
 #include <mutex>
@@ -15,7 +16,6 @@
 
 #include "platform/com.h"
 #include "platform/com_ptr.h"
-#include "platform/qt_bridge.h"
 #include "platform/window.h"
 
 namespace pl {
@@ -27,17 +27,13 @@ struct DispError {
 
 namespace server {
 
-inline std::atomic<long> objects{0};  // live objects and factories
-inline std::atomic<long> locks{0};    // IClassFactory::LockServer
+extern std::atomic<long> objects;  // live objects and factories
+extern std::atomic<long> locks;    // IClassFactory::LockServer
 
-inline HRESULT canUnloadNow() { return objects.load() == 0 && locks.load() == 0 ? S_OK : S_FALSE; }
+HRESULT canUnloadNow();
 
-// The file of the server that includes this header (for DllRegisterServer).
-inline std::string modulePath() {
-  char buffer[4096];
-  int n = pl_ModulePath(&objects, buffer, sizeof buffer);
-  return n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string();
-}
+// The file of the server that links this library (for DllRegisterServer).
+std::string modulePath();
 
 }  // namespace server
 
@@ -51,54 +47,20 @@ class Args {
   Args(const VARIANT* args, UINT argc) : args_(args), argc_(args != nullptr ? argc : 0) {}
   UINT count() const { return argc_; }
   // DISP_E_BADPARAMCOUNT unless exactly `n` arguments came.
-  void expect(UINT n) const {
-    if (argc_ != n) throw DispError{DISP_E_BADPARAMCOUNT};
-  }
-  int32_t i4(UINT i) const {
-    const VARIANT& v = at(i);
-    if (v.vt == VT_I4) return v.lVal;
-    if (v.vt == (VT_BYREF | VT_I4) && v.plVal != nullptr) return *v.plVal;
-    throw DispError{DISP_E_TYPEMISMATCH};
-  }
+  void expect(UINT n) const;
+  int32_t i4(UINT i) const;
   // The caller's integer, to write a result back through.
-  int32_t* ref(UINT i) const {
-    const VARIANT& v = at(i);
-    if (v.vt == (VT_BYREF | VT_I4) && v.plVal != nullptr) return v.plVal;
-    throw DispError{DISP_E_TYPEMISMATCH};
-  }
-  std::string str(UINT i) const {
-    const VARIANT& v = at(i);
-    if (v.vt != VT_BSTR) throw DispError{DISP_E_TYPEMISMATCH};
-    return v.bstrVal != nullptr ? std::string(v.bstrVal) : std::string();
-  }
+  int32_t* ref(UINT i) const;
+  std::string str(UINT i) const;
 
  private:
-  const VARIANT& at(UINT i) const {
-    if (i >= argc_) throw DispError{DISP_E_BADPARAMCOUNT};
-    return args_[i];
-  }
+  const VARIANT& at(UINT i) const;
   const VARIANT* args_;
   UINT argc_;
 };
 
-inline HRESULT returnInt(VARIANT* result, int32_t value) {
-  if (result != nullptr) {
-    VariantClear(result);
-    result->vt = VT_I4;
-    result->lVal = value;
-  }
-  return S_OK;
-}
-
-inline HRESULT returnString(VARIANT* result, const std::string& value) {
-  if (result != nullptr) {
-    VariantClear(result);
-    result->bstrVal = SysAllocString(value.c_str());
-    if (result->bstrVal == nullptr) return E_OUTOFMEMORY;
-    result->vt = VT_BSTR;
-  }
-  return S_OK;
-}
+HRESULT returnInt(VARIANT* result, int32_t value);
+HRESULT returnString(VARIANT* result, const std::string& value);
 
 // Base of a control object. Lives on the UI thread: created, called, sited,
 // closed and released there. The derived class answers invoke() and its own
@@ -114,17 +76,8 @@ class ControlBase {
   HWND host() const { return host_; }
 
  protected:
-  ControlBase() {
-    unknown_.iface.lpVtbl = &kUnknownVtbl;
-    dispatch_.iface.lpVtbl = &kDispatchVtbl;
-    site_.iface.lpVtbl = &kSiteVtbl;
-    unknown_.owner = dispatch_.owner = site_.owner = this;
-    ++server::objects;
-  }
-  virtual ~ControlBase() {
-    destroyWindow();
-    --server::objects;
-  }
+  ControlBase();
+  virtual ~ControlBase();
 
   // Member `id` with `argc` arguments in declaration order; see IDispatch.
   // Unknown ids should return DISP_E_MEMBERNOTFOUND.
@@ -143,22 +96,7 @@ class ControlBase {
   // Calls the host's sink: at once on the UI thread (the host's handler runs
   // inside this call and may call the control back), else through the
   // control's window, in order. S_FALSE when no sink is connected.
-  HRESULT fireEvent(DISPID id, std::vector<Variant> args = {}) {
-    if (!pl::onUiThread()) {
-      {
-        std::lock_guard<std::mutex> lock(pendingMutex_);
-        pending_.emplace_back(id, std::move(args));
-      }
-      HWND w = window_.load();
-      return w != 0 && PostMessageA(w, kFireEventMessage, 0, 0) ? S_OK : E_FAIL;
-    }
-    ComPtr<IDispatch> sink = sink_;
-    if (!sink) return S_FALSE;
-    std::vector<VARIANT> raw;
-    raw.reserve(args.size());
-    for (const auto& a : args) raw.push_back(*a.get());
-    return sink->lpVtbl->Invoke(sink.get(), id, raw.data(), static_cast<UINT>(raw.size()), nullptr);
-  }
+  HRESULT fireEvent(DISPID id, std::vector<Variant> args = {});
 
  private:
   template <class I>
@@ -182,62 +120,13 @@ class ControlBase {
   };
 
   ULONG addRef() { return ++refs_; }
-  ULONG release() {
-    ULONG n = --refs_;
-    if (n == 0) delete this;
-    return n;
-  }
-  HRESULT query(REFIID iid, void** out) {
-    if (out == nullptr) return E_POINTER;
-    *out = nullptr;
-    if (iid == nullptr) return E_INVALIDARG;
-    if (IsEqualGUID(iid, &IID_IUnknown))
-      *out = &unknown_.iface;
-    else if (IsEqualGUID(iid, &IID_IDispatch))
-      *out = &dispatch_.iface;
-    else if (IsEqualGUID(iid, &IID_IOleControlSite))
-      *out = &site_.iface;
-    else
-      return E_NOINTERFACE;
-    addRef();
-    return S_OK;
-  }
+  ULONG release();
+  HRESULT query(REFIID iid, void** out);
+  void destroyWindow();
+  void firePending();
+  void close();
 
-  void destroyWindow() {
-    if (HWND w = window_.exchange(0)) {
-      SetWindowLongA(w, GWL_USERDATA, 0);  // late messages no longer reach us
-      DestroyWindow(w);
-    }
-  }
-
-  void firePending() {
-    std::vector<std::pair<DISPID, std::vector<Variant>>> batch;
-    {
-      std::lock_guard<std::mutex> lock(pendingMutex_);
-      batch.swap(pending_);
-    }
-    for (auto& [id, args] : batch) fireEvent(id, std::move(args));
-  }
-
-  static LRESULT wndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    auto* self = reinterpret_cast<ControlBase*>(GetWindowLongA(hwnd, GWL_USERDATA));
-    if (self == nullptr) return DefWindowProcA(hwnd, msg, wParam, lParam);
-    try {
-      Hold hold(self);
-      if (msg == kFireEventMessage) {
-        self->firePending();
-        return 0;
-      }
-      const LRESULT result = self->windowProc(msg, wParam, lParam);
-      if (self->closeDeferred_ && !self->busyInWindowProc()) {
-        self->closeDeferred_ = false;
-        self->close();
-      }
-      return result;
-    } catch (...) {
-      return 0;
-    }
-  }
+  static LRESULT wndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
   // IUnknown
   static HRESULT unkQuery(IUnknown* s, REFIID iid, void** out) { return from(s)->query(iid, out); }
@@ -248,75 +137,16 @@ class ControlBase {
   static HRESULT dispQuery(IDispatch* s, REFIID iid, void** out) { return from(s)->query(iid, out); }
   static ULONG dispAddRef(IDispatch* s) { return from(s)->addRef(); }
   static ULONG dispRelease(IDispatch* s) { return from(s)->release(); }
-  static HRESULT dispInvoke(IDispatch* s, DISPID id, const VARIANT* args, UINT argc, VARIANT* result) {
-    if (result != nullptr) VariantInit(result);
-    if (argc > 0 && args == nullptr) return E_POINTER;
-    ControlBase* self = from(s);
-    try {
-      Hold hold(self);
-      return self->invoke(id, args, argc, result);
-    } catch (const DispError& e) {
-      if (result != nullptr) VariantClear(result);
-      return e.code;
-    } catch (...) {
-      if (result != nullptr) VariantClear(result);
-      return DISP_E_EXCEPTION;
-    }
-  }
+  static HRESULT dispInvoke(IDispatch* s, DISPID id, const VARIANT* args, UINT argc, VARIANT* result);
 
   // IOleControlSite
   static HRESULT siteQuery(IOleControlSite* s, REFIID iid, void** out) { return from(s)->query(iid, out); }
   static ULONG siteAddRef(IOleControlSite* s) { return from(s)->addRef(); }
   static ULONG siteRelease(IOleControlSite* s) { return from(s)->release(); }
-  static HRESULT siteSetSite(IOleControlSite* s, HWND host, HWND* controlWindow) {
-    ControlBase* self = from(s);
-    if (controlWindow != nullptr) *controlWindow = 0;
-    try {
-      Hold hold(self);
-      self->destroyWindow();
-      // Without a host the control still gets a window for its timers and messages.
-      self->window_ = host != 0 ? pl_CreateChildWindow(host, &wndProc, reinterpret_cast<LONG_PTR>(self))
-                                : pl_CreateMessageWindow(&wndProc, reinterpret_cast<LONG_PTR>(self));
-      if (self->window_ == 0) return host != 0 ? E_HANDLE : E_FAIL;
-      self->host_ = host;
-      self->onSited();
-      if (controlWindow != nullptr) *controlWindow = self->window_.load();
-      return S_OK;
-    } catch (...) {
-      return E_FAIL;
-    }
-  }
-  static HRESULT siteAdvise(IOleControlSite* s, IDispatch* sink) {
-    if (sink == nullptr) return E_POINTER;
-    from(s)->sink_ = ComPtr<IDispatch>::share(sink);
-    return S_OK;
-  }
-  static HRESULT siteUnadvise(IOleControlSite* s) {
-    ControlBase* self = from(s);
-    if (!self->sink_) return CONNECT_E_NOCONNECTION;
-    self->sink_.reset();
-    return S_OK;
-  }
-  static HRESULT siteClose(IOleControlSite* s) {
-    ControlBase* self = from(s);
-    try {
-      Hold hold(self);
-      self->sink_.reset();  // no event reaches a host that closed the control
-      if (self->busyInWindowProc()) {
-        self->closeDeferred_ = true;
-        return S_OK;
-      }
-      self->close();
-      return S_OK;
-    } catch (...) {
-      self->destroyWindow();
-      return E_FAIL;
-    }
-  }
-  void close() {
-    if (window_ != 0) onClose();
-    destroyWindow();
-  }
+  static HRESULT siteSetSite(IOleControlSite* s, HWND host, HWND* controlWindow);
+  static HRESULT siteAdvise(IOleControlSite* s, IDispatch* sink);
+  static HRESULT siteUnadvise(IOleControlSite* s);
+  static HRESULT siteClose(IOleControlSite* s);
 
   static constexpr IUnknownVtbl kUnknownVtbl = {&unkQuery, &unkAddRef, &unkRelease};
   static constexpr IDispatchVtbl kDispatchVtbl = {&dispQuery, &dispAddRef, &dispRelease, &dispInvoke};
@@ -411,7 +241,6 @@ class ClassFactory {
 
   Part part_;
   std::atomic<ULONG> refs_{1};
-  bool closeDeferred_ = false;  // UI thread only
 };
 
 }  // namespace pl

@@ -1,7 +1,7 @@
 // selvanedir.ini: loading into the unit rows and the model, saving, and
 // files that are damaged or hostile.
-#include "selvane/model/control_record.h"
-#include "selvane/model/field_reader.h"
+#include "selvane/publication/control_record.h"
+#include "selvane/publication/field_reader.h"
 #include "selvane/model/settings_file.h"
 #include "selvane/model/settings_location.h"
 
@@ -16,6 +16,7 @@
 #include <map>
 
 using namespace selvane::model;
+using namespace selvane::publication;
 
 namespace {
 

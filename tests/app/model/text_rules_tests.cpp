@@ -1,6 +1,6 @@
 // Numbers in texts, the shared text helpers and the list selection rules.
-#include "selvane/model/list_rules.h"
-#include "selvane/model/numeric_text.h"
+#include "selvane/publication/list_rules.h"
+#include "selvane/publication/numeric_text.h"
 #include "selvane/model/text_helpers.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +9,7 @@
 #include <limits>
 
 using namespace selvane::model;
+using namespace selvane::publication;
 
 TEST(NumericText, LeadingDecimalNumber) {
   EXPECT_EQ(numericValue(u"75"), 75.0);

@@ -21,7 +21,7 @@
 #include "com_test_util.h"
 #include "control_screen/control_screen.h"
 #include "control_screen/unit_row.h"
-#include "platform/capture.h"
+#include "camera/testing.h"
 #include "platform/services.h"
 #include "screens/capture_screen.h"
 #include "screens/full_screen_view.h"

@@ -10,8 +10,8 @@
 #include "platform/qt_bridge.h"
 #include "platform/window.h"
 #include "screens/widgets.h"
-#include "selvane/model/control_record.h"
-#include "selvane/publish/directory_lock.h"
+#include "selvane/publication/control_record.h"
+#include "selvane/publication/directory_lock.h"
 
 namespace apptest {
 namespace {
@@ -40,17 +40,17 @@ TEST_F(AppTest, StartRefusesUnusableRowsWithItsThreeMessages) {
   // A directory another copy of the program publishes into.
   useUnit(0);
   const QString second = useUnit(1);
-  selvane::publish::DirectoryLock otherCopy;
-  ASSERT_EQ(otherCopy.take(second), selvane::publish::DirectoryLock::Outcome::Held);
+  selvane::publication::DirectoryLock otherCopy;
+  ASSERT_EQ(otherCopy.take(second), selvane::publication::DirectoryLock::Outcome::Held);
   controlScreen_->startButton()->click();
   EXPECT_EQ(boxes_.back().text, (" 2号機 の書込先デレクトリ " + second + " は別のプログラムが使用中です").toStdString());
   EXPECT_FALSE(captureScreen().isVisible());
   otherCopy.release();
   controlScreen_->startButton()->click();
   ASSERT_TRUE(captureScreen().isVisible());
-  EXPECT_EQ(otherCopy.take(second), selvane::publish::DirectoryLock::Outcome::InUse) << "held while capture runs";
+  EXPECT_EQ(otherCopy.take(second), selvane::publication::DirectoryLock::Outcome::InUse) << "held while capture runs";
   captureScreen().backButton()->click();
-  EXPECT_EQ(otherCopy.take(second), selvane::publish::DirectoryLock::Outcome::Held) << "free once back";
+  EXPECT_EQ(otherCopy.take(second), selvane::publication::DirectoryLock::Outcome::Held) << "free once back";
 }
 
 TEST_F(AppTest, CaptureScreenIsSizedForTheHighestUnitShown) {
@@ -132,8 +132,8 @@ TEST_F(AppTest, TwoUnitsRunEndToEndAndPublishTheirPictures) {
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray bytes = f.readAll();
     ASSERT_EQ(bytes.size(), 48);
-    const auto r = selvane::model::ControlRecord::decode(bytes);
-    EXPECT_EQ(r.state, selvane::model::ControlRecord::kStateJpeg);
+    const auto r = selvane::publication::ControlRecord::decode(bytes);
+    EXPECT_EQ(r.state, selvane::publication::ControlRecord::kStateJpeg);
     EXPECT_EQ(r.written[0], 1);
     EXPECT_TRUE(QRegularExpression(R"(^\d{4}/\d\d/\d\d \d\d:\d\d:\d\d $)").match(r.slotText(0)).hasMatch());
     EXPECT_EQ(QImage(d + "cap0.jpg").size(), QSize(640, 480));

@@ -3,7 +3,7 @@
 #include "screens/camera_test_screen.h"
 #include "screens/help_screen.h"
 #include "screens/processing_dialog.h"
-#include "platform/capture.h"
+#include "camera/testing.h"
 
 namespace apptest {
 namespace {

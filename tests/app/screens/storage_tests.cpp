@@ -12,13 +12,13 @@
 #include "control_screen/plenkit_client.h"
 #include "platform/qt_bridge.h"
 #include "screens/widgets.h"
-#include "selvane/model/control_record.h"
-#include "selvane/publish/store.h"
+#include "selvane/publication/control_record.h"
+#include "selvane/publication/store.h"
 
 namespace apptest {
 namespace {
 
-using selvane::model::ControlRecord;
+using selvane::publication::ControlRecord;
 
 QByteArray readAll(const QString& path) {
   QFile f(path);

@@ -24,7 +24,7 @@
 #include "com_test_util.h"
 #include "control_screen/control_screen.h"
 #include "control_screen/unit_row.h"
-#include "platform/capture.h"
+#include "camera/testing.h"
 #include "platform/qt_bridge.h"
 #include "platform/services.h"
 #include "screens/camera_test_screen.h"

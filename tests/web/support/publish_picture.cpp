@@ -1,7 +1,7 @@
 #include "publish_picture.h"
 
-#include "selvane/model/control_record.h"
-#include "selvane/publish/store.h"
+#include "selvane/publication/control_record.h"
+#include "selvane/publication/store.h"
 
 #include <fcntl.h>
 #include <turbojpeg.h>
@@ -20,7 +20,7 @@ namespace webtest {
 
 namespace {
 
-using selvane::model::ControlRecord;
+using selvane::publication::ControlRecord;
 
 bool writeInPlace(const QString& path, const QByteArray& bytes) {
   const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
@@ -59,7 +59,7 @@ QByteArray bmpHeaders(int width, int height, int bits, uint32_t compression, uin
 }  // namespace
 
 bool publishPicture(const QString& dir, const QByteArray& picture, bool jpeg, const QString& slotText) {
-  namespace pub = selvane::publish;
+  namespace pub = selvane::publication;
   const auto write = [&](const std::string& path) {
     return writeInPlace(QString::fromStdString(path), picture) ? pub::WriteOutcome{true, 0} : pub::WriteOutcome{false, errno};
   };
@@ -67,17 +67,17 @@ bool publishPicture(const QString& dir, const QByteArray& picture, bool jpeg, co
 }
 
 bool publishPictureInPlace(const QString& dir, const QByteArray& picture, bool jpeg, const QString& slotText) {
-  const QString control = selvane::model::controlFilePath(dir);
-  ControlRecord record = selvane::model::readControlFile(control);
+  const QString control = selvane::publication::controlFilePath(dir);
+  ControlRecord record = selvane::publication::readControlFile(control);
   record.state = ControlRecord::kStateWriting;
-  bool ok = selvane::model::writeControlFile(control, record);
+  bool ok = selvane::publication::writeControlFile(control, record);
 
   const int slot = record.claimSlot(slotText);
-  ok = writeInPlace(selvane::model::imageFilePath(dir, slot, jpeg), picture) && ok;
+  ok = writeInPlace(selvane::publication::imageFilePath(dir, slot, jpeg), picture) && ok;
   record.state = jpeg ? ControlRecord::kStateJpeg : ControlRecord::kStateBmp;
-  ok = selvane::model::writeControlFile(control, record) && ok;
+  ok = selvane::publication::writeControlFile(control, record) && ok;
 
-  const QString marker = selvane::model::markerDirPath(dir);
+  const QString marker = selvane::publication::markerDirPath(dir);
   const QFileInfo markerInfo(marker);
   if (!markerInfo.exists() && !markerInfo.isSymLink()) {
     ok = QDir().mkdir(marker) && ok;

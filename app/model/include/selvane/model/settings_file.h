@@ -1,14 +1,10 @@
 // The start-up settings file "selvanedir.ini" (where it lives:
-// settings_location.h):
-// 13 lines of quoted, comma-separated fields, UTF-8, CR LF line ends.
-//
-//   lines 1-6   unit k: use box, save box, device name, size, interval,
-//               start frame, compression, write directory
-//   line 7      send format, JPEG quality
-//   lines 8-13  unit k: the eight picture adjustments in Adjustments order
+// settings_location.h; its lines and fields: selvane/publication/station_settings.h)
+// applied to the control screen's rows and the unit model, and written back.
 #pragma once
 
-#include "selvane/model/list_rules.h"
+#include "selvane/publication/list_rules.h"
+#include "selvane/publication/station_settings.h"
 #include "selvane/model/unit_model.h"
 
 #include <QByteArray>
@@ -23,8 +19,9 @@
 namespace selvane::model {
 
 inline constexpr char kSettingsFileName[] = "selvanedir.ini";
-// Only this much of the file is read; a real file is a few hundred bytes.
-inline constexpr qsizetype kSettingsReadLimit = 1 << 20;
+using publication::decodeSettingsBytes;
+using publication::kSettingsReadLimit;
+using publication::RowList;
 
 QString settingsFilePath(QStringView startupDir);
 
@@ -69,11 +66,6 @@ void loadSettingsText(const QString& text, SettingsTarget& rows, UnitModel& mode
 // The rows of a missing file: unchecked, empty texts, "640*480", "5000",
 // "10", "RGB".
 void resetRows(SettingsTarget& rows);
-
-// The file's text: UTF-8 with or without a byte-order mark; bytes that are no
-// valid UTF-8 are read as CP932, as a file carried over from a Windows
-// installation would be.
-QString decodeSettingsBytes(QByteArrayView bytes);
 
 // The unit rows as they stand on the screen, for saving.
 struct RowTexts {
