@@ -1,4 +1,5 @@
 // Device enumeration, device references, binding and virtual cameras.
+#include <QString>
 #include <algorithm>
 #include <cstring>
 
@@ -76,6 +77,24 @@ int cg_DeviceFriendlyName(CG_DEVICE* handle, uint16_t* name, int max) {
     std::copy_n(full.data(), n, name);
     name[n] = 0;
     return static_cast<int>(n);
+  } catch (...) {
+    return -1;
+  }
+}
+
+int cg_DeviceDescription(CG_DEVICE* handle, char* text, int size) {
+  try {
+    const auto d = lookup(handle);
+    if (!d) return -1;
+    const std::string line = d->info->virtualCamera
+                                 ? "\"" + QString::fromStdU16String(d->info->name).toStdString() + "\" virtual camera"
+                                 : d->info->description;
+    if (text && size > 0) {
+      const size_t n = std::min(line.size(), static_cast<size_t>(size) - 1);
+      std::copy_n(line.data(), n, text);
+      text[n] = 0;
+    }
+    return static_cast<int>(std::min<size_t>(line.size(), INT32_MAX));
   } catch (...) {
     return -1;
   }

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <map>
 #include <mutex>
+#include <set>
 
 #include "device_errors.h"
 #include "devices.h"
@@ -63,6 +64,30 @@ std::string sizeCaps(const char* media, LONG w, LONG h) {
 bool systemMemory(const GstCaps* caps, guint i) {
   const GstCapsFeatures* f = gst_caps_get_features(caps, i);
   return !f || gst_caps_features_is_equal(f, GST_CAPS_FEATURES_MEMORY_SYSTEM_MEMORY);
+}
+
+// The formats a camera offers, as "MJPG 1280x720 640x480; YUY2 640x480".
+std::string offeredFormats(const GstCaps* caps) {
+  std::vector<std::pair<std::string, std::vector<std::string>>> formats;
+  const guint n = caps ? gst_caps_get_size(caps) : 0;
+  for (guint i = 0; i < n; ++i) {
+    const GstStructure* s = gst_caps_get_structure(caps, i);
+    int w = 0, h = 0;
+    if (!systemMemory(caps, i) || !gst_structure_get_int(s, "width", &w) || !gst_structure_get_int(s, "height", &h))
+      continue;
+    const gchar* raw = gst_structure_get_string(s, "format");
+    const std::string name = std::string_view(gst_structure_get_name(s)) == "image/jpeg" ? "MJPG" : raw ? raw : "?";
+    auto it = std::find_if(formats.begin(), formats.end(), [&](const auto& f) { return f.first == name; });
+    if (it == formats.end()) it = formats.insert(formats.end(), {name, {}});
+    const std::string size = std::to_string(w) + "x" + std::to_string(h);
+    if (std::find(it->second.begin(), it->second.end(), size) == it->second.end()) it->second.push_back(size);
+  }
+  std::string text;
+  for (const auto& [name, sizes] : formats) {
+    text += (text.empty() ? "" : "; ") + name;
+    for (const std::string& size : sizes) text += " " + size;
+  }
+  return text.empty() ? "none" : text;
 }
 
 }  // namespace
@@ -235,6 +260,8 @@ std::vector<DevicePtr> realDevices() {
       info->name = QString::fromUtf8(display ? display.get() : "").toStdU16String();
       info->devicePath = property(props.get(), "device.path");
       info->port = portPath(props.get());
+      info->description = "\"" + std::string(display ? display.get() : "") + "\" " + info->devicePath + ", USB port " +
+                          (info->port.empty() ? "unknown" : info->port) + ", formats: " + offeredFormats(caps.get());
       info->device = std::move(device);
       found.push_back({info->port, info->devicePath, std::move(info)});
     }
@@ -244,11 +271,16 @@ std::vector<DevicePtr> realDevices() {
     if (const int c = naturalCompare(a.port, b.port); c != 0) return c < 0;
     return naturalCompare(a.path, b.path) < 0;
   });
+  // One log line per camera the first time it is listed: the start-up
+  // listing names every camera, a camera plugged in later is named when the
+  // program lists cameras again.
+  static std::set<std::string> logged;
   std::vector<DevicePtr> devices;
   {
     std::lock_guard portLock(ports().mutex);
     for (Found& f : found) {
       if (!f.port.empty()) ports().latest[f.port] = f.info;
+      if (logged.insert(f.info->description).second) qInfo("camera %s", f.info->description.c_str());
       devices.push_back(std::move(f.info));
     }
   }

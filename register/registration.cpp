@@ -3,7 +3,8 @@
 // "Korvex.OCX" next to the program (brimlift adds /u to unregister it).
 // The same source builds both programs; BRIM_PROGRAM picks the table row.
 //
-// Exit codes: 0 done (or answered No), 1 unexpected failure, 2 libplenkit.so
+// Exit codes: 0 done (or answered No; without a display to ask on, No, and
+// standard error says nothing was done), 1 unexpected failure, 2 libplenkit.so
 // cannot be loaded, 3 it has no RegEntrySet.
 #include <dlfcn.h>
 
@@ -21,11 +22,15 @@ struct Program {
   const char* title;
   const char* question;
   const char* prefix;  // the switches, a blank and the opening quote
+  const char* unasked; // standard error when there was nobody to ask
 };
 
 constexpr Program kPrograms[] = {
-    {"Brimlay", "監視カメラ[DIRECT X] 用OCXを登録しますか", "/s \""},
-    {"Brimlift", "監視カメラ[DIRECT X] 用OCXを削除しますか", "/u /s \""},
+    {"Brimlay", "監視カメラ[DIRECT X] 用OCXを登録しますか", "/s \"",
+     "brimlay: no display to ask on, so nothing was registered (it registers for the user who runs it;\n"
+     "for every user of the machine run, as root: regsvr32 /m /s DIR/Korvex.OCX)\n"},
+    {"Brimlift", "監視カメラ[DIRECT X] 用OCXを削除しますか", "/u /s \"",
+     "brimlift: no display to ask on, so nothing was unregistered\n"},
 };
 static_assert(BRIM_PROGRAM >= 0 && BRIM_PROGRAM < 2, "BRIM_PROGRAM selects brimlay (0) or brimlift (1)");
 constexpr const Program& kProgram = kPrograms[BRIM_PROGRAM];
@@ -83,8 +88,13 @@ int run(int argc, char** argv) {
   int qtArgc = 1;  // the programs take no arguments, and none are Qt's
   std::optional<QApplication> app;
   if (haveScreen() && argc > 0) app.emplace(qtArgc, argv);
+  // The box's default answer is No when nobody can see it and no script answers.
+  const bool canAsk = app.has_value() || !qEnvironmentVariableIsEmpty("PL_MSGBOX_ANSWERS");
 
-  if (MessageBoxA(0, kProgram.question, nullptr, MB_YESNO) == IDNO) return kDone;
+  if (MessageBoxA(0, kProgram.question, nullptr, MB_YESNO) == IDNO) {
+    if (!canAsk) std::fputs(kProgram.unasked, stderr);
+    return kDone;
+  }
 
   const std::string dir = programDirectory();
   const std::string arguments = kProgram.prefix + dir + kControlFile;

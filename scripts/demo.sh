@@ -4,6 +4,7 @@
 # With a display the operator presses "開始". Without one it runs on a
 # virtual display, presses "開始" through the accessibility bus, lets capture
 # run for 20 seconds, prints what each unit published and saves a screenshot.
+# The program's messages go to build/demo/selvane.log.
 # VCAM_UVC=1 makes the three cameras emulated UVC webcams (the real-camera path).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -38,9 +39,18 @@ q() { printf '"%s"' "$1"; }
 } >"$app/selvanedir.ini"
 
 export VCAM_DEVICES=3
+# The program's messages (one line per camera, write errors with the path and
+# the reason) are kept in $log; a failed demo shows their end.
+log="$demo/selvane.log"
+failed() {
+  echo "demo: $*; the program's last messages ($log):" >&2
+  tail -n 20 "$log" >&2
+  exit 1
+}
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
-  echo "selvane: press 開始 on the control screen; pictures go to $demo/unit1..3"
-  exec "$app/selvane"
+  echo "selvane: press 開始 on the control screen; pictures go to $demo/unit1..3, messages to $log"
+  "$app/selvane" 2>&1 | tee "$log"
+  exit "${PIPESTATUS[0]}"
 fi
 
 # No display: a virtual one, an accessibility bus, and the operator's press.
@@ -49,13 +59,14 @@ start_virtual_display "$demo"
 trap 'kill $xvfb 2>/dev/null || true' EXIT
 export QT_ACCESSIBILITY=1 NO_AT_BRIDGE=0
 on_accessibility_bus '
-  "$0/selvane" >/dev/null 2>&1 &
+  "$0/selvane" >"$3" 2>&1 &
   app=$!
-  /usr/bin/python3 "$1/scripts/demo/operate.py" selvane "開始|Command2"
+  /usr/bin/python3 "$1/scripts/demo/operate.py" selvane "開始|Command2" || exit 1
   sleep 20
   import -window root "$2/capture-screen.png"
   date "+stopped at %Y/%m/%d %H:%M:%S"
   kill $app
-' "$app" "$root" "$demo"
+' "$app" "$root" "$demo" "$log" || failed "開始 could not be pressed"
 /usr/bin/python3 scripts/demo/report.py "$demo/unit1" "$demo/unit2" "$demo/unit3"
-echo "screenshot: $demo/capture-screen.png"
+for u in 1 2 3; do [ -f "$demo/unit$u/cap.ctl" ] || failed "unit $u published nothing"; done
+echo "screenshot: $demo/capture-screen.png; the program's messages: $log"

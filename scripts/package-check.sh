@@ -3,8 +3,10 @@
 # uses it as a freshly created ordinary user would: Selvane started from its
 # menu entry's Exec line on two virtual cameras under Xvfb, settings saved
 # ("保存", they land in that user's own configuration), "開始" pressed through
-# the accessibility bus, the published files checked; then the package is
-# purged and the machine-wide registration must be gone.
+# the accessibility bus, the published files checked; the web service must be
+# installed disabled and keep the administrator's choice on upgrade; then the
+# package is removed and purged and the machine-wide registration and state
+# must be gone.
 #
 # It changes the machine (installs and removes a package, adds and removes a
 # user): run it by hand as root, never in CI. Usage: package-check.sh [DEB]
@@ -56,6 +58,23 @@ DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb" >"$work/apt-install
 pass "installed $(dpkg-query -W -f='${Package} ${Version}' selvane)"
 grep -qxF "$server" "$registry" || fail "Korvex.OCX is not registered in $registry"
 pass "Korvex.OCX registered machine-wide in $registry: $(grep -B1 -xF "$server" "$registry" | head -1)"
+wants=/etc/systemd/system/multi-user.target.wants/selvane-web.service
+if [ -f /lib/systemd/system/selvane-web.service ]; then
+  [ ! -e "$wants" ] && [ ! -L "$wants" ] || fail "a fresh install enabled selvane-web.service ($wants)"
+  [ -e /var/lib/systemd/deb-systemd-helper-enabled/selvane-web.service.dsh-also ] ||
+    fail "no systemd state recorded for selvane-web.service"
+  pass "selvane-web.service installed disabled (no $wants)"
+  # An upgrade keeps the administrator's choice either way.
+  systemctl enable selvane-web.service >/dev/null 2>&1
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --reinstall "$deb" >>"$work/apt-install.log" 2>&1 ||
+    { cat "$work/apt-install.log"; fail "apt-get install --reinstall"; }
+  [ -L "$wants" ] || fail "an upgrade disabled the enabled selvane-web.service"
+  systemctl disable selvane-web.service >/dev/null 2>&1
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --reinstall "$deb" >>"$work/apt-install.log" 2>&1 ||
+    { cat "$work/apt-install.log"; fail "apt-get install --reinstall"; }
+  [ ! -L "$wants" ] || fail "an upgrade enabled the disabled selvane-web.service"
+  pass "reinstalled twice: enabled stays enabled, disabled stays disabled"
+fi
 desktop=/usr/share/applications/org.selvane.Selvane.desktop
 exec_line=$(sed -n 's/^Exec=//p' "$desktop" | head -1 | sed 's/ *%[fFuUdDnNickvm]//g')
 [ -n "$exec_line" ] || fail "no Exec line in $desktop"
@@ -128,13 +147,21 @@ grep -q "$config" "$home/boxes.log" || fail "the save question did not name $con
 pass "saved to $config (owned by $user); /etc/selvane/selvanedir.ini unchanged; no per-user registration needed"
 echo "save question: $(grep -F "$config" "$home/boxes.log" | head -1 | tr '\t\r\n' '  ' | cut -c1-160)"
 
-step "apt-get purge selvane"
+step "apt-get remove, then purge selvane"
 cp "$work/selvanedir.ini.packaged" /etc/selvane/selvanedir.ini  # as shipped, so purge meets no local change
-DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq selvane >"$work/apt-purge.log" 2>&1 ||
-  { cat "$work/apt-purge.log"; fail "apt-get purge"; }
+# A section the package cannot unregister (as when unregistering fails) must
+# not outlive the purge.
+printf '[CLSID\\{00000000-5E17-4A4E-8C1F-0000000C0FFE}]\n@="left behind"\n' >>"$registry"
+DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq selvane >"$work/apt-remove.log" 2>&1 ||
+  { cat "$work/apt-remove.log"; fail "apt-get remove"; }
 if [ -e "$registry" ] && grep -qxF "$server" "$registry"; then fail "Korvex.OCX is still registered in $registry"; fi
 [ ! -e /usr/lib/selvane ] || fail "/usr/lib/selvane is still there"
+pass "removed: no machine-wide registration of Korvex.OCX left, /usr/lib/selvane gone"
+DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq selvane >"$work/apt-purge.log" 2>&1 ||
+  { cat "$work/apt-purge.log"; fail "apt-get purge"; }
+[ ! -e /var/lib/selvane ] || fail "/var/lib/selvane is still there after purge: $(ls -A /var/lib/selvane)"
 [ ! -e /etc/selvane ] || fail "/etc/selvane is still there"
-pass "removed: no machine-wide registration left ($( [ -e "$registry" ] && echo "$registry without Korvex.OCX" || echo "$registry gone")), /usr/lib/selvane and /etc/selvane gone"
+[ ! -L "$wants" ] || fail "$wants is still there"
+pass "purged: /var/lib/selvane, /etc/selvane and the service's links gone"
 echo
 echo "package-check: all passed"

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Fresh screenshots of every screen into docs/screens/ (the names listed in
-# docs/screens/README.md), taken offscreen with the program's own style and
-# Japanese font on virtual cameras. The capture screen with one and two panes
-# and the control screen after "履歴削除" go to build/screenshots/checks/ to be
-# looked at, not published. Usage: scripts/screenshots.sh [preset]
+# Fresh screenshots of every screen of selvane into docs/screens/ (the names
+# listed in docs/screens/README.md; not the web page's two), taken offscreen
+# with the program's own style and Japanese font on virtual cameras. The
+# capture screen with one and two panes and the control screen after "履歴削除"
+# go to build/screenshots/checks/ to be looked at, not published.
+# Usage: scripts/screenshots.sh [preset]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset=${1:-default}

@@ -181,7 +181,10 @@ bool replaceSlot(int dir, const char* temp, const char* slot, int picture) {
   const bool regular = ::fstatat(dir, slot, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode);
   if (regular) {
     // Group first: changing it may clear set-id bits that the mode then sets.
-    if (st.st_gid != written.st_gid) (void)::fchown(picture, static_cast<uid_t>(-1), st.st_gid);
+    // A group we may not give is no reason to keep the old picture: the new
+    // one keeps the writer's group (fortified glibc wants the result looked at).
+    if (st.st_gid != written.st_gid && ::fchown(picture, static_cast<uid_t>(-1), st.st_gid) != 0) {
+    }
     (void)::fchmod(picture, st.st_mode & 07777);
     if (::renameat2(dir, temp, dir, slot, RENAME_EXCHANGE) == 0) {
       ::unlinkat(dir, temp, 0);

@@ -2,11 +2,13 @@
 // metadata nodes, YUY2 and MJPG streamed and converted into every output
 // format, and the failures of real cameras (unplug, replug, busy, no
 // permission, no formats).
+#include <QString>
 #include <QStringList>
 #include <QtGlobal>
 
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <thread>
 
 #include "capture_internal.h"
@@ -48,6 +50,49 @@ TEST_F(UvcTest, ListedByPortLikeRealCamerasWithoutTheirMetadataNodes) {
   EXPECT_EQ(deviceNames(), (std::vector<std::string>{"Cam in port 1", "Cam in port 3", "Virtual"}));
   char nodes[64] = "x";
   EXPECT_EQ(cg_ForbiddenVideoNodes(nodes, sizeof nodes), 0);
+}
+
+// Qt messages logged while a listing runs.
+std::vector<std::string> loggedWhile(const std::function<void()>& run) {
+  static std::vector<std::string>* lines = nullptr;
+  std::vector<std::string> caught;
+  lines = &caught;
+  const QtMessageHandler previous =
+      qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& m) { lines->push_back(m.toStdString()); });
+  run();
+  qInstallMessageHandler(previous);
+  lines = nullptr;
+  return caught;
+}
+
+TEST_F(UvcTest, EachCameraIsLoggedOnceWithNodePortAndFormats) {
+  plug({{"Logged cam B", 12}, {"Logged cam A", 11}});
+  const std::vector<std::string> lines = loggedWhile([] {
+    deviceNames();
+    deviceNames();  // listed again: nothing new to say
+  });
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].rfind("camera \"Logged cam A\" /dev/video", 0), 0u) << lines[0];
+  EXPECT_EQ(lines[1].rfind("camera \"Logged cam B\" /dev/video", 0), 0u) << lines[1];
+  for (const std::string& line : lines) {
+    EXPECT_NE(line.find(", USB port pci-0000:00:14.0-usb-0:1"), std::string::npos) << line;
+    EXPECT_NE(line.find(", formats: YUY2 640x480 160x120 "), std::string::npos) << line;
+    EXPECT_NE(line.find(" 1280x720; MJPG 640x480 "), std::string::npos) << line;
+  }
+  // A listing shows the same line for each device.
+  CG_DEVENUM* e = nullptr;
+  ASSERT_EQ(cg_CreateDeviceEnumerator(&e), S_OK);
+  CG_DEVICE* d = nullptr;
+  ASSERT_EQ(cg_DeviceEnumNext(e, &d), S_OK);
+  char text[1024];
+  const int length = cg_DeviceDescription(d, text, sizeof text);
+  EXPECT_EQ(lines[0], "camera " + std::string(text));
+  EXPECT_EQ(length, static_cast<int>(std::strlen(text)));
+  char cut[8];
+  EXPECT_EQ(cg_DeviceDescription(d, cut, sizeof cut), length);  // the whole length, even when cut
+  EXPECT_STREQ(cut, "\"Logged");
+  cg_DeviceRelease(d);
+  cg_DeviceEnumRelease(e);
 }
 
 struct StreamCase {

@@ -55,8 +55,9 @@ class Registration : public ::testing::Test {
   static QString canonical(const QString& dir) { return QFileInfo(dir).canonicalFilePath(); }
 
   // Runs `dir`/`program` with `answers` for its boxes ("" = none: a box
-  // then takes its default) and returns its exit code, or -1.
-  int run(const QString& dir, const QString& program, const QString& answers) {
+  // then takes its default) and returns its exit code, or -1; `err` gets
+  // its standard error.
+  int run(const QString& dir, const QString& program, const QString& answers, QByteArray* err = nullptr) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("PL_REGISTRY", registryPath());
     env.insert("PL_MSGBOX_LOG", logPath());
@@ -76,6 +77,7 @@ class Registration : public ::testing::Test {
       p.waitForFinished(5000);
       return -1;
     }
+    if (err) *err = p.readAllStandardError();
     return p.exitCode();
   }
 
@@ -128,9 +130,13 @@ TEST_F(Registration, YesRegistersTheControlBesideTheProgramAndBrimliftRemovesIt)
 
 TEST_F(Registration, NoOrNoAnswerRunsNothing) {
   const QString out = outDir();
-  // No answer at all and no screen: the box takes its default, No.
-  EXPECT_EQ(run(out, "brimlay", ""), 0);
-  EXPECT_EQ(run(out, "brimlay", "no"), 0);
+  // No answer at all and no screen: the box takes its default, No, and
+  // standard error says that nothing was registered; an answered No is quiet.
+  QByteArray err;
+  EXPECT_EQ(run(out, "brimlay", "", &err), 0);
+  EXPECT_TRUE(err.contains("nothing was registered") && err.contains("regsvr32 /m")) << err.toStdString();
+  EXPECT_EQ(run(out, "brimlay", "no", &err), 0);
+  EXPECT_EQ(err, QByteArray());
   EXPECT_FALSE(QFile::exists(registryPath()));
 
   ASSERT_EQ(run(out, "brimlay", "yes"), 0);

@@ -123,6 +123,10 @@ PL_VISIBLE void cg_DeviceRelease(CG_DEVICE* d);
 // The device's "FriendlyName" as UTF-16 code units (as the property bag gives
 // it); returns the number of units, copying at most max - 1 plus a 0. -1 on failure.
 PL_VISIBLE int cg_DeviceFriendlyName(CG_DEVICE* d, uint16_t* name, int max);
+// One line of UTF-8 for people: the quoted name, the node, the USB port path
+// and the formats offered (a virtual camera: its name). Returns the length of
+// the whole line, copying at most size - 1 bytes plus a 0; -1 on failure.
+PL_VISIBLE int cg_DeviceDescription(CG_DEVICE* d, char* text, int size);
 PL_VISIBLE HRESULT cg_DeviceBindSource(CG_DEVICE* d, CG_FILTER** source);
 
 PL_VISIBLE void cg_FilterRelease(CG_FILTER* f);
