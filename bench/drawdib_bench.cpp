@@ -49,8 +49,8 @@ const Frame& frame() {
 void BM_Floor_I420ToARGB(benchmark::State& state) {
   std::vector<uint8_t> argb(kLuma * 4);
   for (auto _ : state) {
-    libyuv::I420ToARGB(frame().y(), kWidth, frame().u(), kChromaWidth, frame().v(), kChromaWidth,
-                       argb.data(), kWidth * 4, kWidth, kHeight);
+    libyuv::I420ToARGB(frame().y(), kWidth, frame().u(), kChromaWidth, frame().v(), kChromaWidth, argb.data(),
+                       kWidth * 4, kWidth, kHeight);
     benchmark::DoNotOptimize(argb.data());
   }
 }
@@ -62,8 +62,8 @@ void BM_Floor_I420ToARGB_TwoPictures(benchmark::State& state) {
   std::vector<uint8_t> argb[2] = {std::vector<uint8_t>(kLuma * 4), std::vector<uint8_t>(kLuma * 4)};
   int next = 0;
   for (auto _ : state) {
-    libyuv::I420ToARGB(frame().y(), kWidth, frame().u(), kChromaWidth, frame().v(), kChromaWidth,
-                       argb[next].data(), kWidth * 4, kWidth, kHeight);
+    libyuv::I420ToARGB(frame().y(), kWidth, frame().u(), kChromaWidth, frame().v(), kChromaWidth, argb[next].data(),
+                       kWidth * 4, kWidth, kHeight);
     benchmark::DoNotOptimize(argb[next].data());
     next ^= 1;
   }
@@ -98,8 +98,8 @@ BENCHMARK(BM_DrawDibDraw_Window)->ArgName("painted")->Arg(0)->Arg(1);
 void BM_Floor_I420ToRGB24(benchmark::State& state) {
   std::vector<uint8_t> rgb(kLuma * 3);
   for (auto _ : state) {
-    libyuv::I420ToRGB24(frame().y(), kWidth, frame().u(), kChromaWidth, frame().v(), kChromaWidth,
-                        rgb.data(), kWidth * 3, kWidth, -kHeight);
+    libyuv::I420ToRGB24(frame().y(), kWidth, frame().u(), kChromaWidth, frame().v(), kChromaWidth, rgb.data(),
+                        kWidth * 3, kWidth, -kHeight);
     benchmark::DoNotOptimize(rgb.data());
   }
 }

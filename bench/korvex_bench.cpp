@@ -49,10 +49,10 @@
 #include <string>
 #include <vector>
 
-#include "korvex/korvex.h"
 #include "bare_pipeline.h"
-#include "input_probe.h"
 #include "camera/testing.h"
+#include "input_probe.h"
+#include "korvex/korvex.h"
 #include "platform/com_host.h"
 #include "platform/qt_bridge.h"
 #include "platform/window.h"
@@ -348,7 +348,6 @@ void BM_KorvexMemory(benchmark::State& state) {
   theHost->endRun();
 }
 
-
 // --- Six units, each at its own interval -------------------------------------------
 
 // Six units on six emulated UVC webcams (YUY2 640 x 480 at 30 frames per
@@ -481,8 +480,10 @@ void BM_SixUnitsAtTheirIntervals(benchmark::State& state) {
     for (int u = 0; u < SixUnitRun::kUnits; ++u) {
       std::vector<Clock::time_point> good;
       for (const auto& r : run.results(u)) {
-        if (r.code == KORVEX_CAPTURED) good.push_back(r.at);
-        else ++failed;
+        if (r.code == KORVEX_CAPTURED)
+          good.push_back(r.at);
+        else
+          ++failed;
       }
       const double mean = good.size() > 1 ? secondsSince(good.front(), good.back()) / double(good.size() - 1) : 1e9;
       sum += mean;
@@ -550,7 +551,12 @@ void BM_UnplugReplug(benchmark::State& state) {
   theHost->useUvcCameras(0);
 }
 
-BENCHMARK(BM_Floor_BarePipeline)->Arg(kSlowFps)->Arg(kFastFps)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(20);
+BENCHMARK(BM_Floor_BarePipeline)
+    ->Arg(kSlowFps)
+    ->Arg(kFastFps)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(20);
 BENCHMARK(BM_KorvexCycle)
     ->ArgNames({"fps", "safe", "live"})
     ->Args({kSlowFps, 1, 1})
@@ -563,7 +569,13 @@ BENCHMARK(BM_KorvexCycle)
     ->Iterations(20);
 BENCHMARK(BM_KorvexCycleViaTick)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(6);
 BENCHMARK(BM_KorvexMemory)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
-BENCHMARK(BM_SixUnitsAtTheirIntervals)->ArgNames({"host", "seconds"})->Args({0, 60})->Args({1, 60})->Unit(benchmark::kSecond)->UseManualTime()->Iterations(1);
+BENCHMARK(BM_SixUnitsAtTheirIntervals)
+    ->ArgNames({"host", "seconds"})
+    ->Args({0, 60})
+    ->Args({1, 60})
+    ->Unit(benchmark::kSecond)
+    ->UseManualTime()
+    ->Iterations(1);
 BENCHMARK(BM_UnplugReplug)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
 
 }  // namespace

@@ -77,9 +77,7 @@ int cg_DeviceFriendlyName(CG_DEVICE* handle, uint16_t* name, int max) {
     std::copy_n(full.data(), n, name);
     name[n] = 0;
     return static_cast<int>(n);
-  } catch (...) {
-    return -1;
-  }
+  } catch (...) { return -1; }
 }
 
 int cg_DeviceDescription(CG_DEVICE* handle, char* text, int size) {
@@ -95,9 +93,7 @@ int cg_DeviceDescription(CG_DEVICE* handle, char* text, int size) {
       text[n] = 0;
     }
     return static_cast<int>(std::min<size_t>(line.size(), INT32_MAX));
-  } catch (...) {
-    return -1;
-  }
+  } catch (...) { return -1; }
 }
 
 HRESULT cg_DeviceBindSource(CG_DEVICE* handle, CG_FILTER** source) {
@@ -121,9 +117,7 @@ void cg_FilterRelease(CG_FILTER* f) { Objects::releaseHandle(f, Kind::Filter); }
 int cg_RelistGoneCameras(void) {
   try {
     return ensureGstreamer() && relistGoneCameras() ? 1 : 0;
-  } catch (...) {
-    return 0;
-  }
+  } catch (...) { return 0; }
 }
 
 HRESULT cg_SetVirtualCameras(const CG_VCAM_SPEC* specs, int count) {
@@ -146,9 +140,7 @@ int cg_ListedCameraAdvice(int position, char* text, int size) {
     std::memcpy(text, advice.data(), n);
     text[n] = 0;
     return static_cast<int>(n);
-  } catch (...) {
-    return 0;
-  }
+  } catch (...) { return 0; }
 }
 
 PL_END_C

@@ -4,8 +4,8 @@
 
 #include "grabber.h"
 #include "objects.h"
-#include "rendered_graph.h"
 #include "platform/window.h"
+#include "rendered_graph.h"
 
 using namespace pl::capture;
 
@@ -65,8 +65,8 @@ HRESULT cg_GraphRemoveFilter(CG_GRAPH* graph, CG_FILTER* filter) {
     const auto g = lookup(graph);
     const auto f = lookup(filter);
     if (!g || !f) return E_HANDLE;
-    const auto it = std::find_if(g->filters.begin(), g->filters.end(),
-                                 [&](const Ref<CG_FILTER>& r) { return r.get() == f.get(); });
+    const auto it =
+        std::find_if(g->filters.begin(), g->filters.end(), [&](const Ref<CG_FILTER>& r) { return r.get() == f.get(); });
     if (it == g->filters.end()) return E_INVALIDARG;
     // Taking a filter out disconnects it: the rendered stream through it ends.
     if (g->rendered && g->rendered->uses(f.get())) g->unrender();

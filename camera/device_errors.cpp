@@ -52,8 +52,10 @@ void reportDeviceError(const std::string& path, GstMessage* message) {
   if (last == text) return;
   last = text;
   const std::string advice = deviceErrorAdvice(text);
-  if (advice.empty()) qWarning("camera %s: %s", path.c_str(), text.c_str());
-  else qWarning("camera %s: %s: %s", path.c_str(), advice.c_str(), text.c_str());
+  if (advice.empty())
+    qWarning("camera %s: %s", path.c_str(), text.c_str());
+  else
+    qWarning("camera %s: %s: %s", path.c_str(), advice.c_str(), text.c_str());
 }
 
 void clearDeviceError(const std::string& path) {

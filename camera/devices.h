@@ -31,7 +31,7 @@ struct DeviceInfo {
   // Real camera.
   GstPtr<GstDevice> device;
   std::string devicePath;
-  std::string port;  // USB port path: where a camera plugged in again is found
+  std::string port;         // USB port path: where a camera plugged in again is found
   std::string description;  // name, node, port and formats offered, for the log and listings
   // Virtual camera.
   std::shared_ptr<VirtualCamera> virtualCamera;

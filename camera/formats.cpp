@@ -63,12 +63,13 @@ BITMAPINFOHEADER bitmapHeader(const Capability& cap) {
 }
 
 std::string targetCaps(const Capability& cap) {
-  const std::string size =
-      ",width=" + std::to_string(cap.width) + ",height=" + std::to_string(cap.height);
+  const std::string size = ",width=" + std::to_string(cap.width) + ",height=" + std::to_string(cap.height);
   if (cap.compression == kFourccMjpg) return "image/jpeg" + size;
   const char* format = "I420";
-  if (cap.compression == kFourccYuy2) format = "YUY2";
-  else if (cap.compression == BI_RGB) format = cap.bitCount == 32 ? "BGRx" : "BGR";
+  if (cap.compression == kFourccYuy2)
+    format = "YUY2";
+  else if (cap.compression == BI_RGB)
+    format = cap.bitCount == 32 ? "BGRx" : "BGR";
   return std::string("video/x-raw,format=") + format + size;
 }
 
@@ -98,8 +99,10 @@ AM_MEDIA_TYPE* newMediaType(const Capability& cap) {
   vih->bmiHeader = bitmapHeader(cap);
 
   mt->majortype = kMediaTypeVideo;
-  if (cap.compression != BI_RGB) mt->subtype = fourccGuid(cap.compression);
-  else mt->subtype = cap.bitCount == 32 ? kSubtypeRgb32 : kSubtypeRgb24;
+  if (cap.compression != BI_RGB)
+    mt->subtype = fourccGuid(cap.compression);
+  else
+    mt->subtype = cap.bitCount == 32 ? kSubtypeRgb32 : kSubtypeRgb24;
   mt->bFixedSizeSamples = cap.compression == kFourccMjpg ? FALSE : TRUE;
   mt->bTemporalCompression = FALSE;
   mt->lSampleSize = vih->bmiHeader.biSizeImage;
@@ -126,8 +129,7 @@ void fillCapsRecord(const Capability& cap, VIDEO_STREAM_CONFIG_CAPS* record) {
 }
 
 bool describes(const AM_MEDIA_TYPE& mt, const Capability& cap) {
-  if (!sameGuid(mt.formattype, kFormatVideoInfo) || mt.cbFormat < sizeof(VIDEOINFOHEADER) ||
-      mt.pbFormat == nullptr)
+  if (!sameGuid(mt.formattype, kFormatVideoInfo) || mt.cbFormat < sizeof(VIDEOINFOHEADER) || mt.pbFormat == nullptr)
     return false;
   VIDEOINFOHEADER vih;
   std::memcpy(&vih, mt.pbFormat, sizeof vih);

@@ -22,8 +22,7 @@ void copyPlane(BYTE* dst, size_t dstStride, const guint8* src, int srcStride, si
 
 DibReader::DibReader(const Capability& cap) : layout_(dibLayout(cap)) {
   if (layout_.kind == PixelLayout::Compressed) return;
-  gst_video_info_set_format(&info_, videoFormat(cap), static_cast<guint>(cap.width),
-                            static_cast<guint>(cap.height));
+  gst_video_info_set_format(&info_, videoFormat(cap), static_cast<guint>(cap.width), static_cast<guint>(cap.height));
   scratch_.assign(layout_.size, 0);
 }
 
@@ -73,8 +72,7 @@ const BYTE* DibReader::packRows() {
   const int stride = GST_VIDEO_FRAME_PLANE_STRIDE(&frame_, 0);
   if (stride > 0 && static_cast<size_t>(stride) == layout_.rowBytes) return src;
   const size_t pixelBytes = static_cast<size_t>(GST_VIDEO_FRAME_COMP_PSTRIDE(&frame_, 0)) * layout_.width;
-  copyPlane(scratch_.data(), layout_.rowBytes, src, stride, std::min(pixelBytes, layout_.rowBytes),
-            layout_.height);
+  copyPlane(scratch_.data(), layout_.rowBytes, src, stride, std::min(pixelBytes, layout_.rowBytes), layout_.height);
   return scratch_.data();
 }
 

@@ -11,9 +11,7 @@ template <class F>
 HRESULT guarded(F&& body) noexcept {
   try {
     return body();
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
+  } catch (const std::bad_alloc&) { return E_OUTOFMEMORY; } catch (...) {
     return E_FAIL;
   }
 }

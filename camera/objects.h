@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
+#include "camera/capture.h"
 #include "devices.h"
 #include "guarded.h"
-#include "camera/capture.h"
 
 namespace pl::capture {
 
@@ -32,7 +32,7 @@ class Object {
   friend class Objects;
   const Kind kind_;
   const void* key_ = nullptr;  // the handle value
-  long refs_ = 1;  // guarded by the registry lock
+  long refs_ = 1;              // guarded by the registry lock
 };
 
 class Objects {
@@ -124,11 +124,11 @@ struct CG_FILTER final : pl::capture::Object {
   // The source's format in force: the one set, else the first capability.
   const pl::capture::Capability* format() const;
 
-  const pl::capture::DevicePtr device;                  // sources only
-  int selected = -1;                                    // sources: capability set, -1 none
-  pl::capture::CapsPtr offered;  // real sources: what the camera offered when bound (null: not asked)
+  const pl::capture::DevicePtr device;  // sources only
+  int selected = -1;                    // sources: capability set, -1 none
+  pl::capture::CapsPtr offered;         // real sources: what the camera offered when bound (null: not asked)
   const std::unique_ptr<pl::capture::GrabberState> grabber;  // grabbers only
-  CG_GRAPH* graph = nullptr;  // the graph it was added to (which holds a reference)
+  CG_GRAPH* graph = nullptr;                                 // the graph it was added to (which holds a reference)
 };
 
 struct CG_GRAPH final : pl::capture::Object {

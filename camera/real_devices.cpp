@@ -45,7 +45,8 @@ int fractionFps(const GValue* v) {
 int highestFps(const GstStructure* s) {
   const GValue* v = gst_structure_get_value(s, "framerate");
   int best = 0;
-  if (v && GST_VALUE_HOLDS_FRACTION(v)) best = fractionFps(v);
+  if (v && GST_VALUE_HOLDS_FRACTION(v))
+    best = fractionFps(v);
   else if (v && GST_VALUE_HOLDS_LIST(v)) {
     for (guint i = 0; i < gst_value_list_get_size(v); ++i) {
       const GValue* item = gst_value_list_get_value(v, i);
@@ -120,7 +121,7 @@ int naturalCompare(std::string_view a, std::string_view b) {
 std::vector<Capability> realCapabilities(const GstCaps* caps) {
   struct Size {
     LONG w, h;
-    int rawFps = 0;   // 0: no raw format at this size
+    int rawFps = 0;  // 0: no raw format at this size
     int jpegFps = 0;
   };
   std::vector<Capability> natives;
@@ -129,8 +130,8 @@ std::vector<Capability> realCapabilities(const GstCaps* caps) {
   for (guint i = 0; i < n; ++i) {
     const GstStructure* s = gst_caps_get_structure(caps, i);
     int w = 0, h = 0;
-    if (!systemMemory(caps, i) || !gst_structure_get_int(s, "width", &w) ||
-        !gst_structure_get_int(s, "height", &h) || w <= 0 || h <= 0 || w > 8192 || h > 8192)
+    if (!systemMemory(caps, i) || !gst_structure_get_int(s, "width", &w) || !gst_structure_get_int(s, "height", &h) ||
+        w <= 0 || h <= 0 || w > 8192 || h > 8192)
       continue;
     const std::string_view media = gst_structure_get_name(s);
     const bool jpeg = media == "image/jpeg";
@@ -326,8 +327,8 @@ bool relistGoneCameras() {
   {
     std::lock_guard lock(ports().mutex);
     auto& gone = ports().gone;
-    const bool due = std::any_of(gone.begin(), gone.end(),
-                                 [&](const auto& port) { return now - port.second >= kRelistPause; });
+    const bool due =
+        std::any_of(gone.begin(), gone.end(), [&](const auto& port) { return now - port.second >= kRelistPause; });
     if (!due) return false;
     for (auto& port : gone) port.second = now;
   }

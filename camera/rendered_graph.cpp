@@ -83,9 +83,7 @@ class RenderedGraph::Builder {
     last_ = element;
     return ok_ ? element : nullptr;
   }
-  GstElement* append(const char* factory) {
-    return ok_ ? append(gst_element_factory_make(factory, nullptr)) : nullptr;
-  }
+  GstElement* append(const char* factory) { return ok_ ? append(gst_element_factory_make(factory, nullptr)) : nullptr; }
   GstElement* appendCaps(const std::string& text) {
     GstElement* filter = ok_ ? gst_element_factory_make("capsfilter", nullptr) : nullptr;
     CapsPtr caps(gst_caps_from_string(text.c_str()));
@@ -99,8 +97,8 @@ class RenderedGraph::Builder {
   GstElement* appendSink(Sink* sink, bool latestOnly) {
     GstElement* element = append("appsink");
     if (!element) return nullptr;
-    g_object_set(element, "sync", FALSE, "async", FALSE, "qos", FALSE, "enable-last-sample", FALSE,
-                 "max-buffers", latestOnly ? 1u : 0u, "drop", latestOnly ? TRUE : FALSE, nullptr);
+    g_object_set(element, "sync", FALSE, "async", FALSE, "qos", FALSE, "enable-last-sample", FALSE, "max-buffers",
+                 latestOnly ? 1u : 0u, "drop", latestOnly ? TRUE : FALSE, nullptr);
     GstAppSinkCallbacks callbacks{};
     callbacks.new_sample = &Sink::onSample;
     gst_app_sink_set_callbacks(GST_APP_SINK(element), &callbacks, sink, nullptr);
@@ -155,9 +153,9 @@ void RenderedGraph::appendSource(Builder& chain, const DeviceInfo& device, const
     GstPtr<GstPad> pad(gst_element_get_static_pad(src, "src"));
     gst_pad_add_probe(pad.get(), GST_PAD_PROBE_TYPE_BUFFER, &FrameStamp::probe, stamp_.get(), nullptr);
   }
-  chain.appendCaps("video/x-raw,format=I420,width=" + std::to_string(cap.width) + ",height=" +
-                   std::to_string(cap.height) + ",framerate=" +
-                   std::to_string(device.virtualCamera->framesPerSecond) + "/1");
+  chain.appendCaps("video/x-raw,format=I420,width=" + std::to_string(cap.width) +
+                   ",height=" + std::to_string(cap.height) +
+                   ",framerate=" + std::to_string(device.virtualCamera->framesPerSecond) + "/1");
 }
 
 // From the native format to the format in force; RGB rows end bottom-up.
@@ -231,13 +229,9 @@ HRESULT RenderedGraph::run() {
     if (grabber_) grabber_->grabber->rearm();
   }
   switch (gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING)) {
-    case GST_STATE_CHANGE_FAILURE:
-      gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
-      return E_FAIL;
-    case GST_STATE_CHANGE_ASYNC:
-      return S_FALSE;
-    default:
-      return S_OK;
+    case GST_STATE_CHANGE_FAILURE: gst_element_set_state(pipeline_.get(), GST_STATE_NULL); return E_FAIL;
+    case GST_STATE_CHANGE_ASYNC: return S_FALSE;
+    default: return S_OK;
   }
 }
 
@@ -252,14 +246,11 @@ HRESULT RenderedGraph::state(DWORD ms, CG_STATE* out) {
   const GstClockTime timeout = ms == kInfinite ? GST_CLOCK_TIME_NONE : GstClockTime{ms} * GST_MSECOND;
   GstState current = GST_STATE_VOID_PENDING, pending = GST_STATE_VOID_PENDING;
   switch (gst_element_get_state(pipeline_.get(), &current, &pending, timeout)) {
-    case GST_STATE_CHANGE_FAILURE:
-      return E_FAIL;
+    case GST_STATE_CHANGE_FAILURE: return E_FAIL;
     case GST_STATE_CHANGE_ASYNC:
       *out = stateOf(pending != GST_STATE_VOID_PENDING ? pending : current);
       return VFW_S_STATE_INTERMEDIATE;
-    default:
-      *out = stateOf(current);
-      return S_OK;
+    default: *out = stateOf(current); return S_OK;
   }
 }
 

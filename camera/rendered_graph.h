@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "formats.h"
 #include "emulation/frame_stamp.h"
+#include "formats.h"
 #include "gst_support.h"
 #include "objects.h"
 #include "video_window.h"
@@ -29,8 +29,7 @@ class RenderedGraph {
  public:
   // Builds the pipeline for `source` in its format in force; `grabber` may
   // be null. The pipeline stays stopped.
-  static HRESULT build(const CG_FILTER& source, const Ref<CG_FILTER>& grabber,
-                       std::unique_ptr<RenderedGraph>* out);
+  static HRESULT build(const CG_FILTER& source, const Ref<CG_FILTER>& grabber, std::unique_ptr<RenderedGraph>* out);
   ~RenderedGraph();
   RenderedGraph(const RenderedGraph&) = delete;
   RenderedGraph& operator=(const RenderedGraph&) = delete;
@@ -57,9 +56,9 @@ class RenderedGraph {
   std::unique_ptr<VideoWindow> window_;
   std::unique_ptr<FrameStamp> stamp_;  // virtual cameras
   std::vector<std::unique_ptr<Sink>> sinks_;
-  const std::string devicePath_;       // real cameras: the node, for their error texts
-  std::atomic<bool> failed_{false};    // an element reported an error
-  std::atomic<bool> delivered_{false}; // a frame came since the run began
+  const std::string devicePath_;        // real cameras: the node, for their error texts
+  std::atomic<bool> failed_{false};     // an element reported an error
+  std::atomic<bool> delivered_{false};  // a frame came since the run began
   GstPtr<GstElement> pipeline_;
 };
 

@@ -46,8 +46,8 @@ void VideoWindow::draw(const BYTE* bits) {
   if (!hdd_ || !dc_ || !visible_ || position_.right <= 0 || position_.bottom <= 0) return;
   // The window layer keeps only the newest picture per window, so a busy UI
   // thread never piles frames up.
-  DrawDibDraw(hdd_, dc_, position_.left, position_.top, position_.right, position_.bottom, &header_, bits, 0, 0, -1,
-              -1, 0);
+  DrawDibDraw(hdd_, dc_, position_.left, position_.top, position_.right, position_.bottom, &header_, bits, 0, 0, -1, -1,
+              0);
 }
 
 }  // namespace pl::capture

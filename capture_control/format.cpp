@@ -1,6 +1,6 @@
 // Matching a requested size and compression against a camera's capabilities.
-#include "korvex_ctrl.h"
 #include "korvex/korvex.h"
+#include "korvex_ctrl.h"
 
 namespace korvex {
 

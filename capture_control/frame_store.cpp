@@ -7,9 +7,7 @@
 
 namespace korvex {
 
-bool CKorvexCtrl::unitAccepted(int32_t usbno) const {
-  return usbno >= 0 && usbno < deviceCount_ && usbno < kMaxUnits;
-}
+bool CKorvexCtrl::unitAccepted(int32_t usbno) const { return usbno >= 0 && usbno < deviceCount_ && usbno < kMaxUnits; }
 
 void CKorvexCtrl::DrawFrame(HWND window, const BITMAPINFOHEADER& header, const BYTE* pixels) {
   if (window == 0) return;

@@ -62,7 +62,10 @@ HRESULT CKorvexCtrl::invoke(DISPID id, const VARIANT* args, UINT argc, VARIANT* 
     case DISPID_KORVEX_DspGetSize: a.expect(2); return pl::returnInt(result, DspGetSize(a.i4(0), hwnd(1)));
     case DISPID_KORVEX_DspGetDay: a.expect(2); return pl::returnInt(result, DspGetDay(a.i4(0), hwnd(1)));
     case DISPID_KORVEX_WriteBmp: a.expect(2); return pl::returnInt(result, WriteBmp(a.i4(0), a.str(1)));
-    case DISPID_KORVEX_AboutBox: a.expect(0); AboutBox(); return S_OK;
+    case DISPID_KORVEX_AboutBox:
+      a.expect(0);
+      AboutBox();
+      return S_OK;
     default: return DISP_E_MEMBERNOTFOUND;
   }
 }

@@ -35,10 +35,10 @@
 #include <thread>
 
 #include "cg_ptr.h"
-#include "request_ring.h"
-#include "sync.h"
 #include "platform/com_server.h"
 #include "platform/wintypes.h"
+#include "request_ring.h"
+#include "sync.h"
 
 namespace korvex {
 
@@ -48,10 +48,10 @@ struct CaptureTime {
 
 // The last capture of one unit.
 struct UnitRecord {
-  std::mutex lock;                      // held for the whole capture of the unit
-  std::atomic<int32_t> deviceStatus{0}; // 0 usable, 1 not usable, 2 no capture stream
+  std::mutex lock;                       // held for the whole capture of the unit
+  std::atomic<int32_t> deviceStatus{0};  // 0 usable, 1 not usable, 2 no capture stream
   HWND displayWindow = 0;
-  std::unique_ptr<BYTE[]> frame;        // kFrameBufferSize bytes while initialised
+  std::unique_ptr<BYTE[]> frame;  // kFrameBufferSize bytes while initialised
   int32_t frameLength = 0;
   BITMAPINFOHEADER header{};
   CaptureTime time;

@@ -1,8 +1,8 @@
 // The server entry points of Korvex.OCX and what it registers.
 #include <string>
 
-#include "korvex_ctrl.h"
 #include "korvex/korvex.h"
+#include "korvex_ctrl.h"
 #include "platform/registry.h"
 
 namespace {
@@ -20,13 +20,21 @@ PL_TYPELIB_INFO typeLib(const std::string& path) {
 }
 
 PL_CLASS_INFO controlClass(const std::string& path) {
-  return {&CLSID_Korvex, KORVEX_PROGID, "Korvex Control", "Apartment", path.c_str(), TRUE, kMiscStatus,
-          &LIBID_KorvexLib, 1, 0};
+  return {&CLSID_Korvex, KORVEX_PROGID, "Korvex Control", "Apartment", path.c_str(),
+          TRUE,          kMiscStatus,   &LIBID_KorvexLib, 1,           0};
 }
 
 PL_CLASS_INFO propertyPageClass(const std::string& path) {
-  return {&CLSID_KorvexPropPage, "Korvex.KorvexPropPage.1", "Korvex Property Page", "Apartment", path.c_str(),
-          FALSE, 0, nullptr, 0, 0};
+  return {&CLSID_KorvexPropPage,
+          "Korvex.KorvexPropPage.1",
+          "Korvex Property Page",
+          "Apartment",
+          path.c_str(),
+          FALSE,
+          0,
+          nullptr,
+          0,
+          0};
 }
 
 }  // namespace

@@ -3,8 +3,8 @@
 #include <QDateTime>
 #include <cstring>
 
-#include "korvex_ctrl.h"
 #include "korvex/korvex.h"
+#include "korvex_ctrl.h"
 
 namespace korvex {
 namespace {
@@ -186,7 +186,8 @@ void CKorvexCtrl::CaptureOneFrame(int u) {
     if (FAILED(cg_CreateFilterGraph(&graph))) return finish(KORVEX_CAPTURE_FAILED, &c);
     c.graph.reset(graph);
   }
-  if (FAILED(cg_GraphAddFilter(c.graph.get(), c.source.get(), "Video Capture"))) return finish(KORVEX_CAPTURE_FAILED, &c);
+  if (FAILED(cg_GraphAddFilter(c.graph.get(), c.source.get(), "Video Capture")))
+    return finish(KORVEX_CAPTURE_FAILED, &c);
   c.sourceAdded = true;
   {
     CG_BUILDER* builder = nullptr;

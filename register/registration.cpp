@@ -21,8 +21,8 @@ namespace {
 struct Program {
   const char* title;
   const char* question;
-  const char* prefix;  // the switches, a blank and the opening quote
-  const char* unasked; // standard error when there was nobody to ask
+  const char* prefix;   // the switches, a blank and the opening quote
+  const char* unasked;  // standard error when there was nobody to ask
 };
 
 constexpr Program kPrograms[] = {

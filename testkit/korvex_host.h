@@ -3,24 +3,24 @@
 // dispatch number, its events recorded. Cameras are virtual. The test's
 // (UI) thread only.
 #pragma once
+#include <gtest/gtest.h>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QWidget>
-#include <gtest/gtest.h>
 
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "camera/testing.h"
+#include "korvex/korvex.h"
+#include "platform/com_host.h"
+#include "platform/qt_bridge.h"
 #include "testkit/com.h"
 #include "testkit/files.h"
 #include "testkit/korvex_site.h"
-#include "korvex/korvex.h"
-#include "camera/testing.h"
-#include "platform/com_host.h"
-#include "platform/qt_bridge.h"
 #include "testkit/wait.h"
 
 namespace korvextest {

@@ -24,9 +24,7 @@ BITMAPINFOHEADER infoHeaderOf(const Bytes& bmp) {
 }
 
 void setFileHeader(Bytes& bmp, const BITMAPFILEHEADER& header) { std::memcpy(bmp.data(), &header, sizeof header); }
-void setInfoHeader(Bytes& bmp, const BITMAPINFOHEADER& header) {
-  std::memcpy(bmp.data() + 14, &header, sizeof header);
-}
+void setInfoHeader(Bytes& bmp, const BITMAPINFOHEADER& header) { std::memcpy(bmp.data() + 14, &header, sizeof header); }
 
 Bytes bmpWithHeaders(int width, int height, WORD bitCount, DWORD compression, size_t pixelBytes) {
   Bytes bmp(54 + pixelBytes, 0);

@@ -29,13 +29,12 @@ Bytes noiseBmp24(int width, int height, uint32_t seed);
 // Four quarters as seen on screen: top left red, top right green, bottom
 // left blue, bottom right yellow.
 Bytes quartersBmp24(int width, int height);
-inline constexpr Bgr kRed{0, 0, 255}, kGreen{0, 255, 0}, kBlue{255, 0, 0}, kYellow{0, 255, 255},
-    kWhite{255, 255, 255};
+inline constexpr Bgr kRed{0, 0, 255}, kGreen{0, 255, 0}, kBlue{255, 0, 0}, kYellow{0, 255, 255}, kWhite{255, 255, 255};
 
 // A planar 4:2:0 frame as the capture control stores it: 12 bits per pixel,
 // Y plane top row first, then U, then V (each uniform here).
-Bytes makePlanarFrame(int width, int height, uint32_t fourcc,
-                      const std::function<uint8_t(int x, int y)>& luma, uint8_t u, uint8_t v);
+Bytes makePlanarFrame(int width, int height, uint32_t fourcc, const std::function<uint8_t(int x, int y)>& luma,
+                      uint8_t u, uint8_t v);
 
 BITMAPFILEHEADER fileHeaderOf(const Bytes& bmp);
 BITMAPINFOHEADER infoHeaderOf(const Bytes& bmp);

@@ -48,7 +48,9 @@ inline double cpuSeconds(long pid = 0) {
   if (pid == 0) {
     rusage u{};
     if (getrusage(RUSAGE_SELF, &u) != 0) return -1;
-    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+    auto seconds = [](const timeval& t) {
+      return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
     return seconds(u.ru_utime) + seconds(u.ru_stime);
   }
   std::FILE* f = std::fopen(procFile(pid, "stat").c_str(), "r");

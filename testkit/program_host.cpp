@@ -8,8 +8,8 @@
 
 #include <vector>
 
-#include "control_screen/unit_row.h"
 #include "camera/testing.h"
+#include "control_screen/unit_row.h"
 #include "platform/services.h"
 #include "screens/capture_screen.h"
 #include "testkit/files.h"

@@ -2,8 +2,8 @@
 
 #include "metrics.h"
 #include "page_assets.h"
-#include "tls.h"
 #include "stream_client.h"
+#include "tls.h"
 #include "unit_json.h"
 #include "watcher.h"
 
@@ -19,9 +19,9 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <optional>
 #include <ctime>
 #include <memory>
+#include <optional>
 
 namespace selvane::web {
 
@@ -47,8 +47,7 @@ using Response = std::unique_ptr<MHD_Response, ResponseDeleter>;
 constexpr int kStreamSendBuffer = 128 * 1024;
 
 constexpr const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                   "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
 // HTTP dates are always in English and GMT, whatever the locale.
 std::string httpDate(int64_t secs) {
@@ -64,8 +63,8 @@ std::string httpDate(int64_t secs) {
 std::optional<int64_t> parseHttpDate(const char* text) {
   char day[4] = {}, month[4] = {};
   struct tm tm {};
-  if (std::sscanf(text, "%3s, %d %3s %d %d:%d:%d GMT", day, &tm.tm_mday, month, &tm.tm_year, &tm.tm_hour,
-                  &tm.tm_min, &tm.tm_sec) != 7)
+  if (std::sscanf(text, "%3s, %d %3s %d %d:%d:%d GMT", day, &tm.tm_mday, month, &tm.tm_year, &tm.tm_hour, &tm.tm_min,
+                  &tm.tm_sec) != 7)
     return std::nullopt;
   tm.tm_mon = -1;
   for (int i = 0; i < 12; ++i)
@@ -126,8 +125,8 @@ MHD_Result sendJson(MHD_Connection* c, const QByteArray& json) {
 
 // The picture's bytes go out without a copy: the response holds a reference.
 MHD_Result sendPicture(MHD_Connection* c, PictureBudget& budget, PicturePtr picture, bool asJpeg) {
-  const std::string etag = asJpeg && !picture->storedJpeg ? picture->etag.substr(0, picture->etag.size() - 1) + "j\""
-                                                          : picture->etag;
+  const std::string etag =
+      asJpeg && !picture->storedJpeg ? picture->etag.substr(0, picture->etag.size() - 1) + "j\"" : picture->etag;
   const std::string modified = httpDate(picture->modifiedSecs);
   bool unchanged = false;
   if (const char* inm = MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_IF_NONE_MATCH)) {
@@ -145,8 +144,8 @@ MHD_Result sendPicture(MHD_Connection* c, PictureBudget& budget, PicturePtr pict
     const QByteArray& body = asJpeg ? picture->jpeg : picture->stored;
     auto* hold = new PicturePtr(std::move(picture));
     r.reset(MHD_create_response_from_buffer_with_free_callback_cls(
-        static_cast<size_t>(body.size()), const_cast<char*>(body.constData()), [](void* cls) { delete static_cast<PicturePtr*>(cls); },
-        hold));
+        static_cast<size_t>(body.size()), const_cast<char*>(body.constData()),
+        [](void* cls) { delete static_cast<PicturePtr*>(cls); }, hold));
     if (!r) delete hold;
     if (r) MHD_add_response_header(r.get(), "Content-Type", asJpeg || (*hold)->storedJpeg ? "image/jpeg" : "image/bmp");
   }
@@ -182,8 +181,8 @@ MHD_Result sendStream(MHD_Connection* c, Context& ctx, bool head, StreamClient::
 // The page is made for each request (its tiles are the units as they are
 // now); the script and style are static.
 MHD_Result sendAsset(MHD_Connection* c, const PageAsset& asset, const QByteArray* made = nullptr) {
-  Response r(made ? MHD_create_response_from_buffer(static_cast<size_t>(made->size()), const_cast<char*>(made->constData()),
-                                                    MHD_RESPMEM_MUST_COPY)
+  Response r(made ? MHD_create_response_from_buffer(static_cast<size_t>(made->size()),
+                                                    const_cast<char*>(made->constData()), MHD_RESPMEM_MUST_COPY)
                   : MHD_create_response_from_buffer(static_cast<size_t>(asset.body.size()),
                                                     const_cast<char*>(asset.body.constData()), MHD_RESPMEM_PERSISTENT));
   if (!r) return MHD_NO;
@@ -272,8 +271,8 @@ MHD_Result sendLoginRequest(MHD_Connection* c) {
   return send(c, MHD_HTTP_UNAUTHORIZED, std::move(r));
 }
 
-MHD_Result onRequest(void* cls, MHD_Connection* c, const char* url, const char* method, const char*,
-                     const char*, size_t*, void** requestState) {
+MHD_Result onRequest(void* cls, MHD_Connection* c, const char* url, const char* method, const char*, const char*,
+                     size_t*, void** requestState) {
   // The first call comes once the headers are complete; every request is
   // answered there, before any body is read.
   static char seen;
@@ -355,18 +354,16 @@ bool HttpServer::start(QString* error) {
   if (host.contains(u':')) flags |= MHD_USE_IPv6;
   std::vector<MHD_OptionItem> tls;
   if (!tlsOptions(options_.tlsCert, options_.tlsKey, &flags, &tls, error)) return false;
-  daemon_ = MHD_start_daemon(flags, 0, nullptr, nullptr, &onRequest, context_.get(),
-                             MHD_OPTION_ARRAY, tls.data(),
-                             MHD_OPTION_EXTERNAL_LOGGER, &logLibrary, nullptr,
-                             MHD_OPTION_UNESCAPE_CALLBACK, &keepEscapes, nullptr,
-                             MHD_OPTION_CONNECTION_LIMIT, options_.maxConnections,
-                             MHD_OPTION_PER_IP_CONNECTION_LIMIT, options_.maxPerAddress,
-                             MHD_OPTION_CONNECTION_TIMEOUT, options_.idleTimeoutSeconds,
-                             MHD_OPTION_CONNECTION_MEMORY_LIMIT, options_.connectionMemory,
+  daemon_ = MHD_start_daemon(flags, 0, nullptr, nullptr, &onRequest, context_.get(), MHD_OPTION_ARRAY, tls.data(),
+                             MHD_OPTION_EXTERNAL_LOGGER, &logLibrary, nullptr, MHD_OPTION_UNESCAPE_CALLBACK,
+                             &keepEscapes, nullptr, MHD_OPTION_CONNECTION_LIMIT, options_.maxConnections,
+                             MHD_OPTION_PER_IP_CONNECTION_LIMIT, options_.maxPerAddress, MHD_OPTION_CONNECTION_TIMEOUT,
+                             options_.idleTimeoutSeconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT, options_.connectionMemory,
                              MHD_OPTION_END);
   if (!daemon_) {
-    *error = options_.tlsCert.isEmpty() ? QStringLiteral("cannot start the HTTP server")
-                                        : QStringLiteral("cannot start the HTTPS server (do the TLS certificate and key fit?)");
+    *error = options_.tlsCert.isEmpty()
+                 ? QStringLiteral("cannot start the HTTP server")
+                 : QStringLiteral("cannot start the HTTPS server (do the TLS certificate and key fit?)");
     return false;
   }
   RequestGate::Options gateOptions;
@@ -375,9 +372,8 @@ bool HttpServer::start(QString* error) {
   gateOptions.maxWaitingPerAddress = std::max(1u, options_.maxConnections / 4);
   gateOptions.maxHeaderBytes = options_.connectionMemory / 2;
   gateOptions.encrypted = !options_.tlsCert.isEmpty();
-  gate_ = std::make_unique<RequestGate>(gateOptions, [this](int fd, const sockaddr* a, socklen_t l, QByteArrayView head) {
-    handOver(fd, a, l, head);
-  });
+  gate_ = std::make_unique<RequestGate>(
+      gateOptions, [this](int fd, const sockaddr* a, socklen_t l, QByteArrayView head) { handOver(fd, a, l, head); });
   if (!gate_->listen(host, port, error)) {
     MHD_stop_daemon(daemon_);
     daemon_ = nullptr;
@@ -399,10 +395,12 @@ void HttpServer::handOver(int fd, const sockaddr* address, socklen_t length, QBy
   const bool stream = path == "/events" || (path.startsWith("/units/") && path.endsWith("/stream"));
   const unsigned open = connections(), streams = streams_;
   const unsigned share = options_.maxConnections - options_.maxConnections / 4;
-  const bool full = open >= options_.maxConnections || (stream ? streams >= share : open - std::min(open, streams) >= share);
+  const bool full =
+      open >= options_.maxConnections || (stream ? streams >= share : open - std::min(open, streams) >= share);
   if (full) {
-    const QByteArray answer = plainAnswer(503, "Service Unavailable", stream ? "Too many streams are open; try again later."
-                                                                             : "Too many requests; try again later.");
+    const QByteArray answer =
+        plainAnswer(503, "Service Unavailable",
+                    stream ? "Too many streams are open; try again later." : "Too many requests; try again later.");
     [[maybe_unused]] const ssize_t n = ::send(fd, answer.constData(), static_cast<size_t>(answer.size()), MSG_NOSIGNAL);
     ::close(fd);
     return;

@@ -17,9 +17,9 @@
 #pragma once
 
 #include "board.h"
+#include "logins.h"
 #include "picture_budget.h"
 #include "request_gate.h"
-#include "logins.h"
 
 #include <QString>
 #include <QStringList>
@@ -36,17 +36,17 @@ class HttpServer {
  public:
   struct Options {
     QString listen = QStringLiteral("127.0.0.1:8080");
-    unsigned maxConnections = 512;      // all clients together
-    unsigned maxPerAddress = 256;       // from one client address
-    unsigned idleTimeoutSeconds = 30;   // a connection that moves nothing for this long is closed
-    size_t connectionMemory = 32 * 1024;  // request line and headers must fit, else 431
+    unsigned maxConnections = 512;         // all clients together
+    unsigned maxPerAddress = 256;          // from one client address
+    unsigned idleTimeoutSeconds = 30;      // a connection that moves nothing for this long is closed
+    size_t connectionMemory = 32 * 1024;   // request line and headers must fit, else 431
     size_t maxMemory = size_t(256) << 20;  // pictures held by clients, in all
     int headerDeadlineMs = 5000;           // from connecting to the end of the headers
     // Bound to loopback, a request naming another host is refused (421), so
     // that a page elsewhere cannot reach the server through a visitor's
     // browser by DNS rebinding; these names are accepted as well.
     QStringList allowedHosts = {};
-    Logins* logins = nullptr;  // every request needs one of these logins; null: none asked
+    Logins* logins = nullptr;              // every request needs one of these logins; null: none asked
     QByteArray tlsCert = {}, tlsKey = {};  // PEM; both given: HTTPS only
   };
   HttpServer(Board& board, Options options);
@@ -64,7 +64,7 @@ class HttpServer {
   // good.
   void stop();
 
- // What the request handlers see; defined with them.
+  // What the request handlers see; defined with them.
   struct Context;
   Board& board() { return board_; }
   const Options& options() const { return options_; }

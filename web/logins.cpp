@@ -45,8 +45,8 @@ QByteArray printable(const QByteArray& name) {
 bool Logins::load(const QString& path, QString* error) {
   QFile file(path);
   if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
-    *error = QStringLiteral("%1: %2").arg(path, QFileInfo::exists(path) ? file.errorString()
-                                                                           : QStringLiteral("No such file"));
+    *error = QStringLiteral("%1: %2").arg(
+        path, QFileInfo::exists(path) ? file.errorString() : QStringLiteral("No such file"));
     return false;
   }
   int lineNumber = 0;
@@ -60,7 +60,9 @@ bool Logins::load(const QString& path, QString* error) {
     // now. Only the "$id$" kinds: a password written in clear would
     // otherwise pass for an old DES hash.
     if (colon <= 0 || !u.hash.startsWith('$') || hashWith("x", u.hash).isEmpty()) {
-      *error = QStringLiteral("%1:%2: not \"name:hash\" with a crypt(3) hash ($y$, $5$, $6$, $2b$)").arg(path).arg(lineNumber);
+      *error = QStringLiteral("%1:%2: not \"name:hash\" with a crypt(3) hash ($y$, $5$, $6$, $2b$)")
+                   .arg(path)
+                   .arg(lineNumber);
       return false;
     }
     users_.push_back(std::move(u));
@@ -91,8 +93,7 @@ bool Logins::allows(const char* authorization, const QString& peer) {
     logFailure(header.isEmpty() ? QByteArray() : QByteArray("(not Basic)"), peer);
     return false;
   }
-  const std::string key =
-      QMessageAuthenticationCode::hash(header, cacheKey_, QCryptographicHash::Sha256).toStdString();
+  const std::string key = QMessageAuthenticationCode::hash(header, cacheKey_, QCryptographicHash::Sha256).toStdString();
   std::lock_guard lock(mutex_);
   if (auto it = verdicts_.find(key); it != verdicts_.end()) return it->second;
 
@@ -104,7 +105,8 @@ bool Logins::allows(const char* authorization, const QString& peer) {
   if (!ok) logFailure(name.isEmpty() ? QByteArray("(malformed)") : name, peer);
   if (verdicts_.size() >= kRemembered) {
     for (size_t i = 0; i < verdictOrder_.size() / 2; ++i) verdicts_.erase(verdictOrder_[i]);
-    verdictOrder_.erase(verdictOrder_.begin(), verdictOrder_.begin() + static_cast<std::ptrdiff_t>(verdictOrder_.size() / 2));
+    verdictOrder_.erase(verdictOrder_.begin(),
+                        verdictOrder_.begin() + static_cast<std::ptrdiff_t>(verdictOrder_.size() / 2));
   }
   verdicts_.emplace(key, ok);
   verdictOrder_.push_back(key);
@@ -122,8 +124,8 @@ void Logins::logFailure(const QByteArray& name, const QString& peer) {
     logged_ = 0;
   }
   if (++logged_ <= 10)
-    qWarning("login: failed for \"%s\" from %s%s", printable(name).constData(),
-             qUtf8Printable(peer), logged_ == 10 ? " (more this minute not logged)" : "");
+    qWarning("login: failed for \"%s\" from %s%s", printable(name).constData(), qUtf8Printable(peer),
+             logged_ == 10 ? " (more this minute not logged)" : "");
 }
 
 }  // namespace selvane::web

@@ -41,10 +41,13 @@ bool loadAccess(const Options& o, Logins* logins, HttpServer::Options* server) {
   QString host;
   uint16_t port = 0;
   parseListenAddress(o.listen, &host, &port);
-  const bool loopback = host == QLatin1String("localhost") || host.startsWith(QLatin1String("127.")) || host == QLatin1String("::1");
+  const bool loopback =
+      host == QLatin1String("localhost") || host.startsWith(QLatin1String("127.")) || host == QLatin1String("::1");
   if (server->logins && server->tlsCert.isEmpty() && !loopback)
-    qWarning("warning: logins on %s without --tls-cert/--tls-key: passwords and pictures cross the network "
-             "in clear text", qUtf8Printable(o.listen));
+    qWarning(
+        "warning: logins on %s without --tls-cert/--tls-key: passwords and pictures cross the network "
+        "in clear text",
+        qUtf8Printable(o.listen));
   return true;
 }
 
@@ -112,7 +115,8 @@ int main(int argc, char** argv) {
     qCritical("%s", qUtf8Printable(error));
     return 1;
   }
-  if (systemd.watchdogPeriodMs() > 0) watcher.setHeartbeat([&systemd] { systemd.send("WATCHDOG=1"); }, systemd.watchdogPeriodMs());
+  if (systemd.watchdogPeriodMs() > 0)
+    watcher.setHeartbeat([&systemd] { systemd.send("WATCHDOG=1"); }, systemd.watchdogPeriodMs());
   watcher.start();
   qInfo("serving %zu unit(s) on %s://%s/ (poll %d ms)", o.units.size(), o.tlsCert.isEmpty() ? "http" : "https",
         qUtf8Printable(o.listen), o.pollMs);

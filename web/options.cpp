@@ -26,8 +26,8 @@ QString asDir(const QString& path) {
 bool unitsFromSettings(const QString& path, std::vector<UnitSource>* units, QString* error) {
   QFile file(path);
   if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
-    *error = QStringLiteral("%1: %2").arg(path, QFileInfo(path).exists() ? file.errorString()
-                                                                         : QStringLiteral("No such file"));
+    *error = QStringLiteral("%1: %2").arg(
+        path, QFileInfo(path).exists() ? file.errorString() : QStringLiteral("No such file"));
     return false;
   }
   const QString text = publication::decodeSettingsBytes(file.read(publication::kSettingsReadLimit));
@@ -55,20 +55,27 @@ ParseResult parseCommandLine(const QStringList& args) {
       "unit numbers.");
   const QCommandLineOption help(QStringList{"h", "help"}, "Shows this help.");
   parser.addPositionalArgument("DIR", "A unit's write directory (one per unit).", "DIR...");
-  const QCommandLineOption listen("listen", "Address and port to serve on (default 127.0.0.1:8080; 0.0.0.0:8080 "
-                                  "or [::]:8080 opens it to the network).", "ADDR:PORT", "127.0.0.1:8080");
+  const QCommandLineOption listen("listen",
+                                  "Address and port to serve on (default 127.0.0.1:8080; 0.0.0.0:8080 "
+                                  "or [::]:8080 opens it to the network).",
+                                  "ADDR:PORT", "127.0.0.1:8080");
   const QCommandLineOption poll("poll", "How often each directory is looked at, in ms (10 to 60000; default 200).",
                                 "MS", "200");
-  const QCommandLineOption settings("settings", "Take the units in use and saving from this selvanedir.ini.",
-                                    "PATH");
+  const QCommandLineOption settings("settings", "Take the units in use and saving from this selvanedir.ini.", "PATH");
   const QCommandLineOption noNotify("no-notify", "Poll only; do not also watch local directories with inotify.");
   const QCommandLineOption maxClients("max-clients", "Most connections served at once (default 512).", "N", "512");
-  const QCommandLineOption maxMemory("max-memory", "Most memory, in MiB, that pictures being sent to clients may hold "
-                                     "(default 256); a client past it is answered 503 or its stream ends.", "MIB", "256");
-  const QCommandLineOption allowHost("allow-host", "Served on loopback, also answer requests for this host name "
-                                     "(may be repeated; localhost, 127.0.0.1 and [::1] always are).", "NAME");
-  const QCommandLineOption users("users", "Ask every client for one of the logins in FILE (lines name:hash, "
-                                 "crypt(3) hashes as mkpasswd, openssl passwd -6 or htpasswd -B make them).", "FILE");
+  const QCommandLineOption maxMemory("max-memory",
+                                     "Most memory, in MiB, that pictures being sent to clients may hold "
+                                     "(default 256); a client past it is answered 503 or its stream ends.",
+                                     "MIB", "256");
+  const QCommandLineOption allowHost("allow-host",
+                                     "Served on loopback, also answer requests for this host name "
+                                     "(may be repeated; localhost, 127.0.0.1 and [::1] always are).",
+                                     "NAME");
+  const QCommandLineOption users("users",
+                                 "Ask every client for one of the logins in FILE (lines name:hash, "
+                                 "crypt(3) hashes as mkpasswd, openssl passwd -6 or htpasswd -B make them).",
+                                 "FILE");
   const QCommandLineOption tlsCert("tls-cert", "Serve HTTPS with this PEM certificate (chain).", "FILE");
   const QCommandLineOption tlsKey("tls-key", "The PEM private key of --tls-cert.", "FILE");
   parser.addOptions({help, listen, poll, settings, noNotify, maxClients, maxMemory, allowHost, users, tlsCert, tlsKey});

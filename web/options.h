@@ -11,8 +11,8 @@
 namespace selvane::web {
 
 struct UnitSource {
-  int number;   // in URLs and on the page
-  QString dir;  // ends in '/'
+  int number;          // in URLs and on the page
+  QString dir;         // ends in '/'
   int intervalMs = 0;  // from the settings file; 0 for a DIR argument
 };
 
@@ -23,8 +23,8 @@ struct Options {
   unsigned maxClients = 512;
   unsigned maxMemoryMiB = 256;  // pictures held by clients
   QStringList allowedHosts;     // Host names accepted besides loopback's own
-  QString usersFile;             // --users: logins required
-  QString tlsCert, tlsKey;       // --tls-cert/--tls-key: HTTPS
+  QString usersFile;            // --users: logins required
+  QString tlsCert, tlsKey;      // --tls-cert/--tls-key: HTTPS
   std::vector<UnitSource> units;
 };
 

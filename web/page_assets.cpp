@@ -16,7 +16,9 @@ PageAsset load(const char* path, const char* type) {
   file.open(QIODevice::ReadOnly);
   return {file.readAll(), type};
 }
-QByteArray escaped(const QString& text) { return text.toHtmlEscaped().replace(u'"', QStringLiteral("&quot;")).toUtf8(); }
+QByteArray escaped(const QString& text) {
+  return text.toHtmlEscaped().replace(u'"', QStringLiteral("&quot;")).toUtf8();
+}
 
 // The same words as healthLabels in page.js.
 QString healthLabel(Health health) {
@@ -42,25 +44,31 @@ QByteArray tile(const UnitView& v, int64_t nowMs) {
   const Picture* p = v.picture.get();
   const bool shown = p && !p->jpeg.isEmpty();
   QString note;
-  if (!v.readable) note = QStringLiteral("読み込めません（%1）").arg(v.problem);
-  else if (!p) note = QStringLiteral("画像はまだありません");
-  else if (!shown) note = QStringLiteral("この画像は表示できません");
+  if (!v.readable)
+    note = QStringLiteral("読み込めません（%1）").arg(v.problem);
+  else if (!p)
+    note = QStringLiteral("画像はまだありません");
+  else if (!shown)
+    note = QStringLiteral("この画像は表示できません");
   QByteArray img = "<img alt=\"" + n + "号機の最新画像\"";
   QString age;
   if (shown) {
     const QByteArray bare = QByteArray::fromStdString(p->etag).replace('"', "");
-    img += " src=\"/units/" + n + "/latest.jpg?v=" + bare + "\" data-tag=\"" + escaped(QString::fromStdString(p->etag)) + "\"";
+    img += " src=\"/units/" + n + "/latest.jpg?v=" + bare + "\" data-tag=\"" +
+           escaped(QString::fromStdString(p->etag)) + "\"";
     const int64_t s = std::max<int64_t>(0, (nowMs - v.changedMs + 500) / 1000);
     if (v.changedMs > 0)
-      age = s < 60 ? QStringLiteral("%1秒前").arg(s) : s < 3600 ? QStringLiteral("%1分前").arg(s / 60) : QStringLiteral("%1時間前").arg(s / 3600);
+      age = s < 60     ? QStringLiteral("%1秒前").arg(s)
+            : s < 3600 ? QStringLiteral("%1分前").arg(s / 60)
+                       : QStringLiteral("%1時間前").arg(s / 3600);
   }
   img += ">";
   const QString text = v.newestSlot >= 0 ? v.texts[static_cast<size_t>(v.newestSlot)] : QString();
   return "<section class=\"tile" + QByteArray(v.readable ? "" : " unreadable") + "\" id=\"unit-" + n +
          "\" data-changed=\"" + QByteArray::number(v.changedMs) + "\" data-health=\"" + healthName(v.activity.health) +
-         "\"><div class=\"frame\">" + img +
-         "<div class=\"note\">" + escaped(note) + "</div></div><div class=\"caption\"><span class=\"number\">" + n +
-         "号機</span><span class=\"text\">" + escaped(text) + "</span><span class=\"age\">" + escaped(age) + "</span><span class=\"health\">" +
+         "\"><div class=\"frame\">" + img + "<div class=\"note\">" + escaped(note) +
+         "</div></div><div class=\"caption\"><span class=\"number\">" + n + "号機</span><span class=\"text\">" +
+         escaped(text) + "</span><span class=\"age\">" + escaped(age) + "</span><span class=\"health\">" +
          escaped(healthLabel(v.activity.health)) + "</span><span class=\"error\">" +
          (v.activity.lastError.isEmpty() ? QByteArray() : escaped(lastErrorLine(v.activity))) +
          "</span></div></section>\n";

@@ -61,9 +61,7 @@ qsizetype Picture::partSize() const {
   return partHead.size() + jpeg.size() + static_cast<qsizetype>(sizeof kPartTail - 1);
 }
 
-qsizetype Picture::footprint() const {
-  return stored.size() + partHead.size() + (storedJpeg ? 0 : jpeg.size());
-}
+qsizetype Picture::footprint() const { return stored.size() + partHead.size() + (storedJpeg ? 0 : jpeg.size()); }
 
 PicturePtr makePicture(const publication::PublishedPicture& published) {
   auto picture = std::make_shared<Picture>();
@@ -78,8 +76,8 @@ PicturePtr makePicture(const publication::PublishedPicture& published) {
   picture->etag = strongTag(published.bytes);
   picture->modifiedSecs = published.modifiedSecs;
   if (!picture->jpeg.isEmpty())
-    picture->partHead = "Content-Type: image/jpeg\r\nContent-Length: " + QByteArray::number(picture->jpeg.size()) +
-                        "\r\n\r\n";
+    picture->partHead =
+        "Content-Type: image/jpeg\r\nContent-Length: " + QByteArray::number(picture->jpeg.size()) + "\r\n\r\n";
   picture->stored = published.bytes;
   return picture;
 }

@@ -17,11 +17,11 @@
 namespace selvane::web {
 
 struct Picture {
-  QByteArray stored;      // the slot file's bytes
+  QByteArray stored;  // the slot file's bytes
   bool storedJpeg = false;
-  QByteArray jpeg;        // empty when a BMP could not be converted
-  QByteArray partHead;    // a stream part's headers; the part is partHead, jpeg, kPartTail
-  std::string etag;       // strong tag of `stored`; the JPEG's is etag + "j"
+  QByteArray jpeg;           // empty when a BMP could not be converted
+  QByteArray partHead;       // a stream part's headers; the part is partHead, jpeg, kPartTail
+  std::string etag;          // strong tag of `stored`; the JPEG's is etag + "j"
   int64_t modifiedSecs = 0;  // the slot file's modification time
   int width = 0;
   int height = 0;

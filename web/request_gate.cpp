@@ -82,8 +82,7 @@ QByteArray plainAnswer(int status, const char* reason, const char* text) {
          QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
 }
 
-RequestGate::RequestGate(Options options, HandOver handOver)
-    : options_(options), handOver_(std::move(handOver)) {}
+RequestGate::RequestGate(Options options, HandOver handOver) : options_(options), handOver_(std::move(handOver)) {}
 
 RequestGate::~RequestGate() { stop(); }
 
@@ -105,7 +104,10 @@ bool RequestGate::listen(const QString& host, uint16_t port, QString* error) {
   const int one = 1;
   if (listenFd_ >= 0) ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
   if (listenFd_ < 0 || ::bind(listenFd_, found->ai_addr, found->ai_addrlen) != 0 || ::listen(listenFd_, 128) != 0) {
-    *error = QStringLiteral("cannot listen on %1:%2: %3").arg(host).arg(port).arg(QString::fromLocal8Bit(std::strerror(errno)));
+    *error = QStringLiteral("cannot listen on %1:%2: %3")
+                 .arg(host)
+                 .arg(port)
+                 .arg(QString::fromLocal8Bit(std::strerror(errno)));
     if (listenFd_ >= 0) ::close(listenFd_);
     listenFd_ = -1;
     return false;
@@ -189,8 +191,10 @@ void RequestGate::run() {
       return;
     }
     QByteArray answer;
-    if (checkHeaders(bytes.first(end), &answer)) drop(it, {}, bytes.first(end));
-    else drop(it, answer);
+    if (checkHeaders(bytes.first(end), &answer))
+      drop(it, {}, bytes.first(end));
+    else
+      drop(it, answer);
   };
 
   // Out of descriptors: stop accepting for a moment rather than spin on a
@@ -217,8 +221,8 @@ void RequestGate::run() {
       for (;;) {
         sockaddr_storage address{};
         socklen_t length = sizeof address;
-        const int client = ::accept4(listenFd_, reinterpret_cast<sockaddr*>(&address), &length,
-                                     SOCK_NONBLOCK | SOCK_CLOEXEC);
+        const int client =
+            ::accept4(listenFd_, reinterpret_cast<sockaddr*>(&address), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (client < 0) {
           if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) pauseAccepting(true);
           break;

@@ -26,10 +26,10 @@ namespace selvane::web {
 class RequestGate {
  public:
   struct Options {
-    int headerDeadlineMs = 5000;         // from connecting to the end of the headers
+    int headerDeadlineMs = 5000;          // from connecting to the end of the headers
     unsigned maxWaiting = 512;            // connections waiting for their headers, in all
     unsigned maxWaitingPerAddress = 128;  // from one client address
-    size_t maxHeaderBytes = 32 * 1024;   // a longer header block is answered 431
+    size_t maxHeaderBytes = 32 * 1024;    // a longer header block is answered 431
     // HTTPS: the headers come encrypted, so a connection is handed over as
     // soon as its first bytes (the TLS handshake) arrive, with an empty head;
     // the library's idle time-out then bounds a slow client.

@@ -47,8 +47,8 @@ bool ServiceNotifier::send(const std::string& message) {
   sockaddr_un to{};
   to.sun_family = AF_UNIX;
   std::memcpy(to.sun_path, address_.data(), address_.size());
-  const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + address_.size() +
-                                             (address_[0] == '\0' ? 0 : 1));
+  const auto length =
+      static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + address_.size() + (address_[0] == '\0' ? 0 : 1));
   ssize_t n;
   do n = ::sendto(fd_, message.data(), message.size(), MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&to), length);
   while (n < 0 && errno == EINTR);

@@ -16,12 +16,14 @@ namespace {
 constexpr size_t kBlockSize = 16 * 1024;
 }
 
-StreamClient::StreamClient(Board& board, PictureBudget& budget, std::atomic<unsigned>& open,
-                           MHD_Connection* connection, Kind kind, int index)
+StreamClient::StreamClient(Board& board, PictureBudget& budget, std::atomic<unsigned>& open, MHD_Connection* connection,
+                           Kind kind, int index)
     : board_(board), budget_(budget), open_(open), connection_(connection), kind_(kind), index_(index) {
   ++open_;
-  if (kind_ == Kind::Pictures) pieces_ = {QByteArray("--") + kStreamBoundary + "\r\n"};
-  else pieces_ = {QByteArray("retry: 2000\n\n")};
+  if (kind_ == Kind::Pictures)
+    pieces_ = {QByteArray("--") + kStreamBoundary + "\r\n"};
+  else
+    pieces_ = {QByteArray("retry: 2000\n\n")};
   ++(kind_ == Kind::Pictures ? board_.stats.streamClients : board_.stats.feedClients);
 }
 

@@ -28,8 +28,8 @@ class StreamClient final : public Waiter {
   enum class Kind { Pictures, Feed };
   // `open` counts the stream and feed clients alive; `budget` is what
   // stream clients hold their pictures against.
-  StreamClient(Board& board, PictureBudget& budget, std::atomic<unsigned>& open, MHD_Connection* connection,
-               Kind kind, int index);
+  StreamClient(Board& board, PictureBudget& budget, std::atomic<unsigned>& open, MHD_Connection* connection, Kind kind,
+               int index);
   ~StreamClient() override;
 
   // A response that streams this client; it takes ownership.
@@ -52,7 +52,7 @@ class StreamClient final : public Waiter {
   Kind kind_;
   int index_;
   uint64_t after_ = 0;
-  PicturePtr held_;             // the picture being sent, counted against the budget
+  PicturePtr held_;                 // the picture being sent, counted against the budget
   std::vector<QByteArray> pieces_;  // what is left to send; shares the picture's bytes
   size_t pieceAt_ = 0;
   qsizetype offset_ = 0;

@@ -8,8 +8,8 @@ namespace selvane::web {
 bool readPem(const QString& path, QByteArray* pem, QString* error) {
   QFile file(path);
   if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
-    *error = QStringLiteral("%1: %2").arg(path, QFileInfo::exists(path) ? file.errorString()
-                                                                           : QStringLiteral("No such file"));
+    *error = QStringLiteral("%1: %2").arg(
+        path, QFileInfo::exists(path) ? file.errorString() : QStringLiteral("No such file"));
     return false;
   }
   *pem = file.read(1 << 20);

@@ -65,11 +65,16 @@ UnitActivity HealthTracker::activity(const UnitView& view, int64_t nowMs) const 
   a.stale = a.pictures > 0 && nowMs - a.lastPictureMs > kStaleFactor * a.intervalMs;
   // The most pressing one names the unit; stale before frozen, since a
   // frozen camera that also stopped publishing delivers nothing at all.
-  if (!view.readable) a.health = Health::Unreadable;
-  else if (!view.picture) a.health = Health::Waiting;
-  else if (a.stale) a.health = Health::Stale;
-  else if (a.frozen) a.health = Health::Frozen;
-  else a.health = Health::Ok;
+  if (!view.readable)
+    a.health = Health::Unreadable;
+  else if (!view.picture)
+    a.health = Health::Waiting;
+  else if (a.stale)
+    a.health = Health::Stale;
+  else if (a.frozen)
+    a.health = Health::Frozen;
+  else
+    a.health = Health::Ok;
   return a;
 }
 

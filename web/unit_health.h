@@ -25,8 +25,8 @@ bool isErrorText(const QString& slotText);
 class HealthTracker {
  public:
   // Bounds of the rules.
-  static constexpr int kFrozenRun = 5;          // this many byte-identical pictures in a row: frozen
-  static constexpr int kStaleFactor = 3;        // no new picture for this many intervals: stale
+  static constexpr int kFrozenRun = 5;    // this many byte-identical pictures in a row: frozen
+  static constexpr int kStaleFactor = 3;  // no new picture for this many intervals: stale
   static constexpr int64_t kMinIntervalMs = 1000;
   static constexpr int64_t kUnknownIntervalMs = 10000;  // before two pictures have been seen
   static constexpr size_t kGapsKept = 9;

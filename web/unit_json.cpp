@@ -40,9 +40,10 @@ QJsonObject unitJson(const UnitView& v) {
   o["pictures"] = static_cast<double>(v.activity.pictures);
   o["lastPicture"] = isoTime(v.activity.lastPictureMs);
   o["intervalMs"] = static_cast<double>(v.activity.intervalMs);
-  o["lastError"] = v.activity.lastError.isEmpty()
-                       ? QJsonValue::Null
-                       : QJsonValue(QJsonObject{{"text", v.activity.lastError}, {"at", isoTime(v.activity.lastErrorMs)}});
+  o["lastError"] =
+      v.activity.lastError.isEmpty()
+          ? QJsonValue::Null
+          : QJsonValue(QJsonObject{{"text", v.activity.lastError}, {"at", isoTime(v.activity.lastErrorMs)}});
   if (v.picture) {
     const Picture& p = *v.picture;
     o["picture"] = QJsonObject{

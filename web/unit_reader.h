@@ -36,7 +36,7 @@ class UnitReader {
   void follow();
 
   publication::WriteDirectoryReader reader_;
-  publication::DirectoryViewPtr seen_;           // what view_ was made from
+  publication::DirectoryViewPtr seen_;              // what view_ was made from
   publication::PublishedPicturePtr convertedFrom_;  // what view_->picture was made from
   UnitViewPtr view_;
 };

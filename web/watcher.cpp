@@ -70,7 +70,8 @@ void Watcher::checkAll() {
   for (size_t i = 0; i < readers_.size(); ++i) {
     // A unit's health also moves while nothing happens (a unit goes stale).
     const bool changed = readers_[i].check(now);
-    if (UnitViewPtr stamped = health_[i].follow(readers_[i].view(), changed, now)) board_->update(static_cast<int>(i), std::move(stamped));
+    if (UnitViewPtr stamped = health_[i].follow(readers_[i].view(), changed, now))
+      board_->update(static_cast<int>(i), std::move(stamped));
   }
 }
 
@@ -97,8 +98,7 @@ void Watcher::drainNotifications() {
     for (ssize_t at = 0; at < n;) {
       inotify_event ev;
       std::memcpy(&ev, buffer + at, sizeof ev);
-      if (ev.mask & IN_IGNORED)
-        std::replace(watches_.begin(), watches_.end(), ev.wd, -1);
+      if (ev.mask & IN_IGNORED) std::replace(watches_.begin(), watches_.end(), ev.wd, -1);
       at += static_cast<ssize_t>(sizeof(inotify_event) + ev.len);
     }
   }

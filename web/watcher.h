@@ -20,7 +20,7 @@ class Watcher {
  public:
   struct Options {
     int pollMs = 200;
-    bool notify = true;  // add inotify watches where the kernel supports them
+    bool notify = true;                // add inotify watches where the kernel supports them
     std::vector<int64_t> intervalsMs;  // each unit's own interval; 0 or missing: from its pictures
   };
   Watcher(std::vector<QString> dirs, std::vector<int> numbers, Options options);

@@ -3,7 +3,9 @@
 namespace selvane {
 
 CaptureRun::CaptureRun(model::UnitModel& model)
-    : model_(model), scheduler_(model, [this](int k) { return requestCapture(k); }), events_(model, korvex_, scheduler_) {}
+    : model_(model),
+      scheduler_(model, [this](int k) { return requestCapture(k); }),
+      events_(model, korvex_, scheduler_) {}
 
 bool CaptureRun::createControl(HWND host, const Plenkit* plenkit, TextReceiver receiver, QString* error) {
   events_.attach(plenkit, std::move(receiver));

@@ -35,7 +35,10 @@ class CaptureRun {
   // $XDG_RUNTIME_DIR and `fallbackBase`, else the start-up directory.
   void makeTempDir(const QString& fallbackBase);
   // Events are handled from here on (nullptr: ignored again).
-  void setView(CaptureView* view) { events_.setView(view); view_ = view; }
+  void setView(CaptureView* view) {
+    events_.setView(view);
+    view_ = view;
+  }
 
   // "開始": the rows as the operator left them become the run (units,
   // write directories, intervals, formats) and the write directory of every
@@ -63,7 +66,7 @@ class CaptureRun {
   CaptureScheduler scheduler_;
   CaptureEvents events_;
   CaptureView* view_ = nullptr;
-  PrivateTempDir tempDir_;                        // holds the frame file
+  PrivateTempDir tempDir_;                            // holds the frame file
   std::vector<publication::DirectoryLock> dirLocks_;  // held from "開始" until the capture screen hands back
 };
 

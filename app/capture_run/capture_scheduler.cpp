@@ -23,8 +23,7 @@ void CaptureScheduler::setClock(Clock now) {
   now_ = std::move(now);
   if (!now_) {
     now_ = [] {
-      return std::chrono::duration_cast<std::chrono::milliseconds>(
-                 std::chrono::steady_clock::now().time_since_epoch())
+      return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
           .count();
     };
   }

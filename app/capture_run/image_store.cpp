@@ -48,7 +48,8 @@ publication::WriteOutcome wholeBmp(const FileLength& length, publication::WriteO
 
 // The library reports only a byte count: a picture is whole when that count
 // is what it should be and is what the file holds.
-publication::WriteOutcome checkedSend(int32_t (*send)(const char*), const std::string& path, int32_t expected, bool bmp) {
+publication::WriteOutcome checkedSend(int32_t (*send)(const char*), const std::string& path, int32_t expected,
+                                      bool bmp) {
   errno = 0;
   const int32_t written = send(path.c_str());
   const int error = errno;
@@ -80,8 +81,8 @@ void CaptureEvents::storeImage(int k, StoreMode mode, int32_t jpegLength) {
     }
   };
   const bool jpeg = mode != kStoreBmp && mode != kStoreFrameCopy;
-  const publication::StoreResult result =
-      publication::storeImage(dir, view_->statusText(k), jpeg ? publication::Format::Jpeg : publication::Format::Bmp, write);
+  const publication::StoreResult result = publication::storeImage(
+      dir, view_->statusText(k), jpeg ? publication::Format::Jpeg : publication::Format::Bmp, write);
 
   if (result.published) scheduler_.published(k);
   if (!result.published) view_->setStatusText(k, QStringLiteral("書込エラー"));

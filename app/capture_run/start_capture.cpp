@@ -2,9 +2,9 @@
 #include <QFileInfo>
 
 #include "capture_run/capture_run.h"
+#include "selvane/model/text_helpers.h"
 #include "selvane/publication/list_rules.h"
 #include "selvane/publication/numeric_text.h"
-#include "selvane/model/text_helpers.h"
 
 namespace selvane {
 
@@ -43,7 +43,8 @@ QString CaptureRun::prepare(const model::RowSnapshot& rows) {
       // The rows' lists hold their fixed items only: a typed text has no place.
       run.interval = publication::wholeNumber(r.interval).value_or(0);
       run.formatNo = publication::positionInList(publication::rowListItems(publication::RowList::Size), r.size);
-      run.compressionNo = publication::positionInList(publication::rowListItems(publication::RowList::Compression), r.compression);
+      run.compressionNo =
+          publication::positionInList(publication::rowListItems(publication::RowList::Compression), r.compression);
       run.startFrame = publication::wholeNumber(r.startFrame).value_or(0);
     } else {
       run.interval = run.formatNo = run.compressionNo = run.startFrame = 0;

@@ -19,9 +19,7 @@ QString CaptureRun::lockWriteDirs() {
     publication::DirectoryLock lock;
     std::string why;
     switch (lock.take(run.writeDir, &why)) {
-      case publication::DirectoryLock::Outcome::Held:
-        dirLocks_.push_back(std::move(lock));
-        break;
+      case publication::DirectoryLock::Outcome::Held: dirLocks_.push_back(std::move(lock)); break;
       case publication::DirectoryLock::Outcome::InUse:
         dirLocks_.clear();
         return model::unitPrefix(k) +

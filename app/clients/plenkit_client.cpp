@@ -23,7 +23,7 @@ const Plenkit* Plenkit::load(QString* error) {
   if (loaded) return &api;
   char dir[4096];
   const QString path = pl_ProgramDirectory(sizeof dir, dir) > 0 ? QString::fromUtf8(dir) + "/libplenkit.so"
-                                                                 : QStringLiteral("libplenkit.so");
+                                                                : QStringLiteral("libplenkit.so");
   void* library = dlopen(path.toUtf8().constData(), RTLD_NOW | RTLD_LOCAL);
   if (!library) library = dlopen("libplenkit.so", RTLD_NOW | RTLD_LOCAL);  // by name, through the search path
   if (!library) {

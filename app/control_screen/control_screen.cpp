@@ -18,11 +18,11 @@
 #include "control_screen/unit_row.h"
 #include "platform/qt_bridge.h"
 #include "platform/services.h"
+#include "screens/camera_test_screen.h"
 #include "screens/capture_screen.h"
+#include "screens/full_screen_view.h"
 #include "screens/help_screen.h"
 #include "screens/processing_dialog.h"
-#include "screens/camera_test_screen.h"
-#include "screens/full_screen_view.h"
 #include "screens/widgets.h"
 
 namespace selvane {
@@ -95,8 +95,8 @@ void ControlScreen::buildScreen() {
   auto* unitLayout = new QVBoxLayout(units);
   auto* headings = new QHBoxLayout;
   headings->setSpacing(4);
-  const QString titles[11] = {"カメラ", "デバイス名称", "書込デレクトリ", "", "間隔Msec", "開始Frame",
-                              "圧縮", "Format", "", "", ""};
+  const QString titles[11] = {
+      "カメラ", "デバイス名称", "書込デレクトリ", "", "間隔Msec", "開始Frame", "圧縮", "Format", "", "", ""};
   for (int i = 0; i < 11; ++i) {
     // Columns without a heading get room, not a nameless label a screen
     // reader would have to announce.
@@ -194,16 +194,23 @@ void ControlScreen::buildScreen() {
   auto* sendGroup = new QButtonGroup(this);
   sendGroup->addButton(option3_);
   sendGroup->addButton(option4_);
-  connect(option1_, &QRadioButton::toggled, this, [this](bool on) { if (on) model_.safeMode = 1; });
-  connect(option2_, &QRadioButton::toggled, this, [this](bool on) { if (on) model_.safeMode = 0; });
-  connect(option3_, &QRadioButton::toggled, this, [this](bool on) { if (on) model_.sendFormat = model::kSendBmp; });
-  connect(option4_, &QRadioButton::toggled, this, [this](bool on) { if (on) model_.sendFormat = model::kSendJpeg; });
+  connect(option1_, &QRadioButton::toggled, this, [this](bool on) {
+    if (on) model_.safeMode = 1;
+  });
+  connect(option2_, &QRadioButton::toggled, this, [this](bool on) {
+    if (on) model_.safeMode = 0;
+  });
+  connect(option3_, &QRadioButton::toggled, this, [this](bool on) {
+    if (on) model_.sendFormat = model::kSendBmp;
+  });
+  connect(option4_, &QRadioButton::toggled, this, [this](bool on) {
+    if (on) model_.sendFormat = model::kSendJpeg;
+  });
   connect(command2_, &QPushButton::clicked, this, &ControlScreen::startCapture);
   connect(command3_, &QPushButton::clicked, this, &QWidget::close);
   connect(command4_, &QPushButton::clicked, this, &ControlScreen::saveSettingsAsked);
-  connect(command6_, &QPushButton::clicked, this, [this] {
-    WinHelpA(pl::hwndOf(this), helpFile().toUtf8().constData(), HELP_FINDER, 0);
-  });
+  connect(command6_, &QPushButton::clicked, this,
+          [this] { WinHelpA(pl::hwndOf(this), helpFile().toUtf8().constData(), HELP_FINDER, 0); });
 }
 
 void ControlScreen::buildMenus() {
@@ -243,9 +250,7 @@ void ControlScreen::buildMenus() {
 // --- Settings rows ----------------------------------------------------------
 
 namespace {
-Qt::CheckState stateOf(int16_t v) {
-  return v == 1 ? Qt::Checked : v == 2 ? Qt::PartiallyChecked : Qt::Unchecked;
-}
+Qt::CheckState stateOf(int16_t v) { return v == 1 ? Qt::Checked : v == 2 ? Qt::PartiallyChecked : Qt::Unchecked; }
 void setBox(QCheckBox* box, int16_t value) {
   if (value < 0 || value > 2) return;  // a check box refuses other values
   box->setTristate(value == 2);
@@ -268,8 +273,10 @@ QStringList ControlScreen::listItems(int k, publication::RowList list) const {
 void ControlScreen::selectListItem(int k, publication::RowList list, int index) {
   // The loader selects through the capture control, as it always has.
   QComboBox* c = rows_[static_cast<size_t>(k)]->list(list);
-  if (korvex().valid()) korvex().DspComboText(pl::hwndOf(c), index);
-  else c->setCurrentIndex(index);
+  if (korvex().valid())
+    korvex().DspComboText(pl::hwndOf(c), index);
+  else
+    c->setCurrentIndex(index);
 }
 
 model::RowSnapshot ControlScreen::rowSnapshot() const {

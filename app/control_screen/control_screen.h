@@ -65,16 +65,16 @@ class ControlScreen : public QMainWindow, private model::SettingsTarget {
   // "保存": asks, then writes the settings file; tells the operator when it cannot.
   void saveSettingsAsked();
   void reloadSettings();
-  void resetUnitSettings();  // "履歴削除"
+  void resetUnitSettings();    // "履歴削除"
   void chooseWriteDir(int k);  // "DIR"
   void setJpegQuality(int quality);
   // The saved form of the rows as they stand on the screen.
   model::RowSnapshot rowSnapshot() const;
 
   // The operator's other screens.
-  void openCameraTest(int k);   // "表示"
-  void openProcessing(int k);   // "加工"
-  void openHelp(int opener);    // 0 this screen, 1 the capture screen
+  void openCameraTest(int k);  // "表示"
+  void openProcessing(int k);  // "加工"
+  void openHelp(int opener);   // 0 this screen, 1 the capture screen
   void closeHelp();
   screens::HelpScreen* helpScreen() const;
   screens::ProcessingDialog* processingScreen() const;
@@ -120,11 +120,11 @@ class ControlScreen : public QMainWindow, private model::SettingsTarget {
   QPointer<screens::CameraTestScreen> cameraTest_;
 
   std::array<UnitRow*, model::kUnitCount> rows_{};
-  QComboBox* combo1_ = nullptr;   // device list, never shown
-  QLineEdit* text3_ = nullptr;    // camera count
-  QLineEdit* text4_ = nullptr;    // clock
-  QLineEdit* text5_ = nullptr;    // start-up directory
-  QLineEdit* text7_ = nullptr;    // receives texts written by handle
+  QComboBox* combo1_ = nullptr;      // device list, never shown
+  QLineEdit* text3_ = nullptr;       // camera count
+  QLineEdit* text4_ = nullptr;       // clock
+  QLineEdit* text5_ = nullptr;       // start-up directory
+  QLineEdit* text7_ = nullptr;       // receives texts written by handle
   QPushButton* command2_ = nullptr;  // "開始"
   QPushButton* command3_ = nullptr;  // "終了"
   QPushButton* command4_ = nullptr;  // "保存"
@@ -134,7 +134,7 @@ class ControlScreen : public QMainWindow, private model::SettingsTarget {
   QRadioButton* option3_ = nullptr;  // "BMAP"
   QRadioButton* option4_ = nullptr;  // "JPG"
   QLabel* label10_ = nullptr;        // JPEG quality
-  QTimer clock_;                    // clock
+  QTimer clock_;                     // clock
   bool closing_ = false;
 };
 

@@ -1,26 +1,26 @@
 // The control screen's commands: close, save, reload, reset, DIR, JPEG
 // quality, and the screens it opens.
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "control_screen/control_screen.h"
 #include "clients/plenkit_client.h"
+#include "control_screen/control_screen.h"
 #include "control_screen/unit_row.h"
 #include "platform/qt_bridge.h"
 #include "platform/services.h"
+#include "screens/camera_test_screen.h"
 #include "screens/capture_screen.h"
+#include "screens/full_screen_view.h"
 #include "screens/help_screen.h"
 #include "screens/processing_dialog.h"
-#include "screens/camera_test_screen.h"
-#include "screens/full_screen_view.h"
 #include "screens/widgets.h"
-#include "selvane/publication/list_rules.h"
 #include "selvane/model/text_helpers.h"
+#include "selvane/publication/list_rules.h"
 
 namespace selvane {
 
@@ -41,8 +41,8 @@ void ControlScreen::resetUnitSettings() {
     r->combo4->setCurrentIndex(r->combo4->findText(QStringLiteral("10")));
     r->combo5->setCurrentIndex(r->combo5->findText(QStringLiteral("I420")));
     if (k >= combo1_->count()) {
-      for (QWidget* w : {static_cast<QWidget*>(r->text1), static_cast<QWidget*>(r->text2),
-                         static_cast<QWidget*>(r->combo3)})
+      for (QWidget* w :
+           {static_cast<QWidget*>(r->text1), static_cast<QWidget*>(r->text2), static_cast<QWidget*>(r->combo3)})
         screens::setBackColor(w, screens::kGrey);
     }
   }
@@ -55,7 +55,8 @@ void ControlScreen::saveSettingsAsked() {
   if (MessageBoxA(pl::hwndOf(this), question.toUtf8().constData(), nullptr, MB_YESNO) != IDYES) return;
   if (!model::saveSettings(model_.settings.dir, rowSnapshot(), model_)) {
     // Reported, unlike before: a silent failure loses the operator's settings.
-    const QString message = path + QStringLiteral("\r\nを保存できませんでした。フォルダーの書込権限を確認してください。");
+    const QString message =
+        path + QStringLiteral("\r\nを保存できませんでした。フォルダーの書込権限を確認してください。");
     MessageBoxA(pl::hwndOf(this), message.toUtf8().constData(), nullptr, MB_OK | MB_ICONERROR);
   }
 }
@@ -63,10 +64,12 @@ void ControlScreen::saveSettingsAsked() {
 void ControlScreen::chooseWriteDir(int k) {
   if (!plenkit_) return;
   UnitRow* r = rows_[static_cast<size_t>(k)];
-  const QByteArray filter = QStringLiteral("監視カメラ送信BMPファイル (*.BMP)\n*.BMP\nすべてのファイル (*.*)\n*.*\n").toUtf8();
+  const QByteArray filter =
+      QStringLiteral("監視カメラ送信BMPファイル (*.BMP)\n*.BMP\nすべてのファイル (*.*)\n*.*\n").toUtf8();
   const QByteArray initialDir = r->text2->text().toUtf8();
   const QByteArray initialFile = QStringLiteral("送信ファイル").toUtf8();
-  if (plenkit_->GetDirName(initialDir.constData(), initialFile.constData(), filter.constData(), pl::hwndOf(text7_)) == 0) {
+  if (plenkit_->GetDirName(initialDir.constData(), initialFile.constData(), filter.constData(), pl::hwndOf(text7_)) ==
+      0) {
     r->text2->setText(model::directoryPart(text7_->text()));
   }
 }

@@ -9,9 +9,9 @@
 #include <QScreen>
 #include <csignal>
 
+#include "clients/plenkit_client.h"
 #include "control_screen/camera_access.h"
 #include "control_screen/control_screen.h"
-#include "clients/plenkit_client.h"
 #include "control_screen/unit_row.h"
 #include "platform/qt_bridge.h"
 #include "platform/services.h"
@@ -27,8 +27,9 @@ bool ControlScreen::load(QString* error, const QString& programDirOverride) {
   QString reason;
   plenkit_ = Plenkit::load(&reason);
   if (!plenkit_) {
-    *error = QStringLiteral("画像ライブラリ libplenkit.so を読み込めません。\n%1\n"
-                            "プログラムと同じフォルダーに libplenkit.so と libquillo.so を置いてください。")
+    *error = QStringLiteral(
+                 "画像ライブラリ libplenkit.so を読み込めません。\n%1\n"
+                 "プログラムと同じフォルダーに libplenkit.so と libquillo.so を置いてください。")
                  .arg(reason);
     return false;
   }
@@ -36,8 +37,9 @@ bool ControlScreen::load(QString* error, const QString& programDirOverride) {
   // Texts the control and the library write by handle arrive in Text7.
   const TextReceiver text7{pl::hwndOf(text7_), [this] { return text7_->text(); }};
   if (!run_.createControl(pl::hwndOf(this), plenkit_, text7, &reason)) {
-    *error = QStringLiteral("撮影コントロール Korvex.OCX を作成できません (%1)。\n"
-                            "登録プログラム brimlay を実行してコントロールを登録してください。")
+    *error = QStringLiteral(
+                 "撮影コントロール Korvex.OCX を作成できません (%1)。\n"
+                 "登録プログラム brimlay を実行してコントロールを登録してください。")
                  .arg(reason);
     return false;
   }
@@ -51,9 +53,8 @@ bool ControlScreen::load(QString* error, const QString& programDirOverride) {
   QDir::setCurrent(model_.startupDir);
   // The frame file goes into a directory of this copy's own, under the
   // session's or the system's temporary directory.
-  const QString tempBase = plenkit_->GetTempDir(pl::hwndOf(text7_)) == 0
-                               ? model::withTrailingSeparator(text7_->text())
-                               : model_.startupDir;
+  const QString tempBase =
+      plenkit_->GetTempDir(pl::hwndOf(text7_)) == 0 ? model::withTrailingSeparator(text7_->text()) : model_.startupDir;
   run_.makeTempDir(tempBase);
   // A file-size limit makes a write fail (and the picture unpublished)
   // instead of ending the program.
@@ -85,7 +86,8 @@ bool ControlScreen::load(QString* error, const QString& programDirOverride) {
   captureScreen_->openHelpScreen = [this] { openHelp(1); };
   captureScreen_->closeHelpScreen = [this] { closeHelp(); };
   run_.setView(captureScreen_.get());
-  connect(captureScreen_.get(), &screens::CaptureScreen::returnedToControlScreen, this, &ControlScreen::returnFromCapture);
+  connect(captureScreen_.get(), &screens::CaptureScreen::returnedToControlScreen, this,
+          &ControlScreen::returnFromCapture);
   connect(fullScreenView_.get(), &screens::FullScreenView::closedByClick, this, [this] {
     captureScreen_->setEnabled(true);
     captureScreen_->show();
@@ -105,12 +107,15 @@ void ControlScreen::loadSettingsFile() {
     // the screen are then not the saved ones.
     const QString path = model::settingsFilePath(dir);
     qWarning("selvane: cannot read the settings file %s: %s", qUtf8Printable(path), qUtf8Printable(problem));
-    const QString message = path + QStringLiteral("\r\nを読み込めませんでした（%1）。ファイルの読取権限を確認してください。").arg(problem);
+    const QString message =
+        path + QStringLiteral("\r\nを読み込めませんでした（%1）。ファイルの読取権限を確認してください。").arg(problem);
     MessageBoxA(pl::hwndOf(this), message.toUtf8().constData(), nullptr, MB_OK | MB_ICONWARNING);
   }
   setJpegQuality(model_.jpegQuality);  // the quality label shows the loaded one
-  if (model_.sendFormat != 0) option4_->setChecked(true);
-  else option3_->setChecked(true);
+  if (model_.sendFormat != 0)
+    option4_->setChecked(true);
+  else
+    option3_->setChecked(true);
 }
 
 void ControlScreen::enableRowsByCameras() {
@@ -121,21 +126,21 @@ void ControlScreen::enableRowsByCameras() {
     r->check1->setEnabled(true);
     if (k >= cameras) {
       run.devicePresent = 0;
-      for (QWidget* w : {static_cast<QWidget*>(r->text1), static_cast<QWidget*>(r->check2),
-                         static_cast<QWidget*>(r->text2), static_cast<QWidget*>(r->combo2),
-                         static_cast<QWidget*>(r->combo3), static_cast<QWidget*>(r->combo4),
-                         static_cast<QWidget*>(r->combo5), static_cast<QWidget*>(r->command1),
-                         static_cast<QWidget*>(r->command5), static_cast<QWidget*>(r->command7)})
+      for (QWidget* w :
+           {static_cast<QWidget*>(r->text1), static_cast<QWidget*>(r->check2), static_cast<QWidget*>(r->text2),
+            static_cast<QWidget*>(r->combo2), static_cast<QWidget*>(r->combo3), static_cast<QWidget*>(r->combo4),
+            static_cast<QWidget*>(r->combo5), static_cast<QWidget*>(r->command1), static_cast<QWidget*>(r->command5),
+            static_cast<QWidget*>(r->command7)})
         w->setEnabled(false);
       r->setGreyed(true);
       continue;
     }
     run.devicePresent = 1;
     r->text1->setText(combo1_->itemText(k));
-    for (QWidget* w : {static_cast<QWidget*>(r->text1), static_cast<QWidget*>(r->combo2),
-                       static_cast<QWidget*>(r->combo3), static_cast<QWidget*>(r->combo4),
-                       static_cast<QWidget*>(r->combo5), static_cast<QWidget*>(r->command5),
-                       static_cast<QWidget*>(r->command7)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(r->text1), static_cast<QWidget*>(r->combo2), static_cast<QWidget*>(r->combo3),
+          static_cast<QWidget*>(r->combo4), static_cast<QWidget*>(r->combo5), static_cast<QWidget*>(r->command5),
+          static_cast<QWidget*>(r->command7)})
       w->setEnabled(true);
     useBoxClicked(k);  // the save box and directory follow the use box
   }

@@ -27,8 +27,7 @@ StopSignals::StopSignals(std::function<void(int)> onStop) : onStop_(std::move(on
   notifier_ = new QSocketNotifier(pipeFds[0], QSocketNotifier::Read, this);
   connect(notifier_, &QSocketNotifier::activated, this, [this] {
     unsigned char byte = 0;
-    while (::read(pipeFds[0], &byte, 1) == 1) {
-    }
+    while (::read(pipeFds[0], &byte, 1) == 1) {}
     if (onStop_) onStop_(byte);
   });
   struct sigaction action {};

@@ -25,17 +25,17 @@ class UnitRow : public QWidget {
   int index() const { return k_; }
   QComboBox* list(publication::RowList which) const;
 
-  QCheckBox* check1;   // use box "1号機".."6号機"
-  QLineEdit* text1;    // device name
-  QLineEdit* text2;    // write directory
+  QCheckBox* check1;      // use box "1号機".."6号機"
+  QLineEdit* text1;       // device name
+  QLineEdit* text2;       // write directory
   QPushButton* command1;  // "DIR"
-  QComboBox* combo3;   // interval
-  QComboBox* combo4;   // start frame
-  QComboBox* combo5;   // compression (takes typed text)
-  QComboBox* combo2;   // size
+  QComboBox* combo3;      // interval
+  QComboBox* combo4;      // start frame
+  QComboBox* combo5;      // compression (takes typed text)
+  QComboBox* combo2;      // size
   QPushButton* command5;  // "表示"
   QPushButton* command7;  // "加工"
-  QCheckBox* check2;   // save box
+  QCheckBox* check2;      // save box
 
   // Greys or restores the row's texts and lists (and the use box).
   void setGreyed(bool grey);

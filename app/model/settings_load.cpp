@@ -24,16 +24,14 @@ void select(SettingsTarget& rows, int k, RowList list, QStringView text) {
 
 }  // namespace
 
-QString settingsFilePath(QStringView startupDir) {
-  return startupDir.toString() + QLatin1String(kSettingsFileName);
-}
+QString settingsFilePath(QStringView startupDir) { return startupDir.toString() + QLatin1String(kSettingsFileName); }
 
 bool settingsFilePresent(const QString& startupDir) {
   // Listing, not a lookup by name: on a case-insensitive file system a
   // lookup would also find "SELVANEDIR.INI", which does not count.
   const QDir dir(startupDir.isEmpty() ? QStringLiteral(".") : startupDir);
-  const QStringList names = dir.entryList(QStringList{QLatin1String(kSettingsFileName)},
-                                          QDir::Files | QDir::Hidden | QDir::System);
+  const QStringList names =
+      dir.entryList(QStringList{QLatin1String(kSettingsFileName)}, QDir::Files | QDir::Hidden | QDir::System);
   return names.contains(QLatin1String(kSettingsFileName), Qt::CaseSensitive);
 }
 

@@ -25,14 +25,13 @@ void appendLine(QString& out, const QStringList& fields) {
 QByteArray formatSettings(const RowSnapshot& rows, const UnitModel& model) {
   QString out;
   for (const RowTexts& row : rows) {
-    appendLine(out, {QString::number(row.useBox), QString::number(row.saveBox), row.deviceName,
-                     row.size, row.interval, row.startFrame, row.compression, row.writeDir});
+    appendLine(out, {QString::number(row.useBox), QString::number(row.saveBox), row.deviceName, row.size, row.interval,
+                     row.startFrame, row.compression, row.writeDir});
   }
   appendLine(out, {QString::number(model.sendFormat), QString::number(model.jpegQuality)});
   for (int k = 0; k < kUnitCount; ++k) {
     QStringList fields;
-    for (int i = 0; i < Adjustments::kFieldCount; ++i)
-      fields << QString::number(model.adjust[k].field(i));
+    for (int i = 0; i < Adjustments::kFieldCount; ++i) fields << QString::number(model.adjust[k].field(i));
     appendLine(out, fields);
   }
   return out.toUtf8();

@@ -27,8 +27,6 @@ QString withTrailingSeparator(QStringView dir) {
   return dir.toString() + u'/';
 }
 
-QString unitPrefix(int k) {
-  return QStringLiteral(" %1号機 ").arg(k + 1);
-}
+QString unitPrefix(int k) { return QStringLiteral(" %1号機 ").arg(k + 1); }
 
 }  // namespace selvane::model

@@ -11,7 +11,8 @@ namespace selvane {
 
 void showCameraAdvice(screens::UnitPane* pane, int k, bool failed) {
   char text[1024];
-  const QString advice = failed && cg_ListedCameraAdvice(k, text, sizeof text) > 0 ? QString::fromUtf8(text) : QString();
+  const QString advice =
+      failed && cg_ListedCameraAdvice(k, text, sizeof text) > 0 ? QString::fromUtf8(text) : QString();
   auto* label = pane->picture1->findChild<QLabel*>(QStringLiteral("cameraAdvice"), Qt::FindDirectChildrenOnly);
   if (advice.isEmpty()) {
     if (label) label->hide();

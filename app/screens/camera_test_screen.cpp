@@ -32,7 +32,8 @@ QLabel* label(const char* name, const QString& caption) {
 
 }  // namespace
 
-CameraTestScreen::CameraTestScreen(model::UnitModel& model, KorvexClient& korvex, const QString& deviceName, std::function<void()> onClosed)
+CameraTestScreen::CameraTestScreen(model::UnitModel& model, KorvexClient& korvex, const QString& deviceName,
+                                   std::function<void()> onClosed)
     : QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       korvex_(korvex),
       onClosed_(std::move(onClosed)) {

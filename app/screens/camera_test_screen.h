@@ -21,7 +21,8 @@ class CameraTestScreen : public QWidget {
   // Tests model.testUnit with model.testFormatNo / testCompressionNo;
   // `deviceName` is the unit row's device name. `onClosed` runs after the
   // preview has stopped.
-  CameraTestScreen(model::UnitModel& model, KorvexClient& korvex, const QString& deviceName, std::function<void()> onClosed);
+  CameraTestScreen(model::UnitModel& model, KorvexClient& korvex, const QString& deviceName,
+                   std::function<void()> onClosed);
 
   QLineEdit* previewBox() const { return text3_; }
   QLineEdit* sizeBox() const { return text2_; }

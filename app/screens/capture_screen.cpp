@@ -36,7 +36,8 @@ QPushButton* button(QWidget* parent, const char* name, const QString& caption, Q
 
 }  // namespace
 
-CaptureScreen::CaptureScreen(model::UnitModel& model, CaptureRun& run, const Plenkit* plenkit, FullScreenView* fullScreen)
+CaptureScreen::CaptureScreen(model::UnitModel& model, CaptureRun& run, const Plenkit* plenkit,
+                             FullScreenView* fullScreen)
     : model_(model), run_(run), plenkit_(plenkit), fullScreen_(fullScreen) {
   setWindowTitle(QStringLiteral("WacharoCapture版  Ver 2.0"));
   tag(this, "Form1", windowTitle());
@@ -59,7 +60,8 @@ CaptureScreen::CaptureScreen(model::UnitModel& model, CaptureRun& run, const Ple
   // Load: centre, give the control the units' display windows, show the status box.
   adjustSize();
   if (QScreen* s = screen()) move(s->geometry().center() - rect().center());
-  for (int i = 0; i < model::kUnitCount; ++i) run_.korvex().SetCapWind(i + 1, pl::hwndOf(text3_[static_cast<size_t>(i)]));
+  for (int i = 0; i < model::kUnitCount; ++i)
+    run_.korvex().SetCapWind(i + 1, pl::hwndOf(text3_[static_cast<size_t>(i)]));
   text6_->show();
   setBackColor(label10_, QColor(0, 220, 220));
   label10_->setText(QStringLiteral("消去"));
@@ -150,15 +152,15 @@ int CaptureScreen::placeTopRow(int units) {
   const Place wide[] = {{command4_, 120, 120, 735, 435}, {command1_, 960, 120, 735, 435},
                         {text6_, 1920, 60, 615, 375},    {label10_, 1920, 450, 615, 225},
                         {label11_, 2760, 120, 735, 225}, {label12_, 2760, 390, 735, 225}};
-  const Place tight[] = {{command4_, 60, 120, 675, 435}, {command1_, 795, 120, 675, 435},
-                         {text6_, 1530, 60, 615, 375},   {label10_, 1530, 450, 615, 225},
+  const Place tight[] = {{command4_, 60, 120, 675, 435},  {command1_, 795, 120, 675, 435},
+                         {text6_, 1530, 60, 615, 375},    {label10_, 1530, 450, 615, 225},
                          {label11_, 2205, 120, 735, 225}, {label12_, 2205, 390, 735, 225}};
   for (const Place& p : narrow ? tight : wide) p.w->setGeometry(twipsRect(p.left, p.top, p.width, p.height));
   QPushButton* right[] = {command5_, command2_, command3_};
   for (int i = 0; i < 3; ++i) {
-    QRect r = twipsRect(3720 + i * 1200, 120, 1095, 435);               // as designed
-    if (units == 2) r = twipsRect(3600 + i * 960, 120, 900, 435);      // ends at 6,420
-    if (narrow) r = twipsRect(60 + i * 1080, 720, 1020, 435);          // second row
+    QRect r = twipsRect(3720 + i * 1200, 120, 1095, 435);          // as designed
+    if (units == 2) r = twipsRect(3600 + i * 960, 120, 900, 435);  // ends at 6,420
+    if (narrow) r = twipsRect(60 + i * 1080, 720, 1020, 435);      // second row
     right[i]->setGeometry(r);
   }
   return narrow ? 600 : 0;
@@ -310,9 +312,7 @@ void CaptureScreen::pictureClicked(int unit) {
   if (fullScreen_) fullScreen_->open();
 }
 
-void CaptureScreen::help() {
-  WinHelpA(pl::hwndOf(this), model_.helpFile().toUtf8().constData(), HELP_FINDER, 0);
-}
+void CaptureScreen::help() { WinHelpA(pl::hwndOf(this), model_.helpFile().toUtf8().constData(), HELP_FINDER, 0); }
 
 void CaptureScreen::version() {
   if (model_.helpOpen != 0) return;
@@ -330,8 +330,10 @@ void CaptureScreen::closeEvent(QCloseEvent* event) {
   if (model_.controlScreenRunning == 1) {
     // Closing while the control screen lives means Back: the window stays loaded.
     event->ignore();
-    if (plenkit_) plenkit_->ClickMessageSend(pl::hwndOf(command3_));
-    else command3_->click();
+    if (plenkit_)
+      plenkit_->ClickMessageSend(pl::hwndOf(command3_));
+    else
+      command3_->click();
     return;
   }
   event->accept();

@@ -8,7 +8,8 @@
 
 namespace selvane::screens {
 
-FullScreenView::FullScreenView(model::UnitModel& model) : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), model_(model) {
+FullScreenView::FullScreenView(model::UnitModel& model)
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), model_(model) {
   setWindowTitle(QStringLiteral("Form7"));
   tag(this, "Form7", QStringLiteral("全画面表示"));
   setBackColor(this, Qt::black);

@@ -36,7 +36,8 @@ HelpScreen::HelpScreen(model::UnitModel& model, QWidget* opener)
   if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
   show();
   text1_->setText(QStringLiteral("WacharoCapture版  Ver 2.0"));
-  text2_->setPlainText(QStringLiteral("WacharoCapture版 V2.0\r\nSelvane プロジェクト\r\nCopyright (C) 2026 Selvane project. All rights reserved.\r\n"));
+  text2_->setPlainText(QStringLiteral(
+      "WacharoCapture版 V2.0\r\nSelvane プロジェクト\r\nCopyright (C) 2026 Selvane project. All rights reserved.\r\n"));
 }
 
 void HelpScreen::closeEvent(QCloseEvent* event) {

@@ -18,9 +18,9 @@ namespace {
 // or, for zoom, 11 - stored.
 struct ListSpec {
   const char* caption;
-  int top;      // first item
-  int bottom;   // last item
-  int offset;   // stored = item + offset (zoom: 11 - item)
+  int top;     // first item
+  int bottom;  // last item
+  int offset;  // stored = item + offset (zoom: 11 - item)
   bool reversedZoom;
   int left, width;
 };
@@ -69,7 +69,8 @@ ProcessingDialog::ProcessingDialog(model::UnitModel& model, QWidget* controlScre
     connect(list, &QComboBox::activated, this, [this, i] { changed_[static_cast<size_t>(i)] = true; });
 
     // Select by message, so no pick is recorded; an unknown number selects the last item.
-    const int index = publication::selectionLastFallback(itemTexts(list), QString::number(shownOf(s, storedValue(a, i))));
+    const int index =
+        publication::selectionLastFallback(itemTexts(list), QString::number(shownOf(s, storedValue(a, i))));
     if (index >= 0) SendMessageA(pl::hwndOf(list), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
   }
   auto* back = new QPushButton(QStringLiteral("戻る"), this);

@@ -110,9 +110,11 @@ UnitPane::UnitPane(int i, QWidget* parent) : QGroupBox(QStringLiteral("キャプ
 
 QScrollBar* UnitPane::barOf(int flashLabel) const {
   switch (flashLabel) {
-    case 0: case 1: return vscroll2;
+    case 0:
+    case 1: return vscroll2;
     case 2: return hscroll4;
-    case 3: case 4: return vscroll1;
+    case 3:
+    case 4: return vscroll1;
     case 5: return hscroll1;
     case 6: return hscroll2;
     default: return hscroll3;

@@ -20,18 +20,18 @@ class UnitPane : public QGroupBox {
 
   int index() const { return index_; }
 
-  QLineEdit* text5;  // camera number
-  QLineEdit* text4;  // device name
-  QLineEdit* text2;  // write directory
-  QLineEdit* text1;  // capture time or error text
-  ClickLabel* label8;  // "カメラ番号"
-  ClickLabel* label7;  // "書込先"
-  ClickLabel* label1;  // "取込中": the capture lamp
-  ClickLabel* label5;  // format text
-  ClickLabel* label9;  // compression text
-  ClickLabel* label6;  // size text
-  QCheckBox* check1;   // "加工": rotation and zoom on
-  QCheckBox* check2;   // "色調": brightness and colour on
+  QLineEdit* text5;      // camera number
+  QLineEdit* text4;      // device name
+  QLineEdit* text2;      // write directory
+  QLineEdit* text1;      // capture time or error text
+  ClickLabel* label8;    // "カメラ番号"
+  ClickLabel* label7;    // "書込先"
+  ClickLabel* label1;    // "取込中": the capture lamp
+  ClickLabel* label5;    // format text
+  ClickLabel* label9;    // compression text
+  ClickLabel* label6;    // size text
+  QCheckBox* check1;     // "加工": rotation and zoom on
+  QCheckBox* check2;     // "色調": brightness and colour on
   QScrollBar* hscroll4;  // rotation 0..36
   QScrollBar* vscroll2;  // zoom 1 (top) .. 10
   QScrollBar* vscroll1;  // brightness 20 (top) .. 0

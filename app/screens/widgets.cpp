@@ -3,9 +3,9 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFont>
-#include <QStyleFactory>
 #include <QMouseEvent>
 #include <QPalette>
+#include <QStyleFactory>
 #include <QWidget>
 
 namespace selvane::screens {

@@ -24,9 +24,9 @@
 #include <string>
 
 #include "platform/services.h"
-#include "testkit/com.h"
 #include "soak_options.h"
 #include "startup_child.h"
+#include "testkit/com.h"
 
 namespace {
 

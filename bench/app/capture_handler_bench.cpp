@@ -39,11 +39,11 @@
 #include "clients/korvex_client.h"
 #include "clients/plenkit_client.h"
 #include "platform/qt_bridge.h"
-#include "testkit/process.h"
-#include "testkit/program_host.h"
 #include "screens/capture_screen.h"
 #include "screens/unit_pane.h"
 #include "screens/widgets.h"
+#include "testkit/process.h"
+#include "testkit/program_host.h"
 #include "testkit/wait.h"
 
 namespace appbench {
@@ -174,7 +174,8 @@ void BM_CaptureHandler(benchmark::State& state) {
   // The handler runs far more often than a unit may publish (once a second):
   // the pacing clock moves a second per call, so no picture is held back.
   int64_t pacingNow =
-      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+          .count();
   screen.captureRun().scheduler().setClock([&] { return pacingNow; });
   auto handler = [&] {
     pacingNow += selvane::CaptureScheduler::kMinPublishGapMs;

@@ -21,10 +21,10 @@
 #include <vector>
 
 #include "interval_probe.h"
-#include "testkit/process.h"
-#include "testkit/program_host.h"
 #include "screens/capture_screen.h"
 #include "soak_options.h"
+#include "testkit/process.h"
+#include "testkit/program_host.h"
 #include "testkit/wait.h"
 
 namespace appbench {

@@ -25,11 +25,11 @@
 #include <vector>
 
 #include "interval_probe.h"
-#include "testkit/process.h"
-#include "testkit/program_host.h"
 #include "screens/capture_screen.h"
 #include "screens/unit_pane.h"
 #include "soak_options.h"
+#include "testkit/process.h"
+#include "testkit/program_host.h"
 #include "testkit/wait.h"
 
 namespace appbench {

@@ -17,8 +17,8 @@
 #include <QProcess>
 #include <functional>
 
-#include "testkit/process.h"
 #include "startup_child.h"
+#include "testkit/process.h"
 
 namespace appbench {
 using namespace testkit;
@@ -101,7 +101,7 @@ void BM_StartUp_Program(benchmark::State& state) {
 BENCHMARK(BM_StartUp_Program)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(10);
 
 struct Stages {
-  double total = -1;  // seconds, measured here
+  double total = -1;                                        // seconds, measured here
   double application = 0, form = 0, load = 0, painted = 0;  // ms from the child's main
 };
 

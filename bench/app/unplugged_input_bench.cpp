@@ -13,11 +13,11 @@
 #include <algorithm>
 #include <vector>
 
-#include "interval_probe.h"
 #include "camera/testing.h"
-#include "testkit/program_host.h"
+#include "interval_probe.h"
 #include "screens/capture_screen.h"
 #include "soak_options.h"
+#include "testkit/program_host.h"
 #include "testkit/wait.h"
 
 namespace appbench {

@@ -25,8 +25,8 @@ constexpr size_t kLuma = size_t{kW} * kH, kChroma = kLuma / 4;
 
 std::string scratch(const char* name) {
   const char* tmp = std::getenv("TMPDIR");
-  return std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/plenkit-bench-" +
-         std::to_string(getpid()) + "-" + name;
+  return std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/plenkit-bench-" + std::to_string(getpid()) +
+         "-" + name;
 }
 
 // A camera-like frame: smooth gradients with fine texture, as the capture

@@ -18,9 +18,9 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
-#include <cstdio>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <memory>
 #include <numeric>
 #include <random>
@@ -84,8 +84,10 @@ void BM_StoreBesideSmbReaders(benchmark::State& state) {
       into.push_back(ms(Clock::now() - start));
     };
     turn = !turn;
-    if (turn) timed("read", readMs), timed("alone", aloneMs);
-    else timed("alone", aloneMs), timed("read", readMs);
+    if (turn)
+      timed("read", readMs), timed("alone", aloneMs);
+    else
+      timed("alone", aloneMs), timed("read", readMs);
     std::this_thread::sleep_until(next);
   }
   long accepted = 0, bad = 0, failed = 0;

@@ -51,7 +51,8 @@ bool directStore(const QString& dir, const QString& text, const std::vector<char
 void BM_Store(benchmark::State& state) {
   const std::vector<char> picture(static_cast<size_t>(state.range(0)), 'x');
   QTemporaryDir base(QDir::currentPath() + QStringLiteral("/store-bench-XXXXXX"));  // the disk, not a tmpfs
-  const QString direct = base.path() + "/direct/", atomic = base.path() + "/atomic/", flushed = base.path() + "/flushed/";
+  const QString direct = base.path() + "/direct/", atomic = base.path() + "/atomic/",
+                flushed = base.path() + "/flushed/";
   for (const QString& d : {direct, atomic, flushed}) QDir().mkpath(d);
   const QString text = QStringLiteral("2026/01/01 00:00:00");
   const selvane::publication::PictureWriter write = [&](const std::string& path) {
@@ -74,9 +75,13 @@ void BM_Store(benchmark::State& state) {
     };
     turn = !turn;
     ok = (turn ? runDirect() && runAtomic() : runAtomic() && runDirect()) && ok;
-    ok = timeIt(flushedSeconds, [&] {
-           return selvane::publication::storeImage(flushed, text, selvane::publication::Format::Jpeg, write, {true}).published;
-         }) && ok;
+    ok = timeIt(flushedSeconds,
+                [&] {
+                  return selvane::publication::storeImage(flushed, text, selvane::publication::Format::Jpeg, write,
+                                                          {true})
+                      .published;
+                }) &&
+         ok;
   }
   if (!ok) state.SkipWithError("a store failed");
   const double n = static_cast<double>(state.iterations());

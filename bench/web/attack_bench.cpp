@@ -26,10 +26,10 @@
 #include <atomic>
 #include <thread>
 
-#include "testkit/web/publish_picture.h"
-#include "testkit/web/raw_client.h"
 #include "selvane/publication/control_record.h"
 #include "server_process.h"
+#include "testkit/web/publish_picture.h"
+#include "testkit/web/raw_client.h"
 
 namespace {
 
@@ -72,7 +72,8 @@ void BM_UnitsStuckOnCutPictures(benchmark::State& state) {
   big.close();
   QProcess server;
   uint16_t port = 0;
-  if (!webbench::startServer(server, {cut, sparse, healthy}, &port)) return state.SkipWithError("cannot start selvane-web");
+  if (!webbench::startServer(server, {cut, sparse, healthy}, &port))
+    return state.SkipWithError("cannot start selvane-web");
   for (auto _ : state) {
     std::this_thread::sleep_for(std::chrono::seconds(2));
     const auto from = readProcess(server.processId());
@@ -88,8 +89,8 @@ void BM_UnitsStuckOnCutPictures(benchmark::State& state) {
     for (int i = 0; i < 20; ++i) {
       webtest::publishPicture(healthy, webtest::testJpeg(i, 640, 480), true, QString::number(i));
       const auto start = std::chrono::steady_clock::now();
-      while (pictureSeq(port, 3) < uint64_t(i + 1) && std::chrono::steady_clock::now() - start < std::chrono::seconds(2)) {
-      }
+      while (pictureSeq(port, 3) < uint64_t(i + 1) &&
+             std::chrono::steady_clock::now() - start < std::chrono::seconds(2)) {}
       visible.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
     }
     std::sort(visible.begin(), visible.end());

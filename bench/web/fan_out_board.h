@@ -14,7 +14,8 @@ namespace webbench {
 class FanOutBoard {
  public:
   FanOutBoard() : board_({firstView()}) {
-    for (int i = 0; i < 4; ++i) pictures_.push_back(selvane::web::makePicture(webtest::testJpeg(i + 1, 640, 480), true, 0));
+    for (int i = 0; i < 4; ++i)
+      pictures_.push_back(selvane::web::makePicture(webtest::testJpeg(i + 1, 640, 480), true, 0));
   }
   selvane::web::Board& board() { return board_; }
   // Puts the next picture on the board; the bytes each stream client gets.

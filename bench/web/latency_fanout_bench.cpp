@@ -10,15 +10,15 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
-#include <thread>
 #include <numeric>
+#include <thread>
 
 #include "board.h"
 #include "fan_out_board.h"
 #include "http_server.h"
 #include "picture.h"
-#include "testkit/web/publish_picture.h"
 #include "stream_readers.h"
+#include "testkit/web/publish_picture.h"
 #include "watcher.h"
 
 using namespace selvane::web;

@@ -7,8 +7,8 @@
 #include "http_server.h"
 #include "metrics.h"
 #include "picture.h"
-#include "testkit/web/publish_picture.h"
 #include "stream_readers.h"
+#include "testkit/web/publish_picture.h"
 
 using namespace selvane::web;
 

@@ -23,10 +23,10 @@
 #include <map>
 #include <thread>
 
-#include "testkit/web/publish_picture.h"
-#include "testkit/web/raw_client.h"
 #include "server_process.h"
 #include "soak_options.h"
+#include "testkit/web/publish_picture.h"
+#include "testkit/web/raw_client.h"
 
 namespace {
 
@@ -73,7 +73,8 @@ void BM_SixUnits100Streams10Pages(benchmark::State& state) {
   }
   uint16_t port = 0;
   QProcess server;
-  if (!webbench::startServer(server, args, &port)) return state.SkipWithError("cannot start selvane-web (build it first)");
+  if (!webbench::startServer(server, args, &port))
+    return state.SkipWithError("cannot start selvane-web (build it first)");
 
   std::vector<std::unique_ptr<webtest::RawClient>> streams;
   for (int i = 0; i < 100; ++i) {

@@ -43,7 +43,8 @@ class QtStreamReaders {
         s->connectToHost(QStringLiteral("127.0.0.1"), port);
       }
       const size_t index = sockets_.size();
-      QObject::connect(s.get(), &QIODevice::readyRead, [this, index] { received_[index] += sockets_[index]->readAll().size(); });
+      QObject::connect(s.get(), &QIODevice::readyRead,
+                       [this, index] { received_[index] += sockets_[index]->readAll().size(); });
       // Written once connected (encrypted for TLS): Qt queues it until then.
       s->write("GET /units/1/stream HTTP/1.0\r\n\r\n");
       sockets_.push_back(std::move(s));

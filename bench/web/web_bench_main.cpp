@@ -17,8 +17,10 @@ int main(int argc, char** argv) {
   bench::soakSecondsSetting() = 300.0;
   int kept = 1;
   for (int i = 1; i < argc; ++i) {
-    if (std::strncmp(argv[i], kSoak, std::strlen(kSoak)) == 0) bench::soakSecondsSetting() = std::atof(argv[i] + std::strlen(kSoak));
-    else argv[kept++] = argv[i];
+    if (std::strncmp(argv[i], kSoak, std::strlen(kSoak)) == 0)
+      bench::soakSecondsSetting() = std::atof(argv[i] + std::strlen(kSoak));
+    else
+      argv[kept++] = argv[i];
   }
   argc = kept;
   std::signal(SIGPIPE, SIG_IGN);

@@ -33,8 +33,8 @@ const uint8_t* glyphRows(char c) {
 }
 
 // Fills a rectangle of the Y plane (clipped) and the chroma under it.
-void fill(uint8_t* y, int ys, uint8_t* u, int us, uint8_t* v, int vs, int width, int height, int x0, int y0,
-          int w, int h, uint8_t luma) {
+void fill(uint8_t* y, int ys, uint8_t* u, int us, uint8_t* v, int vs, int width, int height, int x0, int y0, int w,
+          int h, uint8_t luma) {
   const int x1 = std::min(width, x0 + w), y1 = std::min(height, y0 + h);
   x0 = std::max(0, x0);
   y0 = std::max(0, y0);
@@ -48,8 +48,8 @@ void fill(uint8_t* y, int ys, uint8_t* u, int us, uint8_t* v, int vs, int width,
 
 }  // namespace
 
-void stampPicture(uint8_t* y, int ys, uint8_t* u, int us, uint8_t* v, int vs, int width, int height,
-                  uint32_t frame, const char* text) {
+void stampPicture(uint8_t* y, int ys, uint8_t* u, int us, uint8_t* v, int vs, int width, int height, uint32_t frame,
+                  const char* text) {
   const int perRow = std::max(1, width / kCounterBlock);
   for (int bit = 0; bit < kCounterBits; ++bit) {
     const bool one = (frame >> (kCounterBits - 1 - bit)) & 1u;
@@ -61,22 +61,21 @@ void stampPicture(uint8_t* y, int ys, uint8_t* u, int us, uint8_t* v, int vs, in
   const int len = static_cast<int>(std::strlen(text));
   const int x0 = 2 * scale, y0 = stripRows * kCounterBlock + 2 * scale;
   const int advance = (kGlyphW + 1) * scale;
-  fill(y, ys, u, us, v, vs, width, height, x0 - scale, y0 - scale, len * advance + scale,
-       (kGlyphH + 2) * scale, kBlack);
+  fill(y, ys, u, us, v, vs, width, height, x0 - scale, y0 - scale, len * advance + scale, (kGlyphH + 2) * scale,
+       kBlack);
   for (int i = 0; i < len; ++i) {
     const uint8_t* rows = glyphRows(text[i]);
     if (!rows) continue;
     for (int gy = 0; gy < kGlyphH; ++gy)
       for (int gx = 0; gx < kGlyphW; ++gx)
         if (rows[gy] & (0x10 >> gx))
-          fill(y, ys, u, us, v, vs, width, height, x0 + i * advance + gx * scale, y0 + gy * scale, scale,
-               scale, kWhite);
+          fill(y, ys, u, us, v, vs, width, height, x0 + i * advance + gx * scale, y0 + gy * scale, scale, scale,
+               kWhite);
   }
 }
 
 FrameStamp::FrameStamp(int width, int height, bool deliver) : deliver_(deliver) {
-  gst_video_info_set_format(&info_, GST_VIDEO_FORMAT_I420, static_cast<guint>(width),
-                            static_cast<guint>(height));
+  gst_video_info_set_format(&info_, GST_VIDEO_FORMAT_I420, static_cast<guint>(width), static_cast<guint>(height));
 }
 
 GstPadProbeReturn FrameStamp::probe(GstPad*, GstPadProbeInfo* info, gpointer self) {

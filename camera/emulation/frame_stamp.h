@@ -19,8 +19,8 @@ inline constexpr int kCounterBits = 32;
 inline constexpr int kCounterBlock = 8;
 
 // Stamps one I420 picture (planes as given) with frame number `frame` and `text`.
-void stampPicture(uint8_t* y, int yStride, uint8_t* u, int uStride, uint8_t* v, int vStride, int width,
-                  int height, uint32_t frame, const char* text);
+void stampPicture(uint8_t* y, int yStride, uint8_t* u, int uStride, uint8_t* v, int vStride, int width, int height,
+                  uint32_t frame, const char* text);
 
 // The pad probe of a virtual camera's source: stamps every frame, or drops
 // them all for a camera that delivers none.

@@ -135,8 +135,10 @@ std::vector<std::string> forbiddenRealNodes() {
     if (std::strncmp(entry->d_name, "video", 5) != 0) continue;
     const std::string path = std::string("/dev/") + entry->d_name;
     const int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-    if (fd >= 0) ::close(fd);
-    else if (errno == EACCES || errno == EPERM) out.push_back(path);
+    if (fd >= 0)
+      ::close(fd);
+    else if (errno == EACCES || errno == EPERM)
+      out.push_back(path);
   }
   ::closedir(dir);
   std::sort(out.begin(), out.end());

@@ -23,11 +23,11 @@ namespace pl::capture::uvc {
 
 // One node of an emulated camera as the provider lists it.
 struct Node {
-  std::string path;      // "/dev/videoN"
-  std::string name;      // the camera's display name
-  std::string busPath;   // udev's ID_PATH of the USB interface
-  std::string busInfo;   // "usb-0000:00:14.0-<port>"
-  bool metadata = false; // the metadata-only node
+  std::string path;       // "/dev/videoN"
+  std::string name;       // the camera's display name
+  std::string busPath;    // udev's ID_PATH of the USB interface
+  std::string busInfo;    // "usb-0000:00:14.0-<port>"
+  bool metadata = false;  // the metadata-only node
   CG_UVC_STATE state = CG_UVC_PLUGGED;
 };
 

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "emulation/frame_stamp.h"
-#include "gst_support.h"
 #include "emulation/uvc_emulation.h"
+#include "gst_support.h"
 
 namespace pl::capture::uvc {
 
@@ -118,8 +118,7 @@ GstStateChangeReturn srcChangeState(GstElement* element, GstStateChange transiti
                           ("Could not open device '%s' for reading and writing.", path.c_str()),
                           ("system error: Permission denied"));
         return GST_STATE_CHANGE_FAILURE;
-      default:
-        s.open = true;
+      default: s.open = true;
     }
   }
   const GstStateChangeReturn result = GST_ELEMENT_CLASS(uvc_emu_src_parent_class)->change_state(element, transition);
@@ -130,8 +129,10 @@ GstStateChangeReturn srcChangeState(GstElement* element, GstStateChange transiti
 GstCaps* srcGetCaps(GstBaseSrc* src, GstCaps* filter) {
   SourceState& s = state(src);
   GstCaps* caps = nullptr;
-  if (!s.open) caps = gst_pad_get_pad_template_caps(GST_BASE_SRC_PAD(src));
-  else caps = stateOf(s.path()) == CG_UVC_NO_FORMATS ? gst_caps_new_empty() : webcamCaps();
+  if (!s.open)
+    caps = gst_pad_get_pad_template_caps(GST_BASE_SRC_PAD(src));
+  else
+    caps = stateOf(s.path()) == CG_UVC_NO_FORMATS ? gst_caps_new_empty() : webcamCaps();
   if (!filter) return caps;
   GstCaps* both = gst_caps_intersect_full(filter, caps, GST_CAPS_INTERSECT_FIRST);
   gst_caps_unref(caps);
@@ -150,8 +151,7 @@ gboolean srcSetCaps(GstBaseSrc* src, GstCaps* caps) {
     return FALSE;
   if (stateOf(path) == CG_UVC_BUSY) {
     GST_ELEMENT_ERROR(src, RESOURCE, BUSY, ("Device '%s' is busy", path.c_str()),
-                      ("Call to S_FMT failed for %s @ %dx%d: Device or resource busy", jpeg ? "MJPG" : "YUYV", w,
-                       h));
+                      ("Call to S_FMT failed for %s @ %dx%d: Device or resource busy", jpeg ? "MJPG" : "YUYV", w, h));
     return FALSE;
   }
   if (stateOf(path) == CG_UVC_NO_BANDWIDTH) {
@@ -178,7 +178,7 @@ gboolean srcSetCaps(GstBaseSrc* src, GstCaps* caps) {
 void srcGetTimes(GstBaseSrc*, GstBuffer* buffer, GstClockTime* start, GstClockTime* end) {
   *start = GST_BUFFER_PTS(buffer);
   *end = GST_CLOCK_TIME_IS_VALID(*start) && GST_BUFFER_DURATION_IS_VALID(buffer) ? *start + GST_BUFFER_DURATION(buffer)
-                                                                                  : GST_CLOCK_TIME_NONE;
+                                                                                 : GST_CLOCK_TIME_NONE;
 }
 
 gboolean srcStart(GstBaseSrc* src) {
@@ -189,8 +189,7 @@ gboolean srcStart(GstBaseSrc* src) {
 GstFlowReturn srcCreate(GstPushSrc* src, GstBuffer** out) {
   SourceState& s = state(src);
   if (stateOf(s.path()) == CG_UVC_UNPLUGGED) {
-    GST_ELEMENT_ERROR(src, RESOURCE, READ, ("Could not read from resource."),
-                      ("poll error 1: No such device (19)"));
+    GST_ELEMENT_ERROR(src, RESOURCE, READ, ("Could not read from resource."), ("poll error 1: No such device (19)"));
     return GST_FLOW_ERROR;
   }
   if (s.width == 0) return GST_FLOW_NOT_NEGOTIATED;
@@ -222,8 +221,8 @@ GstFlowReturn srcCreate(GstPushSrc* src, GstBuffer** out) {
     unsigned long size = capacity;
     const unsigned char* planes[3] = {y, u, v};
     const int strides[3] = {w, cw, cw};
-    const int rc = tjCompressFromYUVPlanes(s.encoder, planes, w, strides, h, TJSAMP_420, &dest, &size,
-                                           kJpegQuality, TJFLAG_NOREALLOC | TJFLAG_FASTDCT);
+    const int rc = tjCompressFromYUVPlanes(s.encoder, planes, w, strides, h, TJSAMP_420, &dest, &size, kJpegQuality,
+                                           TJFLAG_NOREALLOC | TJFLAG_FASTDCT);
     gst_buffer_unmap(buffer, &map);
     if (rc != 0) {
       gst_buffer_unref(buffer);
@@ -241,8 +240,8 @@ GstFlowReturn srcCreate(GstPushSrc* src, GstBuffer** out) {
     libyuv::I420ToYUY2(y, w, u, cw, v, cw, map.data, w * 2, w, h);
     gst_buffer_unmap(buffer, &map);
   }
-  const GstClockTime duration = gst_util_uint64_scale(GST_SECOND, static_cast<guint64>(s.fpsD),
-                                                      static_cast<guint64>(s.fpsN));
+  const GstClockTime duration =
+      gst_util_uint64_scale(GST_SECOND, static_cast<guint64>(s.fpsD), static_cast<guint64>(s.fpsN));
   GST_BUFFER_PTS(buffer) = (s.frame - 1) * duration;
   GST_BUFFER_DURATION(buffer) = duration;
   GST_BUFFER_OFFSET(buffer) = s.frame - 1;
@@ -262,8 +261,7 @@ void uvc_emu_src_class_init(UvcEmuSrcClass* klass) {
   GstElementClass* element = GST_ELEMENT_CLASS(klass);
   element->change_state = srcChangeState;
   gst_element_class_set_static_metadata(element, "Emulated UVC camera source", "Source/Video",
-                                        "Streams an emulated UVC webcam as v4l2src streams a real one",
-                                        "Selvane");
+                                        "Streams an emulated UVC webcam as v4l2src streams a real one", "Selvane");
   GstCaps* caps = webcamCaps();
   gst_element_class_add_pad_template(element, gst_pad_template_new("src", GST_PAD_SRC, GST_PAD_ALWAYS, caps));
   gst_caps_unref(caps);
@@ -336,10 +334,10 @@ GList* providerProbe(GstDeviceProvider*) {
     if (n.state == CG_UVC_NO_PERMISSION) continue;  // the V4L2 provider skips what it cannot open
     const guint deviceCaps = (n.metadata ? kCapMetaCapture : kCapVideoCapture) | kCapStreaming | kCapExtPixFormat;
     GstStructure* props = gst_structure_new(
-        "v4l2deviceprovider", "udev-probed", G_TYPE_BOOLEAN, TRUE, "device.bus_path", G_TYPE_STRING,
-        n.busPath.c_str(), "sysfs.path", G_TYPE_STRING,
-        ("/sys/devices/pci0000:00/0000:00:14.0/usb1/1-" + n.busInfo.substr(n.busInfo.rfind('-') + 1) +
-         "/video4linux/" + n.path.substr(5))
+        "v4l2deviceprovider", "udev-probed", G_TYPE_BOOLEAN, TRUE, "device.bus_path", G_TYPE_STRING, n.busPath.c_str(),
+        "sysfs.path", G_TYPE_STRING,
+        ("/sys/devices/pci0000:00/0000:00:14.0/usb1/1-" + n.busInfo.substr(n.busInfo.rfind('-') + 1) + "/video4linux/" +
+         n.path.substr(5))
             .c_str(),
         "device.bus", G_TYPE_STRING, "usb", "device.subsystem", G_TYPE_STRING, "video4linux", "device.product.name",
         G_TYPE_STRING, n.name.c_str(), "device.api", G_TYPE_STRING, "v4l2", "device.path", G_TYPE_STRING,
@@ -349,9 +347,9 @@ GList* providerProbe(GstDeviceProvider*) {
         kCapVideoCapture | kCapMetaCapture | kCapStreaming | kCapExtPixFormat | kCapDeviceCaps,
         "v4l2.device.device_caps", G_TYPE_UINT, deviceCaps, nullptr);
     GstCaps* caps = n.metadata || n.state == CG_UVC_NO_FORMATS ? gst_caps_new_empty() : webcamCaps();
-    auto* device = static_cast<UvcEmuDevice*>(g_object_new(uvc_emu_device_get_type(), "display-name", n.name.c_str(),
-                                                           "caps", caps, "device-class", "Video/Source",
-                                                           "properties", props, nullptr));
+    auto* device =
+        static_cast<UvcEmuDevice*>(g_object_new(uvc_emu_device_get_type(), "display-name", n.name.c_str(), "caps", caps,
+                                                "device-class", "Video/Source", "properties", props, nullptr));
     device->path = g_strdup(n.path.c_str());
     gst_caps_unref(caps);
     gst_structure_free(props);
@@ -385,12 +383,12 @@ GstCaps* webcamCaps() {
                                 {352, 288, 30}, {640, 360, 30}, {800, 600, 20}, {1280, 720, 10}};
   GstCaps* caps = gst_caps_new_empty();
   for (const Size& z : kSizes)
-    gst_caps_append_structure(caps, gst_structure_new("video/x-raw", "format", G_TYPE_STRING, "YUY2", "width",
-                                                      G_TYPE_INT, z.w, "height", G_TYPE_INT, z.h, "framerate",
-                                                      GST_TYPE_FRACTION, z.rawFps, 1, nullptr));
+    gst_caps_append_structure(
+        caps, gst_structure_new("video/x-raw", "format", G_TYPE_STRING, "YUY2", "width", G_TYPE_INT, z.w, "height",
+                                G_TYPE_INT, z.h, "framerate", GST_TYPE_FRACTION, z.rawFps, 1, nullptr));
   for (const Size& z : kSizes)
-    gst_caps_append_structure(caps, gst_structure_new("image/jpeg", "width", G_TYPE_INT, z.w, "height", G_TYPE_INT,
-                                                      z.h, "framerate", GST_TYPE_FRACTION, 30, 1, nullptr));
+    gst_caps_append_structure(caps, gst_structure_new("image/jpeg", "width", G_TYPE_INT, z.w, "height", G_TYPE_INT, z.h,
+                                                      "framerate", GST_TYPE_FRACTION, 30, 1, nullptr));
   return caps;
 }
 

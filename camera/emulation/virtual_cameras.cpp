@@ -19,8 +19,7 @@ namespace {
 constexpr int kMaxVirtualCameras = 20;
 constexpr int kMaxFps = 240;
 constexpr int kMaxCapabilities = 256;
-constexpr DWORD kKnownFaults =
-    CG_VCAM_CANNOT_OPEN | CG_VCAM_NO_STREAM_CONFIG | CG_VCAM_NO_FRAMES | CG_VCAM_VANISHES;
+constexpr DWORD kKnownFaults = CG_VCAM_CANNOT_OPEN | CG_VCAM_NO_STREAM_CONFIG | CG_VCAM_NO_FRAMES | CG_VCAM_VANISHES;
 
 struct VirtualSet {
   std::mutex mutex;
@@ -60,8 +59,8 @@ DevicePtr makeCamera(int number, const char* name, std::vector<Capability> caps,
 }
 
 std::vector<DevicePtr> fromEnvironment() {
-  const long count = std::clamp(wholeNumber(std::getenv("VCAM_DEVICES")).value_or(0), 0L,
-                                static_cast<long>(kMaxVirtualCameras));
+  const long count =
+      std::clamp(wholeNumber(std::getenv("VCAM_DEVICES")).value_or(0), 0L, static_cast<long>(kMaxVirtualCameras));
   if (wholeNumber(std::getenv("VCAM_UVC")).value_or(0) == 1) {
     // The cameras are emulated UVC webcams, listed and streamed as real ones.
     uvc::useDefaultCameras(static_cast<int>(count));
@@ -71,8 +70,8 @@ std::vector<DevicePtr> fromEnvironment() {
   fps = fps < 1 ? 30 : std::min(fps, static_cast<long>(kMaxFps));
   std::vector<DevicePtr> devices;
   for (int i = 1; i <= count; ++i)
-    devices.push_back(makeCamera(i, nullptr, defaultVirtualCapabilities(static_cast<int>(fps)),
-                                 static_cast<int>(fps), 0));
+    devices.push_back(
+        makeCamera(i, nullptr, defaultVirtualCapabilities(static_cast<int>(fps)), static_cast<int>(fps), 0));
   return devices;
 }
 

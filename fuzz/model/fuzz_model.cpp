@@ -1,8 +1,8 @@
 // Arbitrary bytes as selvanedir.ini (decoded and loaded into rows that check
 // what the loader hands them) and as cap.ctl (decoded, stored, re-encoded).
+#include "selvane/model/settings_file.h"
 #include "selvane/publication/control_record.h"
 #include "selvane/publication/cp932.h"
-#include "selvane/model/settings_file.h"
 
 #include <cstdint>
 #include <cstdlib>

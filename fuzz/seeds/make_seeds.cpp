@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "testkit/pictures.h"
 #include "selvane/publication/control_record.h"
+#include "testkit/pictures.h"
 
 namespace {
 
@@ -46,8 +46,8 @@ Bytes quartersJpeg() {
 QByteArray settingsText() {
   QByteArray text;
   for (int k = 0; k < 6; ++k)
-    text += k < 2 ? "\"1\",\"1\",\"USB Camera\",\"640*480\",\"1000\",\"5\",\"I420\",\"/srv/unit" + QByteArray::number(k + 1) +
-                        "/\"\r\n"
+    text += k < 2 ? "\"1\",\"1\",\"USB Camera\",\"640*480\",\"1000\",\"5\",\"I420\",\"/srv/unit" +
+                        QByteArray::number(k + 1) + "/\"\r\n"
                   : QByteArray("\"0\",\"0\",\"\",\"320*240\",\"5000\",\"10\",\"RGB\",\"\"\r\n");
   return text + "\"1\",\"50\"\r\n";
 }
@@ -74,7 +74,8 @@ int main(int argc, char** argv) {
   }
   const fs::path dir = argv[1];
   const Bytes quarters = quartersBmp24(32, 24);
-  const Bytes planar = makePlanarFrame(16, 16, FOURCC_I420, [](int x, int y) { return uint8_t(x * 16 + y); }, 90, 160);
+  const Bytes planar = makePlanarFrame(
+      16, 16, FOURCC_I420, [](int x, int y) { return uint8_t(x * 16 + y); }, 90, 160);
   const Bytes jpeg = quartersJpeg();
   const std::vector<std::pair<std::string, std::vector<std::pair<std::string, Bytes>>>> seeds = {
       {"fuzz_imagelib", {{"quarters.bmp", quarters}, {"noise.bmp", noiseBmp24(16, 8, 7)}, {"i420.bmp", planar}}},

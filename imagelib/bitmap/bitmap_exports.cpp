@@ -37,8 +37,7 @@ PL_API int32_t BitMapOpen(HWND window, const char* path) {
         L.imageOpen = true;
         return 0;
       }
-      default:
-        return 2;
+      default: return 2;
     }
   });
 }

@@ -95,10 +95,8 @@ std::optional<uint64_t> impliedPixelBytes(const BITMAPINFOHEADER& header) {
       return bytes;
     }
     case FOURCC_I420:
-    case FOURCC_IYUV:
-      return width * height + 2 * ((width + 1) / 2) * ((height + 1) / 2);
-    default:
-      return std::nullopt;
+    case FOURCC_IYUV: return width * height + 2 * ((width + 1) / 2) * ((height + 1) / 2);
+    default: return std::nullopt;
   }
 }
 
@@ -109,8 +107,7 @@ int32_t readBmpFile(const char* path, BITMAPINFOHEADER* header, uint8_t* target)
 
   if (readFully(file.get(), target, kFileHeaderSize) != kFileHeaderSize) return 0;
   if (target[0] != 'B' || target[1] != 'M') return 0;
-  if (readFully(file.get(), target + kFileHeaderSize, sizeof(BITMAPINFOHEADER)) != sizeof(BITMAPINFOHEADER))
-    return 0;
+  if (readFully(file.get(), target + kFileHeaderSize, sizeof(BITMAPINFOHEADER)) != sizeof(BITMAPINFOHEADER)) return 0;
   const BITMAPINFOHEADER info = infoHeaderOf(target);
   if (header != nullptr) *header = info;
 

@@ -60,9 +60,7 @@ template <class Body>
 int32_t guarded(int32_t refusal, Body&& body) noexcept {
   try {
     return body();
-  } catch (...) {
-    return refusal;
-  }
+  } catch (...) { return refusal; }
 }
 
 }  // namespace plenkit

@@ -33,8 +33,8 @@ uint8_t widen(unsigned field, double factor) { return static_cast<uint8_t>(field
 
 // Copies the engine's rows (`source`, bottom row first unless `topDown`) to
 // 24-bit rows of `stride` bytes at `target`.
-bool copyRows(const uint8_t* source, const BITMAPINFOHEADER& layout, int width, int height, bool topDown,
-              size_t stride, uint8_t* target) {
+bool copyRows(const uint8_t* source, const BITMAPINFOHEADER& layout, int width, int height, bool topDown, size_t stride,
+              uint8_t* target) {
   const size_t sourceStride = rowLength(width, layout.biBitCount);
   if (layout.biBitCount == 24 && layout.biCompression == BI_RGB && !topDown && sourceStride == stride) {
     std::memcpy(target, source, stride * static_cast<size_t>(height));
@@ -67,8 +67,8 @@ bool copyRows(const uint8_t* source, const BITMAPINFOHEADER& layout, int width, 
 
 }  // namespace
 
-uint32_t convertYuvFrame(Library& library, HWND window, const BITMAPINFOHEADER& frame,
-                         const uint8_t* pixels, size_t pixelBytes, uint8_t* target) {
+uint32_t convertYuvFrame(Library& library, HWND window, const BITMAPINFOHEADER& frame, const uint8_t* pixels,
+                         size_t pixelBytes, uint8_t* target) {
   const int width = frame.biWidth;
   const int height = frame.biHeight;
   if (width <= 0 || height <= 0) return 0;
@@ -81,14 +81,11 @@ uint32_t convertYuvFrame(Library& library, HWND window, const BITMAPINFOHEADER& 
   MemoryContext memory(window);
   if (memory.get() == 0) return 0;
   std::lock_guard<std::mutex> guard(library.drawLock);
-  if (!DrawDibDraw(library.drawing, memory.get(), 0, 0, width, height, &frame, pixels, 0, 0, -1, -1, 0))
-    return 0;
+  if (!DrawDibDraw(library.drawing, memory.get(), 0, 0, width, height, &frame, pixels, 0, 0, -1, -1, 0)) return 0;
   BITMAPINFOHEADER layout{};
-  const auto* decoded = static_cast<const uint8_t*>(
-      DrawDibGetBuffer(library.drawing, &layout, sizeof layout, 0));
+  const auto* decoded = static_cast<const uint8_t*>(DrawDibGetBuffer(library.drawing, &layout, sizeof layout, 0));
   // No decompression buffer: there is no readback of a drawn picture here.
-  if (decoded == nullptr || layout.biWidth != width ||
-      (layout.biHeight != height && layout.biHeight != -height))
+  if (decoded == nullptr || layout.biWidth != width || (layout.biHeight != height && layout.biHeight != -height))
     return 0;
   if (!copyRows(decoded, layout, width, height, layout.biHeight < 0, static_cast<size_t>(stride),
                 target + kPixelOffset))

@@ -15,7 +15,7 @@ namespace plenkit {
 // Returns the pixel-data size, or 0 when the frame's header and data do not
 // agree, the result would not fit a buffer, or the engine hands back no
 // picture in a layout this library reads.
-uint32_t convertYuvFrame(Library& library, HWND window, const BITMAPINFOHEADER& frame,
-                         const uint8_t* pixels, size_t pixelBytes, uint8_t* target);
+uint32_t convertYuvFrame(Library& library, HWND window, const BITMAPINFOHEADER& frame, const uint8_t* pixels,
+                         size_t pixelBytes, uint8_t* target);
 
 }  // namespace plenkit

@@ -61,8 +61,8 @@ namespace {
 }
 
 bool haveVbmi() {
-  static const bool have = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-                           __builtin_cpu_supports("avx512vbmi");
+  static const bool have =
+      __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
   return have;
 }
 

@@ -18,8 +18,8 @@ void drawSlotImage(Library& library, HWND window, const uint8_t* image) {
   if (!GetClientRect(window, &client)) return;
   const HDC dc = GetDC(window);
   if (dc == 0) return;
-  DrawDibDraw(library.drawing, dc, client.left, client.top, client.right - client.left,
-              client.bottom - client.top, &header, image + kPixelOffset, 0, 0, -1, -1, 0);
+  DrawDibDraw(library.drawing, dc, client.left, client.top, client.right - client.left, client.bottom - client.top,
+              &header, image + kPixelOffset, 0, 0, -1, -1, 0);
   ReleaseDC(window, dc);
 }
 

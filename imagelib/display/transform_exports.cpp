@@ -36,8 +36,8 @@ PL_API int32_t BmpColChange(int32_t brightness, int32_t red, int32_t green, int3
     if (!L.ready || !L.hasImage()) return 1;
     const auto picture = picture24(L.image.get(), L.imageLength);
     if (!picture) return 0;
-    adjustColour(picture->pixels, {picture->width, picture->height, picture->stride}, step(brightness),
-                 step(red), step(green), step(blue));
+    adjustColour(picture->pixels, {picture->width, picture->height, picture->stride}, step(brightness), step(red),
+                 step(green), step(blue));
     return 0;
   });
 }

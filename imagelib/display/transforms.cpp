@@ -169,8 +169,7 @@ void rotatePicture(const uint8_t* source, uint8_t* target, PictureShape shape, i
   }
 }
 
-void zoomPicture(const uint8_t* source, uint8_t* target, PictureShape shape, const ZoomPlan& plan,
-                 int32_t* scratch) {
+void zoomPicture(const uint8_t* source, uint8_t* target, PictureShape shape, const ZoomPlan& plan, int32_t* scratch) {
   const int width = shape.width;
   const int height = shape.height;
   const size_t rowBytes = static_cast<size_t>(width) * 3;

@@ -52,8 +52,7 @@ void rotatePicture(const uint8_t* source, uint8_t* target, PictureShape shape, i
                    int32_t* scratch);
 
 // Enlarges by `plan` from `source` into `target`.
-void zoomPicture(const uint8_t* source, uint8_t* target, PictureShape shape, const ZoomPlan& plan,
-                 int32_t* scratch);
+void zoomPicture(const uint8_t* source, uint8_t* target, PictureShape shape, const ZoomPlan& plan, int32_t* scratch);
 
 // Brightness and red, green, blue gains, steps 0..20 (10 neutral), in place.
 void adjustColour(uint8_t* pixels, PictureShape shape, int brightness, int red, int green, int blue);

@@ -34,15 +34,15 @@ class Compressor {
       unsigned char* dst = out;
       unsigned long size = kCapacity;
       if (tjCompress2(handle_, rows, width, pitch, height, TJPF_BGR, &dst, &size, kSubsampling, quality,
-                      flags | TJFLAG_NOREALLOC) != 0 || dst != out || size > kCapacity)
+                      flags | TJFLAG_NOREALLOC) != 0 ||
+          dst != out || size > kCapacity)
         return 0;
       return static_cast<int32_t>(size);
     }
     unsigned char* owned = nullptr;
     unsigned long size = 0;
     int32_t result = 0;
-    if (tjCompress2(handle_, rows, width, pitch, height, TJPF_BGR, &owned, &size, kSubsampling, quality,
-                    flags) == 0 &&
+    if (tjCompress2(handle_, rows, width, pitch, height, TJPF_BGR, &owned, &size, kSubsampling, quality, flags) == 0 &&
         size > 0 && size <= kCapacity) {
       std::memcpy(out, owned, size);
       result = static_cast<int32_t>(size);
@@ -72,9 +72,8 @@ PL_API int32_t Bmp_Jpg(int32_t quality, const void* bmp, int32_t length, void* j
     BITMAPINFOHEADER info;
     std::memcpy(&file, bytes, sizeof file);
     std::memcpy(&info, bytes + sizeof file, sizeof info);
-    if (file.bfType != 0x4D42 || info.biSize < sizeof info || info.biBitCount != 24 ||
-        info.biCompression != BI_RGB || info.biWidth <= 0 || info.biHeight == 0 ||
-        info.biHeight == INT32_MIN)
+    if (file.bfType != 0x4D42 || info.biSize < sizeof info || info.biBitCount != 24 || info.biCompression != BI_RGB ||
+        info.biWidth <= 0 || info.biHeight == 0 || info.biHeight == INT32_MIN)
       return 0;
 
     const int64_t width = info.biWidth;
@@ -88,7 +87,5 @@ PL_API int32_t Bmp_Jpg(int32_t quality, const void* bmp, int32_t length, void* j
     const int flags = info.biHeight > 0 ? TJFLAG_BOTTOMUP : 0;
     return compressor().encode(bytes + kHeaders, static_cast<int>(width), static_cast<int>(pitch),
                                static_cast<int>(height), flags, q, static_cast<unsigned char*>(jpeg));
-  } catch (...) {
-    return 0;
-  }
+  } catch (...) { return 0; }
 }

@@ -60,9 +60,12 @@ QString entryError(int err) {
 bool readEntry(int dirFd, const char* name, int64_t limit, bool refuseLarger, QByteArray& out, struct stat* before,
                struct stat* after) {
   auto refused = [&](const struct stat& st) {
-    if (!S_ISREG(st.st_mode)) errno = S_ISDIR(st.st_mode) ? EISDIR : S_ISLNK(st.st_mode) ? ELOOP : EINVAL;
-    else if (refuseLarger && st.st_size > limit) errno = EFBIG;
-    else return false;
+    if (!S_ISREG(st.st_mode))
+      errno = S_ISDIR(st.st_mode) ? EISDIR : S_ISLNK(st.st_mode) ? ELOOP : EINVAL;
+    else if (refuseLarger && st.st_size > limit)
+      errno = EFBIG;
+    else
+      return false;
     return true;
   };
   struct stat st {};
@@ -230,7 +233,8 @@ bool WriteDirectoryReader::readNewest(int dirFd, const QByteArray& firstCtl, int
     if (r.written[static_cast<size_t>(slot)] != 0) {
       const QByteArray name = QFile::encodeName(imageFilePath(u"", slot, jpeg));
       QByteArray bytes;
-      struct stat before {}, after {};
+      struct stat before {
+      }, after{};
       const bool read = readEntry(dirFd, name.constData(), kMaxFileSize, true, bytes, &before, &after);
       const int readErrno = errno;
       triedBytes_ += bytes.size();
@@ -243,7 +247,8 @@ bool WriteDirectoryReader::readNewest(int dirFd, const QByteArray& firstCtl, int
       if (!read) {
         // The record names a file that is not there: nothing to show from it.
         busy_ = false;
-        if (readErrno != ENOENT) return setUnreadable(QFile::decodeName(name) + QStringLiteral(": ") + entryError(readErrno));
+        if (readErrno != ENOENT)
+          return setUnreadable(QFile::decodeName(name) + QStringLiteral(": ") + entryError(readErrno));
         picture = nullptr;
       } else if (!picture || picture->bytes != bytes) {
         fileMs = int64_t(before.st_mtim.tv_sec) * 1000 + before.st_mtim.tv_nsec / 1000000;

@@ -58,22 +58,16 @@ int ControlRecord::claimSlot(QStringView statusText) {
   return s;
 }
 
-QString ControlRecord::slotText(int slot) const {
-  return fromCp932(fixedText(text[slot == 1 ? 1 : 0]));
-}
+QString ControlRecord::slotText(int slot) const { return fromCp932(fixedText(text[slot == 1 ? 1 : 0])); }
 
-QString controlFilePath(QStringView writeDir) {
-  return writeDir.toString() + QStringLiteral("cap.ctl");
-}
+QString controlFilePath(QStringView writeDir) { return writeDir.toString() + QStringLiteral("cap.ctl"); }
 
 QString imageFilePath(QStringView writeDir, int slot, bool jpeg) {
   return writeDir.toString() + QStringLiteral("cap") + QChar(slot == 1 ? u'1' : u'0') +
          (jpeg ? QStringLiteral(".jpg") : QStringLiteral(".bmp"));
 }
 
-QString markerDirPath(QStringView writeDir) {
-  return writeDir.toString() + QStringLiteral("CAPDIR");
-}
+QString markerDirPath(QStringView writeDir) { return writeDir.toString() + QStringLiteral("CAPDIR"); }
 
 ControlRecord readControlFile(const QString& path) {
   QFile file(path);

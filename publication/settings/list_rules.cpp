@@ -22,13 +22,10 @@ int selectionLastFallback(const QStringList& items, QStringView text) {
   return i >= 0 ? i : int(items.size() - 1);
 }
 
-int positionInList(const QStringList& items, QStringView text) {
-  return firstEqual(items, text) + 1;
-}
+int positionInList(const QStringList& items, QStringView text) { return firstEqual(items, text) + 1; }
 
 const QStringList& rowListItems(RowList list) {
-  static const QStringList size{QStringLiteral("640*480"), QStringLiteral("320*240"),
-                                QStringLiteral("160*120")};
+  static const QStringList size{QStringLiteral("640*480"), QStringLiteral("320*240"), QStringLiteral("160*120")};
   static const QStringList interval = [] {
     QStringList items;
     for (int ms = 1000; ms <= 9000; ms += 1000) items << QString::number(ms);
@@ -39,8 +36,7 @@ const QStringList& rowListItems(RowList list) {
     for (int n = 5; n <= 50; n += 5) items << QString::number(n);
     return items;
   }();
-  static const QStringList compression{QStringLiteral("IYUV"), QStringLiteral("I420"),
-                                       QStringLiteral("RGB")};
+  static const QStringList compression{QStringLiteral("IYUV"), QStringLiteral("I420"), QStringLiteral("RGB")};
   switch (list) {
     case RowList::Size: return size;
     case RowList::Interval: return interval;

@@ -34,11 +34,9 @@ double numericValue(QStringView text) {
   // from_chars reads independently of the process locale (Qt sets the
   // user's, which may use ',' as decimal point).
   double v = 0.0;
-  const auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), v,
-                                         std::chars_format::fixed);
+  const auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), v, std::chars_format::fixed);
   (void)end;
-  if (ec == std::errc::result_out_of_range)
-    v = wholePartNonZero ? std::numeric_limits<double>::infinity() : 0.0;
+  if (ec == std::errc::result_out_of_range) v = wholePartNonZero ? std::numeric_limits<double>::infinity() : 0.0;
   return negative ? -v : v;
 }
 
@@ -55,8 +53,7 @@ namespace {
 template <typename T>
 std::optional<T> fitRounded(double v) {
   const double r = roundHalfEven(v);
-  if (!(r >= double(std::numeric_limits<T>::min()) && r <= double(std::numeric_limits<T>::max())))
-    return std::nullopt;
+  if (!(r >= double(std::numeric_limits<T>::min()) && r <= double(std::numeric_limits<T>::max()))) return std::nullopt;
   return static_cast<T>(r);
 }
 }  // namespace

@@ -47,7 +47,8 @@ void DirectoryLock::release() {
 }
 
 bool DirectoryLock::sameDirectory(const QString& dir) const {
-  struct stat held {}, other {};
+  struct stat held {
+  }, other{};
   return fd_ >= 0 && ::fstat(fd_, &held) == 0 && ::stat(dir.toUtf8().constData(), &other) == 0 &&
          held.st_dev == other.st_dev && held.st_ino == other.st_ino;
 }

@@ -76,8 +76,7 @@ ControlFile readControl(int dir) {
   found.size = st.st_size;
   found.head.resize(ControlRecord::kSize);
   ssize_t got;
-  while ((got = ::pread(fd.get(), found.head.data(), ControlRecord::kSize, 0)) < 0 && errno == EINTR) {
-  }
+  while ((got = ::pread(fd.get(), found.head.data(), ControlRecord::kSize, 0)) < 0 && errno == EINTR) {}
   if (got < 0) found.error = lastError();
   found.head.resize(got > 0 ? static_cast<int>(got) : 0);
   return found;
@@ -108,8 +107,7 @@ void restoreControl(int dir, const ControlFile& before) {
     Fd fd(::openat(dir, kControlName, O_WRONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW));
     if (fd.valid() && writeAllAt(fd.get(), before.head.constData(), static_cast<size_t>(before.head.size())) &&
         before.size < ControlRecord::kSize)
-      while (::ftruncate(fd.get(), before.size) != 0 && errno == EINTR) {
-      }
+      while (::ftruncate(fd.get(), before.size) != 0 && errno == EINTR) {}
   }
   errno = saved;
 }
@@ -153,7 +151,8 @@ std::string flipMarker(int dir, const QString& writeDir, std::string* note) {
 
 // `name` in `dir` is the file open as `fd` (not a link, not another file).
 bool sameFile(int dir, const char* name, int fd) {
-  struct stat named {}, open {};
+  struct stat named {
+  }, open{};
   return ::fstatat(dir, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && ::fstat(fd, &open) == 0 &&
          named.st_dev == open.st_dev && named.st_ino == open.st_ino;
 }
@@ -183,8 +182,7 @@ bool replaceSlot(int dir, const char* temp, const char* slot, int picture) {
     // Group first: changing it may clear set-id bits that the mode then sets.
     // A group we may not give is no reason to keep the old picture: the new
     // one keeps the writer's group (fortified glibc wants the result looked at).
-    if (st.st_gid != written.st_gid && ::fchown(picture, static_cast<uid_t>(-1), st.st_gid) != 0) {
-    }
+    if (st.st_gid != written.st_gid && ::fchown(picture, static_cast<uid_t>(-1), st.st_gid) != 0) {}
     (void)::fchmod(picture, st.st_mode & 07777);
     if (::renameat2(dir, temp, dir, slot, RENAME_EXCHANGE) == 0) {
       ::unlinkat(dir, temp, 0);

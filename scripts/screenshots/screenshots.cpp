@@ -21,10 +21,9 @@
 #include <memory>
 #include <vector>
 
-#include "testkit/com.h"
+#include "camera/testing.h"
 #include "control_screen/control_screen.h"
 #include "control_screen/unit_row.h"
-#include "camera/testing.h"
 #include "platform/qt_bridge.h"
 #include "platform/services.h"
 #include "screens/camera_test_screen.h"
@@ -34,6 +33,7 @@
 #include "screens/processing_dialog.h"
 #include "screens/unit_pane.h"
 #include "screens/widgets.h"
+#include "testkit/com.h"
 #include "testkit/program_host.h"
 #include "testkit/wait.h"
 
@@ -93,7 +93,6 @@ class Station : public testkit::ProgramHost {
         15000);
   }
   void back() { capture().backButton()->click(); }
-
 };
 
 void controlScreenAndItsDialogs() {
@@ -134,7 +133,8 @@ void captureScreens() {
       std::fprintf(stderr, "screenshots: no pictures with %d units\n", n);
       ++failures;
     }
-    save(&station.capture(), n == 6 ? QStringLiteral("capture-screen.png") : QStringLiteral("checks/capture-screen-%1.png").arg(n));
+    save(&station.capture(),
+         n == 6 ? QStringLiteral("capture-screen.png") : QStringLiteral("checks/capture-screen-%1.png").arg(n));
     if (n == 6) {
       // A picture click opens the full-screen view of that unit.
       const HWND picture = pl::hwndOf(station.capture().pane(1)->picture1);

@@ -51,10 +51,18 @@ HeadlessChromium::HeadlessChromium(const QStringList& extraArguments) {
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
   const QByteArray exeBytes = exe.toLocal8Bit();
   const QByteArray profile = "--user-data-dir=" + profileDir_.toLocal8Bit();
-  std::vector<const char*> argv = {exeBytes.constData(), "--headless", "--no-sandbox", "--disable-gpu",
-                                   "--disable-quic", "--no-first-run", "--disable-background-networking",
-                                   "--disable-component-update", "--disable-sync", "--remote-debugging-pipe",
-                                   "--window-size=1024,768", profile.constData()};
+  std::vector<const char*> argv = {exeBytes.constData(),
+                                   "--headless",
+                                   "--no-sandbox",
+                                   "--disable-gpu",
+                                   "--disable-quic",
+                                   "--no-first-run",
+                                   "--disable-background-networking",
+                                   "--disable-component-update",
+                                   "--disable-sync",
+                                   "--remote-debugging-pipe",
+                                   "--window-size=1024,768",
+                                   profile.constData()};
   std::vector<QByteArray> extra;
   for (const QString& a : extraArguments) extra.push_back(a.toLocal8Bit());
   for (const QByteArray& a : extra) argv.push_back(a.constData());
@@ -124,15 +132,15 @@ bool HeadlessChromium::open(const QString& url) {
   const QString target =
       call(QStringLiteral("Target.createTarget"), {{"url", url}}, false, 30000)["targetId"].toString();
   if (target.isEmpty()) return false;
-  sessionId_ = call(QStringLiteral("Target.attachToTarget"), {{"targetId", target}, {"flatten", true}}, false)
-                   ["sessionId"]
-                       .toString();
+  sessionId_ =
+      call(QStringLiteral("Target.attachToTarget"), {{"targetId", target}, {"flatten", true}}, false)["sessionId"]
+          .toString();
   return !sessionId_.isEmpty();
 }
 
 QJsonValue HeadlessChromium::evaluate(const QString& expression) {
-  const QJsonObject r = call(QStringLiteral("Runtime.evaluate"),
-                             {{"expression", expression}, {"returnByValue", true}}, true);
+  const QJsonObject r =
+      call(QStringLiteral("Runtime.evaluate"), {{"expression", expression}, {"returnByValue", true}}, true);
   return r["result"].toObject()["value"];
 }
 

@@ -37,15 +37,17 @@ bool writeInPlace(const QString& path, const QByteArray& bytes) {
   return ::close(fd) == 0 && ok;
 }
 
-
-QByteArray bytesOf(const Bytes& b) { return QByteArray(reinterpret_cast<const char*>(b.data()), static_cast<qsizetype>(b.size())); }
+QByteArray bytesOf(const Bytes& b) {
+  return QByteArray(reinterpret_cast<const char*>(b.data()), static_cast<qsizetype>(b.size()));
+}
 
 }  // namespace
 
 bool publishPicture(const QString& dir, const QByteArray& picture, bool jpeg, const QString& slotText) {
   namespace pub = selvane::publication;
   const auto write = [&](const std::string& path) {
-    return writeInPlace(QString::fromStdString(path), picture) ? pub::WriteOutcome{true, 0} : pub::WriteOutcome{false, errno};
+    return writeInPlace(QString::fromStdString(path), picture) ? pub::WriteOutcome{true, 0}
+                                                               : pub::WriteOutcome{false, errno};
   };
   return pub::storeImage(dir, slotText, jpeg ? pub::Format::Jpeg : pub::Format::Bmp, write).published;
 }
@@ -86,7 +88,8 @@ QByteArray testJpeg(int seed, int width, int height) {
 }
 
 QByteArray testPlanarBmp(int width, int height, unsigned char y, bool iyuv) {
-  return bytesOf(makePlanarFrame(width, height, iyuv ? FOURCC_IYUV : FOURCC_I420, [y](int, int) { return y; }, 128, 128));
+  return bytesOf(makePlanarFrame(
+      width, height, iyuv ? FOURCC_IYUV : FOURCC_I420, [y](int, int) { return y; }, 128, 128));
 }
 
 QByteArray testRgbBmp(int width, int height, unsigned char b, unsigned char g, unsigned char r) {

@@ -8,8 +8,8 @@
 
 #include <QList>
 
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 
 namespace webtest {
 

@@ -28,7 +28,7 @@ class RawClient {
   template <class Done>
   bool readUntil(Done done, int ms);
 
-  QByteArray buffer;  // everything read so far
+  QByteArray buffer;   // everything read so far
   int status() const;  // of the response in `buffer`, 0 if none yet
   // The multipart parts complete so far: their bodies, in order. `boundary`
   // without the leading dashes.

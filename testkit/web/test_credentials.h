@@ -21,8 +21,9 @@ struct Credentials {
   // --ignore-certificate-errors-spki-list takes it.
   QByteArray spki() const {
     const auto certs = QSslCertificate::fromPath(cert);
-    return certs.isEmpty() ? QByteArray()
-                           : QCryptographicHash::hash(certs.front().publicKey().toDer(), QCryptographicHash::Sha256).toBase64();
+    return certs.isEmpty()
+               ? QByteArray()
+               : QCryptographicHash::hash(certs.front().publicKey().toDer(), QCryptographicHash::Sha256).toBase64();
   }
 
   QTemporaryDir dir;
@@ -40,15 +41,17 @@ struct Credentials {
     return setting ? QByteArray(crypt_r(password, setting, &data)) : QByteArray();
   }
   Credentials() {
-    if (run("openssl", {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
-                        "-keyout", key, "-out", cert, "-days", "2", "-subj", "/CN=127.0.0.1", "-addext",
-                        "subjectAltName=IP:127.0.0.1"}).isNull() && !QFile::exists(cert))
+    if (run("openssl",
+            {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", key,
+             "-out", cert, "-days", "2", "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1"})
+            .isNull() &&
+        !QFile::exists(cert))
       return;
     QFile f(users);
     if (!f.open(QIODevice::WriteOnly)) return;
-    f.write("# viewers\nsha512:" + run("openssl", {"passwd", "-6", "pw-6"}) + "\nsha256:" +
-            run("openssl", {"passwd", "-5", "pw-5"}) + "\nyes:" + xcrypt("$y$", "pw-y") + "\nbcrypt:" +
-            xcrypt("$2b$", "pw-2b") + "\n");
+    f.write("# viewers\nsha512:" + run("openssl", {"passwd", "-6", "pw-6"}) +
+            "\nsha256:" + run("openssl", {"passwd", "-5", "pw-5"}) + "\nyes:" + xcrypt("$y$", "pw-y") +
+            "\nbcrypt:" + xcrypt("$2b$", "pw-2b") + "\n");
     made = true;
   }
 };

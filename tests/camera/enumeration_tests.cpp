@@ -19,8 +19,10 @@ class EnvironmentCameras : public CaptureTest {
     CaptureTest::TearDown();
   }
   static void setEnv(const char* name, std::optional<const char*> value) {
-    if (value) setenv(name, *value, 1);
-    else unsetenv(name);
+    if (value)
+      setenv(name, *value, 1);
+    else
+      unsetenv(name);
   }
 };
 

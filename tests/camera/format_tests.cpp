@@ -123,8 +123,11 @@ TEST_F(StreamConfigTest, DefaultVirtualCameraListsFourSizesInThreeFormats) {
 }
 
 TEST_F(StreamConfigTest, CustomListsKeepTheirOrderBitCountsAndOddSizes) {
-  const CG_VCAM_CAP caps[] = {{320, 240, BI_RGB, 32}, {320, 240, BI_RGB, 24}, {50, 20, BI_RGB, 24},
-                              {51, 31, FOURCC_I420, 12}, {64, 48, PL_FOURCC('Y', 'U', 'Y', '2'), 16}};
+  const CG_VCAM_CAP caps[] = {{320, 240, BI_RGB, 32},
+                              {320, 240, BI_RGB, 24},
+                              {50, 20, BI_RGB, 24},
+                              {51, 31, FOURCC_I420, 12},
+                              {64, 48, PL_FOURCC('Y', 'U', 'Y', '2'), 16}};
   open({{"Custom", caps, 5, 0, 0}});
   const std::vector<Listed> all = list();
   ASSERT_EQ(all.size(), 5u);
@@ -204,10 +207,10 @@ TEST(RealCameraCapabilities, NativeFormatsThenConvertedOnesAtEachSize) {
   for (const Capability& c : caps) got.emplace_back(c.width, c.height, c.compression, c.bitCount, c.sourceIsJpeg);
   const DWORD yuy2 = PL_FOURCC('Y', 'U', 'Y', '2'), mjpg = PL_FOURCC('M', 'J', 'P', 'G');
   const std::vector<std::tuple<LONG, LONG, DWORD, WORD, bool>> expected = {
-      {640, 480, yuy2, 16, false},         {320, 240, yuy2, 16, false},         {1280, 720, mjpg, 24, true},
-      {640, 480, mjpg, 24, true},          {640, 480, FOURCC_I420, 12, false},  {640, 480, FOURCC_IYUV, 12, false},
-      {640, 480, BI_RGB, 24, false},       {320, 240, FOURCC_I420, 12, false},  {320, 240, FOURCC_IYUV, 12, false},
-      {320, 240, BI_RGB, 24, false},       {1280, 720, FOURCC_I420, 12, true},  {1280, 720, FOURCC_IYUV, 12, true},
+      {640, 480, yuy2, 16, false},   {320, 240, yuy2, 16, false},        {1280, 720, mjpg, 24, true},
+      {640, 480, mjpg, 24, true},    {640, 480, FOURCC_I420, 12, false}, {640, 480, FOURCC_IYUV, 12, false},
+      {640, 480, BI_RGB, 24, false}, {320, 240, FOURCC_I420, 12, false}, {320, 240, FOURCC_IYUV, 12, false},
+      {320, 240, BI_RGB, 24, false}, {1280, 720, FOURCC_I420, 12, true}, {1280, 720, FOURCC_IYUV, 12, true},
       {1280, 720, BI_RGB, 24, true}};
   EXPECT_EQ(got, expected);
   EXPECT_EQ(caps[0].framesPerSecond, 30);

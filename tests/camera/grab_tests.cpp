@@ -23,8 +23,10 @@ class GrabTest : public CaptureTest, public testing::WithParamInterface<GrabCase
 TEST_P(GrabTest, EveryFrameArrivesAsADibWithItsNumber) {
   const GrabCase c = GetParam();
   const CG_VCAM_CAP own{c.width, c.height, c.compression, c.bits};
-  if (c.ownCamera) useCameras({{"Own format", &own, 1, 60, 0}});
-  else useCameras({{nullptr, nullptr, 0, 60, 0}});
+  if (c.ownCamera)
+    useCameras({{"Own format", &own, 1, 60, 0}});
+  else
+    useCameras({{nullptr, nullptr, 0, 60, 0}});
   TestGraph g(0);
   ASSERT_TRUE(g.select(c.width, c.height, c.compression, c.bits));
   ASSERT_EQ(g.render(true), S_OK);
@@ -41,9 +43,7 @@ TEST_P(GrabTest, EveryFrameArrivesAsADibWithItsNumber) {
     EXPECT_EQ(entries[i].length, c.length);
     // Counted from 1 when the graph ran, one per buffer: no frame lost or repeated.
     EXPECT_EQ(entries[i].counter, i + 1);
-    if (i > 0) {
-      EXPECT_GT(entries[i].time, entries[i - 1].time);
-    }
+    if (i > 0) { EXPECT_GT(entries[i].time, entries[i - 1].time); }
   }
   const std::vector<BYTE> last = g.log.lastFrame();
   if (c.compression == BI_RGB) {
@@ -66,16 +66,14 @@ TEST_P(GrabTest, EveryFrameArrivesAsADibWithItsNumber) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, GrabTest,
-                         testing::Values(GrabCase{640, 480, FOURCC_I420, 12, 460800},
-                                         GrabCase{640, 480, FOURCC_IYUV, 12, 460800},
-                                         GrabCase{640, 480, BI_RGB, 24, 921600},
-                                         GrabCase{160, 124, FOURCC_I420, 12, 29760},
-                                         GrabCase{160, 124, BI_RGB, 24, 59520},
-                                         GrabCase{320, 240, BI_RGB, 32, 307200, true},
-                                         GrabCase{320, 240, PL_FOURCC('Y', 'U', 'Y', '2'), 16, 153600, true},
-                                         // GStreamer pads these rows to 4 bytes: the frame is packed tight.
-                                         GrabCase{250, 40, FOURCC_I420, 12, 15000, true}));
+INSTANTIATE_TEST_SUITE_P(
+    Formats, GrabTest,
+    testing::Values(GrabCase{640, 480, FOURCC_I420, 12, 460800}, GrabCase{640, 480, FOURCC_IYUV, 12, 460800},
+                    GrabCase{640, 480, BI_RGB, 24, 921600}, GrabCase{160, 124, FOURCC_I420, 12, 29760},
+                    GrabCase{160, 124, BI_RGB, 24, 59520}, GrabCase{320, 240, BI_RGB, 32, 307200, true},
+                    GrabCase{320, 240, PL_FOURCC('Y', 'U', 'Y', '2'), 16, 153600, true},
+                    // GStreamer pads these rows to 4 bytes: the frame is packed tight.
+                    GrabCase{250, 40, FOURCC_I420, 12, 15000, true}));
 
 TEST_F(CaptureTest, EachRunCountsFramesFromOneAndStopEndsDelivery) {
   useCameras({{nullptr, nullptr, 0, 60, 0}});

@@ -6,8 +6,8 @@
 
 #include "capture_test_support.h"
 #include "platform/qt_bridge.h"
-#include "testkit/wait.h"
 #include "testkit/screen.h"
+#include "testkit/wait.h"
 
 namespace {
 
@@ -55,8 +55,10 @@ class RendererTest : public CaptureTest {
     });
   }
 
-  static constexpr CG_VCAM_CAP caps_[] = {{640, 480, FOURCC_I420, 12}, {640, 480, BI_RGB, 24},
-                                          {640, 480, PL_FOURCC('Y', 'U', 'Y', '2'), 16}, {320, 240, FOURCC_IYUV, 12},
+  static constexpr CG_VCAM_CAP caps_[] = {{640, 480, FOURCC_I420, 12},
+                                          {640, 480, BI_RGB, 24},
+                                          {640, 480, PL_FOURCC('Y', 'U', 'Y', '2'), 16},
+                                          {320, 240, FOURCC_IYUV, 12},
                                           {160, 120, FOURCC_I420, 12}};
   QWidget owner_;
   HWND hwnd_ = 0;

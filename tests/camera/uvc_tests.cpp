@@ -57,8 +57,8 @@ std::vector<std::string> loggedWhile(const std::function<void()>& run) {
   static std::vector<std::string>* lines = nullptr;
   std::vector<std::string> caught;
   lines = &caught;
-  const QtMessageHandler previous =
-      qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& m) { lines->push_back(m.toStdString()); });
+  const QtMessageHandler previous = qInstallMessageHandler(
+      [](QtMsgType, const QMessageLogContext&, const QString& m) { lines->push_back(m.toStdString()); });
   run();
   qInstallMessageHandler(previous);
   lines = nullptr;
@@ -132,11 +132,12 @@ TEST_P(UvcStreamTest, FramesArriveDecodedWithTheirNumbers) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Formats, UvcStreamTest,
-    testing::Values(StreamCase{640, 480, kYuy2, 16, 614400}, StreamCase{640, 480, FOURCC_I420, 12, 460800},
-                    StreamCase{640, 480, BI_RGB, 24, 921600}, StreamCase{800, 600, kMjpg, 24, 0},
-                    StreamCase{800, 600, FOURCC_IYUV, 12, 720000}, StreamCase{800, 600, BI_RGB, 24, 1440000}));
+INSTANTIATE_TEST_SUITE_P(Formats, UvcStreamTest,
+                         testing::Values(StreamCase{640, 480, kYuy2, 16, 614400},
+                                         StreamCase{640, 480, FOURCC_I420, 12, 460800},
+                                         StreamCase{640, 480, BI_RGB, 24, 921600}, StreamCase{800, 600, kMjpg, 24, 0},
+                                         StreamCase{800, 600, FOURCC_IYUV, 12, 720000},
+                                         StreamCase{800, 600, BI_RGB, 24, 1440000}));
 
 TEST_F(UvcTest, UnpluggedWhileStreamingFailsAndIsFoundAgainInItsPort) {
   plug({{"Cam A", 1}, {"Cam B", 2}});
@@ -150,7 +151,8 @@ TEST_F(UvcTest, UnpluggedWhileStreamingFailsAndIsFoundAgainInItsPort) {
   ASSERT_TRUE(a.log.waitFor(2, 5000));
   ASSERT_EQ(cg_SetUvcCameraState(0, CG_UVC_UNPLUGGED), S_OK);
   EXPECT_TRUE(failsWithin(a, 2s));
-  EXPECT_EQ(pl::capture::detail::lastCameraError("/dev/video0"), "Could not read from resource. (poll error 1: No such device (19))");
+  EXPECT_EQ(pl::capture::detail::lastCameraError("/dev/video0"),
+            "Could not read from resource. (poll error 1: No such device (19))");
   const size_t bBefore = b.log.entries().size();
   ASSERT_TRUE(b.log.waitFor(bBefore + 3, 5000)) << "the other camera goes on";
   EXPECT_EQ(b.state(), CG_RUNNING);

@@ -34,7 +34,7 @@ TEST_F(KorvexTest, MatchesSizeAndCompressionWith160x120ForSizeCode3WhereNeeded) 
   const std::vector<CG_VCAM_CAP> rgbFirst32 = {{640, 480, BI_RGB, 32}, {640, 480, BI_RGB, 24}};
   useCameras({{"default"}, {"only 160x120", only120}, {"rgb32 first", rgbFirst32}});
   startRun();
-  EXPECT_EQ(captureOnce(1, 0), KORVEX_NO_FORMAT);  // no size code
+  EXPECT_EQ(captureOnce(1, 0), KORVEX_NO_FORMAT);                    // no size code
   EXPECT_EQ(captureOnce(1, KORVEX_SIZE_640x480), KORVEX_NO_FORMAT);  // no compression code
   // Size code 3: 160 x 124 where the camera has it, else 160 x 120.
   EXPECT_EQ(captureOnce(2, k160I420), KORVEX_CAPTURED);
@@ -135,7 +135,8 @@ TEST_F(KorvexTest, RoundRobinOfThreeUnitsWithLiveViewAndSafeModeKeepsCapturing) 
   for (int32_t u = 1; u <= 6; ++u) call(DISPID_KORVEX_SetCapWind, u, h(texts_[static_cast<size_t>(u - 1)]));
   ASSERT_EQ(call(DISPID_KORVEX_CaptureStart, h(texts_[5])), 0);
   for (int round = 0; round < 4; ++round) {
-    for (int32_t u = 1; u <= 3; ++u) EXPECT_EQ(captureOnce(u, 33, 5, 8000), KORVEX_CAPTURED) << "round " << round << " unit " << u;
+    for (int32_t u = 1; u <= 3; ++u)
+      EXPECT_EQ(captureOnce(u, 33, 5, 8000), KORVEX_CAPTURED) << "round " << round << " unit " << u;
   }
 }
 

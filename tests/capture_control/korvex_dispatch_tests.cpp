@@ -2,8 +2,8 @@
 // the order of its events.
 #include <QElapsedTimer>
 
-#include "testkit/korvex_host.h"
 #include "platform/registry.h"
+#include "testkit/korvex_host.h"
 
 namespace korvextest {
 namespace {

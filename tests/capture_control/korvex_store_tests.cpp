@@ -1,9 +1,9 @@
 // What the host reads back after a capture: status texts and the BMP file.
-#include <QFile>
 #include <QDate>
+#include <QFile>
 #include <QRegularExpression>
-#include <QtEndian>
 #include <QTemporaryDir>
+#include <QtEndian>
 
 #include "testkit/korvex_host.h"
 

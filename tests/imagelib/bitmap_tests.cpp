@@ -11,10 +11,9 @@
 #include <csignal>
 #include <cstring>
 
-
-#include "testkit/pictures.h"
 #include "plenkit_fixture.h"
 #include "reference_transforms.h"
+#include "testkit/pictures.h"
 
 namespace {
 
@@ -77,9 +76,8 @@ TEST_F(BitmapTest, PlanarFramesBecome24BitImagesOfTheDecodedPicture) {
   for (const uint32_t fourcc : {FOURCC_I420, FOURCC_IYUV}) {
     SCOPED_TRACE(fourcc == FOURCC_I420 ? "I420" : "IYUV");
     // Bright top half, dark bottom half, a ramp across.
-    const Bytes frame = makePlanarFrame(kW, kH, fourcc, [](int x, int y) {
-      return static_cast<uint8_t>((y < kH / 2 ? 180 : 30) + x / 8);
-    }, 100, 160);
+    const Bytes frame = makePlanarFrame(
+        kW, kH, fourcc, [](int x, int y) { return static_cast<uint8_t>((y < kH / 2 ? 180 : 30) + x / 8); }, 100, 160);
     ASSERT_EQ(open(frame), 0);
     const Bytes image = held();
     ASSERT_EQ(image.size(), 230454u);
@@ -178,7 +176,8 @@ TEST_F(BitmapTest, HostileFilesAreRefusedWithoutHarm) {
     setInfoHeader(b, i);
     return b;
   };
-  Bytes bigPlanar = makePlanarFrame(64, 48, FOURCC_I420, [](int, int) { return uint8_t{90}; }, 128, 128);
+  Bytes bigPlanar = makePlanarFrame(
+      64, 48, FOURCC_I420, [](int, int) { return uint8_t{90}; }, 128, 128);
   struct Case {
     const char* what;
     Bytes bytes;
@@ -285,14 +284,15 @@ TEST_F(BitmapTest, PicturesThatDisagreeWithTheirHeadersAreNeverTouched) {
 
   // A planar frame whose data is shorter than its dimensions need: loaded,
   // nothing usable, and everything that needs an image refuses.
-  Bytes planar = makePlanarFrame(320, 240, FOURCC_I420, [](int, int) { return uint8_t{100}; }, 128, 128);
+  Bytes planar = makePlanarFrame(
+      320, 240, FOURCC_I420, [](int, int) { return uint8_t{100}; }, 128, 128);
   planar = cut(planar, 54 + 1000);
   BITMAPFILEHEADER f = fileHeaderOf(planar);
   f.bfSize = 54 + 1000;
   setFileHeader(planar, f);
   // A frame that fits a buffer but whose 24-bit picture would not.
-  const Bytes tooBigToConvert =
-      makePlanarFrame(900, 900, FOURCC_IYUV, [](int, int) { return uint8_t{100}; }, 128, 128);
+  const Bytes tooBigToConvert = makePlanarFrame(
+      900, 900, FOURCC_IYUV, [](int, int) { return uint8_t{100}; }, 128, 128);
   const Bytes* frames[] = {&planar, &tooBigToConvert};
   for (const Bytes* frame : frames) {
     EXPECT_EQ(open(*frame), 0);

@@ -9,8 +9,8 @@
 #include "platform/qt_bridge.h"
 #include "platform/window.h"
 #include "plenkit_fixture.h"
-#include "testkit/wait.h"
 #include "testkit/screen.h"
+#include "testkit/wait.h"
 
 namespace {
 
@@ -169,7 +169,8 @@ TEST_F(DisplayTest, AFileIsShownAsStoredPlanarFramesIncluded) {
   const Bytes image = held();
 
   // Mid grey in YUV (128, 128, 128) decodes to (130, 130, 130) in BT.601.
-  const Bytes grey = makePlanarFrame(320, 240, FOURCC_I420, [](int, int) { return uint8_t{128}; }, 128, 128);
+  const Bytes grey = makePlanarFrame(
+      320, 240, FOURCC_I420, [](int, int) { return uint8_t{128}; }, 128, 128);
   ASSERT_EQ(api.BmpFileDisp(1, dir.put("selvane.bmp", grey).c_str()), 0);
   pumpFor(50);
   const QColor shown = onScreen(&screen.left, {80, 60});

@@ -2,8 +2,8 @@
 // name as a script would: the image road works, window calls refuse.
 #include <gtest/gtest.h>
 
-#include "testkit/pictures.h"
 #include "plenkit_api.h"
+#include "testkit/pictures.h"
 
 namespace {
 
@@ -29,7 +29,8 @@ TEST(NoGui, OneFrameGoesFromFileToJpegWithoutAGui) {
   EXPECT_EQ(api.BmpFileSend(dir.file("cap0.bmp").c_str()), 921654);
 
   // Planar frames are decoded without any window.
-  const Bytes frame = makePlanarFrame(320, 240, FOURCC_IYUV, [](int x, int) { return uint8_t(x / 2); }, 90, 200);
+  const Bytes frame = makePlanarFrame(
+      320, 240, FOURCC_IYUV, [](int x, int) { return uint8_t(x / 2); }, 90, 200);
   ASSERT_EQ(api.BitMapOpen(0, dir.put("selvane.bmp", frame).c_str()), 0);
   EXPECT_EQ(api.BmpFileSend(dir.file("frame.bmp").c_str()), 230454);
   EXPECT_EQ(api.BitMapClose(), 0);

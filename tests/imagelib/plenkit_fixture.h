@@ -3,17 +3,15 @@
 #pragma once
 #include <gtest/gtest.h>
 
-#include "testkit/pictures.h"
 #include "plenkit_api.h"
+#include "testkit/pictures.h"
 
 class PlenkitTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(api.loaded) << api.error; }
 
   // BitMapOpen on `bmp` stored as a file.
-  int32_t open(const Bytes& bmp, HWND window = 0) {
-    return api.BitMapOpen(window, dir.put("in.bmp", bmp).c_str());
-  }
+  int32_t open(const Bytes& bmp, HWND window = 0) { return api.BitMapOpen(window, dir.put("in.bmp", bmp).c_str()); }
   // The image as the library holds it (empty when BmpFileSend refuses).
   Bytes held() {
     const std::string path = dir.file("held.bmp");

@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "testkit/pictures.h"
 #include "quillo/quillo.h"
+#include "testkit/pictures.h"
 
 namespace {
 

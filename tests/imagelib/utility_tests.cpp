@@ -1,8 +1,8 @@
 // The file dialog, the temporary directory and the registration command.
 #include <QLineEdit>
 #include <chrono>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -23,7 +23,6 @@ std::string textOf(HWND h) {
   GetWindowTextA(h, buffer, sizeof buffer);
   return buffer;
 }
-
 
 // What the dialog was given, and what it answers.
 struct DialogScript {

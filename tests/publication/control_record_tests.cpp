@@ -31,8 +31,7 @@ TEST(ControlRecord, FirstJpegImageOfAUnit) {
   r.state = ControlRecord::kStateJpeg;
   EXPECT_EQ(slot, 0);
 
-  const QByteArray expected =
-      header(2, 1, 1, 0) + QByteArray("2004/10/10 12:15:10 ") + spaces(20);
+  const QByteArray expected = header(2, 1, 1, 0) + QByteArray("2004/10/10 12:15:10 ") + spaces(20);
   EXPECT_EQ(r.encode(), expected);
   EXPECT_EQ(r.encode().size(), 48);
 }
@@ -52,7 +51,9 @@ TEST(ControlRecord, SlotsAlternateFromTheStoredNextSlot) {
 
 TEST(ControlRecord, DecodeRoundTripKeepsEveryField) {
   const QByteArray bytes = header(-2, 1, 7, -1) + QByteArray("0123456789abcdefghij") +
-                           QByteArray("\x8e\xe6\x8d\x9e" "ABCDEFGHIJKLMNOP");
+                           QByteArray(
+                               "\x8e\xe6\x8d\x9e"
+                               "ABCDEFGHIJKLMNOP");
   const ControlRecord r = ControlRecord::decode(bytes + "trailing bytes are ignored");
   EXPECT_EQ(r.state, -2);
   EXPECT_EQ(r.nextSlot, 1);
@@ -117,8 +118,7 @@ TEST(Cp932, JapaneseTextsRoundTrip) {
   EXPECT_EQ(bytes.left(4), QByteArray("\x8e\xe6\x8d\x9e"));
   EXPECT_EQ(bytes.mid(14), spaces(6));
   EXPECT_EQ(fromCp932(bytes), QStringLiteral("取込エラー発生      "));
-  EXPECT_EQ(fromCp932(cp932Field(u"ｶﾒﾗ表示エラー①", 20)).trimmed(),
-            QStringLiteral("ｶﾒﾗ表示エラー①"));
+  EXPECT_EQ(fromCp932(cp932Field(u"ｶﾒﾗ表示エラー①", 20)).trimmed(), QStringLiteral("ｶﾒﾗ表示エラー①"));
 }
 
 TEST(Cp932, CutNeverSplitsADoubleByteCharacter) {
@@ -137,6 +137,8 @@ TEST(Cp932, UnmappableAndInvalidBytes) {
   // No CP932 form: an emoji (outside the BMP) and a Hangul syllable.
   EXPECT_EQ(cp932Field(QStringLiteral("a\U0001F600b한"), 6), QByteArray("a?b?  "));
   // A lead byte with no trail, a bare trail-range byte and an undefined byte.
-  const QString decoded = fromCp932(QByteArray("\x82" "A\xff\x82"));
+  const QString decoded =
+      fromCp932(QByteArray("\x82"
+                           "A\xff\x82"));
   EXPECT_EQ(decoded, QStringLiteral("\uFFFDA\uFFFD\uFFFD"));
 }

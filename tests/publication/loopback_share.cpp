@@ -14,7 +14,7 @@
 #include <thread>
 
 LoopbackShare::LoopbackShare(const QString& folder) {
-  ::prctl(PR_SET_CHILD_SUBREAPER, 1);  // smbd's children are reparented to us when it ends
+  ::prctl(PR_SET_CHILD_SUBREAPER, 1);                    // smbd's children are reparented to us when it ends
   ::chmod(QFile::encodeName(folder).constData(), 0755);  // the guest reads it
   {
     QTcpServer free;

@@ -7,12 +7,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 #include <array>
 #include <chrono>
@@ -80,13 +80,13 @@ TEST_F(PublishTest, OneStoreChangesTheDirectoryInTheOrderReadersRelyOn) {
   close(watch);
   const std::string temp = "<temp>";
   const std::vector<std::string> expected = {
-      "modify cap.ctl",     // state 1
-      "create " + temp,     // the picture beside the slot
-      "modify " + temp,     //
-      "moved-from " + temp, // then over the slot, whole
-      "moved-to cap1.jpg",  //
-      "modify cap.ctl",     // the record names it
-      "delete CAPDIR",      // and the marker flips
+      "modify cap.ctl",      // state 1
+      "create " + temp,      // the picture beside the slot
+      "modify " + temp,      //
+      "moved-from " + temp,  // then over the slot, whole
+      "moved-to cap1.jpg",   //
+      "modify cap.ctl",      // the record names it
+      "delete CAPDIR",       // and the marker flips
   };
   EXPECT_EQ(changes, expected) << "no slot file is ever opened or written in place";
   const ControlRecord r = ControlRecord::decode(readFile(dir() + "cap.ctl"));

@@ -131,7 +131,9 @@ bool readOnce(const Files& f, const std::string& dir, Bytes& lastSeen, int readM
   } else {
     ++counts.bad;
     std::fprintf(stderr, "reader: %s (%zu bytes, text \"%s\"): %s\n", path.c_str(), bytes.size(), text.c_str(),
-                 (checkId ? id.has_value() : state == 2 ? stamped::wholeJpeg(bytes) : stamped::wholeBmp(bytes))
+                 (checkId      ? id.has_value()
+                  : state == 2 ? stamped::wholeJpeg(bytes)
+                               : stamped::wholeBmp(bytes))
                      ? "not the picture its text names"
                      : "not a whole picture");
   }
@@ -168,7 +170,8 @@ int main(int argc, char** argv) {
   const auto end = Clock::now() + std::chrono::duration<double>(seconds);
   while (Clock::now() < end) {
     bool any = false;
-    for (size_t d = 0; d < dirs.size(); ++d) any = readOnce(*files[d], dirs[d], seen[d], readMs, checkId, counts) || any;
+    for (size_t d = 0; d < dirs.size(); ++d)
+      any = readOnce(*files[d], dirs[d], seen[d], readMs, checkId, counts) || any;
     if (!any) std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   std::printf("accepted=%ld retried=%ld bad=%ld failed=%ld\n", counts.accepted, counts.retried, counts.bad,

@@ -5,10 +5,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>

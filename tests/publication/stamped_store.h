@@ -22,9 +22,11 @@ inline selvane::publication::PictureWriter bytesWriter(const stamped::Bytes& byt
 
 // Picture `id` (prepared beforehand, or made here) with its slot text.
 inline selvane::publication::StoreResult storeStamped(const QString& dir, int id, selvane::publication::Format format,
-                                                  const stamped::Bytes* prepared = nullptr) {
+                                                      const stamped::Bytes* prepared = nullptr) {
   using selvane::publication::Format;
-  const stamped::Bytes made = prepared ? stamped::Bytes() : format == Format::Jpeg ? stamped::jpeg(id) : stamped::bmp(id);
+  const stamped::Bytes made = prepared                 ? stamped::Bytes()
+                              : format == Format::Jpeg ? stamped::jpeg(id)
+                                                       : stamped::bmp(id);
   return selvane::publication::storeImage(dir, QString::fromStdString(stamped::slotText(id)), format,
-                                      bytesWriter(prepared ? *prepared : made));
+                                          bytesWriter(prepared ? *prepared : made));
 }

@@ -28,7 +28,7 @@ const QString kRegisterQuestion = QStringLiteral("監視カメラ[DIRECT X] 用O
 const QString kRemoveQuestion = QStringLiteral("監視カメラ[DIRECT X] 用OCXを削除しますか");
 
 // Everything the programs need beside them.
-const QStringList kShippedFiles = {"brimlay",        "brimlift",        "libplenkit.so", "libquillo.so",
+const QStringList kShippedFiles = {"brimlay",        "brimlift",       "libplenkit.so", "libquillo.so",
                                    "libplatform.so", "libsvcamera.so", "Korvex.OCX",    "regsvr32"};
 
 QString outDir() { return QString::fromLocal8Bit(qgetenv("SV_OUT_DIR")); }
@@ -124,8 +124,8 @@ TEST_F(Registration, YesRegistersTheControlBesideTheProgramAndBrimliftRemovesIt)
   EXPECT_FALSE(pl_RegKeyExists("Korvex.KorvexCtrl.1"));
 
   // Each program asked exactly its question, with its title as caption.
-  EXPECT_EQ(logLines(), QStringList({"Brimlay\t" + kRegisterQuestion + "\tyes",
-                                     "Brimlift\t" + kRemoveQuestion + "\tyes"}));
+  EXPECT_EQ(logLines(),
+            QStringList({"Brimlay\t" + kRegisterQuestion + "\tyes", "Brimlift\t" + kRemoveQuestion + "\tyes"}));
 }
 
 TEST_F(Registration, NoOrNoAnswerRunsNothing) {
@@ -145,10 +145,9 @@ TEST_F(Registration, NoOrNoAnswerRunsNothing) {
   EXPECT_EQ(run(out, "brimlift", "no"), 0);
   EXPECT_EQ(readFile(registryPath()), registered);
 
-  EXPECT_EQ(logLines(), QStringList({"Brimlay\t" + kRegisterQuestion + "\tno",
-                                     "Brimlay\t" + kRegisterQuestion + "\tno",
-                                     "Brimlay\t" + kRegisterQuestion + "\tyes",
-                                     "Brimlift\t" + kRemoveQuestion + "\tno"}));
+  EXPECT_EQ(logLines(),
+            QStringList({"Brimlay\t" + kRegisterQuestion + "\tno", "Brimlay\t" + kRegisterQuestion + "\tno",
+                         "Brimlay\t" + kRegisterQuestion + "\tyes", "Brimlift\t" + kRemoveQuestion + "\tno"}));
   ASSERT_EQ(run(out, "brimlift", "yes"), 0);
   EXPECT_TRUE(waitUnregistered());
 }
@@ -166,12 +165,13 @@ TEST_F(Registration, WorksFromADirectoryWithBlanks) {
 
 TEST_F(Registration, PassesTheSwitchesAndTheQuotedControlPath) {
   // A stand-in regsvr32 that records its arguments, one run per line.
-  const QString dir = programDir("args with blanks", {"brimlay", "brimlift", "libplenkit.so", "libquillo.so",
-                                                      "libplatform.so"});
+  const QString dir =
+      programDir("args with blanks", {"brimlay", "brimlift", "libplenkit.so", "libquillo.so", "libplatform.so"});
   ASSERT_FALSE(dir.isEmpty());
   const QString tool = dir + "/regsvr32";
-  ASSERT_TRUE(writeFile(tool, "#!/bin/sh\nfor a in \"$@\"; do printf '%s|' \"$a\"; done >> \"$(dirname \"$0\")/args\"\n"
-                              "echo >> \"$(dirname \"$0\")/args\"\n"));
+  ASSERT_TRUE(writeFile(tool,
+                        "#!/bin/sh\nfor a in \"$@\"; do printf '%s|' \"$a\"; done >> \"$(dirname \"$0\")/args\"\n"
+                        "echo >> \"$(dirname \"$0\")/args\"\n"));
   ASSERT_TRUE(QFile::setPermissions(tool, QFile::permissions(tool) | QFile::ExeOwner));
 
   ASSERT_EQ(run(dir, "brimlay", "yes"), 0);

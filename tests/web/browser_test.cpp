@@ -117,7 +117,8 @@ TEST(WebBrowser, PageOverHttpsWithALogin) {
   ASSERT_TRUE(logins.load(c.users, &error)) << qPrintable(error);
   selvane::web::HttpServer::Options options;
   options.logins = &logins;
-  ASSERT_TRUE(selvane::web::readPem(c.cert, &options.tlsCert, &error) && selvane::web::readPem(c.key, &options.tlsKey, &error));
+  ASSERT_TRUE(selvane::web::readPem(c.cert, &options.tlsCert, &error) &&
+              selvane::web::readPem(c.key, &options.tlsKey, &error));
   RunningServer s(2, 20, options);
   ASSERT_TRUE(s.started);
   ASSERT_TRUE(publishPicture(s.dirs[0], testJpeg(1, 320, 240), true, QStringLiteral("暗号化")));

@@ -63,8 +63,8 @@ TEST(WebPrometheus, StaleAlertFiresForTheUnitThatStopped) {
   Child web;
   web.setProcessChannelMode(QProcess::ForwardedErrorChannel);
   web.start(qEnvironmentVariable("SV_OUT_DIR") + "/selvane-web",
-            {"--listen", QStringLiteral("127.0.0.1:%1").arg(webPort), "--poll", "50", "--users", c.users,
-             "--tls-cert", c.cert, "--tls-key", c.key, units[0], units[1]});
+            {"--listen", QStringLiteral("127.0.0.1:%1").arg(webPort), "--poll", "50", "--users", c.users, "--tls-cert",
+             c.cert, "--tls-key", c.key, units[0], units[1]});
   ASSERT_TRUE(web.waitForStarted());
 
   QFile config(tmp.path() + "/prometheus.yml");
@@ -79,7 +79,10 @@ scrape_configs:
     tls_config: {ca_file: "%2"}
     basic_auth: {username: "yes", password: "pw-y"}
     static_configs: [{targets: ["127.0.0.1:%3"]}]
-)").arg(qEnvironmentVariable("SV_SOURCE_DIR"), c.cert).arg(webPort).toUtf8());
+)")
+                   .arg(qEnvironmentVariable("SV_SOURCE_DIR"), c.cert)
+                   .arg(webPort)
+                   .toUtf8());
   config.close();
   Child prometheus;
   prometheus.setProcessChannelMode(QProcess::MergedChannels);
@@ -97,9 +100,11 @@ scrape_configs:
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     const Reply targets = httpGet(promPort, "/api/v1/targets");
     scraped = scraped || targets.body.contains("\"health\":\"up\"");
-    alerts = QJsonDocument::fromJson(httpGet(promPort, "/api/v1/alerts").body).object()["data"].toObject()["alerts"].toArray();
-    for (const QJsonValue& a : alerts)
-      firing = firing || a["state"].toString() == "firing";
+    alerts = QJsonDocument::fromJson(httpGet(promPort, "/api/v1/alerts").body)
+                 .object()["data"]
+                 .toObject()["alerts"]
+                 .toArray();
+    for (const QJsonValue& a : alerts) firing = firing || a["state"].toString() == "firing";
   }
   done = true;
   station.join();

@@ -3,8 +3,8 @@
 // the BMP kinds the station stores, and the command line.
 #include "options.h"
 #include "picture.h"
-#include "testkit/web/publish_picture.h"
 #include "selvane/publication/control_record.h"
+#include "testkit/web/publish_picture.h"
 #include "unit_reader.h"
 
 #include <gtest/gtest.h>
@@ -82,7 +82,8 @@ TEST_P(WebReaderAtFullSpeed, NeverYieldsTornOrFalsePictures) {
 
   std::atomic<bool> done{false};
   std::thread publisher([&] {
-    for (int i = 1; i < kPictures; ++i) publishPicture(dir, pictures[size_t(i)], i % 3 != 2, QStringLiteral("画像 %1").arg(i));
+    for (int i = 1; i < kPictures; ++i)
+      publishPicture(dir, pictures[size_t(i)], i % 3 != 2, QStringLiteral("画像 %1").arg(i));
     done = true;
   });
   UnitReader reader(1, dir);
@@ -153,36 +154,78 @@ TEST(WebReader, HostileFilesGiveNoPicture) {
     return r.encode();
   };
   const std::vector<Case> cases = {
-      {"short record", [&](const QString& d) { writeFile(d + "cap.ctl", record(2, 1, 1, 0).left(20)); writeFile(d + "cap0.jpg", jpeg); }},
-      {"next slot 7", [&](const QString& d) { QByteArray r = record(2, 1, 1, 0); r[2] = 7; writeFile(d + "cap.ctl", r); writeFile(d + "cap0.jpg", jpeg); }},
-      {"state 5", [&](const QString& d) { writeFile(d + "cap.ctl", record(5, 1, 1, 0)); writeFile(d + "cap0.jpg", jpeg); }},
-      {"stuck writing", [&](const QString& d) { writeFile(d + "cap.ctl", record(1, 1, 1, 0)); writeFile(d + "cap0.jpg", jpeg); }},
-      {"slot not written", [&](const QString& d) { writeFile(d + "cap.ctl", record(2, 1, 0, 0)); writeFile(d + "cap0.jpg", jpeg); }},
-      {"cut JPEG", [&](const QString& d) { writeFile(d + "cap.ctl", record(2, 1, 1, 0)); writeFile(d + "cap0.jpg", jpeg.left(jpeg.size() / 2)); }},
-      {"JPEG named BMP", [&](const QString& d) { writeFile(d + "cap.ctl", record(0, 1, 1, 0)); writeFile(d + "cap0.bmp", jpeg); }},
-      {"BMP larger than its bytes", [&](const QString& d) {
+      {"short record",
+       [&](const QString& d) {
+         writeFile(d + "cap.ctl", record(2, 1, 1, 0).left(20));
+         writeFile(d + "cap0.jpg", jpeg);
+       }},
+      {"next slot 7",
+       [&](const QString& d) {
+         QByteArray r = record(2, 1, 1, 0);
+         r[2] = 7;
+         writeFile(d + "cap.ctl", r);
+         writeFile(d + "cap0.jpg", jpeg);
+       }},
+      {"state 5",
+       [&](const QString& d) {
+         writeFile(d + "cap.ctl", record(5, 1, 1, 0));
+         writeFile(d + "cap0.jpg", jpeg);
+       }},
+      {"stuck writing",
+       [&](const QString& d) {
+         writeFile(d + "cap.ctl", record(1, 1, 1, 0));
+         writeFile(d + "cap0.jpg", jpeg);
+       }},
+      {"slot not written",
+       [&](const QString& d) {
+         writeFile(d + "cap.ctl", record(2, 1, 0, 0));
+         writeFile(d + "cap0.jpg", jpeg);
+       }},
+      {"cut JPEG",
+       [&](const QString& d) {
+         writeFile(d + "cap.ctl", record(2, 1, 1, 0));
+         writeFile(d + "cap0.jpg", jpeg.left(jpeg.size() / 2));
+       }},
+      {"JPEG named BMP",
+       [&](const QString& d) {
+         writeFile(d + "cap.ctl", record(0, 1, 1, 0));
+         writeFile(d + "cap0.bmp", jpeg);
+       }},
+      {"BMP larger than its bytes",
+       [&](const QString& d) {
          QByteArray b = webtest::testRgbBmp(16, 16, 1, 2, 3);
          const int32_t huge = 16000;
          std::memcpy(b.data() + 18, &huge, 4);
          writeFile(d + "cap.ctl", record(0, 1, 1, 0));
          writeFile(d + "cap0.bmp", b);
        }},
-      {"slot file is a directory", [&](const QString& d) { writeFile(d + "cap.ctl", record(2, 1, 1, 0)); QDir().mkdir(d + "cap0.jpg"); }},
+      {"slot file is a directory",
+       [&](const QString& d) {
+         writeFile(d + "cap.ctl", record(2, 1, 1, 0));
+         QDir().mkdir(d + "cap0.jpg");
+       }},
       {"cap.ctl is a directory", [&](const QString& d) { QDir().mkdir(d + "cap.ctl"); }},
-      {"slot file links to a picture elsewhere", [&](const QString& d) {
+      {"slot file links to a picture elsewhere",
+       [&](const QString& d) {
          writeFile(d + "cap.ctl", record(2, 1, 1, 0));
          writeFile(d + "../elsewhere.jpg", jpeg);
          QFile::link(d + "../elsewhere.jpg", d + "cap0.jpg");
        }},
-      {"slot file links to a device", [&](const QString& d) { writeFile(d + "cap.ctl", record(2, 1, 1, 0)); QFile::link("/dev/zero", d + "cap0.jpg"); }},
-      {"cap.ctl links to another file", [&](const QString& d) {
+      {"slot file links to a device",
+       [&](const QString& d) {
+         writeFile(d + "cap.ctl", record(2, 1, 1, 0));
+         QFile::link("/dev/zero", d + "cap0.jpg");
+       }},
+      {"cap.ctl links to another file",
+       [&](const QString& d) {
          QByteArray secret = record(2, 1, 1, 0);
          secret.replace(8, 6, "SECRET");
          writeFile(d + "../secret", secret);
          QFile::link(d + "../secret", d + "cap.ctl");
          writeFile(d + "cap0.jpg", jpeg);
        }},
-      {"sparse 2 GB slot file", [&](const QString& d) {
+      {"sparse 2 GB slot file",
+       [&](const QString& d) {
          writeFile(d + "cap.ctl", record(2, 1, 1, 0));
          QFile f(d + "cap0.jpg");
          ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -191,7 +234,8 @@ TEST(WebReader, HostileFilesGiveNoPicture) {
          f.write("\xFF\xD9");
          f.resize(int64_t(2) << 30);
        }},
-      {"JPEG larger than any camera", [&](const QString& d) {
+      {"JPEG larger than any camera",
+       [&](const QString& d) {
          QByteArray big = jpeg;
          const qsizetype sof = big.indexOf("\xFF\xC0");
          ASSERT_GT(sof, 0);
@@ -199,11 +243,13 @@ TEST(WebReader, HostileFilesGiveNoPicture) {
          writeFile(d + "cap.ctl", record(2, 1, 1, 0));
          writeFile(d + "cap0.jpg", big);
        }},
-      {"JPEG without scan data", [&](const QString& d) {
+      {"JPEG without scan data",
+       [&](const QString& d) {
          writeFile(d + "cap.ctl", record(2, 1, 1, 0));
          writeFile(d + "cap0.jpg", jpeg.left(jpeg.indexOf("\xFF\xDA")) + "\xFF\xD9");
        }},
-      {"cut BMP", [&](const QString& d) {
+      {"cut BMP",
+       [&](const QString& d) {
          writeFile(d + "cap.ctl", record(0, 1, 1, 0));
          writeFile(d + "cap0.bmp", webtest::testRgbBmp(640, 480, 1, 2, 3).left(500000));
        }},
@@ -216,7 +262,8 @@ TEST(WebReader, HostileFilesGiveNoPicture) {
     reader.check(1);
     reader.check(2);
     EXPECT_FALSE(reader.view()->picture) << c.name;
-    EXPECT_FALSE(reader.view()->texts[0].contains(QStringLiteral("SECRET"))) << c.name << ": a linked file's bytes shown";
+    EXPECT_FALSE(reader.view()->texts[0].contains(QStringLiteral("SECRET")))
+        << c.name << ": a linked file's bytes shown";
     for (int64_t t = 2000; t < 2100; t += 15) reader.check(t);
     // From here on a broken unit costs a look at the record, never a read
     // of its picture, and never turns busy again by itself.
@@ -259,7 +306,8 @@ TEST(WebOptions, SettingsFileAndCommandLine) {
   const char* rows[6][3] = {{"1", "1", "/srv/a/"}, {"1", "0", "/srv/b/"}, {"1", "1", "/srv/c"},
                             {"0", "1", "/srv/d/"}, {"1", "1", ""},        {"0", "0", ""}};
   for (auto& r : rows)
-    text += QByteArray("\"") + r[0] + "\",\"" + r[1] + "\",\"\",\"640*480\",\"1000\",\"5\",\"I420\",\"" + r[2] + "\"\r\n";
+    text +=
+        QByteArray("\"") + r[0] + "\",\"" + r[1] + "\",\"\",\"640*480\",\"1000\",\"5\",\"I420\",\"" + r[2] + "\"\r\n";
   text += "\"1\",\"50\"\r\n";
   writeFile(ini, text);
 

@@ -49,7 +49,9 @@ QtReply qtGet(uint16_t port, const QString& path, const QList<std::pair<QByteArr
   return r;
 }
 
-QByteArray streamRequest(int unit) { return QByteArray("GET /units/") + QByteArray::number(unit) + "/stream HTTP/1.0\r\n\r\n"; }
+QByteArray streamRequest(int unit) {
+  return QByteArray("GET /units/") + QByteArray::number(unit) + "/stream HTTP/1.0\r\n\r\n";
+}
 
 }  // namespace
 
@@ -171,10 +173,10 @@ TEST(WebServer, HostileClientsLeaveOthersServed) {
   }
 
   httpGet(s.port(), "/units", "X-Big: " + QByteArray(200 * 1024, 'a') + "\r\n");  // refused or cut off
-  for (const char* path : {"/../../etc/passwd", "/units/1/../../../etc/passwd", "/%2e%2e/%2e%2e/etc/passwd",
-                           "/units/01/latest", "/units/2/latest", "/units/0", "/units/-1", "/units/1/latest/",
-                           "/units/99999999999999999999/latest", "/units/1/cap0.jpg", "/units/1/latest.jpg%00",
-                           "/cap.ctl", "/units/1/stream/../latest"})
+  for (const char* path :
+       {"/../../etc/passwd", "/units/1/../../../etc/passwd", "/%2e%2e/%2e%2e/etc/passwd", "/units/01/latest",
+        "/units/2/latest", "/units/0", "/units/-1", "/units/1/latest/", "/units/99999999999999999999/latest",
+        "/units/1/cap0.jpg", "/units/1/latest.jpg%00", "/cap.ctl", "/units/1/stream/../latest"})
     EXPECT_EQ(httpGet(s.port(), path).status, 404) << path;
   RawClient post(s.port());
   post.send("POST /units HTTP/1.0\r\nContent-Length: 3\r\n\r\nabc");
@@ -194,8 +196,11 @@ TEST(WebServer, HostileClientsLeaveOthersServed) {
   }
   EXPECT_LT(slowest, 1000) << "a request waited behind stalled clients";
   ASSERT_TRUE(s.waitForBytes(1, testJpeg(119, 1600, 1200)));
-  live.readUntil([&](const QByteArray&) { return !live.parts("selvaneframe").empty() &&
-                                                 live.parts("selvaneframe").back() == testJpeg(119, 1600, 1200); }, 3000);
+  live.readUntil(
+      [&](const QByteArray&) {
+        return !live.parts("selvaneframe").empty() && live.parts("selvaneframe").back() == testJpeg(119, 1600, 1200);
+      },
+      3000);
   ASSERT_FALSE(live.parts("selvaneframe").empty());
   EXPECT_TRUE(live.parts("selvaneframe").back() == testJpeg(119, 1600, 1200)) << "the live stream reaches the newest";
 
@@ -285,7 +290,8 @@ TEST(WebServer, SlowHeadersAreDroppedAndStreamsLeaveRoomForRequests) {
   RawClient slow(s.port());
   slow.send("GET /units HTTP/1.1\r\n");
   bool open = true;
-  for (int i = 0; i < 15 && open; ++i) open = slow.send("X-Slow: " + QByteArray::number(i) + "\r\n") && slow.readFor(100);
+  for (int i = 0; i < 15 && open; ++i)
+    open = slow.send("X-Slow: " + QByteArray::number(i) + "\r\n") && slow.readFor(100);
   EXPECT_FALSE(open) << "a trickling client outlived the header deadline";
   EXPECT_EQ(slow.status(), 408);
 

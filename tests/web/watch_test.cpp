@@ -4,10 +4,10 @@
 // with curl and Qt's network classes.
 #include "logins.h"
 #include "testkit/web/publish_picture.h"
-#include "testkit/web/test_credentials.h"
-#include "tls.h"
 #include "testkit/web/raw_client.h"
+#include "testkit/web/test_credentials.h"
 #include "testkit/web/web_fixture.h"
+#include "tls.h"
 
 #include <gtest/gtest.h>
 
@@ -19,14 +19,14 @@
 #include <QAuthenticator>
 #include <QDir>
 #include <QEventLoop>
+#include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QSslConfiguration>
-#include <QTimer>
-#include <QFile>
 #include <QProcess>
+#include <QSslConfiguration>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <cerrno>
 #include <cstring>
@@ -78,9 +78,12 @@ TEST(WebWatch, MetricsFollowUnitsAndStreamsInTheTextFormat) {
   EXPECT_EQ(promtoolComplaints(r.body), QString()) << r.body.constData();
 
   QProcess rules;
-  rules.start(QStringLiteral("promtool"), {QStringLiteral("check"), QStringLiteral("rules"), qEnvironmentVariable("SV_SOURCE_DIR") + QStringLiteral("/packaging/prometheus/selvane.rules.yml")});
+  rules.start(QStringLiteral("promtool"),
+              {QStringLiteral("check"), QStringLiteral("rules"),
+               qEnvironmentVariable("SV_SOURCE_DIR") + QStringLiteral("/packaging/prometheus/selvane.rules.yml")});
   ASSERT_TRUE(rules.waitForFinished(10000));
-  EXPECT_EQ(rules.exitCode(), 0) << rules.readAllStandardOutput().constData() << rules.readAllStandardError().constData();
+  EXPECT_EQ(rules.exitCode(), 0) << rules.readAllStandardOutput().constData()
+                                 << rules.readAllStandardError().constData();
 }
 
 // The real program under a fake systemd: a datagram socket in place of
@@ -139,7 +142,8 @@ namespace {
 
 // curl over HTTPS trusting only the test certificate: status and headers.
 QByteArray curl(const Credentials& c, uint16_t port, const QString& path, const QString& user = {}) {
-  QStringList args{"-s", "-i", "--max-time", "5", "--cacert", c.cert, QStringLiteral("https://127.0.0.1:%1%2").arg(port).arg(path)};
+  QStringList args{
+      "-s", "-i", "--max-time", "5", "--cacert", c.cert, QStringLiteral("https://127.0.0.1:%1%2").arg(port).arg(path)};
   if (!user.isEmpty()) args << "-u" << user;
   QProcess p;
   p.start("curl", args);
@@ -163,7 +167,8 @@ TEST(WebWatch, LoginsOverHttpsWithCurlAndQt) {
   ASSERT_EQ(logins.size(), 4u);
   selvane::web::HttpServer::Options options;
   options.logins = &logins;
-  ASSERT_TRUE(selvane::web::readPem(c.cert, &options.tlsCert, &error) && selvane::web::readPem(c.key, &options.tlsKey, &error));
+  ASSERT_TRUE(selvane::web::readPem(c.cert, &options.tlsCert, &error) &&
+              selvane::web::readPem(c.key, &options.tlsKey, &error));
   RunningServer s(1, 20, options);
   ASSERT_TRUE(s.started);
   ASSERT_TRUE(publishPicture(s.dirs[0], testJpeg(4), true, QStringLiteral("四")));
@@ -194,7 +199,8 @@ TEST(WebWatch, LoginsOverHttpsWithCurlAndQt) {
   QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
   QTimer::singleShot(10000, &loop, &QEventLoop::quit);
   loop.exec();
-  EXPECT_EQ(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 200) << qPrintable(reply->errorString());
+  EXPECT_EQ(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 200)
+      << qPrintable(reply->errorString());
   EXPECT_EQ(reply->readAll(), testJpeg(4));
 
   // Guessing: every wrong password is judged, at most ten a minute logged.

@@ -34,7 +34,7 @@
 
 #define VFW_S_STATE_INTERMEDIATE PL_HR(0x00040237u)
 #define VFW_E_NOT_CONNECTED PL_HR(0x80040209u)
-#define VFW_E_NO_VIDEO_WINDOW PL_HR(0x8004025Cu) // stand-in value: the graph has no renderer
+#define VFW_E_NO_VIDEO_WINDOW PL_HR(0x8004025Cu)  // stand-in value: the graph has no renderer
 #define VFW_E_NO_CAPTURE_HARDWARE PL_HR(0x80040218u)
 #define VFW_E_CANNOT_CONNECT PL_HR(0x80040217u)
 #define VFW_E_INVALIDMEDIATYPE PL_HR(0x80040200u)
@@ -53,7 +53,7 @@ typedef struct VIDEOINFOHEADER {
   RECT rcTarget;
   DWORD dwBitRate;
   DWORD dwBitErrorRate;
-  int64_t AvgTimePerFrame; // 100 ns units
+  int64_t AvgTimePerFrame;  // 100 ns units
   BITMAPINFOHEADER bmiHeader;
 } VIDEOINFOHEADER;
 
@@ -66,7 +66,7 @@ typedef struct AM_MEDIA_TYPE {
   GUID formattype;
   void* pUnk;
   ULONG cbFormat;
-  BYTE* pbFormat; // a VIDEOINFOHEADER
+  BYTE* pbFormat;  // a VIDEOINFOHEADER
 } AM_MEDIA_TYPE;
 
 // The 128-byte capability record of a video stream.
@@ -103,11 +103,11 @@ struct ISampleGrabberCB {
   const ISampleGrabberCBVtbl* lpVtbl;
 };
 
-typedef struct CG_DEVENUM CG_DEVENUM;     // device enumerator
-typedef struct CG_DEVICE CG_DEVICE;       // device reference (moniker)
-typedef struct CG_FILTER CG_FILTER;       // source filter or sample grabber
-typedef struct CG_GRAPH CG_GRAPH;         // filter graph, its media control and video window
-typedef struct CG_BUILDER CG_BUILDER;     // capture graph builder
+typedef struct CG_DEVENUM CG_DEVENUM;  // device enumerator
+typedef struct CG_DEVICE CG_DEVICE;    // device reference (moniker)
+typedef struct CG_FILTER CG_FILTER;    // source filter or sample grabber
+typedef struct CG_GRAPH CG_GRAPH;      // filter graph, its media control and video window
+typedef struct CG_BUILDER CG_BUILDER;  // capture graph builder
 typedef struct CG_STREAMCONFIG CG_STREAMCONFIG;
 
 PL_BEGIN_C

@@ -16,16 +16,16 @@
 
 typedef struct CG_VCAM_CAP {
   LONG width, height;
-  DWORD compression; // FOURCC_I420, FOURCC_IYUV, PL_FOURCC('Y','U','Y','2') or BI_RGB
-  WORD bitCount;     // 12 for planar, 16 for YUY2, 24 or 32 for RGB
+  DWORD compression;  // FOURCC_I420, FOURCC_IYUV, PL_FOURCC('Y','U','Y','2') or BI_RGB
+  WORD bitCount;      // 12 for planar, 16 for YUY2, 24 or 32 for RGB
 } CG_VCAM_CAP;
 
 typedef struct CG_VCAM_SPEC {
-  const char* name;          // friendly name; NULL: "Virtual Camera <n>"
-  const CG_VCAM_CAP* caps;   // NULL: the default list
+  const char* name;         // friendly name; NULL: "Virtual Camera <n>"
+  const CG_VCAM_CAP* caps;  // NULL: the default list
   int capCount;
-  int framesPerSecond;       // 0: 30
-  DWORD faults;              // CG_VCAM_*
+  int framesPerSecond;  // 0: 30
+  DWORD faults;         // CG_VCAM_*
 } CG_VCAM_SPEC;
 
 // Emulated UVC webcams (tests, benchmarks, the demo with $VCAM_UVC=1): listed
@@ -33,18 +33,18 @@ typedef struct CG_VCAM_SPEC {
 // provider presents USB cameras, each with a video node and a metadata-only
 // node, offering native YUY2 and MJPG at the sizes of a typical 720p webcam.
 typedef enum CG_UVC_STATE {
-  CG_UVC_PLUGGED = 0,       // streams; plugging an unplugged camera gives it new node numbers
-  CG_UVC_UNPLUGGED = 1,     // its nodes are gone; a stream under way fails with "No such device"
-  CG_UVC_BUSY = 2,          // opens, but setting a format fails: "Device '...' is busy"
-  CG_UVC_NO_PERMISSION = 3, // its nodes exist but cannot be opened (not in the video group)
-  CG_UVC_NO_FORMATS = 4,    // opens, but lists no format
-  CG_UVC_NO_BANDWIDTH = 5   // sets its format, but starting the stream fails as on a USB bus
-                            // without the bandwidth left: STREAMON "No space left on device"
+  CG_UVC_PLUGGED = 0,        // streams; plugging an unplugged camera gives it new node numbers
+  CG_UVC_UNPLUGGED = 1,      // its nodes are gone; a stream under way fails with "No such device"
+  CG_UVC_BUSY = 2,           // opens, but setting a format fails: "Device '...' is busy"
+  CG_UVC_NO_PERMISSION = 3,  // its nodes exist but cannot be opened (not in the video group)
+  CG_UVC_NO_FORMATS = 4,     // opens, but lists no format
+  CG_UVC_NO_BANDWIDTH = 5    // sets its format, but starting the stream fails as on a USB bus
+                             // without the bandwidth left: STREAMON "No space left on device"
 } CG_UVC_STATE;
 
 typedef struct CG_UVC_SPEC {
-  const char* name; // display name; NULL: "USB2.0 HD UVC WebCam"
-  int port;         // USB port number 1..99 (its port path); 0: its position + 1
+  const char* name;  // display name; NULL: "USB2.0 HD UVC WebCam"
+  int port;          // USB port number 1..99 (its port path); 0: its position + 1
 } CG_UVC_SPEC;
 
 PL_BEGIN_C

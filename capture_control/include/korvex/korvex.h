@@ -14,7 +14,8 @@ static const IID DIID__DKorvex = {0x751ac007, 0x1b33, 0x42a3, {0xaf, 0x81, 0x47,
 // {E86576DF-C69F-4410-8E3B-3DD8AAE5F6AC}
 static const IID DIID__DKorvexEvents = {0xe86576df, 0xc69f, 0x4410, {0x8e, 0x3b, 0x3d, 0xd8, 0xaa, 0xe5, 0xf6, 0xac}};
 // {B9CD7C0B-734E-4D33-A59D-8C8AC365D195}
-static const CLSID CLSID_KorvexPropPage = {0xb9cd7c0b, 0x734e, 0x4d33, {0xa5, 0x9d, 0x8c, 0x8a, 0xc3, 0x65, 0xd1, 0x95}};
+static const CLSID CLSID_KorvexPropPage = {
+    0xb9cd7c0b, 0x734e, 0x4d33, {0xa5, 0x9d, 0x8c, 0x8a, 0xc3, 0x65, 0xd1, 0x95}};
 
 #define KORVEX_PROGID "Korvex.KorvexCtrl.1"
 
@@ -41,22 +42,18 @@ enum KorvexDispid {
   DISPID_KORVEX_DspCmpTyp = 18,
   DISPID_KORVEX_DspGetSize = 19,
   DISPID_KORVEX_DspGetDay = 20,
-  DISPID_KORVEX_WriteBmp = 21,       // (unit 0.., path) -> 0
+  DISPID_KORVEX_WriteBmp = 21,  // (unit 0.., path) -> 0
   DISPID_KORVEX_AboutBox = DISPID_ABOUTBOX
 };
 
 // Event interface _DKorvexEvents.
 enum KorvexEventDispid {
-  DISPID_KORVEX_EVENT_Capture = 1,   // (unit 1..12, result code)
-  DISPID_KORVEX_EVENT_CapDspNo = 2   // (unit 1..12): its capture begins
+  DISPID_KORVEX_EVENT_Capture = 1,  // (unit 1..12, result code)
+  DISPID_KORVEX_EVENT_CapDspNo = 2  // (unit 1..12): its capture begins
 };
 
 // Result codes of a capture (the Capture event's second argument).
-enum KorvexCaptureResult {
-  KORVEX_CAPTURED = 0,
-  KORVEX_CAPTURE_FAILED = 1,
-  KORVEX_NO_FORMAT = 2
-};
+enum KorvexCaptureResult { KORVEX_CAPTURED = 0, KORVEX_CAPTURE_FAILED = 1, KORVEX_NO_FORMAT = 2 };
 
 // Size codes and compression codes; CaptureGo's fmtno = size + 16 x compression.
 enum KorvexSizeCode { KORVEX_SIZE_640x480 = 1, KORVEX_SIZE_320x240 = 2, KORVEX_SIZE_160x124 = 3 };

@@ -24,17 +24,17 @@ PL_API int32_t JpgFileSend(const char* path);              // bytes written, 0 f
 
 // Utilities.
 PL_API int32_t GetDirName(const char* initialDir, const char* initialFile, const char* filter,
-                          HWND window);                   // 0 chosen (path in window text), 1 not
-PL_API int32_t GetTempDir(HWND window);                   // 0 written into the window text, 1 not
-PL_API int32_t RegEntrySet(const char* arguments);        // 0
-PL_API int32_t ClickMessageSend(HWND window);             // 0
+                          HWND window);             // 0 chosen (path in window text), 1 not
+PL_API int32_t GetTempDir(HWND window);             // 0 written into the window text, 1 not
+PL_API int32_t RegEntrySet(const char* arguments);  // 0
+PL_API int32_t ClickMessageSend(HWND window);       // 0
 
 // Display slots 0..6; other slot numbers are refused with 1.
 PL_API int32_t BitDispWindSet(int32_t slot, HWND window);  // 0 registered, 1 refused
 PL_API int32_t BitDispWindReset(int32_t slot);             // 0
 PL_API int32_t BmpDisp(int32_t slot);                      // 0 shown, 1 refused
 PL_API int32_t BmpFileDisp(int32_t slot, const char* path);
-PL_API int32_t BmpDispReset(int32_t slot);                 // 0
+PL_API int32_t BmpDispReset(int32_t slot);  // 0
 PL_API int32_t BmpDispCopy(int32_t source, int32_t destination);
 
 // Transforms of the open image, in place.

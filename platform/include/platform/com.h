@@ -40,9 +40,9 @@ typedef struct VARIANT {
   VARTYPE vt;
   uint16_t reserved[3];
   union {
-    int32_t lVal;   // VT_I4
-    int32_t* plVal; // VT_BYREF | VT_I4: the callee may write through it
-    BSTR bstrVal;   // VT_BSTR
+    int32_t lVal;    // VT_I4
+    int32_t* plVal;  // VT_BYREF | VT_I4: the callee may write through it
+    BSTR bstrVal;    // VT_BSTR
   };
 } VARIANT;
 

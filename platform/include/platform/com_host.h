@@ -61,9 +61,7 @@ class EventSink {
       } drop{s};
       if (self->handler_) self->handler_(id, args, argc);
       return S_OK;
-    } catch (...) {
-      return DISP_E_EXCEPTION;
-    }
+    } catch (...) { return DISP_E_EXCEPTION; }
   }
 
   static constexpr IDispatchVtbl kVtbl = {&query, &addRef, &release, &invoke};

@@ -157,7 +157,7 @@ class ControlBase {
   Part<IDispatch> dispatch_;
   Part<IOleControlSite> site_;
   std::atomic<ULONG> refs_{1};
-  bool closeDeferred_ = false;  // UI thread only
+  bool closeDeferred_ = false;   // UI thread only
   std::atomic<HWND> window_{0};  // read by fireEvent on any thread
   HWND host_ = 0;
   ComPtr<IDispatch> sink_;
@@ -219,9 +219,7 @@ class ClassFactory {
     T* object = nullptr;
     try {
       object = new T();
-    } catch (const std::bad_alloc&) {
-      return E_OUTOFMEMORY;
-    } catch (...) {
+    } catch (const std::bad_alloc&) { return E_OUTOFMEMORY; } catch (...) {
       return E_FAIL;
     }
     IUnknown* unknown = object->unknown();

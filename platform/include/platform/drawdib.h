@@ -28,14 +28,13 @@ PL_VISIBLE BOOL DrawDibClose(HDRAWDIB hdd);
 // DrawDibGetBuffer. Returns FALSE for an unknown handle or context, or a
 // format it cannot draw.
 PL_VISIBLE BOOL DrawDibDraw(HDRAWDIB hdd, HDC hdc, int xDst, int yDst, int dxDst, int dyDst,
-                            const BITMAPINFOHEADER* header, const void* bits, int xSrc, int ySrc,
-                            int dxSrc, int dySrc, UINT flags);
+                            const BITMAPINFOHEADER* header, const void* bits, int xSrc, int ySrc, int dxSrc, int dySrc,
+                            UINT flags);
 
 // The last picture this handle decompressed (a planar frame), as 24-bit BI_RGB
 // rows, bottom row first; its header goes to `header` (at least 40 bytes).
 // NULL when the last drawing needed no decompression. The buffer stays valid
 // until the next call on the handle.
-PL_VISIBLE void* DrawDibGetBuffer(HDRAWDIB hdd, BITMAPINFOHEADER* header, DWORD headerSize,
-                                  DWORD flags);
+PL_VISIBLE void* DrawDibGetBuffer(HDRAWDIB hdd, BITMAPINFOHEADER* header, DWORD headerSize, DWORD flags);
 
 PL_END_C

@@ -65,7 +65,7 @@ typedef struct PL_CLASS_INFO {
   const char* path;            // the server file
   BOOL isControl;              // adds the Control, MiscStatus, ToolboxBitmap32 entries
   DWORD miscStatus;
-  const GUID* typeLib;         // may be NULL
+  const GUID* typeLib;  // may be NULL
   WORD major, minor;
 } PL_CLASS_INFO;
 

@@ -33,9 +33,9 @@
 typedef struct OPENFILENAMEA {
   DWORD lStructSize;
   HWND hwndOwner;
-  const char* lpstrFilter;   // "Description\0pattern\0...\0\0"
-  DWORD nFilterIndex;        // 1-based
-  char* lpstrFile;           // in: initial name; out: chosen full path (UTF-8)
+  const char* lpstrFilter;  // "Description\0pattern\0...\0\0"
+  DWORD nFilterIndex;       // 1-based
+  char* lpstrFile;          // in: initial name; out: chosen full path (UTF-8)
   DWORD nMaxFile;
   const char* lpstrInitialDir;
   const char* lpstrTitle;

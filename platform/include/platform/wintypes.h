@@ -19,8 +19,8 @@ typedef uintptr_t WPARAM;
 typedef intptr_t LPARAM;
 typedef intptr_t LRESULT;
 
-typedef uint32_t HWND; // 0 = none; never reused within a run
-typedef uint32_t HDC;  // device context handle, 0 = none
+typedef uint32_t HWND;  // 0 = none; never reused within a run
+typedef uint32_t HDC;   // device context handle, 0 = none
 
 #ifndef TRUE
 #define TRUE 1
@@ -50,7 +50,7 @@ typedef struct BITMAPFILEHEADER {
 typedef struct BITMAPINFOHEADER {
   DWORD biSize;
   LONG biWidth;
-  LONG biHeight; // positive: bottom row first; negative: top row first
+  LONG biHeight;  // positive: bottom row first; negative: top row first
   WORD biPlanes;
   WORD biBitCount;
   DWORD biCompression;
@@ -70,12 +70,12 @@ static_assert(sizeof(BITMAPINFOHEADER) == 40, "info header is 40 bytes");
 #define BI_BITFIELDS 3u
 #define PL_FOURCC(a, b, c, d) \
   ((DWORD)(BYTE)(a) | ((DWORD)(BYTE)(b) << 8) | ((DWORD)(BYTE)(c) << 16) | ((DWORD)(BYTE)(d) << 24))
-#define FOURCC_I420 PL_FOURCC('I', '4', '2', '0') // 0x30323449
-#define FOURCC_IYUV PL_FOURCC('I', 'Y', 'U', 'V') // 0x56555949
+#define FOURCC_I420 PL_FOURCC('I', '4', '2', '0')  // 0x30323449
+#define FOURCC_IYUV PL_FOURCC('I', 'Y', 'U', 'V')  // 0x56555949
 
-#define MAKELONG(lo, hi) ((LONG)(((WORD)((DWORD)(lo) & 0xffff)) | ((DWORD)((WORD)((DWORD)(hi) & 0xffff))) << 16))
+#define MAKELONG(lo, hi) ((LONG)(((WORD)((DWORD)(lo)&0xffff)) | ((DWORD)((WORD)((DWORD)(hi)&0xffff))) << 16))
 #define MAKELPARAM(lo, hi) ((LPARAM)MAKELONG(lo, hi))
-#define LOWORD(l) ((WORD)((DWORD)(l) & 0xffff))
+#define LOWORD(l) ((WORD)((DWORD)(l)&0xffff))
 #define HIWORD(l) ((WORD)(((DWORD)(l) >> 16) & 0xffff))
 #define GET_X_LPARAM(lp) ((int)(short)LOWORD(lp))
 #define GET_Y_LPARAM(lp) ((int)(short)HIWORD(lp))

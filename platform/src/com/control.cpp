@@ -96,7 +96,5 @@ PL_API int pl_ModulePath(const void* address, char* buffer, int max) {
     if (path.size() + 1 > static_cast<size_t>(max)) return 0;
     std::memcpy(buffer, path.c_str(), path.size() + 1);
     return static_cast<int>(path.size());
-  } catch (...) {
-    return 0;
-  }
+  } catch (...) { return 0; }
 }

@@ -95,9 +95,7 @@ PL_API HRESULT pl_RegisterTypeLib(const PL_TYPELIB_INFO* info) {
       return ERROR_SUCCESS;
     });
     return rc == ERROR_SUCCESS ? S_OK : SELFREG_E_TYPELIB;
-  } catch (...) {
-    return SELFREG_E_TYPELIB;
-  }
+  } catch (...) { return SELFREG_E_TYPELIB; }
 }
 
 PL_API HRESULT pl_UnregisterTypeLib(const PL_TYPELIB_INFO* info) {
@@ -119,9 +117,7 @@ PL_API HRESULT pl_UnregisterTypeLib(const PL_TYPELIB_INFO* info) {
       return ERROR_SUCCESS;
     });
     return rc == ERROR_SUCCESS ? S_OK : SELFREG_E_TYPELIB;
-  } catch (...) {
-    return SELFREG_E_TYPELIB;
-  }
+  } catch (...) { return SELFREG_E_TYPELIB; }
 }
 
 PL_API HRESULT pl_RegisterClass(const PL_CLASS_INFO* info) {
@@ -154,9 +150,7 @@ PL_API HRESULT pl_RegisterClass(const PL_CLASS_INFO* info) {
       return ERROR_SUCCESS;
     });
     return rc == ERROR_SUCCESS ? S_OK : SELFREG_E_CLASS;
-  } catch (...) {
-    return SELFREG_E_CLASS;
-  }
+  } catch (...) { return SELFREG_E_CLASS; }
 }
 
 PL_API HRESULT pl_UnregisterClass(const PL_CLASS_INFO* info) {
@@ -172,7 +166,5 @@ PL_API HRESULT pl_UnregisterClass(const PL_CLASS_INFO* info) {
       return ERROR_SUCCESS;
     });
     return rc == ERROR_SUCCESS ? S_OK : SELFREG_E_CLASS;
-  } catch (...) {
-    return SELFREG_E_CLASS;
-  }
+  } catch (...) { return SELFREG_E_CLASS; }
 }

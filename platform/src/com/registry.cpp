@@ -178,9 +178,7 @@ LONG transact(bool write, const std::function<LONG(Key& root, bool& modified)>& 
     LONG rc = fn(root, modified);
     if (write && modified && !writeFileAtomically(path, serialize(root))) return ERROR_ACCESS_DENIED;
     return rc;  // closing the lock file releases the lock
-  } catch (...) {
-    return ERROR_ACCESS_DENIED;
-  }
+  } catch (...) { return ERROR_ACCESS_DENIED; }
 }
 
 }  // namespace pl::reg
@@ -193,9 +191,7 @@ PL_API int pl_RegistryPath(char* buffer, int max) {
     if (buffer == nullptr || path.empty() || max <= 0 || path.size() + 1 > static_cast<size_t>(max)) return 0;
     std::memcpy(buffer, path.c_str(), path.size() + 1);
     return static_cast<int>(path.size());
-  } catch (...) {
-    return 0;
-  }
+  } catch (...) { return 0; }
 }
 
 PL_API int pl_RegSetScope(int scope) {

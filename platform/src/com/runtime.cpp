@@ -137,9 +137,7 @@ PL_API HRESULT CLSIDFromProgID(const char* progId, CLSID* out) {
     std::string text;
     if (!readDefault(std::string(progId) + "\\CLSID", text)) return REGDB_E_CLASSNOTREG;
     return SUCCEEDED(CLSIDFromString(text.c_str(), out)) ? S_OK : REGDB_E_CLASSNOTREG;
-  } catch (...) {
-    return E_OUTOFMEMORY;
-  }
+  } catch (...) { return E_OUTOFMEMORY; }
 }
 
 PL_API HRESULT CoInitialize(void*) { return tApartmentCount++ == 0 ? S_OK : S_FALSE; }
@@ -165,9 +163,7 @@ PL_API HRESULT CoGetClassObject(REFCLSID clsid, DWORD, void*, REFIID iid, void**
     hr = entry(clsid, iid, out);
     if (FAILED(hr)) *out = nullptr;
     return hr;
-  } catch (...) {
-    return E_OUTOFMEMORY;
-  }
+  } catch (...) { return E_OUTOFMEMORY; }
 }
 
 PL_API HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID iid, void** out) {

@@ -93,9 +93,7 @@ LRESULT ControlBase::wndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
       self->close();
     }
     return result;
-  } catch (...) {
-    return 0;
-  }
+  } catch (...) { return 0; }
 }
 
 HRESULT ControlBase::dispInvoke(IDispatch* s, DISPID id, const VARIANT* args, UINT argc, VARIANT* result) {
@@ -128,9 +126,7 @@ HRESULT ControlBase::siteSetSite(IOleControlSite* s, HWND host, HWND* controlWin
     self->onSited();
     if (controlWindow != nullptr) *controlWindow = self->window_.load();
     return S_OK;
-  } catch (...) {
-    return E_FAIL;
-  }
+  } catch (...) { return E_FAIL; }
 }
 
 HRESULT ControlBase::siteAdvise(IOleControlSite* s, IDispatch* sink) {

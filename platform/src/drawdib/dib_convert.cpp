@@ -54,8 +54,8 @@ QImage rgbToImage(const DibPicture& pic, const QRect& area, QImage reuse) {
 QImage planarToImage(const DibPicture& pic, QImage reuse) {
   QImage image = targetImage(std::move(reuse), pic.width, pic.height);
   if (image.isNull()) return image;
-  libyuv::I420ToARGB(pic.y, pic.width, pic.u, pic.chromaWidth, pic.v, pic.chromaWidth,
-                     image.bits(), static_cast<int>(image.bytesPerLine()), pic.width, pic.height);
+  libyuv::I420ToARGB(pic.y, pic.width, pic.u, pic.chromaWidth, pic.v, pic.chromaWidth, image.bits(),
+                     static_cast<int>(image.bytesPerLine()), pic.width, pic.height);
   return image;
 }
 
@@ -63,15 +63,15 @@ void planarToRgb24(const DibPicture& pic, std::vector<uint8_t>& out) {
   const int stride = rgb24Stride(pic.width);
   sizeBuffer(out, static_cast<size_t>(stride) * pic.height);
   // A negative height makes libyuv write the rows bottom row first.
-  libyuv::I420ToRGB24(pic.y, pic.width, pic.u, pic.chromaWidth, pic.v, pic.chromaWidth,
-                      out.data(), stride, pic.width, -pic.height);
+  libyuv::I420ToRGB24(pic.y, pic.width, pic.u, pic.chromaWidth, pic.v, pic.chromaWidth, out.data(), stride, pic.width,
+                      -pic.height);
 }
 
 void imageToRgb24(const QImage& image, std::vector<uint8_t>& out) {
   const int stride = rgb24Stride(image.width());
   sizeBuffer(out, static_cast<size_t>(stride) * image.height());
-  libyuv::ARGBToRGB24(image.constBits(), static_cast<int>(image.bytesPerLine()), out.data(),
-                      stride, image.width(), -image.height());
+  libyuv::ARGBToRGB24(image.constBits(), static_cast<int>(image.bytesPerLine()), out.data(), stride, image.width(),
+                      -image.height());
 }
 
 }  // namespace pl::drawdib

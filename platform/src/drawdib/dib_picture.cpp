@@ -46,8 +46,7 @@ std::optional<DibPicture> describeDib(const BITMAPINFOHEADER* header, const void
       needed = luma + 2 * chroma;
       break;
     }
-    default:
-      return {};
+    default: return {};
   }
   if (header->biSizeImage != 0 && header->biSizeImage < needed) return {};
   return pic;

@@ -70,8 +70,7 @@ bool drawIntoMemory(DrawDibContext& ctx, const DibPicture& pic) {
   return true;
 }
 
-bool drawIntoWindow(DrawDibContext& ctx, HWND hwnd, const DibPicture& pic, const QRect& source,
-                    QRect dest) {
+bool drawIntoWindow(DrawDibContext& ctx, HWND hwnd, const DibPicture& pic, const QRect& source, QRect dest) {
   ctx.last = LastFrame::None;
   ctx.picture = QImage();  // lets the previous frame be reused once its window let go
   QImage shown;
@@ -85,8 +84,7 @@ bool drawIntoWindow(DrawDibContext& ctx, HWND hwnd, const DibPicture& pic, const
     ctx.picture = std::move(frame);
     ctx.last = LastFrame::InPicture;
   } else {
-    shown = pl::drawdib::rgbToImage(pic, source,
-                                    ctx.takeReusable(source.width(), source.height()));
+    shown = pl::drawdib::rgbToImage(pic, source, ctx.takeReusable(source.width(), source.height()));
     ctx.remember(shown);
   }
   if (shown.isNull()) return false;
@@ -96,9 +94,8 @@ bool drawIntoWindow(DrawDibContext& ctx, HWND hwnd, const DibPicture& pic, const
   return pl::detail::showPicture(hwnd, dest, std::move(shown));
 }
 
-BOOL draw(HDRAWDIB hdd, HDC hdc, int xDst, int yDst, int dxDst, int dyDst,
-          const BITMAPINFOHEADER* header, const void* bits, int xSrc, int ySrc, int dxSrc,
-          int dySrc) {
+BOOL draw(HDRAWDIB hdd, HDC hdc, int xDst, int yDst, int dxDst, int dyDst, const BITMAPINFOHEADER* header,
+          const void* bits, int xSrc, int ySrc, int dxSrc, int dySrc) {
   const auto ctx = registry().find(hdd);
   if (!ctx) return FALSE;
   pl::detail::DcTarget target;
@@ -108,13 +105,11 @@ BOOL draw(HDRAWDIB hdd, HDC hdc, int xDst, int yDst, int dxDst, int dyDst,
   const QRect source = pl::drawdib::clipSource(*pic, xSrc, ySrc, dxSrc, dySrc);
   if (source.isEmpty()) return FALSE;
   const auto sane = [](int v) { return v >= -kMaxCoordinate && v <= kMaxCoordinate; };
-  if (!sane(xDst) || !sane(yDst) || dxDst < -1 || dyDst < -1 || !sane(dxDst) || !sane(dyDst))
-    return FALSE;
+  if (!sane(xDst) || !sane(yDst) || dxDst < -1 || dyDst < -1 || !sane(dxDst) || !sane(dyDst)) return FALSE;
 
   std::lock_guard lock(ctx->mutex);
   if (target.memory) return drawIntoMemory(*ctx, *pic) ? TRUE : FALSE;
-  return drawIntoWindow(*ctx, target.hwnd, *pic, source, QRect(xDst, yDst, dxDst, dyDst)) ? TRUE
-                                                                                          : FALSE;
+  return drawIntoWindow(*ctx, target.hwnd, *pic, source, QRect(xDst, yDst, dxDst, dyDst)) ? TRUE : FALSE;
 }
 
 void* getBuffer(HDRAWDIB hdd, BITMAPINFOHEADER* header, DWORD headerSize) {
@@ -147,35 +142,26 @@ PL_BEGIN_C
 HDRAWDIB DrawDibOpen(void) {
   try {
     return registry().add(std::make_shared<DrawDibContext>());
-  } catch (...) {
-    return nullptr;
-  }
+  } catch (...) { return nullptr; }
 }
 
 BOOL DrawDibClose(HDRAWDIB hdd) {
   try {
     return registry().remove(hdd) ? TRUE : FALSE;
-  } catch (...) {
-    return FALSE;
-  }
+  } catch (...) { return FALSE; }
 }
 
-BOOL DrawDibDraw(HDRAWDIB hdd, HDC hdc, int xDst, int yDst, int dxDst, int dyDst,
-                 const BITMAPINFOHEADER* header, const void* bits, int xSrc, int ySrc, int dxSrc,
-                 int dySrc, UINT /*flags*/) {
+BOOL DrawDibDraw(HDRAWDIB hdd, HDC hdc, int xDst, int yDst, int dxDst, int dyDst, const BITMAPINFOHEADER* header,
+                 const void* bits, int xSrc, int ySrc, int dxSrc, int dySrc, UINT /*flags*/) {
   try {
     return draw(hdd, hdc, xDst, yDst, dxDst, dyDst, header, bits, xSrc, ySrc, dxSrc, dySrc);
-  } catch (...) {
-    return FALSE;
-  }
+  } catch (...) { return FALSE; }
 }
 
 void* DrawDibGetBuffer(HDRAWDIB hdd, BITMAPINFOHEADER* header, DWORD headerSize, DWORD /*flags*/) {
   try {
     return getBuffer(hdd, header, headerSize);
-  } catch (...) {
-    return nullptr;
-  }
+  } catch (...) { return nullptr; }
 }
 
 PL_END_C

@@ -37,8 +37,8 @@ QString initialName(const OPENFILENAMEA& ofn) {
 
 std::optional<std::string> runDialog(const OPENFILENAMEA& ofn, DWORD* filterIndex) {
   QWidget* parent = ofn.hwndOwner ? pl::widgetOf(ofn.hwndOwner) : nullptr;
-  const QString title = (ofn.lpstrTitle && *ofn.lpstrTitle) ? QString::fromUtf8(ofn.lpstrTitle)
-                                                             : QStringLiteral("ファイルを開く");
+  const QString title =
+      (ofn.lpstrTitle && *ofn.lpstrTitle) ? QString::fromUtf8(ofn.lpstrTitle) : QStringLiteral("ファイルを開く");
   QString dir = ofn.lpstrInitialDir ? QString::fromUtf8(ofn.lpstrInitialDir) : QString();
   if (dir.isEmpty() || !QFileInfo(dir).isDir()) dir = QDir::currentPath();
 
@@ -120,9 +120,7 @@ PL_EXTERN_C BOOL GetOpenFileNameA(OPENFILENAMEA* ofn) {
     std::memcpy(ofn->lpstrFile, chosen->c_str(), chosen->size() + 1);
     ofn->nFilterIndex = filterIndex;
     return TRUE;
-  } catch (...) {
-    return FALSE;
-  }
+  } catch (...) { return FALSE; }
 }
 
 PL_EXTERN_C void pl_SetFileDialogHook(PL_FILEDIALOG_HOOK hook, void* context) {

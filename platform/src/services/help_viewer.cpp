@@ -90,8 +90,7 @@ BOOL winHelp(const char* helpFile, UINT command) {
         return 0;
       });
       return TRUE;
-    default:
-      return FALSE;
+    default: return FALSE;
   }
 }
 
@@ -104,9 +103,7 @@ PL_EXTERN_C BOOL WinHelpA(HWND /*owner*/, const char* helpFile, UINT command, UL
   try {
     if (!haveWidgets()) return FALSE;
     return winHelp(helpFile, command);
-  } catch (...) {
-    return FALSE;
-  }
+  } catch (...) { return FALSE; }
 }
 
 PL_EXTERN_C HWND pl_HelpViewerWindow(void) {
@@ -116,7 +113,5 @@ PL_EXTERN_C HWND pl_HelpViewerWindow(void) {
       if (!g_viewer || !g_viewer->isVisible()) return 0;
       return pl::hwndOf(g_viewer.data());
     });
-  } catch (...) {
-    return 0;
-  }
+  } catch (...) { return 0; }
 }

@@ -133,16 +133,13 @@ PL_EXTERN_C void pl_SetAppTitle(const char* title) {
     std::lock_guard lock(g_mutex);
     g_titleSet = title != nullptr;
     g_title = title ? title : "";
-  } catch (...) {
-  }
+  } catch (...) {}
 }
 
 PL_EXTERN_C int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type) {
   try {
     return messageBox(owner, text, caption, type);
-  } catch (...) {
-    return defaultAnswer(type);
-  }
+  } catch (...) { return defaultAnswer(type); }
 }
 
 PL_EXTERN_C void pl_SetMessageBoxHook(PL_MSGBOX_HOOK hook, void* context) {

@@ -84,23 +84,17 @@ using namespace pl::services;
 PL_EXTERN_C DWORD GetTempPathA(DWORD max, char* buffer) {
   try {
     return copyOut(tempPath(), max, buffer);
-  } catch (...) {
-    return 0;
-  }
+  } catch (...) { return 0; }
 }
 
 PL_EXTERN_C DWORD GetCurrentDirectoryA(DWORD max, char* buffer) {
   try {
     return copyOut(currentDirectory(), max, buffer);
-  } catch (...) {
-    return 0;
-  }
+  } catch (...) { return 0; }
 }
 
 PL_EXTERN_C DWORD pl_ProgramDirectory(DWORD max, char* buffer) {
   try {
     return copyOut(programDirectory(), max, buffer);
-  } catch (...) {
-    return 0;
-  }
+  } catch (...) { return 0; }
 }

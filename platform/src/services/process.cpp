@@ -5,9 +5,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <algorithm>
 #include <climits>
 #include <mutex>
 #include <thread>
@@ -46,9 +46,7 @@ void poll(Child& child) {
   if (child.ended) return;
   int status = 0;
   pid_t r;
-  do {
-    r = ::waitpid(child.pid, &status, WNOHANG);
-  } while (r < 0 && errno == EINTR);
+  do { r = ::waitpid(child.pid, &status, WNOHANG); } while (r < 0 && errno == EINTR);
   if (r == child.pid) {
     child.ended = true;
     child.exitCode = exitCodeOf(status);
@@ -153,8 +151,7 @@ void close(PL_PROCESS process) {
   // it never lingers as a zombie.
   if (orphan > 0) {
     std::thread([orphan] {
-      while (::waitpid(orphan, nullptr, 0) < 0 && errno == EINTR) {
-      }
+      while (::waitpid(orphan, nullptr, 0) < 0 && errno == EINTR) {}
     }).detach();
   }
 }
@@ -165,22 +162,17 @@ void close(PL_PROCESS process) {
 PL_EXTERN_C PL_PROCESS pl_StartProcess(const char* commandLine, DWORD flags) {
   try {
     return pl::services::start(commandLine, flags);
-  } catch (...) {
-    return 0;
-  }
+  } catch (...) { return 0; }
 }
 
 PL_EXTERN_C BOOL pl_WaitProcess(PL_PROCESS process, DWORD ms, int* exitCode) {
   try {
     return pl::services::wait(process, ms, exitCode);
-  } catch (...) {
-    return FALSE;
-  }
+  } catch (...) { return FALSE; }
 }
 
 PL_EXTERN_C void pl_CloseProcess(PL_PROCESS process) {
   try {
     pl::services::close(process);
-  } catch (...) {
-  }
+  } catch (...) {}
 }

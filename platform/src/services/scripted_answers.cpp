@@ -11,7 +11,7 @@ namespace pl::services {
 namespace {
 
 std::mutex g_mutex;
-std::string g_list;   // the value the position below refers to
+std::string g_list;     // the value the position below refers to
 size_t g_position = 0;  // byte offset of the next entry in g_list
 
 std::string trimmedLower(const std::string& s) {

@@ -8,9 +8,7 @@
 namespace pl::services {
 
 // True when a widget application exists, so boxes and dialogs can be shown.
-inline bool haveWidgets() {
-  return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
-}
+inline bool haveWidgets() { return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr; }
 
 // Runs `fn` on the UI thread and returns its result. A caller on another
 // thread blocks until the UI thread has run it, so that thread must not be
@@ -20,7 +18,8 @@ auto onUiThread(Fn fn) -> decltype(fn()) {
   QCoreApplication* app = QCoreApplication::instance();
   if (app->thread() == QThread::currentThread()) return fn();
   decltype(fn()) result{};
-  QMetaObject::invokeMethod(app, [&] { result = fn(); }, Qt::BlockingQueuedConnection);
+  QMetaObject::invokeMethod(
+      app, [&] { result = fn(); }, Qt::BlockingQueuedConnection);
   return result;
 }
 

@@ -11,10 +11,10 @@
 #include <QRect>
 
 #include <deque>
-#include <map>
-#include <tuple>
 #include <functional>
+#include <map>
 #include <mutex>
+#include <tuple>
 
 #include "window/handle_table.h"
 
@@ -74,9 +74,9 @@ class Dispatcher : public QObject {
     }
   };
   std::map<std::pair<HWND, QRect>, QImage, PlaceLess> pendingPictures_;  // guarded by queueMutex_
-  int restricted_ = 0;        // UI thread only
-  bool inPaint_ = false;      // UI thread only: a WM_PAINT chain is running
-  QHash<const QObject*, HWND> objects_;  // UI thread only
+  int restricted_ = 0;                                                   // UI thread only
+  bool inPaint_ = false;                                                 // UI thread only: a WM_PAINT chain is running
+  QHash<const QObject*, HWND> objects_;                                  // UI thread only
 };
 
 // The event being offered to the procedure chain (UI thread), so that the

@@ -30,18 +30,18 @@ struct Picture {
 
 struct WindowEntry {
   HWND hwnd = 0;
-  QPointer<QObject> object;  // the widget, or the message-only object
-  QWidget* widget = nullptr; // non-null for widgets; valid while `object` is
-  bool owned = false;        // made by the layer (message/child window)
+  QPointer<QObject> object;   // the widget, or the message-only object
+  QWidget* widget = nullptr;  // non-null for widgets; valid while `object` is
+  bool owned = false;         // made by the layer (message/child window)
 
   // Guarded by the table mutex.
   WNDPROC proc = ToolkitWindowProc;
   LONG_PTR user = 0;
 
   // UI thread only.
-  QString text;                    // window text of message-only windows
-  std::vector<Picture> pictures;   // drawn pictures shown over the widget
-  QRegion drawPending;             // area updated by drawing, not yet painted
+  QString text;                   // window text of message-only windows
+  std::vector<Picture> pictures;  // drawn pictures shown over the widget
+  QRegion drawPending;            // area updated by drawing, not yet painted
   std::map<UINT_PTR, QTimer*> timers;
 };
 

@@ -42,12 +42,30 @@ std::unique_ptr<QMouseEvent> mouseEventFromMessage(QWidget* widget, UINT msg, WP
   QEvent::Type type = QEvent::MouseMove;
   Qt::MouseButton button = Qt::NoButton;
   switch (msg) {
-    case WM_LBUTTONDOWN: type = QEvent::MouseButtonPress; button = Qt::LeftButton; break;
-    case WM_LBUTTONUP: type = QEvent::MouseButtonRelease; button = Qt::LeftButton; break;
-    case WM_LBUTTONDBLCLK: type = QEvent::MouseButtonDblClick; button = Qt::LeftButton; break;
-    case WM_RBUTTONDOWN: type = QEvent::MouseButtonPress; button = Qt::RightButton; break;
-    case WM_RBUTTONUP: type = QEvent::MouseButtonRelease; button = Qt::RightButton; break;
-    case WM_RBUTTONDBLCLK: type = QEvent::MouseButtonDblClick; button = Qt::RightButton; break;
+    case WM_LBUTTONDOWN:
+      type = QEvent::MouseButtonPress;
+      button = Qt::LeftButton;
+      break;
+    case WM_LBUTTONUP:
+      type = QEvent::MouseButtonRelease;
+      button = Qt::LeftButton;
+      break;
+    case WM_LBUTTONDBLCLK:
+      type = QEvent::MouseButtonDblClick;
+      button = Qt::LeftButton;
+      break;
+    case WM_RBUTTONDOWN:
+      type = QEvent::MouseButtonPress;
+      button = Qt::RightButton;
+      break;
+    case WM_RBUTTONUP:
+      type = QEvent::MouseButtonRelease;
+      button = Qt::RightButton;
+      break;
+    case WM_RBUTTONDBLCLK:
+      type = QEvent::MouseButtonDblClick;
+      button = Qt::RightButton;
+      break;
     case WM_MOUSEMOVE: break;
     default: return nullptr;
   }
@@ -55,8 +73,10 @@ std::unique_ptr<QMouseEvent> mouseEventFromMessage(QWidget* widget, UINT msg, WP
   if (wParam & MK_LBUTTON) buttons |= Qt::LeftButton;
   if (wParam & MK_RBUTTON) buttons |= Qt::RightButton;
   // Qt's convention: a press includes its button, a release no longer does.
-  if (type == QEvent::MouseButtonRelease) buttons &= ~Qt::MouseButtons(button);
-  else if (button != Qt::NoButton) buttons |= button;
+  if (type == QEvent::MouseButtonRelease)
+    buttons &= ~Qt::MouseButtons(button);
+  else if (button != Qt::NoButton)
+    buttons |= button;
   Qt::KeyboardModifiers mods;
   if (wParam & MK_SHIFT) mods |= Qt::ShiftModifier;
   if (wParam & MK_CONTROL) mods |= Qt::ControlModifier;

@@ -134,16 +134,17 @@ PL_API LRESULT ToolkitWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
     case WM_SETTEXT: {
       const char* text = reinterpret_cast<const char*>(lParam);
       const QString value = QString::fromUtf8(text ? text : "");
-      if (e->widget) pl::detail::setObjectText(e->widget, value);
-      else e->text = value;
+      if (e->widget)
+        pl::detail::setObjectText(e->widget, value);
+      else
+        e->text = value;
       return TRUE;
     }
     case WM_GETTEXT: {
       const QString value = e->widget ? pl::detail::objectText(e->widget) : e->text;
       return pl::detail::copyUtf8(value.toUtf8(), reinterpret_cast<char*>(lParam), static_cast<int>(wParam));
     }
-    case WM_GETTEXTLENGTH:
-      return (e->widget ? pl::detail::objectText(e->widget) : e->text).toUtf8().size();
+    case WM_GETTEXTLENGTH: return (e->widget ? pl::detail::objectText(e->widget) : e->text).toUtf8().size();
     default: break;
   }
   if (pl::detail::isMouseMessage(msg) && e->widget) {
@@ -172,8 +173,10 @@ PL_API UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT ms, TIMERPROC fn) {
     }
     timer->disconnect();
     QObject::connect(timer, &QTimer::timeout, [hwnd, id, fn] {
-      if (fn) fn(hwnd, WM_TIMER, id, static_cast<DWORD>(QDateTime::currentMSecsSinceEpoch()));
-      else pl::detail::callProc(hwnd, WM_TIMER, id, 0);
+      if (fn)
+        fn(hwnd, WM_TIMER, id, static_cast<DWORD>(QDateTime::currentMSecsSinceEpoch()));
+      else
+        pl::detail::callProc(hwnd, WM_TIMER, id, 0);
     });
     timer->start(static_cast<int>(std::max<UINT>(ms, 1)));
     return id;

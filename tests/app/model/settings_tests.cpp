@@ -1,9 +1,9 @@
 // selvanedir.ini: loading into the unit rows and the model, saving, and
 // files that are damaged or hostile.
-#include "selvane/publication/control_record.h"
-#include "selvane/publication/field_reader.h"
 #include "selvane/model/settings_file.h"
 #include "selvane/model/settings_location.h"
+#include "selvane/publication/control_record.h"
+#include "selvane/publication/field_reader.h"
 #include "testkit/files.h"
 
 #include <QDir>
@@ -39,10 +39,22 @@ class ScreenRows : public SettingsTarget {
   std::array<Row, kUnitCount> rows;
   QStringList calls;  // unit 0's calls, in order
 
-  void setUseBox(int k, int16_t v) override { rows[k].use = v; note(k, "use"); }
-  void setSaveBox(int k, int16_t v) override { rows[k].save = v; note(k, "save"); }
-  void setDeviceName(int k, const QString& t) override { rows[k].device = t; note(k, "device"); }
-  void setWriteDirText(int k, const QString& t) override { rows[k].writeDir = t; note(k, "dir"); }
+  void setUseBox(int k, int16_t v) override {
+    rows[k].use = v;
+    note(k, "use");
+  }
+  void setSaveBox(int k, int16_t v) override {
+    rows[k].save = v;
+    note(k, "save");
+  }
+  void setDeviceName(int k, const QString& t) override {
+    rows[k].device = t;
+    note(k, "device");
+  }
+  void setWriteDirText(int k, const QString& t) override {
+    rows[k].writeDir = t;
+    note(k, "dir");
+  }
   QStringList listItems(int, RowList list) const override { return rowListItems(list); }
   void selectListItem(int k, RowList list, int index) override {
     EXPECT_GE(index, 0);
@@ -56,8 +68,14 @@ class ScreenRows : public SettingsTarget {
     RowSnapshot s;
     for (int k = 0; k < kUnitCount; ++k) {
       const Row& r = rows[k];
-      s[k] = {r.use, r.save, r.device, r.text(RowList::Size), r.text(RowList::Interval),
-              r.text(RowList::StartFrame), r.text(RowList::Compression), r.writeDir};
+      s[k] = {r.use,
+              r.save,
+              r.device,
+              r.text(RowList::Size),
+              r.text(RowList::Interval),
+              r.text(RowList::StartFrame),
+              r.text(RowList::Compression),
+              r.writeDir};
     }
     return s;
   }
@@ -179,8 +197,7 @@ TEST_F(SettingsFile, UnitLinesFillTheRowsInOrder) {
 
   // The boxes come first (their click behaviour sees the box values), then
   // the size, the texts and the other lists.
-  EXPECT_EQ(screen_.calls, (QStringList{"use", "save", "size", "device", "dir", "interval",
-                                        "frame", "comp"}));
+  EXPECT_EQ(screen_.calls, (QStringList{"use", "save", "size", "device", "dir", "interval", "frame", "comp"}));
 }
 
 TEST_F(SettingsFile, CheckBoxRefusesValuesOutsideItsStates) {
@@ -189,9 +206,9 @@ TEST_F(SettingsFile, CheckBoxRefusesValuesOutsideItsStates) {
   screen_.rows[1].use = 1;
   screen_.rows[1].save = 1;
   screen_.rows[2].use = 1;
-  QString text = line({"3", "-1", "", "", "", "", "", ""});    // both refused
-  text += line({"70000", "2", "", "", "", "", "", ""});         // beyond 16 bits
-  text += line({"1.5", "0.5", "", "", "", "", "", ""});         // 2 and 0
+  QString text = line({"3", "-1", "", "", "", "", "", ""});  // both refused
+  text += line({"70000", "2", "", "", "", "", "", ""});      // beyond 16 bits
+  text += line({"1.5", "0.5", "", "", "", "", "", ""});      // 2 and 0
   ASSERT_EQ(load(text.toUtf8()), LoadOutcome::Read);
   EXPECT_EQ(screen_.rows[0].use, 1);
   EXPECT_EQ(screen_.rows[0].save, 1);
@@ -278,9 +295,8 @@ TEST_F(SettingsFile, SaveAfterStartWithoutFileWritesTheDefaultLines) {
   ASSERT_EQ(loadSettings(dir_, screen_, model_), LoadOutcome::Absent);
   screen_.rows[1].device = QStringLiteral("USB2.0 Camera");  // reported at start-up
   ASSERT_TRUE(saveSettings(dir_, screen_.snapshot(), model_));
-  const QString expected =
-      defaultFile().replace(kDefaultUnitLine.size(), kDefaultUnitLine.size(),
-                            line({"0", "0", "USB2.0 Camera", "640*480", "5000", "10", "RGB", ""}));
+  const QString expected = defaultFile().replace(kDefaultUnitLine.size(), kDefaultUnitLine.size(),
+                                                 line({"0", "0", "USB2.0 Camera", "640*480", "5000", "10", "RGB", ""}));
   EXPECT_EQ(testkit::readFile(settingsFilePath(dir_)), expected.toUtf8());
 }
 
@@ -291,7 +307,9 @@ TEST_F(SettingsFile, JapaneseTextsRoundTrip) {
     r.save = 1;
     r.device = QStringLiteral("ＵＳＢカメラ%1号機, 正面").arg(k + 1);
     r.writeDir = QStringLiteral("/srv/監視カメラ/cam %1/").arg(k);
-    r.selected = {{RowList::Size, k % 3}, {RowList::Interval, k}, {RowList::StartFrame, 9 - k},
+    r.selected = {{RowList::Size, k % 3},
+                  {RowList::Interval, k},
+                  {RowList::StartFrame, 9 - k},
                   {RowList::Compression, (k + 1) % 3}};
     model_.adjust[k] = {k, 1 + k, 2 * k, 20 - k, k, 3, k % 2, 1 - k % 2};
   }
@@ -367,8 +385,7 @@ TEST(SettingsBytes, Decoding) {
   EXPECT_EQ(decodeSettingsBytes("\xEF\xBB\xBF\"1\""), QStringLiteral("\"1\""));
   EXPECT_EQ(decodeSettingsBytes("\"\xE7\x9B\xA3\xE8\xA6\x96\""), QStringLiteral("\"監視\""));
   // Not UTF-8: a file from a Windows installation, in CP932.
-  EXPECT_EQ(decodeSettingsBytes("\"\x8a\xc4\x8e\x8b\",\"C:\\cap\\\""),
-            QStringLiteral("\"監視\",\"C:\\cap\\\""));
+  EXPECT_EQ(decodeSettingsBytes("\"\x8a\xc4\x8e\x8b\",\"C:\\cap\\\""), QStringLiteral("\"監視\",\"C:\\cap\\\""));
 }
 
 TEST_F(SettingsFile, HostileFilesDoNotHurt) {
@@ -378,7 +395,7 @@ TEST_F(SettingsFile, HostileFilesDoNotHurt) {
   const QByteArray cases[] = {
       QByteArray("\"1\",\"1\",\"never closed") + QByteArray(5000, 'x'),
       junk,
-      QByteArray(3 << 20, 'A'),                    // one huge line, beyond the read limit
+      QByteArray(3 << 20, 'A'),  // one huge line, beyond the read limit
       QByteArray(100000, ',') + defaults,
       QByteArray(50000, '"'),
       QByteArray(200000, '\n'),

@@ -1,7 +1,7 @@
 // Numbers in texts, the shared text helpers and the list selection rules.
+#include "selvane/model/text_helpers.h"
 #include "selvane/publication/list_rules.h"
 #include "selvane/publication/numeric_text.h"
-#include "selvane/model/text_helpers.h"
 
 #include <gtest/gtest.h>
 

@@ -3,23 +3,23 @@
 // registry for the suite), the real image library, virtual cameras, and a
 // program directory of the test's own. Unanswered questions are answered No.
 #pragma once
+#include <gtest/gtest.h>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QRadioButton>
 #include <QPushButton>
-#include <gtest/gtest.h>
+#include <QRadioButton>
 
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "camera/testing.h"
 #include "control_screen/control_screen.h"
 #include "control_screen/unit_row.h"
-#include "camera/testing.h"
 #include "platform/services.h"
 #include "screens/capture_screen.h"
 #include "screens/full_screen_view.h"

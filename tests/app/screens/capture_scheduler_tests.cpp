@@ -51,7 +51,12 @@ class CaptureSchedulerTest : public ::testing::Test {
   std::vector<Asked> asked_;
   bool accept_ = true;
   selvane::CaptureScheduler scheduler_{
-      model_, [this](int k) { asked_.emplace_back(k, now_); return accept_; }, [this] { return now_; },
+      model_,
+      [this](int k) {
+        asked_.emplace_back(k, now_);
+        return accept_;
+      },
+      [this] { return now_; },
       [this](int64_t ms, std::function<void()> then) { due_.emplace(now_ + ms, std::move(then)); }};
 };
 
@@ -59,10 +64,10 @@ TEST_F(CaptureSchedulerTest, UnitsAreAskedAtTheirIntervalNeverSoonerAndAPendingU
   use(0, 3000);
   use(1, 1000);
   scheduler_.start();
-  runUntil(2000);     // unit 2 asked on the first tick, still pending on the second
-  frame(1, 2300);     // asked again at once: its interval has passed
-  frame(1, 3500);     // pending at the tick of 3000: asked as its frame comes
-  frame(1, 3700);     // early: nothing until a second after the last request
+  runUntil(2000);  // unit 2 asked on the first tick, still pending on the second
+  frame(1, 2300);  // asked again at once: its interval has passed
+  frame(1, 3500);  // pending at the tick of 3000: asked as its frame comes
+  frame(1, 3700);  // early: nothing until a second after the last request
   runUntil(4600);
   EXPECT_EQ(asked_, (std::vector<Asked>{{1, 1000}, {1, 2300}, {0, 3000}, {1, 3500}, {1, 4500}}));
   EXPECT_EQ(model_.run[1].capturePending, 1);

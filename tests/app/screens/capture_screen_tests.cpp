@@ -115,7 +115,10 @@ std::vector<std::string> cutCaptions(QWidget* root) {
     if (text.isEmpty() || (need.width() <= room.width() && need.height() <= room.height())) continue;
     cut.push_back(QStringLiteral("%1 \"%2\" needs %3x%4, has %5x%6")
                       .arg(w->objectName(), text)
-                      .arg(need.width()).arg(need.height()).arg(room.width()).arg(room.height())
+                      .arg(need.width())
+                      .arg(need.height())
+                      .arg(room.width())
+                      .arg(room.height())
                       .toStdString());
   }
   return cut;

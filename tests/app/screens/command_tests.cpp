@@ -1,8 +1,8 @@
 // The control screen's own commands: close, save, reset, reload, DIR, JPEG
 // quality and the use and save boxes.
+#include <sys/stat.h>
 #include <QMenuBar>
 #include <QTest>
-#include <sys/stat.h>
 
 #include "app_fixture.h"
 #include "testkit/files.h"

@@ -4,9 +4,9 @@
 #include <QPlainTextEdit>
 
 #include "app_fixture.h"
+#include "screens/camera_test_screen.h"
 #include "screens/help_screen.h"
 #include "screens/processing_dialog.h"
-#include "screens/camera_test_screen.h"
 
 namespace apptest {
 namespace {

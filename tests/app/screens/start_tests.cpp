@@ -45,7 +45,8 @@ TEST_F(AppTest, StartRefusesUnusableRowsWithItsThreeMessages) {
   selvane::publication::DirectoryLock otherCopy;
   ASSERT_EQ(otherCopy.take(second), selvane::publication::DirectoryLock::Outcome::Held);
   controlScreen_->startButton()->click();
-  EXPECT_EQ(boxes_.back().text, (" 2号機 の書込先デレクトリ " + second + " は別のプログラムが使用中です").toStdString());
+  EXPECT_EQ(boxes_.back().text,
+            (" 2号機 の書込先デレクトリ " + second + " は別のプログラムが使用中です").toStdString());
   EXPECT_FALSE(captureScreen().isVisible());
   otherCopy.release();
   controlScreen_->startButton()->click();
@@ -72,9 +73,7 @@ TEST_F(AppTest, CaptureScreenIsSizedForTheHighestUnitShown) {
       auto* b = captureScreen().findChild<QPushButton*>(name);
       EXPECT_TRUE(captureScreen().centralWidget()->rect().contains(b->geometry())) << name;
       for (int k = 0; k < 6; ++k) {
-        if (pane(k)->isVisible()) {
-          EXPECT_FALSE(b->geometry().intersects(pane(k)->geometry())) << name << k;
-        }
+        if (pane(k)->isVisible()) { EXPECT_FALSE(b->geometry().intersects(pane(k)->geometry())) << name << k; }
       }
     }
   };
@@ -126,9 +125,7 @@ TEST_F(AppTest, TwoUnitsRunEndToEndAndPublishTheirPictures) {
   EXPECT_EQ(captureScreen().width() > 0, true);
   EXPECT_EQ(captureScreen().centralWidget()->width(), (9840 - (3135 + 100) + 7) / 15);
   // Both units publish at least two pictures.
-  ASSERT_TRUE(waitUntil([&] {
-    return QFile::exists(dir1 + "cap1.jpg") && QFile::exists(dir2 + "cap1.jpg");
-  }, 20000));
+  ASSERT_TRUE(waitUntil([&] { return QFile::exists(dir1 + "cap1.jpg") && QFile::exists(dir2 + "cap1.jpg"); }, 20000));
   for (const QString& d : {dir1, dir2}) {
     const QByteArray bytes = testkit::readFile(d + "cap.ctl");
     ASSERT_EQ(bytes.size(), 48);
@@ -160,7 +157,7 @@ TEST_F(AppTest, SchedulerAsksOnEveryThirdTickAndHoldsAPendingUnit) {
   controlScreen_->startButton()->click();
   pumpFor(50);  // the posted press of the capture screen's Start
   ASSERT_TRUE(captureScreen().running());
-  scheduler().ticker().stop();  // ticks by hand from here
+  scheduler().ticker().stop();            // ticks by hand from here
   controlScreen_->korvex().CaptureEnd();  // requests are refused: nothing is captured
   auto& run = model_.run[0];
   EXPECT_EQ(run.interval, 3000);
@@ -201,7 +198,7 @@ TEST_F(AppTest, AUnitHeldAtItsIntervalIsAskedAsSoonAsItsFrameIsHandled) {
   ASSERT_EQ(run.capturePending, 1);
   scheduler().tick();
   ASSERT_EQ(run.elapsed, 1000);  // held while its frame is pending
-  scheduler().ticker().stop();  // no ticks from here: only the frame can ask again
+  scheduler().ticker().stop();   // no ticks from here: only the frame can ask again
   EXPECT_TRUE(waitUntil([&] { return run.elapsed <= 0 && run.capturePending == 1; }, 5000));
 }
 

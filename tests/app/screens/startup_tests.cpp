@@ -1,9 +1,9 @@
 // The control screen after its load: rows by camera presence and settings.
 #include "app_fixture.h"
+#include "camera/testing.h"
 #include "screens/camera_test_screen.h"
 #include "screens/help_screen.h"
 #include "screens/processing_dialog.h"
-#include "camera/testing.h"
 
 namespace apptest {
 namespace {

@@ -166,7 +166,7 @@ TEST_F(StorageTest, AWriteThatFailsKeepsTheLastPictureAndPublishingResumes) {
   struct Injection {
     const char* what;
     const char* errorText;
-    std::function<void(const QString& slotPath)> fail, heal;
+    std::function<void(const QString&slotPath)> fail, heal;
   };
   const Injection injections[] = {
       {"file-size limit", nullptr,  // the frame file is cut first: "取込エラー", then the copy is refused
@@ -226,9 +226,7 @@ TEST_F(StorageTest, AWriteThatFailsKeepsTheLastPictureAndPublishingResumes) {
     const QStringList lines = log.lines();
     ASSERT_EQ(lines.size(), 2) << lines.join('\n').toStdString();
     EXPECT_TRUE(lines[0].contains(out)) << lines[0].toStdString();
-    if (injection.errorText) {
-      EXPECT_TRUE(lines[0].contains(injection.errorText)) << lines[0].toStdString();
-    }
+    if (injection.errorText) { EXPECT_TRUE(lines[0].contains(injection.errorText)) << lines[0].toStdString(); }
     EXPECT_TRUE(lines[1].contains("publishing again")) << lines[1].toStdString();
   }
 }

@@ -11,10 +11,10 @@
 #include <QWidget>
 #include <vector>
 
-#include "testkit/com.h"
 #include "platform/com_host.h"
 #include "platform/qt_bridge.h"
 #include "test_control_ids.h"
+#include "testkit/com.h"
 
 using comtest::get;
 using comtest::regsvr32;

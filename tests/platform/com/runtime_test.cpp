@@ -5,8 +5,8 @@
 #include <QFileInfo>
 #include <thread>
 
-#include "testkit/com.h"
 #include "platform/com_ptr.h"
+#include "testkit/com.h"
 
 using comtest::TempRegistry;
 

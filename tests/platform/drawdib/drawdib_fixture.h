@@ -1,8 +1,8 @@
 // A shown window, its device context, a memory context made from it and a
 // drawing handle, released in reverse order.
 #pragma once
-#include <QWidget>
 #include <gtest/gtest.h>
+#include <QWidget>
 
 #include "platform/drawdib.h"
 #include "platform/qt_bridge.h"

@@ -1,9 +1,9 @@
 // Decompression into memory contexts, the get-buffer, and refusal of
 // pictures, handles and contexts the engine cannot use.
-#include <cstdlib>
-#include <cstring>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <thread>
 #include <vector>
@@ -14,8 +14,8 @@
 namespace {
 
 BOOL drawWhole(HDRAWDIB hdd, HDC dc, const TestDib& dib) {
-  return DrawDibDraw(hdd, dc, 0, 0, dib.header.biWidth, std::abs(dib.header.biHeight), &dib.header,
-                     dib.bits.data(), 0, 0, -1, -1, 0);
+  return DrawDibDraw(hdd, dc, 0, 0, dib.header.biWidth, std::abs(dib.header.biHeight), &dib.header, dib.bits.data(), 0,
+                     0, -1, -1, 0);
 }
 
 // The get-buffer as a vector, with its header checked for a 24-bit DIB.
@@ -42,8 +42,8 @@ TEST_F(DrawDibTest, PlanarFramesDecompressIntoMemoryExactlyAsLibyuv) {
     int width, height;
     DWORD fourcc;
   };
-  for (const Case c : {Case{640, 480, FOURCC_I420}, Case{640, 480, FOURCC_IYUV},
-                       Case{160, 124, FOURCC_I420}, Case{161, 121, FOURCC_IYUV}}) {
+  for (const Case c : {Case{640, 480, FOURCC_I420}, Case{640, 480, FOURCC_IYUV}, Case{160, 124, FOURCC_I420},
+                       Case{161, 121, FOURCC_IYUV}}) {
     SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " " << std::hex << c.fourcc);
     const TestDib dib = patternPlanar(c.width, c.height, c.fourcc);
     ASSERT_TRUE(drawWhole(hdd, memoryDc, dib));
@@ -54,8 +54,7 @@ TEST_F(DrawDibTest, PlanarFramesDecompressIntoMemoryExactlyAsLibyuv) {
 TEST_F(DrawDibTest, GetBufferAfterWindowDrawingOfPlanarFrameIsTheWholeFrame) {
   const TestDib dib = patternPlanar(320, 240, FOURCC_I420);
   // Only a part of the frame is shown, stretched; the buffer still holds it all.
-  ASSERT_TRUE(DrawDibDraw(hdd, windowDc, 0, 0, 153, 105, &dib.header, dib.bits.data(), 10, 20, 100,
-                          50, 0));
+  ASSERT_TRUE(DrawDibDraw(hdd, windowDc, 0, 0, 153, 105, &dib.header, dib.bits.data(), 10, 20, 100, 50, 0));
   EXPECT_EQ(getBuffer24(hdd, 320, 240), referenceRgb24(dib));
   // Asking twice gives the same picture.
   EXPECT_EQ(getBuffer24(hdd, 320, 240), referenceRgb24(dib));
@@ -90,15 +89,25 @@ TEST_F(DrawDibTest, RefusesHeadersItCannotDraw) {
       {"zero width", good, [](BITMAPINFOHEADER& h) { h.biWidth = 0; }},
       {"negative width", good, [](BITMAPINFOHEADER& h) { h.biWidth = -32; }},
       {"zero height", good, [](BITMAPINFOHEADER& h) { h.biHeight = 0; }},
-      {"huge height", good, [](BITMAPINFOHEADER& h) { h.biHeight = 1 << 20; h.biSizeImage = 0; }},
+      {"huge height", good,
+       [](BITMAPINFOHEADER& h) {
+         h.biHeight = 1 << 20;
+         h.biSizeImage = 0;
+       }},
       {"most negative height", good,
-       [](BITMAPINFOHEADER& h) { h.biHeight = std::numeric_limits<LONG>::min(); h.biSizeImage = 0; }},
-      {"huge width", good, [](BITMAPINFOHEADER& h) { h.biWidth = 100000; h.biSizeImage = 0; }},
+       [](BITMAPINFOHEADER& h) {
+         h.biHeight = std::numeric_limits<LONG>::min();
+         h.biSizeImage = 0;
+       }},
+      {"huge width", good,
+       [](BITMAPINFOHEADER& h) {
+         h.biWidth = 100000;
+         h.biSizeImage = 0;
+       }},
       {"8 bits", good, [](BITMAPINFOHEADER& h) { h.biBitCount = 8; }},
       {"16 bits", good, [](BITMAPINFOHEADER& h) { h.biBitCount = 16; }},
       {"bit fields", good, [](BITMAPINFOHEADER& h) { h.biCompression = BI_BITFIELDS; }},
-      {"unknown fourcc", goodPlanar,
-       [](BITMAPINFOHEADER& h) { h.biCompression = PL_FOURCC('Y', 'U', 'Y', '2'); }},
+      {"unknown fourcc", goodPlanar, [](BITMAPINFOHEADER& h) { h.biCompression = PL_FOURCC('Y', 'U', 'Y', '2'); }},
       {"planar bit count", goodPlanar, [](BITMAPINFOHEADER& h) { h.biBitCount = 24; }},
       {"short rgb image size", good, [](BITMAPINFOHEADER& h) { h.biSizeImage -= 1; }},
       {"short planar image size", goodPlanar, [](BITMAPINFOHEADER& h) { h.biSizeImage -= 1; }},
@@ -116,8 +125,8 @@ TEST_F(DrawDibTest, RefusesHeadersItCannotDraw) {
   EXPECT_FALSE(DrawDibDraw(hdd, windowDc, 0, 0, 32, 16, &good.header, good.bits.data(), 40, 0, -1, -1, 0));
   EXPECT_FALSE(DrawDibDraw(hdd, windowDc, 0, 0, 32, 16, &good.header, good.bits.data(), 0, 0, 0, 5, 0));
   EXPECT_FALSE(DrawDibDraw(hdd, windowDc, 0, 0, -5, 16, &good.header, good.bits.data(), 0, 0, -1, -1, 0));
-  EXPECT_FALSE(DrawDibDraw(hdd, windowDc, std::numeric_limits<int>::max(), 0, 32, 16, &good.header,
-                           good.bits.data(), 0, 0, -1, -1, 0));
+  EXPECT_FALSE(DrawDibDraw(hdd, windowDc, std::numeric_limits<int>::max(), 0, 32, 16, &good.header, good.bits.data(), 0,
+                           0, -1, -1, 0));
   // A source reaching past the picture is clipped, not refused.
   EXPECT_TRUE(DrawDibDraw(hdd, windowDc, 0, 0, -1, -1, &good.header, good.bits.data(), -8, 4, 1000, 1000, 0));
 }

@@ -19,8 +19,7 @@ int chroma(int n) { return (n + 1) / 2; }
 
 }  // namespace
 
-TestDib twoColourRgb(int width, int height, int bitCount, QColor top, QColor bottom, bool topDown,
-                     uint8_t filler) {
+TestDib twoColourRgb(int width, int height, int bitCount, QColor top, QColor bottom, bool topDown, uint8_t filler) {
   TestDib dib;
   dib.header = baseHeader(width, topDown ? -height : height, bitCount, BI_RGB);
   const int bpp = bitCount / 8;

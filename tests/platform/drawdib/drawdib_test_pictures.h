@@ -15,8 +15,7 @@ struct TestDib {
 // An RGB picture (24 or 32 bits) whose top half is `top` and bottom half
 // `bottom` as displayed; stored bottom row first unless `topDown`. The unused
 // byte of 32-bit pixels holds `filler`.
-TestDib twoColourRgb(int width, int height, int bitCount, QColor top, QColor bottom, bool topDown,
-                     uint8_t filler = 0);
+TestDib twoColourRgb(int width, int height, int bitCount, QColor top, QColor bottom, bool topDown, uint8_t filler = 0);
 
 // A planar 4:2:0 frame with a varied pattern (gradients in all three planes).
 TestDib patternPlanar(int width, int height, DWORD fourcc);

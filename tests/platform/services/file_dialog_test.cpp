@@ -1,8 +1,8 @@
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>

@@ -1,7 +1,7 @@
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QTemporaryDir>
 #include <QTextBrowser>
-#include <gtest/gtest.h>
 
 #include "platform/qt_bridge.h"
 #include "platform/services.h"
@@ -23,8 +23,8 @@ class HelpViewerTest : public ::testing::Test {
     ASSERT_TRUE(dir_.isValid());
     help_ = svtest::pathIn(dir_, "SELVANE.HLP");
     testkit::writeFile(help_,
-                      "<html><head><title>Selvane ヘルプ</title></head>"
-                      "<body><h1>目次</h1><p>撮影の開始</p></body></html>");
+                       "<html><head><title>Selvane ヘルプ</title></head>"
+                       "<body><h1>目次</h1><p>撮影の開始</p></body></html>");
   }
   void TearDown() override { WinHelpA(0, nullptr, HELP_QUIT, 0); }
 

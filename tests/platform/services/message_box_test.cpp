@@ -1,10 +1,10 @@
+#include <gtest/gtest.h>
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest/QTest>
-#include <gtest/gtest.h>
 
 #include <atomic>
 #include <thread>

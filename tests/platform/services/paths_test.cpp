@@ -1,8 +1,8 @@
+#include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 #include <unistd.h>
 

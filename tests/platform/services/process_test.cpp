@@ -1,5 +1,5 @@
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <QTemporaryDir>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -52,8 +52,7 @@ bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limi
 TEST(ProcessTest, QuotedArgumentsReachTheChildIntact) {
   QTemporaryDir dir;
   const std::string text = report(dir, "\"a b\" c \"\"  \"/opt/セル ヴァ/Korvex.OCX\" x\"y z\"w");
-  EXPECT_NE(text.find("arg=[a b]\narg=[c]\narg=[]\narg=[/opt/セル ヴァ/Korvex.OCX]\narg=[xy zw]\n"),
-            std::string::npos)
+  EXPECT_NE(text.find("arg=[a b]\narg=[c]\narg=[]\narg=[/opt/セル ヴァ/Korvex.OCX]\narg=[xy zw]\n"), std::string::npos)
       << text;
 }
 
@@ -106,11 +105,10 @@ TEST(ProcessTest, WaitTimesOutAndReportsExitCodes) {
 TEST(ProcessTest, ClosedRunningChildIsReapedWhenItEnds) {
   QTemporaryDir dir;
   const std::string pidFile = svtest::pathIn(dir, "pid");
-  const PL_PROCESS child =
-      pl_StartProcess(("/bin/sh -c \"echo $$ > '" + pidFile + "'; exec sleep 0.3\"").c_str(), 0);
+  const PL_PROCESS child = pl_StartProcess(("/bin/sh -c \"echo $$ > '" + pidFile + "'; exec sleep 0.3\"").c_str(), 0);
   ASSERT_NE(child, 0);
-  ASSERT_TRUE(waitUntil([&] { return testkit::readFile(pidFile).find('\n') != std::string::npos; },
-                        std::chrono::seconds(5)));
+  ASSERT_TRUE(
+      waitUntil([&] { return testkit::readFile(pidFile).find('\n') != std::string::npos; }, std::chrono::seconds(5)));
   const std::string proc = "/proc/" + std::to_string(std::stoi(testkit::readFile(pidFile)));
   pl_CloseProcess(child);
   struct stat st {};

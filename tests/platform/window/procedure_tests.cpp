@@ -1,15 +1,15 @@
 // Window procedures, posted input and the repaint pattern of display windows.
+#include <gtest/gtest.h>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
-#include <gtest/gtest.h>
 
 #include "platform/qt_bridge.h"
 #include "platform/window.h"
+#include "testkit/screen.h"
 #include "testkit/wait.h"
 #include "window/window_internal.h"
-#include "testkit/screen.h"
 
 namespace {
 

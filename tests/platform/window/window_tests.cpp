@@ -1,10 +1,10 @@
 // Handles, texts, combo messages, posting and timers.
+#include <gtest/gtest.h>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QThread>
-#include <gtest/gtest.h>
 
 #include <atomic>
 #include <thread>

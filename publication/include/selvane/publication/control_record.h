@@ -50,9 +50,9 @@ struct ControlRecord {
 };
 
 // Names in a write directory (which ends in '/').
-QString controlFilePath(QStringView writeDir);                    // .../cap.ctl
+QString controlFilePath(QStringView writeDir);                     // .../cap.ctl
 QString imageFilePath(QStringView writeDir, int slot, bool jpeg);  // .../cap0.jpg
-QString markerDirPath(QStringView writeDir);                      // .../CAPDIR
+QString markerDirPath(QStringView writeDir);                       // .../CAPDIR
 
 // The record in the file; a fresh record when the file is absent, unreadable
 // or not a usable record.

@@ -97,7 +97,7 @@ class WriteDirectoryReader {
   QByteArray lastSignature_;   // what the last finished look saw
   QByteArray triedSignature_;  // what the last read while busy saw
   int64_t triedMs_ = 0;
-  int64_t triedBytes_ = 0;     // how much that read took
+  int64_t triedBytes_ = 0;  // how much that read took
   bool busy_ = false;
   int64_t busySinceMs_ = 0;
   QString lastLoggedProblem_;

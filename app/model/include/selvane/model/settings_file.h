@@ -3,9 +3,9 @@
 // applied to the control screen's rows and the unit model, and written back.
 #pragma once
 
+#include "selvane/model/unit_model.h"
 #include "selvane/publication/list_rules.h"
 #include "selvane/publication/station_settings.h"
-#include "selvane/model/unit_model.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -57,8 +57,7 @@ enum class LoadOutcome {
 // rows when there is none; send format, JPEG quality and adjustments go into
 // the model. Run fields are never touched. For an unreadable file `problem`
 // (when given) receives the system's reason.
-LoadOutcome loadSettings(const QString& startupDir, SettingsTarget& rows, UnitModel& model,
-                         QString* problem = nullptr);
+LoadOutcome loadSettings(const QString& startupDir, SettingsTarget& rows, UnitModel& model, QString* problem = nullptr);
 
 // The steps for a present file, over its text already decoded.
 void loadSettingsText(const QString& text, SettingsTarget& rows, UnitModel& model);

@@ -42,14 +42,14 @@ struct RunFields {
 // Picture adjustments of one unit. The field order is the order of a unit's
 // adjustment line in selvanedir.ini.
 struct Adjustments {
-  int32_t rotation = 18;   // 0..36 in steps of 10 degrees, 18 = none
-  int32_t zoom = 10;       // 1..10
-  int32_t brightness = 10; // 0..20, 10 = unchanged
-  int32_t red = 10;        // 0..20
-  int32_t blue = 10;       // 0..20
-  int32_t green = 10;      // 0..20
-  int32_t processing = 0;  // 1: rotation and zoom are applied
-  int32_t colour = 0;      // 1: brightness and colour are applied
+  int32_t rotation = 18;    // 0..36 in steps of 10 degrees, 18 = none
+  int32_t zoom = 10;        // 1..10
+  int32_t brightness = 10;  // 0..20, 10 = unchanged
+  int32_t red = 10;         // 0..20
+  int32_t blue = 10;        // 0..20
+  int32_t green = 10;       // 0..20
+  int32_t processing = 0;   // 1: rotation and zoom are applied
+  int32_t colour = 0;       // 1: brightness and colour are applied
 
   static constexpr int kFieldCount = 8;
   struct Range {
@@ -85,23 +85,23 @@ inline constexpr int32_t kSendJpeg = 1;
 struct UnitModel {
   std::array<RunFields, kTableSize> run{};
   std::array<Adjustments, kTableSize> adjust{};  // start-up values
-  int32_t displayCount = 0;  // 0..6, highest checked unit number at Start
+  int32_t displayCount = 0;                      // 0..6, highest checked unit number at Start
 
   int32_t sendFormat = kSendJpeg;
-  int32_t jpegQuality = 50;  // 20..90 from the menu, any whole number from the file
-  int32_t safeMode = 1;      // never stored in a file
-  QString startupDir;        // program directory, ends in '/'
-  SettingsLocation settings; // where selvanedir.ini is read and saved
-  QString tempDir;           // ends in '/'; the start-up directory when none
+  int32_t jpegQuality = 50;   // 20..90 from the menu, any whole number from the file
+  int32_t safeMode = 1;       // never stored in a file
+  QString startupDir;         // program directory, ends in '/'
+  SettingsLocation settings;  // where selvanedir.ini is read and saved
+  QString tempDir;            // ends in '/'; the start-up directory when none
   int32_t controlScreenRunning = 1;
   int32_t fullScreenShown = 0;
   int32_t fullScreenUnit = 0;
-  int32_t editedUnit = 0;    // unit whose processing settings are open
-  int32_t testUnit = 0;      // parameters for the camera test screen
+  int32_t editedUnit = 0;  // unit whose processing settings are open
+  int32_t testUnit = 0;    // parameters for the camera test screen
   int32_t testFormatNo = 0;
   int32_t testCompressionNo = 0;
-  int32_t helpOpen = 0;      // 1 while the help screen is loaded
-  int32_t helpOpener = 0;    // screen that opened it; 0 = the control screen
+  int32_t helpOpen = 0;    // 1 while the help screen is loaded
+  int32_t helpOpener = 0;  // screen that opened it; 0 = the control screen
 
   void resetAdjustments() { adjust.fill(Adjustments{}); }
   QString helpFile() const { return startupDir + QStringLiteral("SELVANE.HLP"); }
