@@ -28,10 +28,18 @@ uint16_t u16(QByteArrayView b, qsizetype at) {
 }
 
 // The header is decoded by libjpeg-turbo, so what passes is what a decoder
-// accepts. One handle per thread: TurboJPEG handles are not shared.
-tjhandle decompressor() {
-  thread_local const std::unique_ptr<void, int (*)(tjhandle)> handle(tjInitDecompress(), tjDestroy);
-  return handle.get();
+// accepts. One handle per thread (TurboJPEG handles are not shared), made
+// anew after a failed call: libjpeg-turbo can leave a handle that met a
+// damaged header refusing every later one, so a single hostile file would
+// otherwise hide every unit's pictures from then on.
+bool decodeHeader(const unsigned char* p, qsizetype n, int* w, int* h) {
+  thread_local std::unique_ptr<void, int (*)(tjhandle)> handle(nullptr, tjDestroy);
+  if (!handle) handle.reset(tjInitDecompress());
+  if (!handle) return false;
+  int subsamp = 0, colorspace = 0;
+  if (tjDecompressHeader3(handle.get(), p, static_cast<unsigned long>(n), w, h, &subsamp, &colorspace) == 0) return true;
+  handle.reset();
+  return false;
 }
 
 // The segments before the first scan are well formed and the scan holds at
@@ -60,10 +68,8 @@ bool isCompleteJpeg(QByteArrayView bytes, int* width, int* height) {
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
   const qsizetype n = bytes.size();
   if (n < 4 || p[0] != 0xFF || p[1] != 0xD8 || p[n - 2] != 0xFF || p[n - 1] != 0xD9) return false;
-  int w = 0, h = 0, subsamp = 0, colorspace = 0;
-  if (!decompressor() ||
-      tjDecompressHeader3(decompressor(), p, static_cast<unsigned long>(n), &w, &h, &subsamp, &colorspace) != 0)
-    return false;
+  int w = 0, h = 0;
+  if (!decodeHeader(p, n, &w, &h)) return false;
   if (w <= 0 || h <= 0 || w > kMaxWidth || h > kMaxHeight || !hasScanData(p, n)) return false;
   if (width) *width = w;
   if (height) *height = h;
