@@ -239,18 +239,18 @@ TEST_F(PublishTest, FastAndSlowReadersOnlyEverAcceptWholePicturesTheirTextNames)
     QDir().mkpath(dirs.back());
   }
   const QString probe = QString::fromLocal8Bit(qgetenv("SV_OUT_DIR")) + "/tests/reader_probe";
-  QProcess fast, slow;
-  const QStringList common = {"--seconds", QString::number(kSeconds), "--check", "id"};
-  fast.start(probe, common + dirs);
-  slow.start(probe, common + QStringList{"--read-ms", "250"} + dirs);
-  ASSERT_TRUE(fast.waitForStarted() && slow.waitForStarted()) << probe.toStdString();
-
   // Pictures made beforehand: the units store as fast as the program could.
   std::array<std::vector<stamped::Bytes>, 2> pictures;
   for (int id = 0; id < 40; ++id) {
     pictures[0].push_back(stamped::jpeg(id + 1));
     pictures[1].push_back(stamped::bmp(id + 1));
   }
+  // The readers start once the pictures are made (slow in a sanitizer build).
+  QProcess fast, slow;
+  const QStringList common = {"--seconds", QString::number(kSeconds), "--check", "id"};
+  fast.start(probe, common + dirs);
+  slow.start(probe, common + QStringList{"--read-ms", "250"} + dirs);
+  ASSERT_TRUE(fast.waitForStarted() && slow.waitForStarted()) << probe.toStdString();
   int stores = 0;
   const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(kSeconds + 0.3);
   for (int round = 0; std::chrono::steady_clock::now() < end; ++round) {

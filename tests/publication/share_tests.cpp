@@ -49,15 +49,16 @@ TEST_F(ShareTest, ReadersThroughTheShareAcceptOnlyWholePicturesTheirRecordNamesA
   QStringList args{"--seconds", QString::number(kSeconds), "--check", "id"};
   for (int unit = 1; unit <= 6; ++unit) args << QString::fromStdString(url(unit));
   const QString probe = QString::fromLocal8Bit(qgetenv("SV_OUT_DIR")) + "/tests/reader_probe";
-  std::array<QProcess, 11> readers;
-  for (size_t i = 0; i < readers.size(); ++i) {
-    readers[i].start(probe, i == 0 ? args : QStringList{"--read-ms", "250"} + args);
-    ASSERT_TRUE(readers[i].waitForStarted()) << probe.toStdString();
-  }
   std::array<std::vector<stamped::Bytes>, 2> pictures;  // made beforehand: stores at full speed
   for (int id = 1; id <= 40; ++id) {
     pictures[0].push_back(stamped::jpeg(id));
     pictures[1].push_back(stamped::bmp(id));
+  }
+  // The readers start once the pictures are made (slow in a sanitizer build).
+  std::array<QProcess, 11> readers;
+  for (size_t i = 0; i < readers.size(); ++i) {
+    readers[i].start(probe, i == 0 ? args : QStringList{"--read-ms", "250"} + args);
+    ASSERT_TRUE(readers[i].waitForStarted()) << probe.toStdString();
   }
   std::vector<double> storeMs;
   const auto end = Clock::now() + std::chrono::duration<double>(kSeconds + 0.3);
