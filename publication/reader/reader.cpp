@@ -2,6 +2,7 @@
 
 #include "selvane/publication/control_record.h"
 #include "selvane/publication/picture_check.h"
+#include "unique_fd.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -28,19 +29,7 @@ constexpr int64_t kBusyGiveUpMs = 2000;
 // file costs its writer nothing.
 constexpr int64_t kQuickRetryBytes = 4 << 20;
 
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
+using Fd = UniqueFd;
 
 QString systemError(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
 

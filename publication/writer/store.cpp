@@ -1,5 +1,7 @@
 #include "selvane/publication/store.h"
 
+#include "unique_fd.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/random.h>
@@ -20,20 +22,7 @@ using publication::ControlRecord;
 constexpr char kControlName[] = "cap.ctl";
 constexpr char kMarkerName[] = "CAPDIR";
 
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  bool valid() const { return fd_ >= 0; }
-
- private:
-  int fd_;
-};
+using Fd = UniqueFd;
 
 int lastError() { return errno != 0 ? errno : EIO; }
 
