@@ -18,7 +18,19 @@ void CaptureEvents::attach(const Plenkit* plenkit, TextReceiver receiver) {
 
 void CaptureEvents::onCapDspNo(int32_t usbno) {
   const int k = usbno - 1;
-  if (!view_ || !model::isUnit(k) || model_.run[static_cast<size_t>(k)].capturePending != 1) return;
+  if (!view_ || !model::isUnit(k)) return;
+  const model::RunFields& run = model_.run[static_cast<size_t>(k)];
+  if (run.capturePending != 1) return;
+  // A picture that will be held (two publications of a unit stay a second
+  // apart) leaves the pane showing the last one until it is handled; once
+  // handled (no longer pending) there is nothing to clear.
+  if (const int64_t hold = run.save == 1 ? scheduler_.untilPublish(k) : 0; hold > 0) {
+    const int runNumber = scheduler_.runNumber();
+    scheduler_.later(hold, [this, usbno, runNumber] {
+      if (scheduler_.runNumber() == runNumber) onCapDspNo(usbno);
+    });
+    return;
+  }
   if (plenkit_) plenkit_->BmpDispReset(k);
   view_->showLamp(k, Lamp::Lost);
 }

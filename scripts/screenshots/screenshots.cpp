@@ -64,7 +64,7 @@ class Station : public testkit::ProgramHost {
       const QString unitDir = dir_.filePath(QStringLiteral("unit%1").arg(k + 1));
       QDir().mkpath(unitDir);
       const char* use = k < used ? "1" : "0";
-      ini += QStringLiteral("\"%1\",\"%1\",\"\",\"640*480\",\"1000\",\"5\",\"I420\",\"%2/\"\r\n")
+      ini += QStringLiteral("\"%1\",\"%1\",\"\",\"640*480\",\"3000\",\"5\",\"I420\",\"%2/\"\r\n")
                  .arg(QLatin1String(use), unitDir)
                  .toUtf8();
     }
@@ -86,8 +86,14 @@ class Station : public testkit::ProgramHost {
     controlScreen().startButton()->click();
     return waitUntil(
         [&] {
-          for (int k = 0; k < n; ++k)
-            if (capture().pane(k)->label6->text().isEmpty()) return false;
+          // Every pane with a picture, taken between two captures: the pane
+          // of the unit being captured is cleared (red lamp) until its
+          // picture arrives.
+          for (int k = 0; k < n; ++k) {
+            const auto* p = capture().pane(k);
+            if (p->label6->text().isEmpty() || p->label1->palette().color(QPalette::Window) == selvane::screens::kRed)
+              return false;
+          }
           return capture().running();
         },
         15000);
