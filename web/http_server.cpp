@@ -255,12 +255,15 @@ bool hostAllowed(const Context& ctx, const char* header) {
 }
 
 bool loggedIn(Logins& logins, MHD_Connection* c) {
-  QString peer = QStringLiteral("?");
-  if (const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_CLIENT_ADDRESS)) {
-    char host[NI_MAXHOST];
-    const socklen_t length = info->client_addr->sa_family == AF_INET6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
-    if (getnameinfo(info->client_addr, length, host, sizeof host, nullptr, 0, NI_NUMERICHOST) == 0) peer = host;
-  }
+  const auto peer = [c] {
+    QString name = QStringLiteral("?");
+    if (const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_CLIENT_ADDRESS)) {
+      char host[NI_MAXHOST];
+      const socklen_t length = info->client_addr->sa_family == AF_INET6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
+      if (getnameinfo(info->client_addr, length, host, sizeof host, nullptr, 0, NI_NUMERICHOST) == 0) name = host;
+    }
+    return name;
+  };
   return logins.allows(MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_AUTHORIZATION), peer);
 }
 

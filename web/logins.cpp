@@ -87,7 +87,7 @@ bool Logins::verify(const QByteArray& name, const QByteArray& password) {
   return sameBytes(computed, stored) && found != nullptr && !computed.isEmpty();
 }
 
-bool Logins::allows(const char* authorization, const QString& peer) {
+bool Logins::allows(const char* authorization, const PeerName& peer) {
   const QByteArray header(authorization ? authorization : "");
   if (!header.startsWith("Basic ")) {
     logFailure(header.isEmpty() ? QByteArray() : QByteArray("(not Basic)"), peer);
@@ -115,7 +115,7 @@ bool Logins::allows(const char* authorization, const QString& peer) {
 
 // A request without credentials is how every browser starts: not logged.
 // Wrong ones are, at most ten a minute, so guessing cannot flood the log.
-void Logins::logFailure(const QByteArray& name, const QString& peer) {
+void Logins::logFailure(const QByteArray& name, const PeerName& peer) {
   if (name.isEmpty()) return;
   const int64_t minute = static_cast<int64_t>(std::time(nullptr) / 60);
   if (minute != logMinute_) {
@@ -124,7 +124,7 @@ void Logins::logFailure(const QByteArray& name, const QString& peer) {
     logged_ = 0;
   }
   if (++logged_ <= 10)
-    qWarning("login: failed for \"%s\" from %s%s", printable(name).constData(), qUtf8Printable(peer),
+    qWarning("login: failed for \"%s\" from %s%s", printable(name).constData(), qUtf8Printable(peer()),
              logged_ == 10 ? " (more this minute not logged)" : "");
 }
 

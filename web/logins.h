@@ -16,6 +16,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -31,8 +32,10 @@ class Logins {
   size_t size() const { return users_.size(); }
 
   // The Authorization header's value (or null): whether it names a user
-  // with the right password. `peer` is only for the log of failures.
-  bool allows(const char* authorization, const QString& peer);
+  // with the right password. `peer` names the client, asked for only when a
+  // failure is logged (not on every request).
+  using PeerName = std::function<QString()>;
+  bool allows(const char* authorization, const PeerName& peer);
 
   // The challenge of a 401 answer.
   static constexpr char kChallenge[] = "Basic realm=\"Selvane\", charset=\"UTF-8\"";
@@ -45,7 +48,7 @@ class Logins {
     QByteArray hash;
   };
   bool verify(const QByteArray& name, const QByteArray& password);
-  void logFailure(const QByteArray& name, const QString& peer);
+  void logFailure(const QByteArray& name, const PeerName& peer);
 
   std::vector<User> users_;
   QByteArray dummyHash_;  // hashed for unknown names, as costly as the first user's

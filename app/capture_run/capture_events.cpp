@@ -24,13 +24,7 @@ void CaptureEvents::onCapDspNo(int32_t usbno) {
   // A picture that will be held (two publications of a unit stay a second
   // apart) leaves the pane showing the last one until it is handled; once
   // handled (no longer pending) there is nothing to clear.
-  if (const int64_t hold = run.save == 1 ? scheduler_.untilPublish(k) : 0; hold > 0) {
-    const int runNumber = scheduler_.runNumber();
-    scheduler_.later(hold, [this, usbno, runNumber] {
-      if (scheduler_.runNumber() == runNumber) onCapDspNo(usbno);
-    });
-    return;
-  }
+  if (run.save == 1 && scheduler_.holdForPublication(k, [this, usbno] { onCapDspNo(usbno); })) return;
   if (plenkit_) plenkit_->BmpDispReset(k);
   view_->showLamp(k, Lamp::Lost);
 }
@@ -44,18 +38,11 @@ void CaptureEvents::onCapture(int32_t usbno, int32_t rtcd) {
   // The picture is changed with the bars' live positions.
   const model::Adjustments live = view.liveAdjustments(k);
   if (run.capturePending != 1) return;
-  // Two publications of a unit are never closer than a second: a picture
-  // that came sooner waits (the unit stays pending, so nothing is asked
+  // A picture that came less than a second after the unit's last
+  // publication waits (the unit stays pending, so nothing is asked
   // meanwhile), unless Stop or a new run makes it stale.
-  if (rtcd == 0 && run.save == 1) {
-    if (const int64_t hold = scheduler_.untilPublish(k); hold > 0) {
-      const int runNumber = scheduler_.runNumber();
-      scheduler_.later(hold, [this, usbno, rtcd, runNumber] {
-        if (scheduler_.runNumber() == runNumber) onCapture(usbno, rtcd);
-      });
-      return;
-    }
-  }
+  if (rtcd == 0 && run.save == 1 && scheduler_.holdForPublication(k, [this, usbno, rtcd] { onCapture(usbno, rtcd); }))
+    return;
 
   view.showLamp(k, Lamp::Arrived);
   view.showCameraAdvice(k, rtcd != 0);

@@ -111,4 +111,13 @@ int64_t CaptureScheduler::untilPublish(int k) const {
   return std::max<int64_t>(0, publishedAt_[static_cast<size_t>(k)] + kMinPublishGapMs - now_());
 }
 
+bool CaptureScheduler::holdForPublication(int k, std::function<void()> again) {
+  const int64_t hold = untilPublish(k);
+  if (hold <= 0) return false;
+  later(hold, [this, runNumber = runNumber_, again = std::move(again)] {
+    if (runNumber_ == runNumber) again();
+  });
+  return true;
+}
+
 }  // namespace selvane

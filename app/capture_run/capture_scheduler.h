@@ -64,6 +64,10 @@ class CaptureScheduler {
   void published(int k);
   // Milliseconds unit k's new picture must wait before it is published.
   int64_t untilPublish(int k) const;
+  // Two publications of a unit are never closer than a second: when unit
+  // k's picture must wait, `again` runs once it may be published (unless a
+  // new run has started by then) and this returns true.
+  bool holdForPublication(int k, std::function<void()> again);
   void later(int64_t ms, std::function<void()> then) { later_(ms, std::move(then)); }
 
  private:
