@@ -49,8 +49,9 @@ std::vector<DevicePtr> enumerateDevices();
 // once relistGoneCameras has found it. S_OK, or VFW_E_NO_CAPTURE_HARDWARE
 // when the camera cannot be opened.
 HRESULT bindDevice(const DevicePtr& device, DevicePtr* bound, CapsPtr* offered);
-// Lists the cameras again when a port whose camera could not be bound was not
-// looked at for kRelistPause; true when it listed.
+// Lists the cameras again when a camera could not be bound and either a video
+// node came or went since the last listing or its port was not looked at for
+// kRelistPause; true when it listed.
 inline constexpr std::chrono::milliseconds kRelistPause{2000};
 bool relistGoneCameras();
 // How many times the cameras were listed, and devices bound, in this process.

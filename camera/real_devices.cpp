@@ -4,18 +4,22 @@
 // hardware, and nothing else is started.
 #include <gst/video/video.h>
 
+#include <dirent.h>
+
 #include <QString>
 #include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <set>
 
 #include "device_errors.h"
 #include "devices.h"
+#include "emulation/uvc_emulation.h"
 #include "gstreamer_init.h"
 
 namespace pl::capture {
@@ -195,13 +199,33 @@ bool capturesVideo(const GstStructure* props, const std::vector<Capability>& cap
 }
 
 // The newest listing of each USB port, so that an old device reference finds
-// its camera after it was plugged in again; and the ports whose camera could
-// not be bound, with when the cameras were last listed for them.
+// its camera after it was plugged in again; the ports whose camera could not
+// be bound, with when the cameras were last listed for them; and the video
+// nodes that existed when they were last listed.
 struct PortTable {
   std::mutex mutex;
   std::map<std::string, DevicePtr> latest;
   std::map<std::string, std::chrono::steady_clock::time_point> gone;
+  std::string listedNodes;
 };
+
+// The names of the video nodes that exist now, real and emulated. Reading
+// them opens no node, so it is cheap enough for every look for a gone camera:
+// a camera plugged back in adds a node, and is listed at once rather than
+// after the pause.
+std::string videoNodes() {
+  std::vector<std::string> names;
+  if (DIR* dev = opendir("/dev")) {
+    while (const dirent* entry = readdir(dev))
+      if (std::strncmp(entry->d_name, "video", 5) == 0) names.emplace_back(entry->d_name);
+    closedir(dev);
+  }
+  std::sort(names.begin(), names.end());
+  for (const uvc::Node& node : uvc::nodes()) names.push_back(node.path);
+  std::string joined;
+  for (const std::string& name : names) joined += name + '\n';
+  return joined;
+}
 
 std::atomic<int> listings{0};
 std::atomic<int> binds{0};
@@ -240,6 +264,7 @@ std::vector<DevicePtr> realDevices() {
   static std::mutex mutex;  // one probe at a time (window thread and device-check worker)
   std::lock_guard lock(mutex);
   ++listings;
+  std::string nodes = videoNodes();  // before probing: a node added meanwhile is listed next time
   struct Found {
     std::string port, path;
     DevicePtr info;
@@ -279,6 +304,7 @@ std::vector<DevicePtr> realDevices() {
   std::vector<DevicePtr> devices;
   {
     std::lock_guard portLock(ports().mutex);
+    ports().listedNodes = std::move(nodes);
     for (Found& f : found) {
       if (!f.port.empty()) ports().latest[f.port] = f.info;
       if (logged.insert(f.info->description).second) qInfo("camera %s", f.info->description.c_str());
@@ -324,11 +350,14 @@ HRESULT bindDevice(const DevicePtr& device, DevicePtr* bound, CapsPtr* offered) 
 
 bool relistGoneCameras() {
   const auto now = std::chrono::steady_clock::now();
+  const std::string nodes = videoNodes();
   {
     std::lock_guard lock(ports().mutex);
     auto& gone = ports().gone;
-    const bool due =
-        std::any_of(gone.begin(), gone.end(), [&](const auto& port) { return now - port.second >= kRelistPause; });
+    if (gone.empty()) return false;
+    const bool due = nodes != ports().listedNodes || std::any_of(gone.begin(), gone.end(), [&](const auto& port) {
+                       return now - port.second >= kRelistPause;
+                     });
     if (!due) return false;
     for (auto& port : gone) port.second = now;
   }

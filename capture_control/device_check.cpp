@@ -76,8 +76,8 @@ void CKorvexCtrl::DeviceCheckWorker() {
       std::lock_guard lock(deviceTableLock_);
       releaseWorkerTable(workerCount_);
     } else {
-      // An unplugged camera is looked for again (at most every two seconds)
-      // before the lock: a capture on the window thread waits for that lock.
+      // An unplugged camera is looked for again before the lock: a capture on
+      // the window thread waits for that lock.
       if (workerCount_ != 0) cg_RelistGoneCameras();
       std::lock_guard lock(deviceTableLock_);
       if (workerCount_ != 0) {

@@ -259,3 +259,21 @@ TEST_F(UvcTest, CameraWithoutUsbBandwidthFailsAtStreamStartWithAdvice) {
   ASSERT_EQ(a.run(), S_OK);
   EXPECT_TRUE(a.log.waitFor(2, 5000)) << "streams once the bus has room again";
 }
+
+// Listing opens every node, so a gone camera is looked for at most once a
+// pause, unless a video node came or went: a camera plugged back in is found
+// at the next look.
+TEST_F(UvcTest, GoneCameraIsListedAgainOnceAPauseOrAtOnceWhenANodeAppears) {
+  plug({{"Cam A", 1}});
+  TestGraph a(0);
+  ASSERT_EQ(cg_SetUvcCameraState(0, CG_UVC_UNPLUGGED), S_OK);
+  CG_FILTER* source = nullptr;
+  ASSERT_EQ(cg_DeviceBindSource(a.device, &source), VFW_E_NO_CAPTURE_HARDWARE);
+  EXPECT_EQ(cg_RelistGoneCameras(), 1);
+  EXPECT_EQ(cg_RelistGoneCameras(), 0) << "nothing changed within the pause";
+  ASSERT_EQ(cg_SetUvcCameraState(0, CG_UVC_PLUGGED), S_OK);
+  EXPECT_EQ(cg_RelistGoneCameras(), 1) << "a new node is listed without waiting for the pause";
+  ASSERT_EQ(cg_DeviceBindSource(a.device, &source), S_OK);
+  cg_FilterRelease(source);
+  EXPECT_EQ(cg_RelistGoneCameras(), 0) << "no camera is gone any more";
+}

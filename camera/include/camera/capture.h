@@ -177,9 +177,10 @@ PL_VISIBLE HRESULT cg_GrabberSetBufferSamples(CG_FILTER* grabber, BOOL buffer);
 PL_VISIBLE HRESULT cg_GrabberSetCallback(CG_FILTER* grabber, ISampleGrabberCB* cb, int which);
 
 // A camera that could not be bound is looked for again in its USB port only
-// here, at most once every two seconds: listing opens every video node, so a
-// caller holding a lock that another thread waits for must not do it. The
-// device check calls it before it takes its lock. 1 when it listed.
+// here: at once when a video node came or went since the last listing,
+// otherwise at most once every two seconds. Listing opens every video node,
+// so a caller holding a lock that another thread waits for must not do it.
+// The device check calls it before it takes its lock. 1 when it listed.
 PL_VISIBLE int cg_RelistGoneCameras(void);
 
 // The video device nodes (/dev/video*, real and emulated) that exist but that
