@@ -2,12 +2,18 @@
 
 #include <new>
 
-#include "display/slots.h"
-#include "display/transforms.h"
-
 namespace plenkit {
 
 Buffer allocateBuffer() { return Buffer(new (std::nothrow) uint8_t[kBufferSize + kBufferSlack]()); }
+
+void Slot::reset() {
+  if (inUse) SetWindowLongA(window, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
+  buffer.reset();
+  inUse = false;
+  window = 0;
+  previous = nullptr;
+  length = 0;
+}
 
 Library::Library() {
   drawing = DrawDibOpen();
@@ -20,7 +26,8 @@ Library::Library() {
 }
 
 Library::~Library() {
-  if (ready) resetAllSlots(*this);
+  if (ready)
+    for (Slot& slot : slots) slot.reset();
   ready = false;
   image.reset();
   work.reset();

@@ -25,12 +25,18 @@ inline constexpr size_t kBufferSlack = 16;
 using Buffer = std::unique_ptr<uint8_t[]>;
 Buffer allocateBuffer();  // kBufferSize + kBufferSlack zeroed bytes, or null
 
+// Largest width a buffer can hold; `scratch` arguments hold this many ints.
+constexpr int32_t maxPictureWidth() { return static_cast<int32_t>((kBufferSize - kPixelOffset) / 3); }
+
 struct Slot {
   bool inUse = false;
   HWND window = 0;
   WNDPROC previous = nullptr;
   Buffer buffer;
   int32_t length = 0;  // 0: the slot is empty
+
+  // Gives the window its own procedure back and empties the slot.
+  void reset();
 };
 
 struct Library {

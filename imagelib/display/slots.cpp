@@ -1,8 +1,9 @@
-#include "display/slots.h"
-
+// Display slots: windows registered under the numbers 0..6 that show their
+// slot's picture and redraw it after every system repaint.
 #include <cstring>
 
 #include "bitmap/bmp_file.h"
+#include "bitmap/library.h"
 
 using namespace plenkit;
 
@@ -34,15 +35,6 @@ Slot* slotOfWindow(Library& library, HWND window) {
   return nullptr;
 }
 
-void resetSlot(Slot& slot) {
-  if (slot.inUse) SetWindowLongA(slot.window, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(slot.previous));
-  slot.buffer.reset();
-  slot.inUse = false;
-  slot.window = 0;
-  slot.previous = nullptr;
-  slot.length = 0;
-}
-
 // An empty slot's window gets default processing only, so the owning
 // screen's click handling stays off until a picture is shown. System
 // repaints are answered by a posted redraw, so the window paints itself
@@ -61,14 +53,6 @@ LRESULT slotWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 }  // namespace
-
-namespace plenkit {
-
-void resetAllSlots(Library& library) {
-  for (Slot& slot : library.slots) resetSlot(slot);
-}
-
-}  // namespace plenkit
 
 PL_API int32_t BitDispWindSet(int32_t slot, HWND window) {
   return guarded(1, [&]() -> int32_t {
@@ -94,7 +78,7 @@ PL_API int32_t BitDispWindSet(int32_t slot, HWND window) {
 PL_API int32_t BitDispWindReset(int32_t slot) {
   return guarded(1, [&]() -> int32_t {
     if (!validSlot(slot)) return 1;
-    resetSlot(lib().slots[slot]);
+    lib().slots[slot].reset();
     return 0;
   });
 }

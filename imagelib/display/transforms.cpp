@@ -91,8 +91,6 @@ void sourceOffsetsAvx2(const RowTerms& t, int left, int right, int32_t* offsets)
 
 }  // namespace
 
-int32_t maxPictureWidth() { return static_cast<int32_t>((kBufferSize - kPixelOffset) / 3); }
-
 ZoomPlan::ZoomPlan(PictureShape shape, int32_t step) : shape_(shape), keeps_(zoomKeepsPicture(step)) {
   if (keeps_) return;
   const double cropWidth = std::floor(static_cast<double>(step * shape.width) * 0.1);

@@ -16,9 +16,6 @@ struct PictureShape {
   size_t stride;
 };
 
-// Largest width a buffer can hold; `scratch` arguments hold this many ints.
-int32_t maxPictureWidth();
-
 inline bool rotationKeepsPicture(int32_t step) { return step == 18 || step >= 37; }
 inline bool zoomKeepsPicture(int32_t step) { return step < 1 || step > 9; }
 
