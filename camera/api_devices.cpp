@@ -143,4 +143,21 @@ int cg_ListedCameraAdvice(int position, char* text, int size) {
   } catch (...) { return 0; }
 }
 
+int cg_ForbiddenVideoNodes(char* text, int size) {
+  try {
+    const std::vector<std::string> found = forbiddenNodes();
+    std::string joined;
+    for (const std::string& n : found) joined += (joined.empty() ? "" : "\n") + n;
+    if (text && size > 0) {
+      const size_t n = std::min(joined.size(), static_cast<size_t>(size) - 1);
+      std::memcpy(text, joined.data(), n);
+      text[n] = 0;
+    }
+    return static_cast<int>(found.size());
+  } catch (...) {
+    if (text && size > 0) text[0] = 0;
+    return 0;
+  }
+}
+
 PL_END_C

@@ -54,6 +54,8 @@ HRESULT bindDevice(const DevicePtr& device, DevicePtr* bound, CapsPtr* offered);
 // kRelistPause; true when it listed.
 inline constexpr std::chrono::milliseconds kRelistPause{2000};
 bool relistGoneCameras();
+// The video nodes, real and emulated, that exist but that this user may not open.
+std::vector<std::string> forbiddenNodes();
 // How many times the cameras were listed, and devices bound, in this process.
 int listingCount();
 int bindCount();

@@ -5,11 +5,14 @@
 #include <gst/video/video.h>
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <QString>
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -25,6 +28,18 @@
 namespace pl::capture {
 
 namespace {
+
+// The /dev/video* nodes that exist, by name.
+std::vector<std::string> realVideoNodes() {
+  std::vector<std::string> paths;
+  if (DIR* dev = opendir("/dev")) {
+    while (const dirent* entry = readdir(dev))
+      if (std::strncmp(entry->d_name, "video", 5) == 0) paths.push_back(std::string("/dev/") + entry->d_name);
+    closedir(dev);
+  }
+  std::sort(paths.begin(), paths.end());
+  return paths;
+}
 
 std::string property(const GstStructure* props, const char* key) {
   const gchar* value = props ? gst_structure_get_string(props, key) : nullptr;
@@ -214,13 +229,7 @@ struct PortTable {
 // a camera plugged back in adds a node, and is listed at once rather than
 // after the pause.
 std::string videoNodes() {
-  std::vector<std::string> names;
-  if (DIR* dev = opendir("/dev")) {
-    while (const dirent* entry = readdir(dev))
-      if (std::strncmp(entry->d_name, "video", 5) == 0) names.emplace_back(entry->d_name);
-    closedir(dev);
-  }
-  std::sort(names.begin(), names.end());
+  std::vector<std::string> names = realVideoNodes();
   for (const uvc::Node& node : uvc::nodes()) names.push_back(node.path);
   std::string joined;
   for (const std::string& name : names) joined += name + '\n';
@@ -363,6 +372,19 @@ bool relistGoneCameras() {
   }
   realDevices();
   return true;
+}
+
+std::vector<std::string> forbiddenNodes() {
+  std::vector<std::string> out;
+  for (const std::string& path : realVideoNodes()) {
+    const int fd = open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0)
+      close(fd);
+    else if (errno == EACCES || errno == EPERM)
+      out.push_back(path);
+  }
+  for (std::string& path : uvc::forbiddenNodes()) out.push_back(std::move(path));
+  return out;
 }
 
 int listingCount() { return listings.load(); }

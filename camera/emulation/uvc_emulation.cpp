@@ -1,10 +1,6 @@
 // The table of emulated UVC cameras and the nodes they show.
 #include "emulation/uvc_emulation.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -124,29 +120,6 @@ void useDefaultCameras(int count) {
 
 using namespace pl::capture;
 
-namespace {
-
-// Real nodes in /dev that exist but refuse this user.
-std::vector<std::string> forbiddenRealNodes() {
-  std::vector<std::string> out;
-  DIR* dir = ::opendir("/dev");
-  if (!dir) return out;
-  while (const dirent* entry = ::readdir(dir)) {
-    if (std::strncmp(entry->d_name, "video", 5) != 0) continue;
-    const std::string path = std::string("/dev/") + entry->d_name;
-    const int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-    if (fd >= 0)
-      ::close(fd);
-    else if (errno == EACCES || errno == EPERM)
-      out.push_back(path);
-  }
-  ::closedir(dir);
-  std::sort(out.begin(), out.end());
-  return out;
-}
-
-}  // namespace
-
 PL_BEGIN_C
 
 HRESULT cg_SetUvcCameras(const CG_UVC_SPEC* specs, int count) {
@@ -155,24 +128,6 @@ HRESULT cg_SetUvcCameras(const CG_UVC_SPEC* specs, int count) {
 
 HRESULT cg_SetUvcCameraState(int camera, CG_UVC_STATE state) {
   return guarded([&] { return uvc::setState(camera, state); });
-}
-
-int cg_ForbiddenVideoNodes(char* text, int size) {
-  try {
-    std::vector<std::string> found = forbiddenRealNodes();
-    for (std::string& n : uvc::forbiddenNodes()) found.push_back(std::move(n));
-    std::string joined;
-    for (const std::string& n : found) joined += (joined.empty() ? "" : "\n") + n;
-    if (text && size > 0) {
-      const size_t n = std::min(joined.size(), static_cast<size_t>(size) - 1);
-      std::memcpy(text, joined.data(), n);
-      text[n] = 0;
-    }
-    return static_cast<int>(found.size());
-  } catch (...) {
-    if (text && size > 0) text[0] = 0;
-    return 0;
-  }
 }
 
 PL_END_C
