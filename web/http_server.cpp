@@ -111,10 +111,11 @@ MHD_Result sendText(MHD_Connection* c, unsigned status, const char* text) {
   return send(c, status, std::move(r));
 }
 
-MHD_Result sendBusy(MHD_Connection* c, const char* text) {
+MHD_Result sendBusy(MHD_Connection* c, const char* text, unsigned status = MHD_HTTP_SERVICE_UNAVAILABLE,
+                    const char* retryAfter = "5") {
   Response r = copyBody(QByteArray(text) + "\n", "text/plain; charset=utf-8");
-  if (r) MHD_add_response_header(r.get(), "Retry-After", "5");
-  return send(c, MHD_HTTP_SERVICE_UNAVAILABLE, std::move(r));
+  if (r) MHD_add_response_header(r.get(), "Retry-After", retryAfter);
+  return send(c, status, std::move(r));
 }
 
 MHD_Result sendJson(MHD_Connection* c, const QByteArray& json) {
@@ -254,7 +255,7 @@ bool hostAllowed(const Context& ctx, const char* header) {
   return ctx.hosts.contains(host.left(nameEnd));
 }
 
-bool loggedIn(Logins& logins, MHD_Connection* c) {
+Logins::Verdict judgeLogin(Logins& logins, MHD_Connection* c) {
   const auto peer = [c] {
     QString name = QStringLiteral("?");
     if (const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_CLIENT_ADDRESS)) {
@@ -264,7 +265,7 @@ bool loggedIn(Logins& logins, MHD_Connection* c) {
     }
     return name;
   };
-  return logins.allows(MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_AUTHORIZATION), peer);
+  return logins.judge(MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_AUTHORIZATION), peer);
 }
 
 MHD_Result sendLoginRequest(MHD_Connection* c) {
@@ -294,7 +295,15 @@ MHD_Result onRequest(void* cls, MHD_Connection* c, const char* url, const char* 
   if ((length && QByteArrayView(length) != "0") ||
       MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_TRANSFER_ENCODING))
     return sendText(c, MHD_HTTP_BAD_REQUEST, "A GET request carries no body.");
-  if (ctx.logins && !loggedIn(*ctx.logins, c)) return sendLoginRequest(c);
+  switch (ctx.logins ? judgeLogin(*ctx.logins, c) : Logins::Verdict::Allowed) {
+    case Logins::Verdict::Allowed: break;
+    case Logins::Verdict::Refused: return sendLoginRequest(c);
+    case Logins::Verdict::Throttled:
+      return sendBusy(c, "Too many failed logins from this address: try again in a minute.", MHD_HTTP_TOO_MANY_REQUESTS,
+                      "60");
+    case Logins::Verdict::Busy:
+      return sendBusy(c, "Many logins are being checked: try again in a second.", MHD_HTTP_SERVICE_UNAVAILABLE, "1");
+  }
   return route(ctx, c, url, m == "HEAD");
 }
 

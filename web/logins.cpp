@@ -87,22 +87,46 @@ bool Logins::verify(const QByteArray& name, const QByteArray& password) {
   return sameBytes(computed, stored) && found != nullptr && !computed.isEmpty();
 }
 
-bool Logins::allows(const char* authorization, const PeerName& peer) {
+Logins::Verdict Logins::judge(const char* authorization, const PeerName& peer) {
   const QByteArray header(authorization ? authorization : "");
   if (!header.startsWith("Basic ")) {
-    logFailure(header.isEmpty() ? QByteArray() : QByteArray("(not Basic)"), peer);
-    return false;
+    if (!header.isEmpty()) logFailure("(not Basic)", peer());
+    return Verdict::Refused;
   }
   const std::string key = QMessageAuthenticationCode::hash(header, cacheKey_, QCryptographicHash::Sha256).toStdString();
   std::lock_guard lock(mutex_);
-  if (auto it = verdicts_.find(key); it != verdicts_.end()) return it->second;
+  if (auto it = verdicts_.find(key); it != verdicts_.end()) return it->second ? Verdict::Allowed : Verdict::Refused;
+
+  const QString address = peer();
+  const std::string addressKey = address.toStdString();
+  if (const int64_t minute = static_cast<int64_t>(std::time(nullptr) / 60); minute != failureMinute_) {
+    failureMinute_ = minute;
+    failures_.clear();
+    throttlesLogged_ = 0;
+  }
+  if (const auto it = failures_.find(addressKey); it != failures_.end() && it->second >= kFailuresPerMinute)
+    return Verdict::Throttled;
+  const auto started = std::chrono::steady_clock::now();
+  if (started - hashSecond_ >= std::chrono::seconds(1)) {
+    hashSecond_ = started;
+    hashedThisSecond_ = {};
+  }
+  if (hashedThisSecond_ >= hashBudget_) return Verdict::Busy;
 
   const auto decoded = QByteArray::fromBase64Encoding(header.mid(6).trimmed(), QByteArray::AbortOnBase64DecodingErrors);
   const QByteArray& pair = decoded.decoded;
   const qsizetype colon = decoded ? pair.indexOf(':') : -1;
   const QByteArray name = colon > 0 ? pair.left(colon) : QByteArray();
   const bool ok = colon > 0 && verify(name, pair.mid(colon + 1));
-  if (!ok) logFailure(name.isEmpty() ? QByteArray("(malformed)") : name, peer);
+  hashedThisSecond_ += std::chrono::steady_clock::now() - started;
+  if (!ok) {
+    logFailure(name.isEmpty() ? QByteArray("(malformed)") : name, address);
+    if (failures_.size() < kCountedAddresses || failures_.count(addressKey) != 0) {
+      if (++failures_[addressKey] == kFailuresPerMinute && ++throttlesLogged_ <= 5)
+        qWarning("login: %d failed logins from %s this minute; its logins are refused until the minute ends",
+                 kFailuresPerMinute, qUtf8Printable(address));
+    }
+  }
   if (verdicts_.size() >= kRemembered) {
     for (size_t i = 0; i < verdictOrder_.size() / 2; ++i) verdicts_.erase(verdictOrder_[i]);
     verdictOrder_.erase(verdictOrder_.begin(),
@@ -110,13 +134,12 @@ bool Logins::allows(const char* authorization, const PeerName& peer) {
   }
   verdicts_.emplace(key, ok);
   verdictOrder_.push_back(key);
-  return ok;
+  return ok ? Verdict::Allowed : Verdict::Refused;
 }
 
 // A request without credentials is how every browser starts: not logged.
 // Wrong ones are, at most ten a minute, so guessing cannot flood the log.
-void Logins::logFailure(const QByteArray& name, const PeerName& peer) {
-  if (name.isEmpty()) return;
+void Logins::logFailure(const QByteArray& name, const QString& peer) {
   const int64_t minute = static_cast<int64_t>(std::time(nullptr) / 60);
   if (minute != logMinute_) {
     if (logged_ > 10) qWarning("login: %d more failed logins in the last minute", logged_ - 10);
@@ -124,7 +147,7 @@ void Logins::logFailure(const QByteArray& name, const PeerName& peer) {
     logged_ = 0;
   }
   if (++logged_ <= 10)
-    qWarning("login: failed for \"%s\" from %s%s", printable(name).constData(), qUtf8Printable(peer()),
+    qWarning("login: failed for \"%s\" from %s%s", printable(name).constData(), qUtf8Printable(peer),
              logged_ == 10 ? " (more this minute not logged)" : "");
 }
 

@@ -6,7 +6,10 @@
 //   picture: resident set against --max-memory + 40 MiB, and after they go;
 // - 500 connections from 127.0.0.2 and 127.0.0.3 that trickle one header
 //   line a second (reconnecting when dropped): how long a normal client's
-//   GET /units takes meanwhile.
+//   GET /units takes meanwhile;
+// - password guessing from 200 loopback addresses, each guess a new password
+//   against a yescrypt login: how long a logged-in client's GET /units takes
+//   meanwhile, and how many guesses were checked.
 // All traffic stays on loopback.
 #include <benchmark/benchmark.h>
 
@@ -24,12 +27,15 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
+#include <string>
 #include <thread>
 
 #include "selvane/publication/control_record.h"
 #include "server_process.h"
 #include "testkit/web/publish_picture.h"
 #include "testkit/web/raw_client.h"
+#include "testkit/web/test_credentials.h"
 
 namespace {
 
@@ -224,5 +230,67 @@ void BM_SlowHeaderFlood(benchmark::State& state) {
   server.waitForFinished(5000);
 }
 BENCHMARK(BM_SlowHeaderFlood)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+void BM_PasswordGuessing(benchmark::State& state) {
+  QTemporaryDir tmp;
+  const QString dir = unitDir(tmp, 1);
+  webtest::publishPicture(dir, webtest::testJpeg(1, 640, 480), true, "x");
+  QFile users(tmp.path() + "/users");
+  if (!users.open(QIODevice::WriteOnly) || users.write("op:" + webtest::Credentials::xcrypt("$y$", "right") + "\n") < 0)
+    return state.SkipWithError("cannot write the users file");
+  users.close();
+  QProcess server;
+  uint16_t port = 0;
+  const QByteArray login = "Authorization: Basic " + QByteArray("op:right").toBase64() + "\r\n";
+  if (!webbench::startServer(server, {"--users", users.fileName(), dir}, &port))
+    return state.SkipWithError("cannot start selvane-web");
+  for (auto _ : state) {
+    std::atomic<bool> stop{false};
+    std::atomic<int> guesses{0}, checked{0};
+    std::vector<std::thread> guessers;
+    for (int g = 0; g < 8; ++g)
+      guessers.emplace_back([&, g] {
+        for (int n = 0; !stop; ++n) {
+          const std::string from = "127.0.0." + std::to_string(2 + (g * 25 + n) % 200);
+          const int fd = connectFrom(from.c_str(), port);
+          if (fd < 0) continue;
+          const QByteArray request =
+              "GET /units HTTP/1.1\r\nHost: localhost\r\nAuthorization: Basic " +
+              QByteArray("op:guess-" + QByteArray::number(g) + "-" + QByteArray::number(n)).toBase64() + "\r\n\r\n";
+          ::send(fd, request.constData(), size_t(request.size()), MSG_NOSIGNAL);
+          char reply[64] = {};
+          pollfd p{fd, POLLIN, 0};
+          if (::poll(&p, 1, 5000) == 1 && ::recv(fd, reply, sizeof reply - 1, 0) > 12) {
+            ++guesses;
+            if (std::strncmp(reply + 9, "401", 3) == 0) ++checked;
+          }
+          ::close(fd);
+        }
+      });
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    std::vector<double> ms;
+    int failed = 0;
+    const int64_t end = webtest::nowMs() + 15000;
+    while (webtest::nowMs() < end) {
+      const int64_t start = webtest::nowMs();
+      if (webtest::httpGet(port, "/units", login, 3000).status != 200) ++failed;
+      ms.push_back(double(webtest::nowMs() - start));
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    stop = true;
+    for (std::thread& t : guessers) t.join();
+    std::sort(ms.begin(), ms.end());
+    state.counters["get_median_ms"] = ms[ms.size() / 2];
+    state.counters["goal_median_ms"] = 100;
+    state.counters["get_max_ms"] = ms.back();
+    state.counters["goal_max_ms"] = 1000;
+    state.counters["gets_failed"] = failed;
+    state.counters["guesses"] = guesses.load();
+    state.counters["guesses_checked"] = checked.load();
+  }
+  server.terminate();
+  server.waitForFinished(5000);
+}
+BENCHMARK(BM_PasswordGuessing)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 }  // namespace

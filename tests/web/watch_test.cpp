@@ -203,16 +203,33 @@ TEST(WebWatch, LoginsOverHttpsWithCurlAndQt) {
       << qPrintable(reply->errorString());
   EXPECT_EQ(reply->readAll(), testJpeg(4));
 
-  // Guessing: every wrong password is judged, at most ten a minute logged.
+  // Guessing: an address is judged ten times a minute, then refused without
+  // a check (a browser already logged in from it goes on); the log says so
+  // once and names at most ten failures.
+  using Verdict = selvane::web::Logins::Verdict;
   failedLogins.clear();
   const QtMessageHandler previous = qInstallMessageHandler(keepLoginLines);
-  const auto peer = [] { return QStringLiteral("192.0.2.1"); };
+  const auto guesser = [] { return QStringLiteral("192.0.2.1"); };
+  const auto basic = [](const QByteArray& pair) { return "Basic " + pair.toBase64(); };
   for (int i = 0; i < 14; ++i)
-    logins.allows(("Basic " + QByteArray("sha512:guess" + QByteArray::number(i)).toBase64()).constData(), peer);
+    EXPECT_EQ(logins.judge(basic("sha512:guess" + QByteArray::number(i)), guesser),
+              i < selvane::web::Logins::kFailuresPerMinute ? Verdict::Refused : Verdict::Throttled)
+        << i;
   qInstallMessageHandler(previous);
-  EXPECT_FALSE(logins.allows(("Basic " + QByteArray("sha512\n:x").toBase64()).constData(), peer));
-  ASSERT_LE(failedLogins.size(), 10) << qPrintable(failedLogins.join('\n'));
+  EXPECT_EQ(logins.judge(basic("yes:pw-y"), guesser), Verdict::Allowed) << "remembered from before";
+  const QByteArray fresh = "Basic  " + QByteArray("bcrypt:pw-2b").toBase64();
+  EXPECT_EQ(logins.judge(fresh, guesser), Verdict::Throttled);
+  EXPECT_EQ(logins.judge(fresh, [] { return QStringLiteral("192.0.2.2"); }), Verdict::Allowed);
+  ASSERT_LE(failedLogins.filter("failed for").size(), 10) << qPrintable(failedLogins.join('\n'));
   EXPECT_TRUE(failedLogins.front().contains("\"sha512\" from 192.0.2.1")) << qPrintable(failedLogins.front());
+  EXPECT_EQ(failedLogins.filter("192.0.2.1 this minute; its logins are refused").size(), 1);
+
+  // Hashing is kept to its share of each second; what is remembered is not.
+  selvane::web::Logins tight(std::chrono::milliseconds(1));
+  ASSERT_TRUE(tight.load(c.users, &error));
+  EXPECT_EQ(tight.judge(basic("yes:pw-y"), guesser), Verdict::Allowed);
+  EXPECT_EQ(tight.judge(basic("yes:pw-x"), guesser), Verdict::Busy);
+  EXPECT_EQ(tight.judge(basic("yes:pw-y"), guesser), Verdict::Allowed);
 
   QFile bad(c.dir.path() + "/bad");
   ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
