@@ -2,13 +2,10 @@
 // sources, drawing from other threads, and no paint messages.
 #include <QCoreApplication>
 #include <QImage>
-#include <QScreen>
 #include <chrono>
 #include <future>
-#include <thread>
 
-#include "drawdib_fixture.h"
-#include "drawdib_test_pictures.h"
+#include "drawdib_support.h"
 #include "testkit/screen.h"
 
 namespace {
