@@ -2,22 +2,21 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
-#include <QPushButton>
-#include <QTemporaryDir>
 #include <QtTest/QTest>
 
 #include <atomic>
 #include <thread>
 
-#include "modal_helper.h"
 #include "platform/qt_bridge.h"
-#include "platform/services.h"
-#include "services_test_support.h"
+#include "services_support.h"
+#include "testkit/env.h"
+#include "testkit/files.h"
+#include "testkit/pictures.h"
 
 namespace {
 
 struct Seen {
-  std::string text, caption;
+  std::string text{}, caption{};
   UINT type = 0;
   int calls = 0;
   int answer = IDOK;
@@ -61,8 +60,7 @@ class MessageBoxTest : public ::testing::Test {
 };
 
 TEST_F(MessageBoxTest, HookAnswersFirstWithTheResolvedCaption) {
-  Seen seen;
-  seen.answer = IDYES;
+  Seen seen{.answer = IDYES};
   pl_SetMessageBoxHook(recordingHook, &seen);
   Answers list("no");
 
@@ -106,14 +104,13 @@ TEST_F(MessageBoxTest, ScriptedAnswersAreTakenInOrderThenTheDefault) {
 }
 
 TEST_F(MessageBoxTest, LogHoldsOneLinePerBoxHoweverAnswered) {
-  QTemporaryDir dir;
-  const std::string logPath = svtest::pathIn(dir, "boxes.log");
+  ScratchDir dir;
+  const std::string logPath = dir.file("boxes.log");
   testkit::ScopedEnv log("PL_MSGBOX_LOG", logPath.c_str());
   Answers list("yes");
 
   EXPECT_EQ(MessageBoxA(0, "/opt/selvane/selvanedir.ini\r\nを保存しますか？", "題", MB_YESNO), IDYES);
   Seen seen;
-  seen.answer = IDOK;
   pl_SetMessageBoxHook(recordingHook, &seen);
   MessageBoxA(0, "a\tb\\c", "題", MB_OK);
   pl_SetMessageBoxHook(nullptr, nullptr);
@@ -183,26 +180,18 @@ TEST_F(MessageBoxTest, RealBoxOffersJapaneseButtonsAndReportsTheClick) {
 // A program without a Qt application answers by default, or by its own
 // scripted list starting from the first entry.
 TEST_F(MessageBoxTest, ProgramWithoutDisplayAnswersDefaultsAndLogs) {
-  QTemporaryDir dir;
-  const std::string out = svtest::pathIn(dir, "answers.txt");
-  const std::string logPath = svtest::pathIn(dir, "boxes.log");
+  ScratchDir dir;
+  const std::string out = dir.file("answers.txt");
+  const std::string logPath = dir.file("boxes.log");
   testkit::ScopedEnv log("PL_MSGBOX_LOG", logPath.c_str());
   const std::string command = "sv_services_helper msgbox \"" + out + "\" 4 0";
 
-  PL_PROCESS child = pl_StartProcess(command.c_str(), 0);
-  ASSERT_NE(child, 0);
-  int code = -1;
-  ASSERT_TRUE(pl_WaitProcess(child, 10000, &code));
-  pl_CloseProcess(child);
-  EXPECT_EQ(code, 0);
+  ASSERT_EQ(svtest::run(command), 0);
   EXPECT_EQ(testkit::readFile(out), "7\n1\n");
   EXPECT_EQ(testkit::readFile(logPath), "sv_services_helper\t確認\tno\nsv_services_helper\t確認\tok\n");
 
   testkit::ScopedEnv list("PL_MSGBOX_ANSWERS", "yes");
-  child = pl_StartProcess(command.c_str(), 0);
-  ASSERT_NE(child, 0);
-  ASSERT_TRUE(pl_WaitProcess(child, 10000, &code));
-  pl_CloseProcess(child);
+  ASSERT_EQ(svtest::run(command), 0);
   EXPECT_EQ(testkit::readFile(out), "6\n1\n");
 }
 
