@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <limits>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "drawdib_support.h"
@@ -25,13 +26,8 @@ std::vector<uint8_t> getBuffer24(HDRAWDIB hdd, int width, int height) {
     return {};
   }
   const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
-  EXPECT_EQ(h.biSize, 40u);
-  EXPECT_EQ(h.biWidth, width);
-  EXPECT_EQ(h.biHeight, height);
-  EXPECT_EQ(h.biPlanes, 1);
-  EXPECT_EQ(h.biBitCount, 24);
-  EXPECT_EQ(h.biCompression, BI_RGB);
-  EXPECT_EQ(h.biSizeImage, stride * height);
+  EXPECT_EQ(std::tie(h.biSize, h.biWidth, h.biHeight, h.biPlanes, h.biBitCount, h.biCompression, h.biSizeImage),
+            std::make_tuple(DWORD{40}, LONG{width}, LONG{height}, WORD{1}, WORD{24}, DWORD{BI_RGB}, stride * height));
   return std::vector<uint8_t>(p, p + h.biSizeImage);
 }
 

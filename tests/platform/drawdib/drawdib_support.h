@@ -1,7 +1,6 @@
 // The drawing engine tests' fixture (a shown window, its device context, a
-// memory context made from it and a drawing handle, released in reverse
-// order) and their pictures, built as a camera or a BMP file would hand them
-// over.
+// memory context made from it and a drawing handle, released in reverse order)
+// and their pictures, built as a camera or a BMP file would hand them over.
 #pragma once
 #include <gtest/gtest.h>
 #include <libyuv/convert_argb.h>
@@ -52,8 +51,7 @@ inline TestDib dibOf(const Bytes& bmp) { return {infoHeaderOf(bmp), Bytes(bmp.be
 inline int chroma(int n) { return (n + 1) / 2; }
 
 // An RGB picture (24 or 32 bits) whose top half is `top` and bottom half
-// `bottom` as displayed; stored bottom row first unless `topDown`. The unused
-// byte of 32-bit pixels is 0.
+// `bottom` as displayed; stored bottom row first unless `topDown`.
 inline TestDib twoColourRgb(int width, int height, int bitCount, QColor top, QColor bottom, bool topDown) {
   const int bpp = bitCount / 8;
   const size_t stride = static_cast<size_t>((width * bpp + 3) & ~3);

@@ -103,8 +103,7 @@ TEST_F(FileDialogTest, RealDialogShowsTheFiltersAndReturnsTheChoice) {
   ofn_.nFilterIndex = 2;
 
   QStringList filters;
-  QString selectedFilter, shownDir;
-  QString typedOver;
+  QString selectedFilter, shownDir, typedOver;
   bool nonNative = false;
   svtest::whenModalAppears([&](QWidget* modal) {
     auto* dialog = qobject_cast<QFileDialog*>(modal);

@@ -31,20 +31,13 @@ int recordingHook(void* context, const char* text, const char* caption, UINT typ
   return seen->answer;
 }
 
-// Sets PL_MSGBOX_ANSWERS to `list`, padded with trailing blanks that differ on
+// PL_MSGBOX_ANSWERS set to `list`, padded with trailing blanks that differ on
 // every call: the list restarts only when the variable changes, and repeated
 // runs of a test must not continue the previous run's list.
-class Answers {
- public:
-  explicit Answers(const std::string& list) : var_("PL_MSGBOX_ANSWERS", padded(list).c_str()) {}
-
- private:
-  static std::string padded(const std::string& list) {
-    static int calls = 0;
-    return list + std::string(static_cast<size_t>(++calls), ' ');
-  }
-  testkit::ScopedEnv var_;
-};
+testkit::ScopedEnv answers(const std::string& list) {
+  static int calls = 0;
+  return {"PL_MSGBOX_ANSWERS", list + std::string(static_cast<size_t>(++calls), ' ')};
+}
 
 class MessageBoxTest : public ::testing::Test {
  protected:
@@ -62,7 +55,7 @@ class MessageBoxTest : public ::testing::Test {
 TEST_F(MessageBoxTest, HookAnswersFirstWithTheResolvedCaption) {
   Seen seen{.answer = IDYES};
   pl_SetMessageBoxHook(recordingHook, &seen);
-  Answers list("no");
+  const auto list = answers("no");
 
   pl_SetAppTitle("監視カメラ");
   EXPECT_EQ(MessageBoxA(0, "処理を終了いたしますか？", nullptr, MB_YESNO), IDYES);
@@ -88,7 +81,7 @@ TEST_F(MessageBoxTest, HookAnswersFirstWithTheResolvedCaption) {
 }
 
 TEST_F(MessageBoxTest, ScriptedAnswersAreTakenInOrderThenTheDefault) {
-  Answers list("yes, NO ,ok,maybe,yes");
+  const auto list = answers("yes, NO ,ok,maybe,yes");
   EXPECT_EQ(MessageBoxA(0, "1", "c", MB_YESNO | MB_ICONQUESTION), IDYES);
   EXPECT_EQ(MessageBoxA(0, "2", "c", MB_YESNO), IDNO);
   EXPECT_EQ(MessageBoxA(0, "3", "c", MB_OK | MB_ICONERROR), IDOK);
@@ -98,7 +91,7 @@ TEST_F(MessageBoxTest, ScriptedAnswersAreTakenInOrderThenTheDefault) {
   EXPECT_EQ(MessageBoxA(0, "7", "c", MB_OK), IDOK);
 
   // A new list starts from its beginning.
-  Answers again("yes");
+  const auto again = answers("yes");
   EXPECT_EQ(MessageBoxA(0, "8", "c", MB_YESNO), IDYES);
   EXPECT_EQ(MessageBoxA(0, "9", "c", MB_YESNO), IDNO);
 }
@@ -107,7 +100,7 @@ TEST_F(MessageBoxTest, LogHoldsOneLinePerBoxHoweverAnswered) {
   ScratchDir dir;
   const std::string logPath = dir.file("boxes.log");
   testkit::ScopedEnv log("PL_MSGBOX_LOG", logPath.c_str());
-  Answers list("yes");
+  const auto list = answers("yes");
 
   EXPECT_EQ(MessageBoxA(0, "/opt/selvane/selvanedir.ini\r\nを保存しますか？", "題", MB_YESNO), IDYES);
   Seen seen;
