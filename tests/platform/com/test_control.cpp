@@ -2,6 +2,7 @@
 // same helpers a real control uses.
 #include <stdexcept>
 #include <thread>
+#include <utility>
 
 #include "platform/com_server.h"
 #include "platform/registry.h"
@@ -20,9 +21,7 @@ class TestControl final : public pl::ControlBase {
       case testctl::kDouble: {
         a.expect(1);
         int32_t* n = a.ref(0);
-        int32_t old = *n;
-        *n = old * 2;
-        return pl::returnInt(result, old);
+        return pl::returnInt(result, std::exchange(*n, *n * 2));
       }
       case testctl::kGreet: a.expect(1); return pl::returnString(result, "Hello, " + a.str(0));
       case testctl::kLength: a.expect(1); return pl::returnInt(result, static_cast<int32_t>(a.str(0).size()));

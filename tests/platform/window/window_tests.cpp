@@ -272,10 +272,7 @@ TEST(ChildWindows, AreHiddenChildrenOfTheirHostAndDieWithIt) {
   EXPECT_FALSE(IsWindow(hostHwnd));
 }
 
-struct Flag {
-  std::atomic<bool> set{false};
-  static BOOL isSet(void* self) { return static_cast<Flag*>(self)->set.load() ? TRUE : FALSE; }
-};
+BOOL isSet(void* flag) { return static_cast<std::atomic<bool>*>(flag)->load() ? TRUE : FALSE; }
 
 LRESULT paintPostingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   auto* arrivals = reinterpret_cast<Inbox*>(GetWindowLongA(hwnd, GWL_USERDATA));
@@ -304,13 +301,13 @@ TEST(PaintingOnlyWait, RunsRepaintsAndTimersButHoldsOtherMessagesInOrder) {
   PostMessageA(pl::hwndOf(&button), WM_LBUTTONUP, MK_LBUTTON, MAKELPARAM(5, 5));
   painted.show();  // a system repaint during the wait
 
-  Flag flag;
+  std::atomic<bool> flag{false};
   std::thread signaller([&] {
     QThread::msleep(150);
-    flag.set = true;
+    flag = true;
     pl_WakeUiThread();
   });
-  EXPECT_TRUE(pl_WaitPaintingOnly(5000, Flag::isSet, &flag));
+  EXPECT_TRUE(pl_WaitPaintingOnly(5000, isSet, &flag));
   signaller.join();
   EXPECT_TRUE(arrivals.items.empty());
   EXPECT_EQ(clicks, 0);
@@ -321,8 +318,8 @@ TEST(PaintingOnlyWait, RunsRepaintsAndTimersButHoldsOtherMessagesInOrder) {
   ASSERT_TRUE(waitUntil([&] { return arrivals.items.size() == 5 && clicks == 1; }));
   for (int i = 0; i < 5; ++i) EXPECT_EQ(arrivals.items[static_cast<size_t>(i)].second, i);
 
-  Flag never;
-  EXPECT_FALSE(pl_WaitPaintingOnly(30, Flag::isSet, &never));
+  std::atomic<bool> never{false};
+  EXPECT_FALSE(pl_WaitPaintingOnly(30, isSet, &never));
   EXPECT_FALSE(pl_WaitPaintingOnly(30, nullptr, nullptr));
   DestroyWindow(h);
 }
