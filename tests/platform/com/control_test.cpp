@@ -23,6 +23,9 @@ using comtest::TempRegistry;
 
 namespace {
 
+const char* kServerKey = "CLSID\\{7D0F55B8-08F0-4263-A312-0E49EDD76CE3}\\InprocServer32";
+QString serverFile() { return QString::fromStdString(get(kServerKey)); }
+
 struct Event {
   DISPID id;
   pl::Variant arg;
@@ -56,10 +59,8 @@ class HostedTestControl : public ::testing::Test {
 }  // namespace
 
 TEST_F(HostedTestControl, RegisteredUnderItsClassIdAndProgId) {
-  const std::string cls = "CLSID\\{7D0F55B8-08F0-4263-A312-0E49EDD76CE3}";
-  EXPECT_EQ(QString::fromStdString(get((cls + "\\InprocServer32").c_str())),
-            QFileInfo(comtest::controlFile()).absoluteFilePath());
-  EXPECT_EQ(get((cls + "\\MiscStatus\\1").c_str()), "131473");
+  EXPECT_EQ(serverFile(), QFileInfo(comtest::controlFile()).absoluteFilePath());
+  EXPECT_EQ(get("CLSID\\{7D0F55B8-08F0-4263-A312-0E49EDD76CE3}\\MiscStatus\\1"), "131473");
   EXPECT_EQ(get("TypeLib\\{1E54C9E9-8CE8-44C6-BBEA-1B5543B82AA5}\\1.0", "HELPFILE"), "TestCtl.hlp");
   EXPECT_EQ(get("TestCtl.TestCtlPage.1"), "TestCtl Property Page");
   CLSID byName{};
@@ -175,8 +176,7 @@ TEST(Regsvr32, UnregisterRemovesExactlyItsEntries) {
   // Relative to the working directory; options in any case, with '-' too.
   auto r = regsvr32({"-S", "TestCtl.OCX"}, comtest::outDir() + "/tests");
   ASSERT_EQ(r.exitCode, 0) << r.errors.constData();
-  EXPECT_EQ(QString::fromStdString(get("CLSID\\{7D0F55B8-08F0-4263-A312-0E49EDD76CE3}\\InprocServer32")),
-            QFileInfo(comtest::controlFile()).absoluteFilePath());
+  EXPECT_EQ(serverFile(), QFileInfo(comtest::controlFile()).absoluteFilePath());
   r = regsvr32({"/U", "/s", comtest::controlFile()});
   ASSERT_EQ(r.exitCode, 0) << r.errors.constData();
   EXPECT_EQ(reg.text(), before);
@@ -186,16 +186,15 @@ TEST(Regsvr32, MachineSwitchWritesTheMachineRegistryOnly) {
   TempRegistry reg;
   const QString machine = reg.dirPath() + "/var/registry.reg";
   ScopedEnv machineEnv("PL_MACHINE_REGISTRY", QFile::encodeName(machine));
-  const char* server = "CLSID\\{7D0F55B8-08F0-4263-A312-0E49EDD76CE3}\\InprocServer32";
   auto r = regsvr32({"/m", "/s", comtest::controlFile()});
   ASSERT_EQ(r.exitCode, 0) << r.errors.constData();
   EXPECT_TRUE(reg.text().isEmpty());
-  EXPECT_EQ(QString::fromStdString(get(server)), comtest::controlFile());  // seen from the user's side
+  EXPECT_EQ(serverFile(), comtest::controlFile());  // seen from the user's side
   // The user's brimlift-style unregistration leaves the machine's entry.
   ASSERT_EQ(regsvr32({"/u", "/s", comtest::controlFile()}).exitCode, 0);
-  EXPECT_EQ(QString::fromStdString(get(server)), comtest::controlFile());
+  EXPECT_EQ(serverFile(), comtest::controlFile());
   ASSERT_EQ(regsvr32({"/s", "/U", "/M", comtest::controlFile()}).exitCode, 0);
-  EXPECT_EQ(get(server), "<missing>");
+  EXPECT_EQ(get(kServerKey), "<missing>");
 
   ScopedEnv unwritable("PL_MACHINE_REGISTRY", "/dev/null/registry.reg");
   r = regsvr32({"/m", "/s", comtest::controlFile()});
@@ -209,11 +208,9 @@ TEST(Regsvr32, FailuresEndWithTheirExitCodes) {
   EXPECT_EQ(regsvr32({"--help"}).exitCode, 0);                              // usage on stdout, no box
   EXPECT_EQ(regsvr32({"/s", "/x", comtest::controlFile()}).exitCode, 1);    // unknown option
   EXPECT_EQ(regsvr32({"/s", reg.dirPath() + "/missing.OCX"}).exitCode, 3);  // no such file
-  QFile text(reg.dirPath() + "/text.OCX");
-  ASSERT_TRUE(text.open(QIODevice::WriteOnly));
-  text.write("MZ but not really");
-  text.close();
-  EXPECT_EQ(regsvr32({"/s", text.fileName()}).exitCode, 3);  // not loadable
+  const QString text = reg.dirPath() + "/text.OCX";
+  ASSERT_TRUE(testkit::writeFile(text, "MZ but not really"));
+  EXPECT_EQ(regsvr32({"/s", text}).exitCode, 3);  // not loadable
   char platform[4096];
   ASSERT_GT(pl_ModulePath(&IID_IUnknown, platform, sizeof platform), 0);
   EXPECT_EQ(regsvr32({"/s", platform}).exitCode, 4);  // no entry points

@@ -197,46 +197,34 @@ TEST(Registry, TheProgramDirectorysFileComesFirstAndTheBuildWritesOnlyThere) {
     ~Remove() { QFile::remove(path); }
   } cleanup{own};
   const QByteArray built = "[Software\\SelvaneTest\\Own]\n@=\"program\"\n";
-  {
-    QFile f(own);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(built);
-  }
+  ASSERT_TRUE(testkit::writeFile(own, built));
   const char* key = "Software\\SelvaneTest\\Own";
   ASSERT_EQ(pl_RegSetString(key, "", "user"), ERROR_SUCCESS);
   ASSERT_EQ(pl_RegSetString(key, "Extra", "user"), ERROR_SUCCESS);
   EXPECT_EQ(get(key), "program");
   EXPECT_EQ(get(key, "Extra"), "user");
   EXPECT_TRUE(reg.text().contains("@=\"user\"")) << "writes go to the user's file";
-  QFile f(own);
-  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-  EXPECT_EQ(f.readAll(), built);
+  EXPECT_EQ(testkit::readFile(own), built);
 
   // The build registered its control beside its programs, not for the user.
   const QString out = QString::fromLocal8Bit(qgetenv("SV_OUT_DIR"));
-  QFile registration(out + "/registry.reg");
-  if (registration.open(QIODevice::ReadOnly)) {
-    EXPECT_TRUE(registration.readAll().contains((out + "/Korvex.OCX").toUtf8()));
+  if (QFile::exists(out + "/registry.reg")) {
+    EXPECT_TRUE(testkit::readFile(out + "/registry.reg").contains((out + "/Korvex.OCX").toUtf8()));
   }
 }
 
 TEST(Registry, ConcurrentWritersAllLand) {
   TempRegistry reg;
   constexpr int kThreads = 4, kWrites = 25;
+  auto name = [](int t, int i) { return std::to_string(t) + "-" + std::to_string(i); };
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t)
-    threads.emplace_back([t] {
-      for (int i = 0; i < kWrites; ++i) {
-        std::string name = std::to_string(t) + "-" + std::to_string(i);
-        pl_RegSetString("Shared", name.c_str(), name.c_str());
-      }
+    threads.emplace_back([t, name] {
+      for (int i = 0; i < kWrites; ++i) pl_RegSetString("Shared", name(t, i).c_str(), name(t, i).c_str());
     });
   for (auto& th : threads) th.join();
   for (int t = 0; t < kThreads; ++t)
-    for (int i = 0; i < kWrites; ++i) {
-      std::string name = std::to_string(t) + "-" + std::to_string(i);
-      EXPECT_EQ(get("Shared", name.c_str()), name);
-    }
+    for (int i = 0; i < kWrites; ++i) EXPECT_EQ(get("Shared", name(t, i).c_str()), name(t, i));
 }
 
 // --- Registration records ----------------------------------------------------
@@ -248,20 +236,19 @@ const GUID kClass = {0xAAAAAAAA, 0xBBBB, 0xCCCC, {0xDD, 0xDD, 0xEE, 0xEE, 0xEE, 
 const GUID kItf = {0x12345678, 0x9ABC, 0xDEF0, {1, 2, 3, 4, 5, 6, 7, 8}};
 const PL_INTERFACE_INFO kItfs[] = {{&kItf, "_DThing"}};
 
-PL_TYPELIB_INFO lib() { return {&kLib, 1, 0, "Thing module", "Thing.hlp", "/opt/x/Thing.OCX", kItfs, 1}; }
+const PL_TYPELIB_INFO kThingLib = {&kLib, 1, 0, "Thing module", "Thing.hlp", "/opt/x/Thing.OCX", kItfs, 1};
 PL_CLASS_INFO cls(BOOL control) {
   return {&kClass, "Thing.ThingCtrl.1", "Thing Control", "Apartment", "/opt/x/Thing.OCX", control, 0x20191, &kLib, 1,
           0};
 }
+const PL_CLASS_INFO kThing = cls(TRUE);
 
 }  // namespace
 
 TEST(Registration, ControlClassAndTypeLibraryLayout) {
   TempRegistry reg;
-  PL_TYPELIB_INFO l = lib();
-  PL_CLASS_INFO c = cls(TRUE);
-  ASSERT_EQ(pl_RegisterTypeLib(&l), S_OK);
-  ASSERT_EQ(pl_RegisterClass(&c), S_OK);
+  ASSERT_EQ(pl_RegisterTypeLib(&kThingLib), S_OK);
+  ASSERT_EQ(pl_RegisterClass(&kThing), S_OK);
   const std::string k = "CLSID\\{AAAAAAAA-BBBB-CCCC-DDDD-EEEEEEEEEEEE}";
   EXPECT_EQ(get(k.c_str()), "Thing Control");
   EXPECT_EQ(get((k + "\\InprocServer32").c_str()), "/opt/x/Thing.OCX");
@@ -290,7 +277,7 @@ TEST(Registration, ControlClassAndTypeLibraryLayout) {
   EXPECT_TRUE(IsEqualGUID(&found, &kClass));
 
   // A plain class gets none of the control entries.
-  ASSERT_EQ(pl_UnregisterClass(&c), S_OK);
+  ASSERT_EQ(pl_UnregisterClass(&kThing), S_OK);
   PL_CLASS_INFO plain = cls(FALSE);
   ASSERT_EQ(pl_RegisterClass(&plain), S_OK);
   EXPECT_FALSE(pl_RegKeyExists((k + "\\Control").c_str()));
@@ -307,31 +294,27 @@ TEST(Registration, UnregisterRemovesExactlyWhatRegisterAdded) {
   ASSERT_EQ(pl_RegSetString("Software\\Other", "a", "b"), 0);
   const QByteArray before = reg.text();
 
-  PL_TYPELIB_INFO l = lib();
-  PL_CLASS_INFO c = cls(TRUE);
-  ASSERT_EQ(pl_RegisterTypeLib(&l), S_OK);
-  ASSERT_EQ(pl_RegisterClass(&c), S_OK);
+  ASSERT_EQ(pl_RegisterTypeLib(&kThingLib), S_OK);
+  ASSERT_EQ(pl_RegisterClass(&kThing), S_OK);
   ASSERT_NE(reg.text(), before);
-  ASSERT_EQ(pl_UnregisterClass(&c), S_OK);
-  ASSERT_EQ(pl_UnregisterTypeLib(&l), S_OK);
+  ASSERT_EQ(pl_UnregisterClass(&kThing), S_OK);
+  ASSERT_EQ(pl_UnregisterTypeLib(&kThingLib), S_OK);
   EXPECT_EQ(reg.text(), before);
   // Unregistering again finds nothing to remove and is still a success.
-  EXPECT_EQ(pl_UnregisterClass(&c), S_OK);
-  EXPECT_EQ(pl_UnregisterTypeLib(&l), S_OK);
+  EXPECT_EQ(pl_UnregisterClass(&kThing), S_OK);
+  EXPECT_EQ(pl_UnregisterTypeLib(&kThingLib), S_OK);
 
   // A ProgID another class has taken over stays with that class.
-  ASSERT_EQ(pl_RegisterClass(&c), S_OK);
+  ASSERT_EQ(pl_RegisterClass(&kThing), S_OK);
   ASSERT_EQ(pl_RegSetString("Thing.ThingCtrl.1\\CLSID", "", "{00000000-0000-0000-0000-000000000001}"), 0);
-  ASSERT_EQ(pl_UnregisterClass(&c), S_OK);
+  ASSERT_EQ(pl_UnregisterClass(&kThing), S_OK);
   EXPECT_EQ(get("Thing.ThingCtrl.1\\CLSID"), "{00000000-0000-0000-0000-000000000001}");
 }
 
 TEST(Registration, UnwritableRegistryGivesTheSelfRegistrationCodes) {
   ScopedEnv env("PL_REGISTRY", "/dev/null/selvane/registry.reg");
-  PL_TYPELIB_INFO l = lib();
-  PL_CLASS_INFO c = cls(TRUE);
-  EXPECT_EQ(pl_RegisterTypeLib(&l), SELFREG_E_TYPELIB);
-  EXPECT_EQ(pl_RegisterClass(&c), SELFREG_E_CLASS);
+  EXPECT_EQ(pl_RegisterTypeLib(&kThingLib), SELFREG_E_TYPELIB);
+  EXPECT_EQ(pl_RegisterClass(&kThing), SELFREG_E_CLASS);
   EXPECT_EQ(pl_RegSetString("K", "v", "x"), ERROR_ACCESS_DENIED);
   EXPECT_EQ(pl_RegisterClass(nullptr), SELFREG_E_CLASS);
   PL_CLASS_INFO badProgId = cls(TRUE);

@@ -43,11 +43,9 @@ TEST(ComRuntime, UnknownOrBrokenServersGiveTheirCodes) {
   ASSERT_EQ(pl_RegSetString(key.c_str(), "", (reg.dirPath() + "/missing.OCX").toUtf8().constData()), 0);
   EXPECT_EQ(CoCreateInstance(&kSome, nullptr, CLSCTX_INPROC_SERVER, &IID_IUnknown, &out), CO_E_DLLNOTFOUND);
 
-  QFile notElf(reg.dirPath() + "/text.OCX");
-  ASSERT_TRUE(notElf.open(QIODevice::WriteOnly));
-  notElf.write("not a shared object");
-  notElf.close();
-  ASSERT_EQ(pl_RegSetString(key.c_str(), "", notElf.fileName().toUtf8().constData()), 0);
+  const QString notElf = reg.dirPath() + "/text.OCX";
+  ASSERT_TRUE(testkit::writeFile(notElf, "not a shared object"));
+  ASSERT_EQ(pl_RegSetString(key.c_str(), "", notElf.toUtf8().constData()), 0);
   EXPECT_EQ(CoCreateInstance(&kSome, nullptr, CLSCTX_INPROC_SERVER, &IID_IUnknown, &out), CO_E_ERRORINDLL);
 
   // A real shared object without the entry points: the platform library itself.

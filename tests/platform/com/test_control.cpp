@@ -2,6 +2,7 @@
 // same helpers a real control uses.
 #include <stdexcept>
 #include <thread>
+#include <utility>
 
 #include "platform/com_server.h"
 #include "platform/registry.h"
@@ -20,9 +21,7 @@ class TestControl final : public pl::ControlBase {
       case testctl::kDouble: {
         a.expect(1);
         int32_t* n = a.ref(0);
-        int32_t old = *n;
-        *n = old * 2;
-        return pl::returnInt(result, old);
+        return pl::returnInt(result, std::exchange(*n, *n * 2));
       }
       case testctl::kGreet: a.expect(1); return pl::returnString(result, "Hello, " + a.str(0));
       case testctl::kLength: a.expect(1); return pl::returnInt(result, static_cast<int32_t>(a.str(0).size()));
@@ -69,34 +68,22 @@ class TestPage final : public pl::ControlBase {
 const PL_INTERFACE_INFO kInterfaces[] = {{&testctl::kDispatchIid, "_DTestCtl"},
                                          {&testctl::kEventsIid, "_DTestCtlEvents"}};
 
-PL_TYPELIB_INFO typeLib(const std::string& path) {
-  return {&testctl::kLibId, 1, 0, "TestCtl ActiveX control module", "TestCtl.hlp", path.c_str(), kInterfaces, 2};
-}
-
-PL_CLASS_INFO controlClass(const std::string& path) {
-  return {&testctl::kClsid,
-          testctl::kProgId,
-          "TestCtl Control",
-          "Apartment",
-          path.c_str(),
-          TRUE,
-          testctl::kMiscStatus,
-          &testctl::kLibId,
-          1,
-          0};
-}
-
-PL_CLASS_INFO pageClass(const std::string& path) {
-  return {&testctl::kPageClsid,
-          testctl::kPageProgId,
-          "TestCtl Property Page",
-          "Apartment",
-          path.c_str(),
-          FALSE,
-          0,
-          nullptr,
-          0,
-          0};
+// Adds (or removes) the type library, then the control and the page.
+HRESULT registration(bool add) {
+  const std::string path = pl::server::modulePath();
+  if (add && path.empty()) return SELFREG_E_TYPELIB;
+  const char* file = path.c_str();
+  PL_TYPELIB_INFO lib{&testctl::kLibId, 1, 0, "TestCtl ActiveX control module", "TestCtl.hlp", file, kInterfaces, 2};
+  const PL_CLASS_INFO classes[] = {
+      {&testctl::kClsid, testctl::kProgId, "TestCtl Control", "Apartment", file, TRUE, testctl::kMiscStatus,
+       &testctl::kLibId, 1, 0},
+      {&testctl::kPageClsid, testctl::kPageProgId, "TestCtl Property Page", "Apartment", file, FALSE, 0, nullptr, 0, 0},
+  };
+  HRESULT hr = add ? pl_RegisterTypeLib(&lib) : pl_UnregisterTypeLib(&lib);
+  for (const PL_CLASS_INFO& c : classes) {
+    if (SUCCEEDED(hr)) hr = add ? pl_RegisterClass(&c) : pl_UnregisterClass(&c);
+  }
+  return hr;
 }
 
 }  // namespace
@@ -108,24 +95,5 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
 }
 
 STDAPI DllCanUnloadNow(void) { return pl::server::canUnloadNow(); }
-
-STDAPI DllRegisterServer(void) {
-  const std::string path = pl::server::modulePath();
-  if (path.empty()) return SELFREG_E_TYPELIB;
-  PL_TYPELIB_INFO lib = typeLib(path);
-  HRESULT hr = pl_RegisterTypeLib(&lib);
-  if (FAILED(hr)) return hr;
-  PL_CLASS_INFO control = controlClass(path), page = pageClass(path);
-  hr = pl_RegisterClass(&control);
-  return SUCCEEDED(hr) ? pl_RegisterClass(&page) : hr;
-}
-
-STDAPI DllUnregisterServer(void) {
-  const std::string path = pl::server::modulePath();
-  PL_TYPELIB_INFO lib = typeLib(path);
-  HRESULT hr = pl_UnregisterTypeLib(&lib);
-  if (FAILED(hr)) return hr;
-  PL_CLASS_INFO control = controlClass(path), page = pageClass(path);
-  hr = pl_UnregisterClass(&control);
-  return SUCCEEDED(hr) ? pl_UnregisterClass(&page) : hr;
-}
+STDAPI DllRegisterServer(void) { return registration(true); }
+STDAPI DllUnregisterServer(void) { return registration(false); }

@@ -2,13 +2,10 @@
 // sources, drawing from other threads, and no paint messages.
 #include <QCoreApplication>
 #include <QImage>
-#include <QScreen>
 #include <chrono>
 #include <future>
-#include <thread>
 
-#include "drawdib_fixture.h"
-#include "drawdib_test_pictures.h"
+#include "drawdib_support.h"
 #include "testkit/screen.h"
 
 namespace {
@@ -47,14 +44,13 @@ TEST_F(DrawDibTest, RgbPicturesLandRightSideUpStretchedOverTheWindow) {
   };
   for (const Case c : {Case{24, false}, Case{24, true}, Case{32, false}, Case{32, true}}) {
     SCOPED_TRACE(testing::Message() << c.bitCount << (c.topDown ? " top-down" : " bottom-up"));
-    // Odd width so 24-bit rows carry padding.
-    const TestDib dib = twoColourRgb(37, 20, c.bitCount, QColor(200, 30, 40), QColor(20, 60, 220), c.topDown);
-    ASSERT_TRUE(drawOverClient(hdd, windowDc, dib));
-    expectTopBottom(shown(window), QColor(200, 30, 40), QColor(20, 60, 220));
-    // Swap the colours so each case proves its own drawing arrived.
-    const TestDib swapped = twoColourRgb(37, 20, c.bitCount, QColor(20, 60, 220), QColor(200, 30, 40), c.topDown);
-    ASSERT_TRUE(drawOverClient(hdd, windowDc, swapped));
-    expectTopBottom(shown(window), QColor(20, 60, 220), QColor(200, 30, 40));
+    // Odd width so 24-bit rows carry padding; the colours swapped the second
+    // time so each case proves its own drawing arrived.
+    const QColor red(200, 30, 40), blue(20, 60, 220);
+    for (const auto& [top, bottom] : {std::pair{red, blue}, std::pair{blue, red}}) {
+      ASSERT_TRUE(drawOverClient(hdd, windowDc, twoColourRgb(37, 20, c.bitCount, top, bottom, c.topDown)));
+      expectTopBottom(shown(window), top, bottom);
+    }
   }
 }
 

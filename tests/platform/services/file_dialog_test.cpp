@@ -2,14 +2,14 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
-#include <QTemporaryDir>
 
 #include <cstring>
 #include <string>
 
-#include "modal_helper.h"
-#include "platform/services.h"
-#include "services_test_support.h"
+#include "services_support.h"
+#include "testkit/env.h"
+#include "testkit/files.h"
+#include "testkit/pictures.h"
 
 namespace {
 
@@ -19,7 +19,7 @@ const char kFilter[] = "監視カメラ送信BMPファイル (*.BMP)\0*.BMP\0す
 struct HookAnswer {
   const char* path = nullptr;
   const OPENFILENAMEA* seen = nullptr;
-  std::string seenFile;
+  std::string seenFile{};
 };
 
 BOOL answeringHook(void* context, const OPENFILENAMEA* ofn, char* path, DWORD max) {
@@ -51,8 +51,7 @@ class FileDialogTest : public ::testing::Test {
 };
 
 TEST_F(FileDialogTest, HookChoosesAndSeesTheRecord) {
-  HookAnswer answer;
-  answer.path = "/data/cam1/x.bmp";
+  HookAnswer answer{"/data/cam1/x.bmp"};
   pl_SetFileDialogHook(answeringHook, &answer);
   testkit::ScopedEnv env("PL_FILEDIALOG_ANSWER", "/elsewhere/y.bmp");  // the hook comes first
 
@@ -68,8 +67,7 @@ TEST_F(FileDialogTest, HookChoosesAndSeesTheRecord) {
 }
 
 TEST_F(FileDialogTest, PathLongerThanTheBufferFailsWithoutOverrun) {
-  HookAnswer answer;
-  answer.path = "/data/cam1/x.bmp";  // 16 bytes and a NUL
+  HookAnswer answer{"/data/cam1/x.bmp"};  // 16 bytes and a NUL
   pl_SetFileDialogHook(answeringHook, &answer);
 
   std::memset(buffer_, 'Z', sizeof buffer_);
@@ -99,15 +97,13 @@ TEST_F(FileDialogTest, EnvironmentAnswersAndEmptyCancels) {
 }
 
 TEST_F(FileDialogTest, RealDialogShowsTheFiltersAndReturnsTheChoice) {
-  QTemporaryDir dir;
-  testkit::writeFile(svtest::pathIn(dir, "x.bmp"), "BM");
-  const std::string initialDir = dir.path().toStdString();
-  ofn_.lpstrInitialDir = initialDir.c_str();
+  ScratchDir dir;
+  testkit::writeFile(dir.file("x.bmp"), "BM");
+  ofn_.lpstrInitialDir = dir.path().c_str();
   ofn_.nFilterIndex = 2;
 
   QStringList filters;
-  QString selectedFilter, shownDir;
-  QString typedOver;
+  QString selectedFilter, shownDir, typedOver;
   bool nonNative = false;
   svtest::whenModalAppears([&](QWidget* modal) {
     auto* dialog = qobject_cast<QFileDialog*>(modal);
@@ -127,17 +123,17 @@ TEST_F(FileDialogTest, RealDialogShowsTheFiltersAndReturnsTheChoice) {
   EXPECT_EQ(filters, QStringList({QStringLiteral("監視カメラ送信BMPファイル (*.BMP)"),
                                   QStringLiteral("すべてのファイル (*.*)")}));
   EXPECT_EQ(selectedFilter, filters.value(1));
-  EXPECT_EQ(shownDir, dir.path());
+  EXPECT_EQ(shownDir, QString::fromStdString(dir.path()));
   EXPECT_TRUE(nonNative);
   EXPECT_EQ(typedOver, QStringLiteral("送信ファイル"));
-  EXPECT_EQ(std::string(buffer_), svtest::pathIn(dir, "x.bmp"));
+  EXPECT_EQ(std::string(buffer_), dir.file("x.bmp"));
 
   // The operator confirms the offered name: any name in an existing
   // directory will do, the file itself need not exist.
   std::strcpy(buffer_, "送信ファイル");
   svtest::whenModalAppears([](QWidget* modal) { qobject_cast<QDialog*>(modal)->accept(); });
   ASSERT_TRUE(GetOpenFileNameA(&ofn_));
-  EXPECT_EQ(std::string(buffer_), svtest::pathIn(dir, "送信ファイル"));
+  EXPECT_EQ(std::string(buffer_), dir.file("送信ファイル"));
 
   std::strcpy(buffer_, "keep");
   svtest::whenModalAppears([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });

@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 #include <QApplication>
-#include <QTemporaryDir>
 #include <QTextBrowser>
 
 #include "platform/qt_bridge.h"
 #include "platform/services.h"
 #include "platform/window.h"
-#include "services_test_support.h"
+#include "testkit/files.h"
+#include "testkit/pictures.h"
 
 namespace {
 
@@ -20,16 +20,14 @@ int openViewers() {
 class HelpViewerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(dir_.isValid());
-    help_ = svtest::pathIn(dir_, "SELVANE.HLP");
-    testkit::writeFile(help_,
-                       "<html><head><title>Selvane ヘルプ</title></head>"
-                       "<body><h1>目次</h1><p>撮影の開始</p></body></html>");
+    ASSERT_TRUE(testkit::writeFile(help_,
+                                   "<html><head><title>Selvane ヘルプ</title></head>"
+                                   "<body><h1>目次</h1><p>撮影の開始</p></body></html>"));
   }
   void TearDown() override { WinHelpA(0, nullptr, HELP_QUIT, 0); }
 
-  QTemporaryDir dir_;
-  std::string help_;
+  ScratchDir dir_;
+  std::string help_ = dir_.file("SELVANE.HLP");
 };
 
 TEST_F(HelpViewerTest, FinderOpensOneViewerAndQuitClosesIt) {
@@ -59,7 +57,7 @@ TEST_F(HelpViewerTest, FinderOpensOneViewerAndQuitClosesIt) {
 
 TEST_F(HelpViewerTest, MissingFileOrUnknownCommandFails) {
   EXPECT_FALSE(WinHelpA(0, "/nonexistent/SELVANE.HLP", HELP_FINDER, 0));
-  EXPECT_FALSE(WinHelpA(0, dir_.path().toUtf8().constData(), HELP_FINDER, 0));  // a directory
+  EXPECT_FALSE(WinHelpA(0, dir_.path().c_str(), HELP_FINDER, 0));  // a directory
   EXPECT_FALSE(WinHelpA(0, nullptr, HELP_FINDER, 0));
   EXPECT_FALSE(WinHelpA(0, help_.c_str(), 0x1234u, 0));
   EXPECT_EQ(pl_HelpViewerWindow(), 0u);
@@ -67,7 +65,7 @@ TEST_F(HelpViewerTest, MissingFileOrUnknownCommandFails) {
 }
 
 TEST_F(HelpViewerTest, UntitledDocumentIsNamedByItsFileAndClosedViewerReopens) {
-  const std::string plain = svtest::pathIn(dir_, "plain.hlp");
+  const std::string plain = dir_.file("plain.hlp");
   testkit::writeFile(plain, "<p>本文</p>");
   ASSERT_TRUE(WinHelpA(0, plain.c_str(), HELP_FINDER, 0));
   const HWND first = pl_HelpViewerWindow();

@@ -2,22 +2,21 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
-#include <QPushButton>
-#include <QTemporaryDir>
 #include <QtTest/QTest>
 
 #include <atomic>
 #include <thread>
 
-#include "modal_helper.h"
 #include "platform/qt_bridge.h"
-#include "platform/services.h"
-#include "services_test_support.h"
+#include "services_support.h"
+#include "testkit/env.h"
+#include "testkit/files.h"
+#include "testkit/pictures.h"
 
 namespace {
 
 struct Seen {
-  std::string text, caption;
+  std::string text{}, caption{};
   UINT type = 0;
   int calls = 0;
   int answer = IDOK;
@@ -32,20 +31,13 @@ int recordingHook(void* context, const char* text, const char* caption, UINT typ
   return seen->answer;
 }
 
-// Sets PL_MSGBOX_ANSWERS to `list`, padded with trailing blanks that differ on
+// PL_MSGBOX_ANSWERS set to `list`, padded with trailing blanks that differ on
 // every call: the list restarts only when the variable changes, and repeated
 // runs of a test must not continue the previous run's list.
-class Answers {
- public:
-  explicit Answers(const std::string& list) : var_("PL_MSGBOX_ANSWERS", padded(list).c_str()) {}
-
- private:
-  static std::string padded(const std::string& list) {
-    static int calls = 0;
-    return list + std::string(static_cast<size_t>(++calls), ' ');
-  }
-  testkit::ScopedEnv var_;
-};
+testkit::ScopedEnv answers(const std::string& list) {
+  static int calls = 0;
+  return {"PL_MSGBOX_ANSWERS", list + std::string(static_cast<size_t>(++calls), ' ')};
+}
 
 class MessageBoxTest : public ::testing::Test {
  protected:
@@ -61,10 +53,9 @@ class MessageBoxTest : public ::testing::Test {
 };
 
 TEST_F(MessageBoxTest, HookAnswersFirstWithTheResolvedCaption) {
-  Seen seen;
-  seen.answer = IDYES;
+  Seen seen{.answer = IDYES};
   pl_SetMessageBoxHook(recordingHook, &seen);
-  Answers list("no");
+  const auto list = answers("no");
 
   pl_SetAppTitle("監視カメラ");
   EXPECT_EQ(MessageBoxA(0, "処理を終了いたしますか？", nullptr, MB_YESNO), IDYES);
@@ -90,7 +81,7 @@ TEST_F(MessageBoxTest, HookAnswersFirstWithTheResolvedCaption) {
 }
 
 TEST_F(MessageBoxTest, ScriptedAnswersAreTakenInOrderThenTheDefault) {
-  Answers list("yes, NO ,ok,maybe,yes");
+  const auto list = answers("yes, NO ,ok,maybe,yes");
   EXPECT_EQ(MessageBoxA(0, "1", "c", MB_YESNO | MB_ICONQUESTION), IDYES);
   EXPECT_EQ(MessageBoxA(0, "2", "c", MB_YESNO), IDNO);
   EXPECT_EQ(MessageBoxA(0, "3", "c", MB_OK | MB_ICONERROR), IDOK);
@@ -100,20 +91,19 @@ TEST_F(MessageBoxTest, ScriptedAnswersAreTakenInOrderThenTheDefault) {
   EXPECT_EQ(MessageBoxA(0, "7", "c", MB_OK), IDOK);
 
   // A new list starts from its beginning.
-  Answers again("yes");
+  const auto again = answers("yes");
   EXPECT_EQ(MessageBoxA(0, "8", "c", MB_YESNO), IDYES);
   EXPECT_EQ(MessageBoxA(0, "9", "c", MB_YESNO), IDNO);
 }
 
 TEST_F(MessageBoxTest, LogHoldsOneLinePerBoxHoweverAnswered) {
-  QTemporaryDir dir;
-  const std::string logPath = svtest::pathIn(dir, "boxes.log");
+  ScratchDir dir;
+  const std::string logPath = dir.file("boxes.log");
   testkit::ScopedEnv log("PL_MSGBOX_LOG", logPath.c_str());
-  Answers list("yes");
+  const auto list = answers("yes");
 
   EXPECT_EQ(MessageBoxA(0, "/opt/selvane/selvanedir.ini\r\nを保存しますか？", "題", MB_YESNO), IDYES);
   Seen seen;
-  seen.answer = IDOK;
   pl_SetMessageBoxHook(recordingHook, &seen);
   MessageBoxA(0, "a\tb\\c", "題", MB_OK);
   pl_SetMessageBoxHook(nullptr, nullptr);
@@ -183,26 +173,18 @@ TEST_F(MessageBoxTest, RealBoxOffersJapaneseButtonsAndReportsTheClick) {
 // A program without a Qt application answers by default, or by its own
 // scripted list starting from the first entry.
 TEST_F(MessageBoxTest, ProgramWithoutDisplayAnswersDefaultsAndLogs) {
-  QTemporaryDir dir;
-  const std::string out = svtest::pathIn(dir, "answers.txt");
-  const std::string logPath = svtest::pathIn(dir, "boxes.log");
+  ScratchDir dir;
+  const std::string out = dir.file("answers.txt");
+  const std::string logPath = dir.file("boxes.log");
   testkit::ScopedEnv log("PL_MSGBOX_LOG", logPath.c_str());
   const std::string command = "sv_services_helper msgbox \"" + out + "\" 4 0";
 
-  PL_PROCESS child = pl_StartProcess(command.c_str(), 0);
-  ASSERT_NE(child, 0);
-  int code = -1;
-  ASSERT_TRUE(pl_WaitProcess(child, 10000, &code));
-  pl_CloseProcess(child);
-  EXPECT_EQ(code, 0);
+  ASSERT_EQ(svtest::run(command), 0);
   EXPECT_EQ(testkit::readFile(out), "7\n1\n");
   EXPECT_EQ(testkit::readFile(logPath), "sv_services_helper\t確認\tno\nsv_services_helper\t確認\tok\n");
 
   testkit::ScopedEnv list("PL_MSGBOX_ANSWERS", "yes");
-  child = pl_StartProcess(command.c_str(), 0);
-  ASSERT_NE(child, 0);
-  ASSERT_TRUE(pl_WaitProcess(child, 10000, &code));
-  pl_CloseProcess(child);
+  ASSERT_EQ(svtest::run(command), 0);
   EXPECT_EQ(testkit::readFile(out), "6\n1\n");
 }
 

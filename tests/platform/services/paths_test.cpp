@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 #include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
-#include <QTemporaryDir>
 
 #include <unistd.h>
 
@@ -10,7 +8,9 @@
 #include <string>
 
 #include "platform/services.h"
-#include "services_test_support.h"
+#include "testkit/env.h"
+#include "testkit/files.h"
+#include "testkit/pictures.h"
 
 namespace {
 
@@ -21,17 +21,12 @@ std::string tempPath() {
 }
 
 TEST(PathsTest, TempPathFollowsTmpdirAndEndsInSlash) {
-  QTemporaryDir dir;
-  const std::string d = dir.path().toStdString();
-  {
-    testkit::ScopedEnv env("TMPDIR", d.c_str());
-    EXPECT_EQ(tempPath(), d + "/");
+  ScratchDir dir;
+  for (const std::string& tmpdir : {dir.path(), dir.path() + "/"}) {
+    testkit::ScopedEnv env("TMPDIR", tmpdir);
+    EXPECT_EQ(tempPath(), dir.path() + "/") << tmpdir;
   }
-  {
-    testkit::ScopedEnv env("TMPDIR", (d + "/").c_str());
-    EXPECT_EQ(tempPath(), d + "/");
-  }
-  const std::string file = svtest::pathIn(dir, "plain-file");
+  const std::string file = dir.file("plain-file");
   testkit::writeFile(file, "x");
   for (const char* unusable : {static_cast<const char*>(nullptr), "", "/nonexistent/tmp", file.c_str()}) {
     testkit::ScopedEnv env("TMPDIR", unusable);

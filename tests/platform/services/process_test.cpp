@@ -1,33 +1,26 @@
-#include <gtest/gtest.h>
-#include <QTemporaryDir>
-
+// Starting, waiting for and closing child programs.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <string>
-#include <thread>
 
-#include "platform/services.h"
-#include "services_test_support.h"
+#include "services_support.h"
+#include "testkit/env.h"
+#include "testkit/files.h"
+#include "testkit/pictures.h"
+#include "testkit/wait.h"
 
 namespace {
 
+using svtest::run;
 using Clock = std::chrono::steady_clock;
 
-// Runs `command` to its end; returns its exit code (-1000 when it could not).
-int run(const std::string& command, DWORD flags = 0) {
-  const PL_PROCESS child = pl_StartProcess(command.c_str(), flags);
-  if (child == 0) return -1000;
-  int code = -1000;
-  const bool ended = pl_WaitProcess(child, 10000, &code);
-  pl_CloseProcess(child);
-  return ended ? code : -1000;
-}
-
-std::string report(const QTemporaryDir& dir, const std::string& arguments, DWORD flags = 0) {
-  const std::string out = svtest::pathIn(dir, "report.txt");
+// The helper's report of itself, started with `arguments` and `flags`.
+std::string report(const ScratchDir& dir, const std::string& arguments, DWORD flags = 0) {
+  const std::string out = dir.file("report.txt");
   ::unlink(out.c_str());
   EXPECT_EQ(run("sv_services_helper report \"" + out + "\" " + arguments, flags), 0);
   return testkit::readFile(out);
@@ -40,24 +33,15 @@ std::string field(const std::string& text, const std::string& name) {
   return text.substr(start, text.find('\n', start) - start);
 }
 
-bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-  const auto end = Clock::now() + limit;
-  while (!done()) {
-    if (Clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return true;
-}
-
 TEST(ProcessTest, QuotedArgumentsReachTheChildIntact) {
-  QTemporaryDir dir;
+  ScratchDir dir;
   const std::string text = report(dir, "\"a b\" c \"\"  \"/opt/セル ヴァ/Korvex.OCX\" x\"y z\"w");
   EXPECT_NE(text.find("arg=[a b]\narg=[c]\narg=[]\narg=[/opt/セル ヴァ/Korvex.OCX]\narg=[xy zw]\n"), std::string::npos)
       << text;
 }
 
 TEST(ProcessTest, NewConsoleGivesTheChildASessionOfItsOwn) {
-  QTemporaryDir dir;
+  ScratchDir dir;
   const std::string own = std::to_string(::getsid(0));
   EXPECT_EQ(field(report(dir, "", 0), "sid"), own);
   const std::string separate = field(report(dir, "", CREATE_NEW_CONSOLE), "sid");
@@ -66,7 +50,7 @@ TEST(ProcessTest, NewConsoleGivesTheChildASessionOfItsOwn) {
 }
 
 TEST(ProcessTest, OnlyStandardStreamsAreInherited) {
-  QTemporaryDir dir;
+  ScratchDir dir;
   const int leaky = ::open("/dev/null", O_RDONLY);  // deliberately without O_CLOEXEC
   ASSERT_GE(leaky, 3);
   const std::string fds = field(report(dir, ""), "fds");
@@ -103,29 +87,27 @@ TEST(ProcessTest, WaitTimesOutAndReportsExitCodes) {
 }
 
 TEST(ProcessTest, ClosedRunningChildIsReapedWhenItEnds) {
-  QTemporaryDir dir;
-  const std::string pidFile = svtest::pathIn(dir, "pid");
+  ScratchDir dir;
+  const std::string pidFile = dir.file("pid");
   const PL_PROCESS child = pl_StartProcess(("/bin/sh -c \"echo $$ > '" + pidFile + "'; exec sleep 0.3\"").c_str(), 0);
   ASSERT_NE(child, 0);
-  ASSERT_TRUE(
-      waitUntil([&] { return testkit::readFile(pidFile).find('\n') != std::string::npos; }, std::chrono::seconds(5)));
+  ASSERT_TRUE(waitFor([&] { return testkit::readFile(pidFile).find('\n') != std::string::npos; }, 5000, 10));
   const std::string proc = "/proc/" + std::to_string(std::stoi(testkit::readFile(pidFile)));
   pl_CloseProcess(child);
   struct stat st {};
-  EXPECT_TRUE(waitUntil([&] { return ::stat(proc.c_str(), &st) != 0; }, std::chrono::seconds(5)))
-      << proc << " still there (zombie?)";
+  EXPECT_TRUE(waitFor([&] { return ::stat(proc.c_str(), &st) != 0; }, 5000, 10)) << proc << " still there (zombie?)";
 }
 
 TEST(ProcessTest, ProgramNextToTheExecutableComesBeforePath) {
-  QTemporaryDir dir;
-  const std::string marker = svtest::pathIn(dir, "marker");
+  ScratchDir dir;
+  const std::string marker = dir.file("marker");
   // A decoy of the same name on PATH, and a program found on PATH alone.
   for (const char* name : {"sv_services_helper", "sv-path-only"}) {
-    const std::string script = svtest::pathIn(dir, name);
+    const std::string script = dir.file(name);
     testkit::writeFile(script, "#!/bin/sh\necho " + std::string(name) + " > '" + marker + "'\n");
     ::chmod(script.c_str(), 0755);
   }
-  const std::string path = dir.path().toStdString() + ":/usr/bin:/bin";
+  const std::string path = dir.path() + ":/usr/bin:/bin";
   testkit::ScopedEnv env("PATH", path.c_str());
 
   EXPECT_NE(field(report(dir, ""), "sid"), "");

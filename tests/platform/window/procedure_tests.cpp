@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QTest>
 
 #include "platform/qt_bridge.h"
@@ -42,26 +41,29 @@ void postClick(HWND hwnd) {
   PostMessageA(hwnd, WM_LBUTTONUP, MK_LBUTTON, MAKELPARAM(5, 5));
 }
 
-TEST(PostedInput, ADownUpPairClicksAButtonExactlyOnce) {
-  QPushButton button("開始");
-  button.resize(60, 30);
+// A button that counts its clicks.
+struct CountingButton : QPushButton {
+  explicit CountingButton(const char* text) : QPushButton(QString::fromUtf8(text)) {
+    resize(60, 30);
+    connect(this, &QPushButton::clicked, [this] { ++clicks; });
+  }
+  HWND hwnd() { return pl::hwndOf(this); }
   int clicks = 0;
-  QObject::connect(&button, &QPushButton::clicked, [&] { ++clicks; });
-  HWND h = pl::hwndOf(&button);
-  EXPECT_EQ(GetWindowLongA(h, GWL_WNDPROC), reinterpret_cast<LONG_PTR>(ToolkitWindowProc));
-  postClick(h);
-  ASSERT_TRUE(waitUntil([&] { return clicks > 0; }));
+};
+
+TEST(PostedInput, ADownUpPairClicksAButtonExactlyOnce) {
+  CountingButton button("開始");
+  EXPECT_EQ(GetWindowLongA(button.hwnd(), GWL_WNDPROC), reinterpret_cast<LONG_PTR>(ToolkitWindowProc));
+  postClick(button.hwnd());
+  ASSERT_TRUE(waitUntil([&] { return button.clicks > 0; }));
   pumpFor(30);
-  EXPECT_EQ(clicks, 1);
+  EXPECT_EQ(button.clicks, 1);
 }
 
 TEST(Procedures, DefaultProcedureSwallowsInputAndPassingOnRestoresIt) {
-  QPushButton button("停止");
-  button.resize(60, 30);
+  CountingButton button("停止");
   button.show();
-  int clicks = 0;
-  QObject::connect(&button, &QPushButton::clicked, [&] { ++clicks; });
-  HWND h = pl::hwndOf(&button);
+  const HWND h = button.hwnd();
   Hook hook;
   install(h, &hook, filteringProc);
   EXPECT_EQ(hook.saved, ToolkitWindowProc);
@@ -70,34 +72,31 @@ TEST(Procedures, DefaultProcedureSwallowsInputAndPassingOnRestoresIt) {
   postClick(h);
   QTest::mouseClick(&button, Qt::LeftButton, {}, QPoint(5, 5));  // real input too
   pumpFor(50);
-  EXPECT_EQ(clicks, 0);
+  EXPECT_EQ(button.clicks, 0);
   EXPECT_EQ(hook.downs, 2);
 
   hook.passOn = true;
   postClick(h);
-  ASSERT_TRUE(waitUntil([&] { return clicks == 1; }));
+  ASSERT_TRUE(waitUntil([&] { return button.clicks == 1; }));
   QTest::mouseClick(&button, Qt::LeftButton, {}, QPoint(5, 5));
-  EXPECT_EQ(clicks, 2);
+  EXPECT_EQ(button.clicks, 2);
   EXPECT_EQ(hook.downs, 4);
 
   // Putting the saved procedure back ends the filtering.
   SetWindowLongA(h, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(hook.saved));
   postClick(h);
-  ASSERT_TRUE(waitUntil([&] { return clicks == 3; }));
+  ASSERT_TRUE(waitUntil([&] { return button.clicks == 3; }));
   EXPECT_EQ(hook.downs, 4);
 }
 
 TEST(Procedures, SendMessageGoesThroughTheProcedureChain) {
-  QPushButton button("x");
-  button.resize(40, 20);
-  int clicks = 0;
-  QObject::connect(&button, &QPushButton::clicked, [&] { ++clicks; });
-  HWND h = pl::hwndOf(&button);
+  CountingButton button("x");
+  const HWND h = button.hwnd();
   Hook hook;
   install(h, &hook, filteringProc);
   SendMessageA(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
   SendMessageA(h, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
-  EXPECT_EQ(clicks, 1);
+  EXPECT_EQ(button.clicks, 1);
   EXPECT_EQ(hook.downs, 1);
   // Text messages still reach the toolkit through a subclassing procedure.
   SetWindowTextA(h, "戻る");
@@ -125,26 +124,37 @@ LRESULT slotProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   return CallWindowProcA(hook->saved, hwnd, msg, wParam, lParam);
 }
 
-QColor onScreen(QWidget* w, QPoint p) { return testkit::shownPixel(*w, p); }
+// A label with a white background in a top-level window, where pictures
+// are shown and looked at on screen.
+class Repaint : public ::testing::Test {
+ protected:
+  Repaint() {
+    top.resize(300, 200);
+    box->setGeometry(10, 10, 153, 105);
+    box->setAutoFillBackground(true);
+    box->setStyleSheet("background: white");
+  }
+  bool showTop() {
+    top.show();
+    return QTest::qWaitForWindowExposed(&top);
+  }
+  QColor onScreen(QPoint p) const { return testkit::shownPixel(*box, p); }
 
-TEST(Repaint, SlotPatternKeepsItsPictureAcrossHideShowAndResizeWithoutLooping) {
   QWidget top;
-  top.resize(300, 200);
-  auto* box = new QLabel(&top);
-  box->setGeometry(10, 10, 153, 105);
-  box->setAutoFillBackground(true);
-  box->setStyleSheet("background: white");
-  HWND h = pl::hwndOf(box);
+  QLabel* box = new QLabel(&top);
+  const HWND h = pl::hwndOf(box);
+};
+
+TEST_F(Repaint, SlotPatternKeepsItsPictureAcrossHideShowAndResizeWithoutLooping) {
   Hook hook;
   hook.picture = QImage(64, 48, QImage::Format_RGB32);
   hook.picture.fill(QColor(0, 0, 255));
   install(h, &hook, slotProc);
 
-  top.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&top));
+  ASSERT_TRUE(showTop());
   ASSERT_TRUE(waitUntil([&] { return hook.repaints > 0; }));
   pumpFor(100);
-  EXPECT_EQ(onScreen(box, {70, 50}), QColor(0, 0, 255));
+  EXPECT_EQ(onScreen({70, 50}), QColor(0, 0, 255));
 
   // Drawing never raises WM_PAINT, so nothing keeps repainting.
   const int paints = hook.paints;
@@ -153,53 +163,37 @@ TEST(Repaint, SlotPatternKeepsItsPictureAcrossHideShowAndResizeWithoutLooping) {
 
   top.hide();
   pumpFor(20);
-  top.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&top));
+  ASSERT_TRUE(showTop());
   ASSERT_TRUE(waitUntil([&] { return hook.paints > paints; }));
   pumpFor(100);
-  EXPECT_EQ(onScreen(box, {70, 50}), QColor(0, 0, 255));
+  EXPECT_EQ(onScreen({70, 50}), QColor(0, 0, 255));
 
   box->resize(200, 150);
   pumpFor(100);
-  EXPECT_EQ(onScreen(box, {190, 140}), QColor(0, 0, 255));  // stretched to the new size
+  EXPECT_EQ(onScreen({190, 140}), QColor(0, 0, 255));  // stretched to the new size
   const int settled = hook.paints;
   pumpFor(200);
   EXPECT_EQ(hook.paints, settled);
 }
 
-TEST(Repaint, ASystemRepaintRemovesAPictureNobodyRedraws) {
-  QWidget top;
-  top.resize(200, 150);
-  auto* box = new QLabel(&top);
-  box->setGeometry(0, 0, 100, 100);
-  box->setAutoFillBackground(true);
-  box->setStyleSheet("background: white");
-  top.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&top));
-  HWND h = pl::hwndOf(box);
+TEST_F(Repaint, ASystemRepaintRemovesAPictureNobodyRedraws) {
+  ASSERT_TRUE(showTop());
   QImage red(10, 10, QImage::Format_RGB32);
   red.fill(Qt::red);
   pl::detail::showPicture(h, QRect(0, 0, 100, 100), red);
   pumpFor(50);
-  EXPECT_EQ(onScreen(box, {50, 50}), QColor(Qt::red));
+  EXPECT_EQ(onScreen({50, 50}), QColor(Qt::red));
   EXPECT_EQ(box->grab().toImage().pixelColor(50, 50), QColor(Qt::red));  // a grab is no repaint
   pumpFor(20);
-  EXPECT_EQ(onScreen(box, {50, 50}), QColor(Qt::red));
+  EXPECT_EQ(onScreen({50, 50}), QColor(Qt::red));
   top.hide();
-  top.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&top));
+  ASSERT_TRUE(showTop());
   pumpFor(50);
-  EXPECT_EQ(onScreen(box, {50, 50}), QColor(Qt::white));
+  EXPECT_EQ(onScreen({50, 50}), QColor(Qt::white));
 }
 
-TEST(Repaint, PicturesFromAWorkerThreadAppearWithoutBlockingIt) {
-  QWidget top;
-  top.resize(120, 120);
-  auto* box = new QLabel(&top);
-  box->setGeometry(0, 0, 100, 100);
-  top.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&top));
-  HWND h = pl::hwndOf(box);
+TEST_F(Repaint, PicturesFromAWorkerThreadAppearWithoutBlockingIt) {
+  ASSERT_TRUE(showTop());
   std::atomic<bool> returned{false};
   std::thread worker([&] {
     QImage green(4, 4, QImage::Format_RGB32);
@@ -210,7 +204,7 @@ TEST(Repaint, PicturesFromAWorkerThreadAppearWithoutBlockingIt) {
   worker.join();  // returns although the UI thread is not pumping
   EXPECT_TRUE(returned);
   pumpFor(50);
-  EXPECT_EQ(onScreen(box, {50, 50}), QColor(Qt::green));
+  EXPECT_EQ(onScreen({50, 50}), QColor(Qt::green));
 }
 
 }  // namespace

@@ -135,24 +135,33 @@ TEST(Combo, MessagesFillReadAndSelectWithoutAClick) {
   EXPECT_EQ(activated, 0);
 }
 
-// Records (thread, value) pairs arriving at a message window.
-struct Arrivals {
+// What reaches a message window: WM_USER + 1 as (wParam, lParam) pairs,
+// timer ticks, and whether any of them arrived off the UI thread.
+struct Inbox {
   std::vector<std::pair<int, int>> items;
+  int ticks = 0;
+  UINT_PTR lastTimer = 0;
   bool offUiThread = false;
 };
 
-LRESULT recordProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  auto* arrivals = reinterpret_cast<Arrivals*>(GetWindowLongA(hwnd, GWL_USERDATA));
-  if (msg == WM_USER + 1) {
-    if (!pl::onUiThread()) arrivals->offUiThread = true;
-    arrivals->items.emplace_back(static_cast<int>(wParam), static_cast<int>(lParam));
+LRESULT inboxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  auto* inbox = reinterpret_cast<Inbox*>(GetWindowLongA(hwnd, GWL_USERDATA));
+  if (msg != WM_USER + 1 && msg != WM_TIMER) return 0;
+  if (!pl::onUiThread()) inbox->offUiThread = true;
+  if (msg == WM_TIMER) {
+    ++inbox->ticks;
+    inbox->lastTimer = wParam;
+  } else {
+    inbox->items.emplace_back(static_cast<int>(wParam), static_cast<int>(lParam));
   }
   return 0;
 }
 
+HWND inboxWindow(Inbox& inbox) { return pl_CreateMessageWindow(inboxProc, reinterpret_cast<LONG_PTR>(&inbox)); }
+
 TEST(Posting, ThousandMessagesFromTwoThreadsArriveInOrderOnTheUiThread) {
-  Arrivals arrivals;
-  HWND h = pl_CreateMessageWindow(recordProc, reinterpret_cast<LONG_PTR>(&arrivals));
+  Inbox arrivals;
+  HWND h = inboxWindow(arrivals);
   std::atomic<int> refused{0};
   auto sender = [&](int thread) {
     for (int i = 0; i < 500; ++i) {
@@ -176,36 +185,20 @@ TEST(Posting, ThousandMessagesFromTwoThreadsArriveInOrderOnTheUiThread) {
 }
 
 TEST(Posting, MessagesQueuedBeforeDestructionAreDropped) {
-  Arrivals arrivals;
-  HWND h = pl_CreateMessageWindow(recordProc, reinterpret_cast<LONG_PTR>(&arrivals));
+  Inbox arrivals;
+  HWND h = inboxWindow(arrivals);
   PostMessageA(h, WM_USER + 1, 1, 0);
   DestroyWindow(h);
   pumpFor(30);
   EXPECT_TRUE(arrivals.items.empty());
 }
 
-struct TimerLog {
-  int ticks = 0;
-  UINT_PTR lastId = 0;
-  bool offUiThread = false;
-};
-
-LRESULT timerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM) {
-  auto* log = reinterpret_cast<TimerLog*>(GetWindowLongA(hwnd, GWL_USERDATA));
-  if (msg == WM_TIMER) {
-    ++log->ticks;
-    log->lastId = wParam;
-    if (!pl::onUiThread()) log->offUiThread = true;
-  }
-  return 0;
-}
-
 TEST(Timers, FireOnTheUiThreadWithTheirIdUntilKilled) {
-  TimerLog log;
-  HWND h = pl_CreateMessageWindow(timerProc, reinterpret_cast<LONG_PTR>(&log));
+  Inbox log;
+  HWND h = inboxWindow(log);
   EXPECT_EQ(SetTimer(h, 100, 10, nullptr), 100u);
   ASSERT_TRUE(waitUntil([&] { return log.ticks >= 3; }));
-  EXPECT_EQ(log.lastId, 100u);
+  EXPECT_EQ(log.lastTimer, 100u);
   EXPECT_FALSE(log.offUiThread);
   EXPECT_TRUE(KillTimer(h, 100));
   EXPECT_FALSE(KillTimer(h, 100));
@@ -279,34 +272,25 @@ TEST(ChildWindows, AreHiddenChildrenOfTheirHostAndDieWithIt) {
   EXPECT_FALSE(IsWindow(hostHwnd));
 }
 
-}  // namespace
-
-namespace {
-
-struct Flag {
-  std::atomic<bool> set{false};
-  static BOOL isSet(void* self) { return static_cast<Flag*>(self)->set.load() ? TRUE : FALSE; }
-};
+BOOL isSet(void* flag) { return static_cast<std::atomic<bool>*>(flag)->load() ? TRUE : FALSE; }
 
 LRESULT paintPostingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  auto* arrivals = reinterpret_cast<Arrivals*>(GetWindowLongA(hwnd, GWL_USERDATA));
+  auto* arrivals = reinterpret_cast<Inbox*>(GetWindowLongA(hwnd, GWL_USERDATA));
   if (msg == WM_PAINT) PostMessageA(hwnd, WM_USER + 2, 0, 0);
   if (msg == WM_USER + 2 || msg == WM_USER + 1) arrivals->items.emplace_back(static_cast<int>(msg - WM_USER), 0);
   return ToolkitWindowProc(hwnd, msg, wParam, lParam);
 }
 
 TEST(PaintingOnlyWait, RunsRepaintsAndTimersButHoldsOtherMessagesInOrder) {
-  Arrivals arrivals;
-  HWND h = pl_CreateMessageWindow(recordProc, reinterpret_cast<LONG_PTR>(&arrivals));
+  Inbox arrivals;
+  HWND h = inboxWindow(arrivals);
   QLabel painted;
   painted.resize(50, 50);
   HWND p = pl::hwndOf(&painted);
-  Arrivals paints;
+  Inbox paints;
   SetWindowLongA(p, GWL_USERDATA, reinterpret_cast<LONG_PTR>(&paints));
   SetWindowLongA(p, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(paintPostingProc));
-  TimerLog log;
-  HWND t = pl_CreateMessageWindow(timerProc, reinterpret_cast<LONG_PTR>(&log));
-  SetTimer(t, 1, 5, nullptr);
+  SetTimer(h, 1, 5, nullptr);  // ticks pass while the same window's posts wait
 
   for (int i = 0; i < 5; ++i) PostMessageA(h, WM_USER + 1, 1, i);
   QPushButton button;
@@ -317,28 +301,27 @@ TEST(PaintingOnlyWait, RunsRepaintsAndTimersButHoldsOtherMessagesInOrder) {
   PostMessageA(pl::hwndOf(&button), WM_LBUTTONUP, MK_LBUTTON, MAKELPARAM(5, 5));
   painted.show();  // a system repaint during the wait
 
-  Flag flag;
+  std::atomic<bool> flag{false};
   std::thread signaller([&] {
     QThread::msleep(150);
-    flag.set = true;
+    flag = true;
     pl_WakeUiThread();
   });
-  EXPECT_TRUE(pl_WaitPaintingOnly(5000, Flag::isSet, &flag));
+  EXPECT_TRUE(pl_WaitPaintingOnly(5000, isSet, &flag));
   signaller.join();
   EXPECT_TRUE(arrivals.items.empty());
   EXPECT_EQ(clicks, 0);
-  EXPECT_GT(log.ticks, 3);
+  EXPECT_GT(arrivals.ticks, 3);
   ASSERT_FALSE(paints.items.empty());  // the repaint request went through
   EXPECT_EQ(paints.items.front().first, 2);
 
   ASSERT_TRUE(waitUntil([&] { return arrivals.items.size() == 5 && clicks == 1; }));
   for (int i = 0; i < 5; ++i) EXPECT_EQ(arrivals.items[static_cast<size_t>(i)].second, i);
 
-  Flag never;
-  EXPECT_FALSE(pl_WaitPaintingOnly(30, Flag::isSet, &never));
+  std::atomic<bool> never{false};
+  EXPECT_FALSE(pl_WaitPaintingOnly(30, isSet, &never));
   EXPECT_FALSE(pl_WaitPaintingOnly(30, nullptr, nullptr));
   DestroyWindow(h);
-  DestroyWindow(t);
 }
 
 }  // namespace

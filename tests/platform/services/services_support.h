@@ -1,4 +1,5 @@
-// Acting on the next modal dialog from inside its own event loop.
+// Shared helpers of the services tests: a child program run to its end, and
+// acting on the next modal dialog from inside its own event loop.
 #pragma once
 #include <QApplication>
 #include <QDialog>
@@ -8,8 +9,21 @@
 
 #include <functional>
 #include <memory>
+#include <string>
+
+#include "platform/services.h"
 
 namespace svtest {
+
+// Runs `command` to its end; returns its exit code (-1000 when it could not).
+inline int run(const std::string& command, DWORD flags = 0) {
+  const PL_PROCESS child = pl_StartProcess(command.c_str(), flags);
+  if (child == 0) return -1000;
+  int code = -1000;
+  const bool ended = pl_WaitProcess(child, 10000, &code);
+  pl_CloseProcess(child);
+  return ended ? code : -1000;
+}
 
 // Polls for the application's modal widget and hands it to `act` once. A
 // dialog that `act` leaves open is rejected after 5 s, so a failing test
