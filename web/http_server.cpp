@@ -32,7 +32,8 @@ struct HttpServer::Context {
   bool checkHost = false;
   QList<QByteArray> hosts;  // lower case, without the port
   QByteArray port;
-  Logins* logins = nullptr;  // every request needs one of these logins; null: none asked
+  Logins* logins = nullptr;               // every request needs one of these logins; null: none asked
+  HeaderDeadline* tlsDeadline = nullptr;  // HTTPS: connections whose headers are not whole yet
 };
 
 namespace {
@@ -275,6 +276,17 @@ MHD_Result sendLoginRequest(MHD_Connection* c) {
   return send(c, MHD_HTTP_UNAUTHORIZED, std::move(r));
 }
 
+int socketOf(MHD_Connection* c) {
+  const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_CONNECTION_FD);
+  return info ? info->connect_fd : -1;
+}
+
+// The library lets go of a connection before it closes its socket.
+void onConnection(void* cls, MHD_Connection* c, void**, MHD_ConnectionNotificationCode code) {
+  auto* deadline = static_cast<HeaderDeadline*>(cls);
+  if (code == MHD_CONNECTION_NOTIFY_CLOSED) deadline->closed(socketOf(c));
+}
+
 MHD_Result onRequest(void* cls, MHD_Connection* c, const char* url, const char* method, const char*, const char*,
                      size_t*, void** requestState) {
   // The first call comes once the headers are complete; every request is
@@ -283,6 +295,7 @@ MHD_Result onRequest(void* cls, MHD_Connection* c, const char* url, const char* 
   if (*requestState != nullptr) return MHD_NO;  // a body arrived after the answer
   *requestState = &seen;
   Context& ctx = *static_cast<Context*>(cls);
+  if (ctx.tlsDeadline) ctx.tlsDeadline->headersDone(socketOf(c));
   const QByteArrayView m(method);
   if (m != "GET" && m != "HEAD") {
     Response r = copyBody("Only GET and HEAD are served.\n", "text/plain; charset=utf-8");
@@ -366,6 +379,12 @@ bool HttpServer::start(QString* error) {
   if (host.contains(u':')) flags |= MHD_USE_IPv6;
   std::vector<MHD_OptionItem> tls;
   if (!tlsOptions(options_.tlsCert, options_.tlsKey, &flags, &tls, error)) return false;
+  if (!options_.tlsCert.isEmpty()) {
+    tlsDeadline_ = std::make_unique<HeaderDeadline>();
+    context_->tlsDeadline = tlsDeadline_.get();
+    tls.insert(tls.begin(),
+               {MHD_OPTION_NOTIFY_CONNECTION, reinterpret_cast<intptr_t>(&onConnection), tlsDeadline_.get()});
+  }
   daemon_ = MHD_start_daemon(flags, 0, nullptr, nullptr, &onRequest, context_.get(), MHD_OPTION_ARRAY, tls.data(),
                              MHD_OPTION_EXTERNAL_LOGGER, &logLibrary, nullptr, MHD_OPTION_UNESCAPE_CALLBACK,
                              &keepEscapes, nullptr, MHD_OPTION_CONNECTION_LIMIT, options_.maxConnections,
@@ -385,7 +404,8 @@ bool HttpServer::start(QString* error) {
   gateOptions.maxHeaderBytes = options_.connectionMemory / 2;
   gateOptions.encrypted = !options_.tlsCert.isEmpty();
   gate_ = std::make_unique<RequestGate>(
-      gateOptions, [this](int fd, const sockaddr* a, socklen_t l, QByteArrayView head) { handOver(fd, a, l, head); });
+      gateOptions, [this](int fd, const sockaddr* a, socklen_t l, QByteArrayView head,
+                          HeaderDeadline::Clock::time_point deadline) { handOver(fd, a, l, head, deadline); });
   if (!gate_->listen(host, port, error)) {
     MHD_stop_daemon(daemon_);
     daemon_ = nullptr;
@@ -400,7 +420,8 @@ bool HttpServer::start(QString* error) {
 
 // On the gate's thread. Streams and feeds may take three quarters of the
 // connections, short requests as many: each kind always finds a quarter free.
-void HttpServer::handOver(int fd, const sockaddr* address, socklen_t length, QByteArrayView head) {
+void HttpServer::handOver(int fd, const sockaddr* address, socklen_t length, QByteArrayView head,
+                          HeaderDeadline::Clock::time_point headerDeadline) {
   const qsizetype lineEnd = head.indexOf('\n');
   const QList<QByteArray> requestLine = head.first(lineEnd < 0 ? head.size() : lineEnd).toByteArray().split(' ');
   const QByteArray path = requestLine.value(1);
@@ -417,7 +438,9 @@ void HttpServer::handOver(int fd, const sockaddr* address, socklen_t length, QBy
     ::close(fd);
     return;
   }
-  MHD_add_connection(daemon_, fd, address, length);  // closes the socket when it fails
+  if (tlsDeadline_) tlsDeadline_->add(fd, headerDeadline);
+  // Closes the socket when it fails.
+  if (MHD_add_connection(daemon_, fd, address, length) != MHD_YES && tlsDeadline_) tlsDeadline_->closed(fd);
 }
 
 uint16_t HttpServer::port() const { return gate_ ? gate_->port() : 0; }

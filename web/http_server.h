@@ -17,6 +17,7 @@
 #pragma once
 
 #include "board.h"
+#include "header_deadline.h"
 #include "logins.h"
 #include "picture_budget.h"
 #include "request_gate.h"
@@ -70,13 +71,15 @@ class HttpServer {
   const Options& options() const { return options_; }
 
  private:
-  void handOver(int fd, const sockaddr* address, socklen_t length, QByteArrayView head);
+  void handOver(int fd, const sockaddr* address, socklen_t length, QByteArrayView head,
+                HeaderDeadline::Clock::time_point headerDeadline);
 
   Board& board_;
   Options options_;
   PictureBudget budget_;
   std::atomic<unsigned> streams_{0};  // stream and feed clients alive
   std::unique_ptr<Context> context_;
+  std::unique_ptr<HeaderDeadline> tlsDeadline_;  // HTTPS only
   std::unique_ptr<RequestGate> gate_;
   MHD_Daemon* daemon_ = nullptr;
 };

@@ -167,7 +167,8 @@ void RequestGate::run() {
     if (pass || !head.isEmpty()) {
       // The library takes the socket blocking or not as it likes; it is
       // non-blocking here.
-      handOver_(fd, reinterpret_cast<const sockaddr*>(&w.address), w.length, head);
+      handOver_(fd, reinterpret_cast<const sockaddr*>(&w.address), w.length, head,
+                std::chrono::steady_clock::time_point(std::chrono::milliseconds(w.deadlineMs)));
     } else if (!answer.isEmpty()) {
       answerAndClose(fd, answer);
     } else {

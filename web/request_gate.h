@@ -17,6 +17,7 @@
 #include <QString>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <thread>
@@ -31,13 +32,15 @@ class RequestGate {
     unsigned maxWaitingPerAddress = 128;  // from one client address
     size_t maxHeaderBytes = 32 * 1024;    // a longer header block is answered 431
     // HTTPS: the headers come encrypted, so a connection is handed over as
-    // soon as its first bytes (the TLS handshake) arrive, with an empty head;
-    // the library's idle time-out then bounds a slow client.
+    // soon as its first bytes (the TLS handshake) arrive, with an empty head,
+    // and its header deadline goes with it.
     bool encrypted = false;
   };
-  // Takes a connection whose headers (`head`, still on the socket) are whole;
-  // it owns the socket from then on and closes it when it cannot take it.
-  using HandOver = std::function<void(int fd, const sockaddr* address, socklen_t length, QByteArrayView head)>;
+  // Takes a connection whose headers (`head`, still on the socket) are whole,
+  // or an encrypted one with its header deadline; it owns the socket from
+  // then on and closes it when it cannot take it.
+  using HandOver = std::function<void(int fd, const sockaddr* address, socklen_t length, QByteArrayView head,
+                                      std::chrono::steady_clock::time_point headerDeadline)>;
 
   RequestGate(Options options, HandOver handOver);
   ~RequestGate();

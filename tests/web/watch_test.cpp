@@ -167,10 +167,14 @@ TEST(WebWatch, LoginsOverHttpsWithCurlAndQt) {
   ASSERT_EQ(logins.size(), 4u);
   selvane::web::HttpServer::Options options;
   options.logins = &logins;
+  options.headerDeadlineMs = 2000;
   ASSERT_TRUE(selvane::web::readPem(c.cert, &options.tlsCert, &error) &&
               selvane::web::readPem(c.key, &options.tlsKey, &error));
   RunningServer s(1, 20, options);
   ASSERT_TRUE(s.started);
+  // A handshake that stalls is held to the header deadline, not the idle time-out.
+  RawClient stalled(s.port());
+  ASSERT_TRUE(stalled.send("\x16\x03\x01"));
   ASSERT_TRUE(publishPicture(s.dirs[0], testJpeg(4), true, QStringLiteral("四")));
   ASSERT_TRUE(s.waitForPicture(1, 1));
 
@@ -183,6 +187,7 @@ TEST(WebWatch, LoginsOverHttpsWithCurlAndQt) {
     EXPECT_TRUE(curl(c, s.port(), "/metrics", user).startsWith("HTTP/1.1 200")) << user;
   EXPECT_TRUE(curl(c, s.port(), "/units", "sha256:pw-6").startsWith("HTTP/1.1 401")) << "another user's password";
   EXPECT_TRUE(httpGet(s.port(), "/units").status == 0) << "no plain HTTP on an HTTPS port";
+  EXPECT_FALSE(stalled.readFor(10000)) << "still open long after its header deadline";
 
   // Qt's client, trusting the certificate, logging in when challenged.
   QNetworkAccessManager nam;
