@@ -34,7 +34,7 @@ std::vector<std::string> numberedCameras(int n) {
 
 // 100 ns units per frame of the first capability of device `index`.
 int64_t firstFrameInterval(int index) {
-  TestGraph g(index);
+  CaptureGraph g(index);
   CG_STREAMCONFIG* sc = nullptr;
   if (cg_BuilderFindStreamConfig(g.builder, g.source, &sc) != S_OK) return -1;
   AM_MEDIA_TYPE* mt = nullptr;

@@ -39,7 +39,7 @@ class StreamConfigTest : public CaptureTest {
   // Builds device 0 of the cameras given and takes its stream configuration.
   void open(const std::vector<CG_VCAM_SPEC>& specs) {
     useCameras(specs);
-    graph_ = std::make_unique<TestGraph>(0);
+    graph_ = std::make_unique<CaptureGraph>(0);
     ASSERT_NE(graph_->source, nullptr);
     ASSERT_EQ(cg_BuilderFindStreamConfig(graph_->builder, graph_->source, &sc_), S_OK);
   }
@@ -89,7 +89,7 @@ class StreamConfigTest : public CaptureTest {
     return cg_StreamConfigSetFormat(sc_, &mt);
   }
 
-  std::unique_ptr<TestGraph> graph_;
+  std::unique_ptr<CaptureGraph> graph_;
   CG_STREAMCONFIG* sc_ = nullptr;
 };
 
@@ -184,7 +184,7 @@ TEST_F(StreamConfigTest, FormatIsFixedWhileAStreamIsRenderedFromThePin) {
 
 TEST_F(CaptureTest, PinsWithoutStreamConfigurationAndGrabbersHaveNone) {
   useCameras({{"No config", nullptr, 0, 0, CG_VCAM_NO_STREAM_CONFIG}});
-  TestGraph g(0);
+  CaptureGraph g(0);
   ASSERT_NE(g.source, nullptr);
   CG_STREAMCONFIG* sc = reinterpret_cast<CG_STREAMCONFIG*>(1);
   EXPECT_EQ(cg_BuilderFindStreamConfig(g.builder, g.source, &sc), E_NOINTERFACE);

@@ -27,7 +27,7 @@ TEST_P(GrabTest, EveryFrameArrivesAsADibWithItsNumber) {
     useCameras({{"Own format", &own, 1, 60, 0}});
   else
     useCameras({{nullptr, nullptr, 0, 60, 0}});
-  TestGraph g(0);
+  CaptureGraph g(0);
   ASSERT_TRUE(g.select(c.width, c.height, c.compression, c.bits));
   ASSERT_EQ(g.render(true), S_OK);
   EXPECT_EQ(g.format.biSizeImage, static_cast<DWORD>(c.length));
@@ -52,7 +52,7 @@ TEST_P(GrabTest, EveryFrameArrivesAsADibWithItsNumber) {
     const size_t stride = (static_cast<size_t>(c.width) * c.bits + 31) / 32 * 4;
     const size_t topRow = static_cast<size_t>(c.height - 1) * stride;
     EXPECT_LT(last[topRow + 1], 40) << "top-left block (bit 31) is black";
-    EXPECT_NE(frameCounter(last.data(), g.format), 0u);
+    EXPECT_NE(testkit::frameCounter(last.data(), g.format), 0u);
   } else if (c.bits == 16) {
     EXPECT_LT(last[0], 40);  // YUY2: Y0 of the top-left pixel
     EXPECT_EQ(last[1], 128);
@@ -77,7 +77,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(CaptureTest, EachRunCountsFramesFromOneAndStopEndsDelivery) {
   useCameras({{nullptr, nullptr, 0, 60, 0}});
-  TestGraph g(0);
+  CaptureGraph g(0);
   ASSERT_TRUE(g.select(160, 120, FOURCC_I420));
   ASSERT_EQ(g.render(true), S_OK);
   for (int run = 0; run < 2; ++run) {
@@ -97,7 +97,7 @@ TEST_F(CaptureTest, EachRunCountsFramesFromOneAndStopEndsDelivery) {
 
 TEST_F(CaptureTest, RemovingTheCallbackWaitsForAFrameInProgressAndEndsCalls) {
   useCameras({{nullptr, nullptr, 0, 60, 0}});
-  TestGraph g(0);
+  CaptureGraph g(0);
   ASSERT_TRUE(g.select(160, 120, FOURCC_I420));
   ASSERT_EQ(g.render(true), S_OK);
   g.log.setDelay(30);  // a slow consumer: removal usually meets a call under way
@@ -115,7 +115,7 @@ TEST_F(CaptureTest, RemovingTheCallbackWaitsForAFrameInProgressAndEndsCalls) {
 
 TEST_F(CaptureTest, OneShotGrabberPassesOneFramePerRun) {
   useCameras({{nullptr, nullptr, 0, 60, 0}});
-  TestGraph g(0);
+  CaptureGraph g(0);
   ASSERT_TRUE(g.select(160, 120, FOURCC_I420));
   ASSERT_EQ(g.render(true), S_OK);
   ASSERT_EQ(cg_GrabberSetOneShot(g.grabber, TRUE), S_OK);
@@ -130,7 +130,7 @@ TEST_F(CaptureTest, OneShotGrabberPassesOneFramePerRun) {
 
 TEST_F(CaptureTest, CameraWithoutFramesRunsButNeverCallsBack) {
   useCameras({{"Silent", nullptr, 0, 60, CG_VCAM_NO_FRAMES}});
-  TestGraph g(0);
+  CaptureGraph g(0);
   ASSERT_TRUE(g.select(640, 480, FOURCC_I420));
   ASSERT_EQ(g.render(true), S_OK);
   ASSERT_EQ(g.run(), S_OK);
@@ -143,7 +143,7 @@ TEST_F(CaptureTest, CameraWithoutFramesRunsButNeverCallsBack) {
 
 TEST_F(CaptureTest, SlowCameraDeliversAtItsOwnRate) {
   useCameras({{"Slow", nullptr, 0, 4, 0}});
-  TestGraph g(0);
+  CaptureGraph g(0);
   ASSERT_TRUE(g.select(320, 240, BI_RGB));
   ASSERT_EQ(g.render(true), S_OK);
   const auto start = std::chrono::steady_clock::now();
@@ -158,7 +158,7 @@ TEST_F(CaptureTest, SlowCameraDeliversAtItsOwnRate) {
 
 TEST_F(CaptureTest, GraphsAreBuiltOnlyFromTheirOwnFilters) {
   useCameras({{nullptr, nullptr, 0, 0, 0}, {nullptr, nullptr, 0, 0, 0}});
-  TestGraph g(0), other(1);
+  CaptureGraph g(0), other(1);
   ASSERT_NE(other.source, nullptr);
   // Nothing rendered yet: no video window, nothing to run, stopped.
   EXPECT_EQ(cg_VideoWindowSetVisible(g.graph, TRUE), VFW_E_NO_VIDEO_WINDOW);

@@ -68,7 +68,7 @@ TEST_F(RendererTest, LiveFramesAreDrawnRightSideUpOverTheOwner) {
   // YUY2 is not drawable as it is: the renderer's branch converts it.
   for (const DWORD compression : {FOURCC_I420, BI_RGB, PL_FOURCC('Y', 'U', 'Y', '2')}) {
     SCOPED_TRACE(compression);
-    TestGraph g(0);
+    CaptureGraph g(0);
     ASSERT_TRUE(g.select(640, 480, compression));
     ASSERT_EQ(g.render(true), S_OK);
     ASSERT_EQ(cg_VideoWindowSetOwner(g.graph, hwnd_), S_OK);
@@ -84,7 +84,7 @@ TEST_F(RendererTest, LiveFramesAreDrawnRightSideUpOverTheOwner) {
 }
 
 TEST_F(RendererTest, DrawingEndsWhenTheWindowIsHiddenOrLosesItsOwner) {
-  TestGraph g(0);
+  CaptureGraph g(0);
   ASSERT_TRUE(g.select(320, 240, FOURCC_IYUV));
   ASSERT_EQ(g.render(false), S_OK);
   ASSERT_EQ(cg_VideoWindowSetOwner(g.graph, hwnd_), S_OK);
@@ -108,7 +108,7 @@ TEST_F(RendererTest, DrawingEndsWhenTheWindowIsHiddenOrLosesItsOwner) {
 }
 
 TEST_F(RendererTest, PositionPlacesThePictureAndUnknownOwnersAreRefused) {
-  TestGraph g(0);
+  CaptureGraph g(0);
   ASSERT_TRUE(g.select(160, 120, FOURCC_I420));
   ASSERT_EQ(g.render(false), S_OK);
   EXPECT_EQ(cg_VideoWindowSetOwner(g.graph, 0x7FFFFFF0u), E_INVALIDARG);

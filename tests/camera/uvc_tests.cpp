@@ -32,7 +32,7 @@ class UvcTest : public CaptureTest {
     ASSERT_EQ(cg_SetUvcCameras(specs.data(), static_cast<int>(specs.size())), S_OK);
   }
   // Waits until the running graph reports a failure.
-  static bool failsWithin(TestGraph& g, std::chrono::milliseconds limit) {
+  static bool failsWithin(CaptureGraph& g, std::chrono::milliseconds limit) {
     return waitFor(
         [&] {
           HRESULT hr = S_OK;
@@ -108,7 +108,7 @@ class UvcStreamTest : public UvcTest, public testing::WithParamInterface<StreamC
 TEST_P(UvcStreamTest, FramesArriveDecodedWithTheirNumbers) {
   const StreamCase c = GetParam();
   plug({{nullptr, 1}});
-  TestGraph g(0);
+  CaptureGraph g(0);
   ASSERT_TRUE(g.select(c.width, c.height, c.compression, c.bits));
   ASSERT_EQ(g.render(true), S_OK);
   ASSERT_EQ(g.run(), S_OK);
@@ -141,7 +141,7 @@ INSTANTIATE_TEST_SUITE_P(Formats, UvcStreamTest,
 
 TEST_F(UvcTest, UnpluggedWhileStreamingFailsAndIsFoundAgainInItsPort) {
   plug({{"Cam A", 1}, {"Cam B", 2}});
-  TestGraph a(0), b(1);
+  CaptureGraph a(0), b(1);
   ASSERT_TRUE(a.select(320, 240, FOURCC_I420));
   ASSERT_TRUE(b.select(320, 240, FOURCC_I420));
   ASSERT_EQ(a.render(true), S_OK);
@@ -169,7 +169,7 @@ TEST_F(UvcTest, UnpluggedWhileStreamingFailsAndIsFoundAgainInItsPort) {
   EXPECT_EQ(cg_DeviceBindSource(a.device, &source), VFW_E_NO_CAPTURE_HARDWARE);
   EXPECT_EQ(pl::capture::detail::cameraListings(), listings);
   EXPECT_EQ(cg_RelistGoneCameras(), 1);
-  TestGraph again(-1);
+  CaptureGraph again(-1);
   again.device = a.device;
   cg_DeviceAddRef(a.device);
   ASSERT_EQ(cg_DeviceBindSource(again.device, &again.source), S_OK);
@@ -196,7 +196,7 @@ TEST_F(UvcTest, BusyForbiddenAndFormatlessCamerasFailWhereV4l2Fails) {
   EXPECT_STREQ(nodes, "/dev/video4\n/dev/video5");
 
   // Busy: opens and binds; setting the format at run time fails with v4l2src's words.
-  TestGraph busy(0);
+  CaptureGraph busy(0);
   ASSERT_TRUE(busy.select(640, 480, FOURCC_I420));
   ASSERT_EQ(busy.render(true), S_OK);
   busy.run();
@@ -211,7 +211,7 @@ TEST_F(UvcTest, BusyForbiddenAndFormatlessCamerasFailWhereV4l2Fails) {
 
   // No formats: listed by an earlier enumeration, it binds but cannot be rendered.
   ASSERT_EQ(cg_SetUvcCameraState(1, CG_UVC_PLUGGED), S_OK);
-  TestGraph formatless(1);
+  CaptureGraph formatless(1);
   ASSERT_NE(formatless.source, nullptr);
   ASSERT_EQ(cg_SetUvcCameraState(1, CG_UVC_NO_FORMATS), S_OK);
   CG_FILTER* rebound = nullptr;
@@ -241,7 +241,7 @@ TEST_F(UvcTest, CameraWithoutUsbBandwidthFailsAtStreamStartWithAdvice) {
   const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& m) {
     if (m.startsWith("camera /dev/video0")) logged << m;
   });
-  TestGraph a(0);
+  CaptureGraph a(0);
   ASSERT_TRUE(a.select(1280, 720, FOURCC_I420));
   ASSERT_EQ(a.render(true), S_OK);
   a.run();
