@@ -206,6 +206,7 @@ class CaptureGraph {
   }
 
   CG_DEVICE* device = nullptr;
+  HRESULT bound = E_POINTER;  // what binding the device's source gave
   CG_FILTER* source = nullptr;
   CG_GRAPH* graph = nullptr;
   CG_BUILDER* builder = nullptr;
@@ -215,7 +216,7 @@ class CaptureGraph {
 
  private:
   void build() {
-    if (!device || cg_DeviceBindSource(device, &source) != S_OK) return;
+    if (!device || (bound = cg_DeviceBindSource(device, &source)) != S_OK) return;
     cg_CreateFilterGraph(&graph);
     cg_GraphAddFilter(graph, source, "Video Capture");
     cg_CreateCaptureGraphBuilder(&builder);

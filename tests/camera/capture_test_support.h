@@ -27,6 +27,13 @@ inline std::vector<std::string> deviceNames() {
   return names;
 }
 
+// Selects the format and renders the stream through the graph's frame log.
+inline testing::AssertionResult selectAndRender(CaptureGraph& g, LONG w, LONG h, DWORD compression, WORD bits = 0) {
+  if (!g.select(w, h, compression, bits)) return testing::AssertionFailure() << "no " << w << " x " << h << " format";
+  if (const HRESULT hr = g.render(true); hr != S_OK) return testing::AssertionFailure() << "render: " << hr;
+  return testing::AssertionSuccess();
+}
+
 // Sets virtual cameras for one test and removes them afterwards.
 class CaptureTest : public testing::Test {
  protected:

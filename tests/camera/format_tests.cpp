@@ -28,12 +28,6 @@ Shape shapeOf(const BITMAPINFOHEADER& h) {
   return {h.biWidth, h.biHeight, h.biCompression, h.biBitCount, h.biSizeImage};
 }
 
-BITMAPINFOHEADER headerOf(const AM_MEDIA_TYPE* mt) {
-  VIDEOINFOHEADER vih;
-  std::memcpy(&vih, mt->pbFormat, sizeof vih);
-  return vih.bmiHeader;
-}
-
 class StreamConfigTest : public CaptureTest {
  protected:
   // Builds device 0 of the cameras given and takes its stream configuration.
@@ -58,7 +52,7 @@ class StreamConfigTest : public CaptureTest {
       BYTE record[128];
       EXPECT_EQ(cg_StreamConfigGetStreamCaps(sc_, i, &mt, record), S_OK);
       if (!mt) continue;
-      Listed l{shapeOf(headerOf(mt)), {}, *mt};
+      Listed l{shapeOf(testkit::videoInfoOf(mt).bmiHeader), {}, *mt};
       std::memcpy(&l.record, record, sizeof record);
       l.type.pbFormat = nullptr;
       EXPECT_EQ(mt->cbFormat, 88u);
@@ -70,7 +64,7 @@ class StreamConfigTest : public CaptureTest {
   Shape current() {
     AM_MEDIA_TYPE* mt = nullptr;
     EXPECT_EQ(cg_StreamConfigGetFormat(sc_, &mt), S_OK);
-    const Shape s = mt ? shapeOf(headerOf(mt)) : Shape{};
+    const Shape s = mt ? shapeOf(testkit::videoInfoOf(mt).bmiHeader) : Shape{};
     DeleteMediaType(mt);
     return s;
   }

@@ -28,8 +28,7 @@ TEST_P(GrabTest, EveryFrameArrivesAsADibWithItsNumber) {
   else
     useCameras({{nullptr, nullptr, 0, 60, 0}});
   CaptureGraph g(0);
-  ASSERT_TRUE(g.select(c.width, c.height, c.compression, c.bits));
-  ASSERT_EQ(g.render(true), S_OK);
+  ASSERT_TRUE(selectAndRender(g, c.width, c.height, c.compression, c.bits));
   EXPECT_EQ(g.format.biSizeImage, static_cast<DWORD>(c.length));
   EXPECT_EQ(g.state(), CG_STOPPED);
   ASSERT_EQ(g.run(), S_OK);
@@ -78,8 +77,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(CaptureTest, EachRunCountsFramesFromOneAndStopEndsDelivery) {
   useCameras({{nullptr, nullptr, 0, 60, 0}});
   CaptureGraph g(0);
-  ASSERT_TRUE(g.select(160, 120, FOURCC_I420));
-  ASSERT_EQ(g.render(true), S_OK);
+  ASSERT_TRUE(selectAndRender(g, 160, 120, FOURCC_I420));
   for (int run = 0; run < 2; ++run) {
     SCOPED_TRACE(run);
     const size_t before = g.log.entries().size();
@@ -98,8 +96,7 @@ TEST_F(CaptureTest, EachRunCountsFramesFromOneAndStopEndsDelivery) {
 TEST_F(CaptureTest, RemovingTheCallbackWaitsForAFrameInProgressAndEndsCalls) {
   useCameras({{nullptr, nullptr, 0, 60, 0}});
   CaptureGraph g(0);
-  ASSERT_TRUE(g.select(160, 120, FOURCC_I420));
-  ASSERT_EQ(g.render(true), S_OK);
+  ASSERT_TRUE(selectAndRender(g, 160, 120, FOURCC_I420));
   g.log.setDelay(30);  // a slow consumer: removal usually meets a call under way
   EXPECT_EQ(g.log.refs(), 1);
   ASSERT_EQ(g.run(), S_OK);
@@ -116,8 +113,7 @@ TEST_F(CaptureTest, RemovingTheCallbackWaitsForAFrameInProgressAndEndsCalls) {
 TEST_F(CaptureTest, OneShotGrabberPassesOneFramePerRun) {
   useCameras({{nullptr, nullptr, 0, 60, 0}});
   CaptureGraph g(0);
-  ASSERT_TRUE(g.select(160, 120, FOURCC_I420));
-  ASSERT_EQ(g.render(true), S_OK);
+  ASSERT_TRUE(selectAndRender(g, 160, 120, FOURCC_I420));
   ASSERT_EQ(cg_GrabberSetOneShot(g.grabber, TRUE), S_OK);
   ASSERT_EQ(g.run(), S_OK);
   ASSERT_TRUE(g.log.waitFor(1, 3000));
@@ -131,8 +127,7 @@ TEST_F(CaptureTest, OneShotGrabberPassesOneFramePerRun) {
 TEST_F(CaptureTest, CameraWithoutFramesRunsButNeverCallsBack) {
   useCameras({{"Silent", nullptr, 0, 60, CG_VCAM_NO_FRAMES}});
   CaptureGraph g(0);
-  ASSERT_TRUE(g.select(640, 480, FOURCC_I420));
-  ASSERT_EQ(g.render(true), S_OK);
+  ASSERT_TRUE(selectAndRender(g, 640, 480, FOURCC_I420));
   ASSERT_EQ(g.run(), S_OK);
   HRESULT hr = E_FAIL;
   EXPECT_EQ(g.state(&hr), CG_RUNNING);
@@ -144,8 +139,7 @@ TEST_F(CaptureTest, CameraWithoutFramesRunsButNeverCallsBack) {
 TEST_F(CaptureTest, SlowCameraDeliversAtItsOwnRate) {
   useCameras({{"Slow", nullptr, 0, 4, 0}});
   CaptureGraph g(0);
-  ASSERT_TRUE(g.select(320, 240, BI_RGB));
-  ASSERT_EQ(g.render(true), S_OK);
+  ASSERT_TRUE(selectAndRender(g, 320, 240, BI_RGB));
   const auto start = std::chrono::steady_clock::now();
   ASSERT_EQ(g.run(), S_OK);
   ASSERT_TRUE(g.log.waitFor(3, 3000));

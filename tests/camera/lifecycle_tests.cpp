@@ -16,8 +16,7 @@ namespace {
 // One capture as the control makes it: build, run until the first frame, stop, release.
 void captureOnce(int cycle) {
   CaptureGraph g(0);
-  ASSERT_TRUE(g.select(160, 120, FOURCC_I420)) << cycle;
-  ASSERT_EQ(g.render(true), S_OK) << cycle;
+  ASSERT_TRUE(selectAndRender(g, 160, 120, FOURCC_I420)) << cycle;
   ASSERT_EQ(g.run(), S_OK) << cycle;
   ASSERT_TRUE(g.log.waitFor(1, 3000)) << cycle;
   ASSERT_EQ(g.log.entries()[0].counter, 1u) << cycle;

@@ -69,8 +69,7 @@ TEST_F(RendererTest, LiveFramesAreDrawnRightSideUpOverTheOwner) {
   for (const DWORD compression : {FOURCC_I420, BI_RGB, PL_FOURCC('Y', 'U', 'Y', '2')}) {
     SCOPED_TRACE(compression);
     CaptureGraph g(0);
-    ASSERT_TRUE(g.select(640, 480, compression));
-    ASSERT_EQ(g.render(true), S_OK);
+    ASSERT_TRUE(selectAndRender(g, 640, 480, compression));
     ASSERT_EQ(cg_VideoWindowSetOwner(g.graph, hwnd_), S_OK);
     ASSERT_EQ(cg_VideoWindowSetStyle(g.graph, WS_CHILD | WS_CLIPSIBLINGS), S_OK);
     ASSERT_EQ(cg_VideoWindowSetPosition(g.graph, 0, 0, 320, 240), S_OK);
