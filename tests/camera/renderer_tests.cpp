@@ -38,11 +38,12 @@ class RendererTest : public CaptureTest {
       return img.size() == owner_.size() && isBlack(img.pixelColor(x, y)) && !isWhite(img.pixelColor(240, 150));
     });
   }
+  bool showsBackground() {
+    const QImage img = shownWindow(owner_);
+    return img.size() == owner_.size() && isWhite(img.pixelColor(2, 2)) && isWhite(img.pixelColor(240, 150));
+  }
   bool backgroundShown() {
-    return waitUntil([&] {
-      const QImage img = shownWindow(owner_);
-      return img.size() == owner_.size() && isWhite(img.pixelColor(2, 2)) && isWhite(img.pixelColor(240, 150));
-    });
+    return waitUntil([&] { return showsBackground(); });
   }
   // A system repaint clears the pictures: repainted until the pictures on
   // their way have arrived and one repaint after them has.
@@ -50,8 +51,7 @@ class RendererTest : public CaptureTest {
     return waitUntil([&] {
       owner_.resize(321, 240);
       owner_.resize(320, 240);
-      const QImage img = shownWindow(owner_);
-      return img.size() == owner_.size() && isWhite(img.pixelColor(2, 2)) && isWhite(img.pixelColor(240, 150));
+      return showsBackground();
     });
   }
 
