@@ -14,14 +14,12 @@
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
 
-#include <chrono>
-#include <condition_variable>
-#include <cstring>
-#include <mutex>
 #include <string>
 
 #include "bare_pipeline.h"
 #include "camera/testing.h"
+#include "testkit/capture_graph.h"
+#include "testkit/process.h"
 
 namespace {
 
@@ -43,83 +41,21 @@ HRESULT buffer(ISampleGrabberCB* self, double, BYTE*, LONG) {
 }
 const ISampleGrabberCBVtbl kGrabberVtbl = {noInterface, noCount, noCount, noSample, buffer};
 
-using Clock = std::chrono::steady_clock;
+using testkit::Clock;
+using testkit::secondsSince;
 
-// Sets the first capability of this size and compression; false when none.
-bool selectFormat(CG_STREAMCONFIG* config, LONG width, LONG height, DWORD compression) {
-  int count = 0, size = 0;
-  cg_StreamConfigGetNumberOfCapabilities(config, &count, &size);
-  for (int i = 0; i < count; ++i) {
-    AM_MEDIA_TYPE* mt = nullptr;
-    BYTE record[128];
-    if (cg_StreamConfigGetStreamCaps(config, i, &mt, record) != S_OK) continue;
-    VIDEOINFOHEADER vih;
-    std::memcpy(&vih, mt->pbFormat, sizeof vih);
-    const bool match = vih.bmiHeader.biWidth == width && vih.bmiHeader.biHeight == height &&
-                       vih.bmiHeader.biCompression == compression;
-    if (match) cg_StreamConfigSetFormat(config, mt);
-    DeleteMediaType(mt);
-    if (match) return true;
-  }
-  return false;
-}
-
-// One cycle as the capture control makes it, in the given format (0 x 0: the
-// first capability). False when the frames did not come.
-bool captureCycle(CG_DEVICE* device, Grabber& cb, LONG width = 0, LONG height = 0, DWORD compression = 0) {
+// One cycle as the capture control makes it, in the given format. False when
+// the frames did not come.
+bool captureCycle(CG_DEVICE* device, Grabber& cb, LONG width, LONG height, DWORD compression) {
   cb.count.reset();
-  CG_FILTER* source = nullptr;
-  CG_GRAPH* graph = nullptr;
-  CG_BUILDER* builder = nullptr;
-  CG_FILTER* grabber = nullptr;
-  CG_STREAMCONFIG* config = nullptr;
-  if (cg_DeviceBindSource(device, &source) != S_OK) return false;
-  cg_CreateFilterGraph(&graph);
-  cg_GraphAddFilter(graph, source, "Video Capture");
-  cg_CreateCaptureGraphBuilder(&builder);
-  cg_BuilderSetFiltergraph(builder, graph);
-  cg_BuilderFindStreamConfig(builder, source, &config);
-  bool ok = true;
-  if (width == 0) {
-    AM_MEDIA_TYPE* mt = nullptr;
-    BYTE record[128];
-    cg_StreamConfigGetStreamCaps(config, 0, &mt, record);
-    cg_StreamConfigSetFormat(config, mt);
-    DeleteMediaType(mt);
-  } else {
-    ok = selectFormat(config, width, height, compression);
-  }
-  cg_StreamConfigRelease(config);
-  cg_CreateSampleGrabber(&grabber);
-  cg_GraphAddFilter(graph, grabber, "SampleGrab");
-  cg_GrabberSetCallback(grabber, &cb, 1);
-  ok = ok && cg_BuilderRenderStream(builder, source, grabber) == S_OK;
-  ok = ok && cg_GraphRun(graph) == S_OK && cb.count.wait();
-  cg_GraphStop(graph);
-  cg_GrabberSetCallback(grabber, nullptr, 1);
-  cg_FilterRelease(grabber);
-  cg_GraphRemoveFilter(graph, source);
-  cg_FilterRelease(source);
-  cg_BuilderRelease(builder);
-  cg_GraphRelease(graph);
-  return ok;
+  testkit::CaptureGraph g(device);
+  return g.select(width, height, compression) && g.renderThrough(&cb) == S_OK && g.run() == S_OK && cb.count.wait();
 }
-
-CG_DEVICE* firstDevice() {
-  CG_DEVENUM* e = nullptr;
-  CG_DEVICE* device = nullptr;
-  cg_CreateDeviceEnumerator(&e);
-  cg_DeviceEnumNext(e, &device);
-  cg_DeviceEnumRelease(e);
-  return device;
-}
-
-double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 void BM_UvcMjpegCycle(benchmark::State& state) {
   const CG_UVC_SPEC spec{"Bench UVC", 1};
   cg_SetUvcCameras(&spec, 1);
-  CG_DEVICE* device = firstDevice();
+  CG_DEVICE* device = testkit::deviceAt(0);
   Grabber cb;
   const std::string floor =
       "uvcemusrc device=/dev/video0 ! image/jpeg,width=1280,height=720 ! jpegdec ! appsink name=sink";
@@ -154,10 +90,10 @@ void BM_CaptureCycle(benchmark::State& state) {
   const CG_VCAM_CAP cap{640, 480, FOURCC_I420, 12};
   const CG_VCAM_SPEC spec{"Bench", &cap, 1, static_cast<int>(state.range(0)), 0};
   cg_SetVirtualCameras(&spec, 1);
-  CG_DEVICE* device = firstDevice();
+  CG_DEVICE* device = testkit::deviceAt(0);
   Grabber cb;
   for (auto _ : state) {
-    if (!captureCycle(device, cb)) state.SkipWithError("no frames");
+    if (!captureCycle(device, cb, 640, 480, FOURCC_I420)) state.SkipWithError("no frames");
   }
   cg_DeviceRelease(device);
   cg_SetVirtualCameras(nullptr, 0);

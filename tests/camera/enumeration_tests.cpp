@@ -1,30 +1,13 @@
 // Device enumeration: virtual cameras from the environment and from code,
 // friendly names, refused handles, and cameras that cannot open or vanish.
-#include <cstdlib>
-#include <cstring>
-#include <optional>
-
 #include "capture_internal.h"
 #include "capture_test_support.h"
+#include "testkit/env.h"
 
 namespace {
 
 using pl::capture::detail::rereadVirtualCameraEnvironment;
-
-class EnvironmentCameras : public CaptureTest {
- protected:
-  void TearDown() override {
-    unsetenv("VCAM_DEVICES");
-    unsetenv("VCAM_FPS");
-    CaptureTest::TearDown();
-  }
-  static void setEnv(const char* name, std::optional<const char*> value) {
-    if (value)
-      setenv(name, *value, 1);
-    else
-      unsetenv(name);
-  }
-};
+using testkit::ScopedEnv;
 
 std::vector<std::string> numberedCameras(int n) {
   std::vector<std::string> names;
@@ -34,46 +17,45 @@ std::vector<std::string> numberedCameras(int n) {
 
 // 100 ns units per frame of the first capability of device `index`.
 int64_t firstFrameInterval(int index) {
-  TestGraph g(index);
+  CaptureGraph g(index);
   CG_STREAMCONFIG* sc = nullptr;
   if (cg_BuilderFindStreamConfig(g.builder, g.source, &sc) != S_OK) return -1;
   AM_MEDIA_TYPE* mt = nullptr;
   BYTE caps[128];
   int64_t interval = -1;
-  if (cg_StreamConfigGetStreamCaps(sc, 0, &mt, caps) == S_OK) {
-    VIDEOINFOHEADER vih;
-    std::memcpy(&vih, mt->pbFormat, sizeof vih);
-    interval = vih.AvgTimePerFrame;
-  }
+  if (cg_StreamConfigGetStreamCaps(sc, 0, &mt, caps) == S_OK) interval = testkit::videoInfoOf(mt).AvgTimePerFrame;
   DeleteMediaType(mt);
   cg_StreamConfigRelease(sc);
   return interval;
 }
 
+// Each row sets the variable (nullptr: unset) and reads it again.
+using EnvironmentCameras = CaptureTest;
+
 TEST_F(EnvironmentCameras, VcamDevicesSetsHowManyVirtualCamerasAppear) {
   // No real camera on the test machine: the list is the virtual cameras alone.
   struct Case {
-    std::optional<const char*> value;
+    const char* value;
     int expected;
   };
-  for (const Case& c : {Case{std::nullopt, 0}, Case{"0", 0}, Case{"3", 3}, Case{" 2 ", 2}, Case{"25", 20},
+  for (const Case& c : {Case{nullptr, 0}, Case{"0", 0}, Case{"3", 3}, Case{" 2 ", 2}, Case{"25", 20},
                         Case{"garbage", 0}, Case{"3x", 0}, Case{"-4", 0}, Case{"", 0}}) {
-    SCOPED_TRACE(c.value.value_or("(unset)"));
-    setEnv("VCAM_DEVICES", c.value);
+    SCOPED_TRACE(c.value ? c.value : "(unset)");
+    const ScopedEnv devices("VCAM_DEVICES", c.value);
     rereadVirtualCameraEnvironment();
     EXPECT_EQ(deviceNames(), numberedCameras(c.expected));
   }
 }
 
 TEST_F(EnvironmentCameras, VcamFpsSetsTheirFrameRate) {
-  setEnv("VCAM_DEVICES", "1");
+  const ScopedEnv devices("VCAM_DEVICES", "1");
   struct Case {
-    std::optional<const char*> value;
+    const char* value;
     int64_t interval;
   };
-  for (const Case& c : {Case{std::nullopt, 333333}, Case{"15", 666666}, Case{"junk", 333333}, Case{"0", 333333}}) {
-    SCOPED_TRACE(c.value.value_or("(unset)"));
-    setEnv("VCAM_FPS", c.value);
+  for (const Case& c : {Case{nullptr, 333333}, Case{"15", 666666}, Case{"junk", 333333}, Case{"0", 333333}}) {
+    SCOPED_TRACE(c.value ? c.value : "(unset)");
+    const ScopedEnv fps("VCAM_FPS", c.value);
     rereadVirtualCameraEnvironment();
     EXPECT_EQ(firstFrameInterval(0), c.interval);
   }
@@ -94,10 +76,8 @@ TEST_F(CaptureTest, CamerasMadeInCodeKeepTheirOrderAndNames) {
   uint16_t name[8] = {0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF};
   EXPECT_EQ(cg_DeviceFriendlyName(d, nullptr, 0), 5);
   EXPECT_EQ(cg_DeviceFriendlyName(d, name, 3), 2);
-  EXPECT_EQ(name[0], 0x5165);  // 入
-  EXPECT_EQ(name[1], 0x53E3);  // 口
-  EXPECT_EQ(name[2], 0);
-  EXPECT_EQ(name[3], 0xFFFF);
+  // 入口, the terminating zero, and the rest left as it was.
+  EXPECT_EQ(std::vector<uint16_t>(name, name + 4), (std::vector<uint16_t>{0x5165, 0x53E3, 0, 0xFFFF}));
   EXPECT_EQ(cg_DeviceFriendlyName(d, name, 8), 5);
   EXPECT_EQ(name[4], 0x30E9);  // ラ
   // The end of the list stays the end.
@@ -143,11 +123,8 @@ TEST_F(CaptureTest, UnknownAndReleasedHandlesAreRefused) {
 
 TEST_F(CaptureTest, DevicesHandedOutOutliveAReplacedCameraList) {
   useCameras({{"Kept", nullptr, 0, 0, 0}});
-  CG_DEVENUM* e = nullptr;
-  ASSERT_EQ(cg_CreateDeviceEnumerator(&e), S_OK);
-  CG_DEVICE* d = nullptr;
-  ASSERT_EQ(cg_DeviceEnumNext(e, &d), S_OK);
-  cg_DeviceEnumRelease(e);
+  CG_DEVICE* d = testkit::deviceAt(0);
+  ASSERT_NE(d, nullptr);
   ASSERT_EQ(cg_SetVirtualCameras(nullptr, 0), S_OK);
   EXPECT_TRUE(deviceNames().empty());
   CG_FILTER* source = nullptr;

@@ -28,18 +28,12 @@ Shape shapeOf(const BITMAPINFOHEADER& h) {
   return {h.biWidth, h.biHeight, h.biCompression, h.biBitCount, h.biSizeImage};
 }
 
-BITMAPINFOHEADER headerOf(const AM_MEDIA_TYPE* mt) {
-  VIDEOINFOHEADER vih;
-  std::memcpy(&vih, mt->pbFormat, sizeof vih);
-  return vih.bmiHeader;
-}
-
 class StreamConfigTest : public CaptureTest {
  protected:
   // Builds device 0 of the cameras given and takes its stream configuration.
   void open(const std::vector<CG_VCAM_SPEC>& specs) {
     useCameras(specs);
-    graph_ = std::make_unique<TestGraph>(0);
+    graph_ = std::make_unique<CaptureGraph>(0);
     ASSERT_NE(graph_->source, nullptr);
     ASSERT_EQ(cg_BuilderFindStreamConfig(graph_->builder, graph_->source, &sc_), S_OK);
   }
@@ -58,7 +52,7 @@ class StreamConfigTest : public CaptureTest {
       BYTE record[128];
       EXPECT_EQ(cg_StreamConfigGetStreamCaps(sc_, i, &mt, record), S_OK);
       if (!mt) continue;
-      Listed l{shapeOf(headerOf(mt)), {}, *mt};
+      Listed l{shapeOf(testkit::videoInfoOf(mt).bmiHeader), {}, *mt};
       std::memcpy(&l.record, record, sizeof record);
       l.type.pbFormat = nullptr;
       EXPECT_EQ(mt->cbFormat, 88u);
@@ -70,7 +64,7 @@ class StreamConfigTest : public CaptureTest {
   Shape current() {
     AM_MEDIA_TYPE* mt = nullptr;
     EXPECT_EQ(cg_StreamConfigGetFormat(sc_, &mt), S_OK);
-    const Shape s = mt ? shapeOf(headerOf(mt)) : Shape{};
+    const Shape s = mt ? shapeOf(testkit::videoInfoOf(mt).bmiHeader) : Shape{};
     DeleteMediaType(mt);
     return s;
   }
@@ -89,7 +83,7 @@ class StreamConfigTest : public CaptureTest {
     return cg_StreamConfigSetFormat(sc_, &mt);
   }
 
-  std::unique_ptr<TestGraph> graph_;
+  std::unique_ptr<CaptureGraph> graph_;
   CG_STREAMCONFIG* sc_ = nullptr;
 };
 
@@ -184,7 +178,7 @@ TEST_F(StreamConfigTest, FormatIsFixedWhileAStreamIsRenderedFromThePin) {
 
 TEST_F(CaptureTest, PinsWithoutStreamConfigurationAndGrabbersHaveNone) {
   useCameras({{"No config", nullptr, 0, 0, CG_VCAM_NO_STREAM_CONFIG}});
-  TestGraph g(0);
+  CaptureGraph g(0);
   ASSERT_NE(g.source, nullptr);
   CG_STREAMCONFIG* sc = reinterpret_cast<CG_STREAMCONFIG*>(1);
   EXPECT_EQ(cg_BuilderFindStreamConfig(g.builder, g.source, &sc), E_NOINTERFACE);

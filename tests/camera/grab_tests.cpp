@@ -27,9 +27,8 @@ TEST_P(GrabTest, EveryFrameArrivesAsADibWithItsNumber) {
     useCameras({{"Own format", &own, 1, 60, 0}});
   else
     useCameras({{nullptr, nullptr, 0, 60, 0}});
-  TestGraph g(0);
-  ASSERT_TRUE(g.select(c.width, c.height, c.compression, c.bits));
-  ASSERT_EQ(g.render(true), S_OK);
+  CaptureGraph g(0);
+  ASSERT_TRUE(selectAndRender(g, c.width, c.height, c.compression, c.bits));
   EXPECT_EQ(g.format.biSizeImage, static_cast<DWORD>(c.length));
   EXPECT_EQ(g.state(), CG_STOPPED);
   ASSERT_EQ(g.run(), S_OK);
@@ -52,7 +51,7 @@ TEST_P(GrabTest, EveryFrameArrivesAsADibWithItsNumber) {
     const size_t stride = (static_cast<size_t>(c.width) * c.bits + 31) / 32 * 4;
     const size_t topRow = static_cast<size_t>(c.height - 1) * stride;
     EXPECT_LT(last[topRow + 1], 40) << "top-left block (bit 31) is black";
-    EXPECT_NE(frameCounter(last.data(), g.format), 0u);
+    EXPECT_NE(testkit::frameCounter(last.data(), g.format), 0u);
   } else if (c.bits == 16) {
     EXPECT_LT(last[0], 40);  // YUY2: Y0 of the top-left pixel
     EXPECT_EQ(last[1], 128);
@@ -77,9 +76,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(CaptureTest, EachRunCountsFramesFromOneAndStopEndsDelivery) {
   useCameras({{nullptr, nullptr, 0, 60, 0}});
-  TestGraph g(0);
-  ASSERT_TRUE(g.select(160, 120, FOURCC_I420));
-  ASSERT_EQ(g.render(true), S_OK);
+  CaptureGraph g(0);
+  ASSERT_TRUE(selectAndRender(g, 160, 120, FOURCC_I420));
   for (int run = 0; run < 2; ++run) {
     SCOPED_TRACE(run);
     const size_t before = g.log.entries().size();
@@ -97,9 +95,8 @@ TEST_F(CaptureTest, EachRunCountsFramesFromOneAndStopEndsDelivery) {
 
 TEST_F(CaptureTest, RemovingTheCallbackWaitsForAFrameInProgressAndEndsCalls) {
   useCameras({{nullptr, nullptr, 0, 60, 0}});
-  TestGraph g(0);
-  ASSERT_TRUE(g.select(160, 120, FOURCC_I420));
-  ASSERT_EQ(g.render(true), S_OK);
+  CaptureGraph g(0);
+  ASSERT_TRUE(selectAndRender(g, 160, 120, FOURCC_I420));
   g.log.setDelay(30);  // a slow consumer: removal usually meets a call under way
   EXPECT_EQ(g.log.refs(), 1);
   ASSERT_EQ(g.run(), S_OK);
@@ -115,9 +112,8 @@ TEST_F(CaptureTest, RemovingTheCallbackWaitsForAFrameInProgressAndEndsCalls) {
 
 TEST_F(CaptureTest, OneShotGrabberPassesOneFramePerRun) {
   useCameras({{nullptr, nullptr, 0, 60, 0}});
-  TestGraph g(0);
-  ASSERT_TRUE(g.select(160, 120, FOURCC_I420));
-  ASSERT_EQ(g.render(true), S_OK);
+  CaptureGraph g(0);
+  ASSERT_TRUE(selectAndRender(g, 160, 120, FOURCC_I420));
   ASSERT_EQ(cg_GrabberSetOneShot(g.grabber, TRUE), S_OK);
   ASSERT_EQ(g.run(), S_OK);
   ASSERT_TRUE(g.log.waitFor(1, 3000));
@@ -130,9 +126,8 @@ TEST_F(CaptureTest, OneShotGrabberPassesOneFramePerRun) {
 
 TEST_F(CaptureTest, CameraWithoutFramesRunsButNeverCallsBack) {
   useCameras({{"Silent", nullptr, 0, 60, CG_VCAM_NO_FRAMES}});
-  TestGraph g(0);
-  ASSERT_TRUE(g.select(640, 480, FOURCC_I420));
-  ASSERT_EQ(g.render(true), S_OK);
+  CaptureGraph g(0);
+  ASSERT_TRUE(selectAndRender(g, 640, 480, FOURCC_I420));
   ASSERT_EQ(g.run(), S_OK);
   HRESULT hr = E_FAIL;
   EXPECT_EQ(g.state(&hr), CG_RUNNING);
@@ -143,9 +138,8 @@ TEST_F(CaptureTest, CameraWithoutFramesRunsButNeverCallsBack) {
 
 TEST_F(CaptureTest, SlowCameraDeliversAtItsOwnRate) {
   useCameras({{"Slow", nullptr, 0, 4, 0}});
-  TestGraph g(0);
-  ASSERT_TRUE(g.select(320, 240, BI_RGB));
-  ASSERT_EQ(g.render(true), S_OK);
+  CaptureGraph g(0);
+  ASSERT_TRUE(selectAndRender(g, 320, 240, BI_RGB));
   const auto start = std::chrono::steady_clock::now();
   ASSERT_EQ(g.run(), S_OK);
   ASSERT_TRUE(g.log.waitFor(3, 3000));
@@ -158,7 +152,7 @@ TEST_F(CaptureTest, SlowCameraDeliversAtItsOwnRate) {
 
 TEST_F(CaptureTest, GraphsAreBuiltOnlyFromTheirOwnFilters) {
   useCameras({{nullptr, nullptr, 0, 0, 0}, {nullptr, nullptr, 0, 0, 0}});
-  TestGraph g(0), other(1);
+  CaptureGraph g(0), other(1);
   ASSERT_NE(other.source, nullptr);
   // Nothing rendered yet: no video window, nothing to run, stopped.
   EXPECT_EQ(cg_VideoWindowSetVisible(g.graph, TRUE), VFW_E_NO_VIDEO_WINDOW);

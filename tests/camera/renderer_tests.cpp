@@ -38,11 +38,12 @@ class RendererTest : public CaptureTest {
       return img.size() == owner_.size() && isBlack(img.pixelColor(x, y)) && !isWhite(img.pixelColor(240, 150));
     });
   }
+  bool showsBackground() {
+    const QImage img = shownWindow(owner_);
+    return img.size() == owner_.size() && isWhite(img.pixelColor(2, 2)) && isWhite(img.pixelColor(240, 150));
+  }
   bool backgroundShown() {
-    return waitUntil([&] {
-      const QImage img = shownWindow(owner_);
-      return img.size() == owner_.size() && isWhite(img.pixelColor(2, 2)) && isWhite(img.pixelColor(240, 150));
-    });
+    return waitUntil([&] { return showsBackground(); });
   }
   // A system repaint clears the pictures: repainted until the pictures on
   // their way have arrived and one repaint after them has.
@@ -50,8 +51,7 @@ class RendererTest : public CaptureTest {
     return waitUntil([&] {
       owner_.resize(321, 240);
       owner_.resize(320, 240);
-      const QImage img = shownWindow(owner_);
-      return img.size() == owner_.size() && isWhite(img.pixelColor(2, 2)) && isWhite(img.pixelColor(240, 150));
+      return showsBackground();
     });
   }
 
@@ -68,9 +68,8 @@ TEST_F(RendererTest, LiveFramesAreDrawnRightSideUpOverTheOwner) {
   // YUY2 is not drawable as it is: the renderer's branch converts it.
   for (const DWORD compression : {FOURCC_I420, BI_RGB, PL_FOURCC('Y', 'U', 'Y', '2')}) {
     SCOPED_TRACE(compression);
-    TestGraph g(0);
-    ASSERT_TRUE(g.select(640, 480, compression));
-    ASSERT_EQ(g.render(true), S_OK);
+    CaptureGraph g(0);
+    ASSERT_TRUE(selectAndRender(g, 640, 480, compression));
     ASSERT_EQ(cg_VideoWindowSetOwner(g.graph, hwnd_), S_OK);
     ASSERT_EQ(cg_VideoWindowSetStyle(g.graph, WS_CHILD | WS_CLIPSIBLINGS), S_OK);
     ASSERT_EQ(cg_VideoWindowSetPosition(g.graph, 0, 0, 320, 240), S_OK);
@@ -84,7 +83,7 @@ TEST_F(RendererTest, LiveFramesAreDrawnRightSideUpOverTheOwner) {
 }
 
 TEST_F(RendererTest, DrawingEndsWhenTheWindowIsHiddenOrLosesItsOwner) {
-  TestGraph g(0);
+  CaptureGraph g(0);
   ASSERT_TRUE(g.select(320, 240, FOURCC_IYUV));
   ASSERT_EQ(g.render(false), S_OK);
   ASSERT_EQ(cg_VideoWindowSetOwner(g.graph, hwnd_), S_OK);
@@ -108,7 +107,7 @@ TEST_F(RendererTest, DrawingEndsWhenTheWindowIsHiddenOrLosesItsOwner) {
 }
 
 TEST_F(RendererTest, PositionPlacesThePictureAndUnknownOwnersAreRefused) {
-  TestGraph g(0);
+  CaptureGraph g(0);
   ASSERT_TRUE(g.select(160, 120, FOURCC_I420));
   ASSERT_EQ(g.render(false), S_OK);
   EXPECT_EQ(cg_VideoWindowSetOwner(g.graph, 0x7FFFFFF0u), E_INVALIDARG);

@@ -97,8 +97,7 @@ TEST_F(KorvexTest, SafeModeMarksAFailingDeviceAndRefusesItAtOnce) {
 }
 
 TEST_F(KorvexTest, PreviewHoldsItsFormatUntilItEnds) {
-  call(DISPID_KORVEX_InitCapture, int32_t{6});
-  call(DISPID_KORVEX_GetUsbDevice, h(combo_));
+  listDevices();
   call(DISPID_KORVEX_SetSafeMode, int32_t{1});
   EXPECT_EQ(call(DISPID_KORVEX_PreUsbGo, int32_t{0}, int32_t{0}), 1);  // still needs PreUsbEnd
   EXPECT_EQ(call(DISPID_KORVEX_PreUsbEnd), 0);
@@ -120,19 +119,12 @@ TEST_F(KorvexTest, PreviewHoldsItsFormatUntilItEnds) {
   call(DISPID_KORVEX_PreUsbEnd);
 }
 
-}  // namespace
-}  // namespace korvextest
-
-namespace korvextest {
-namespace {
-
 TEST_F(KorvexTest, RoundRobinOfThreeUnitsWithLiveViewAndSafeModeKeepsCapturing) {
   useCameras({{"a", {}, 30}, {"b", {}, 30}, {"c", {}, 30}});
-  call(DISPID_KORVEX_InitCapture, int32_t{6});
-  call(DISPID_KORVEX_GetUsbDevice, h(combo_));
+  listDevices();
   call(DISPID_KORVEX_SetSafeMode, int32_t{1});
   host_->show();
-  for (int32_t u = 1; u <= 6; ++u) call(DISPID_KORVEX_SetCapWind, u, h(texts_[static_cast<size_t>(u - 1)]));
+  setDisplayWindows();
   ASSERT_EQ(call(DISPID_KORVEX_CaptureStart, h(texts_[5])), 0);
   for (int round = 0; round < 4; ++round) {
     for (int32_t u = 1; u <= 3; ++u)

@@ -86,8 +86,7 @@ TEST_F(KorvexTest, RunStatesFollowTheHostsCallOrder) {
 
 TEST_F(KorvexTest, DeviceListNumbersEveryRoundFromOne) {
   useCameras({{"Cam A"}, {"カメラ B"}});
-  call(DISPID_KORVEX_InitCapture, int32_t{6});
-  call(DISPID_KORVEX_GetUsbDevice, h(combo_));
+  listDevices();
   call(DISPID_KORVEX_GetUsbDevice, h(combo_));
   ASSERT_EQ(combo_->count(), 4);
   EXPECT_EQ(combo_->itemText(0), "1 : Cam A");

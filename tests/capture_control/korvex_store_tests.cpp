@@ -10,15 +10,14 @@
 namespace korvextest {
 namespace {
 
-std::string statusText(pl::HostedControl& control, DISPID id, int32_t unit, QLineEdit* edit) {
-  edit->setText("-");
-  if (control.callInt(id, unit, h(edit)) != 1) return "<refused>";
-  return edit->text().toStdString();
-}
-
 class KorvexStoreTest : public KorvexTest {
  protected:
-  std::string status(DISPID id, int32_t unit) { return statusText(control_, id, unit, texts_[5]); }
+  // The status text `id` shows for `unit` in the sixth text box, "<refused>" when refused.
+  std::string status(DISPID id, int32_t unit) {
+    texts_[5]->setText("-");
+    if (call(id, unit, h(texts_[5])) != 1) return "<refused>";
+    return text(texts_[5]);
+  }
 };
 
 TEST_F(KorvexStoreTest, TextsBeforeAnyCapture) {

@@ -27,10 +27,6 @@ class KorvexUvcTest : public KorvexTest {
     KorvexTest::TearDown();
     cg_SetUvcCameras(nullptr, 0);
   }
-  std::string formatText(int32_t unit0) {
-    call(DISPID_KORVEX_DspFmtTyp, unit0, h(texts_[5]));
-    return text(texts_[5]);
-  }
   // Asks until the unit captures; the attempts it took, 0 when it never did.
   int attemptsUntilCaptured(int32_t unit, int limit) {
     for (int i = 1; i <= limit; ++i) {
@@ -53,7 +49,8 @@ TEST_F(KorvexUvcTest, CapturesFromYuy2InEveryFormatAnd160x120ForSizeCode3) {
   EXPECT_EQ(frameCounter(rgb.header, rgb.pixels), 5);
   // No webcam offers 160 x 124.
   ASSERT_EQ(captureOnce(1, k160Iyuv), KORVEX_CAPTURED);
-  EXPECT_EQ(formatText(0), "160 * 120");
+  call(DISPID_KORVEX_DspFmtTyp, int32_t{0}, h(texts_[5]));
+  EXPECT_EQ(text(texts_[5]), "160 * 120");
 }
 
 TEST_F(KorvexUvcTest, UnpluggedCameraFailsItsUnitAloneAndCapturesAgainWhenBack) {

@@ -8,12 +8,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QTemporaryDir>
-#include <optional>
 #include <string>
 
 #include "platform/registry.h"
-#include "testkit/env.h"
+#include "testkit/com.h"
 #include "testkit/files.h"
 #include "testkit/wait.h"
 
@@ -26,6 +24,9 @@ constexpr char kPageServer[] = "CLSID\\{B9CD7C0B-734E-4D33-A59D-8C8AC365D195}\\I
 
 const QString kRegisterQuestion = QStringLiteral("監視カメラ[DIRECT X] 用OCXを登録しますか");
 const QString kRemoveQuestion = QStringLiteral("監視カメラ[DIRECT X] 用OCXを削除しますか");
+// The question boxes as logged: caption, question, the answer given.
+QString registerBox(const char* answer) { return "Brimlay\t" + kRegisterQuestion + "\t" + answer; }
+QString removeBox(const char* answer) { return "Brimlift\t" + kRemoveQuestion + "\t" + answer; }
 
 // Everything the programs need beside them.
 const QStringList kShippedFiles = {"brimlay",        "brimlift",       "libplenkit.so", "libquillo.so",
@@ -43,14 +44,11 @@ using testkit::writeFile;
 class Registration : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(tmp_.isValid());
+    ASSERT_FALSE(registry_.dirPath().isEmpty()) << "no temporary directory";
     ASSERT_FALSE(outDir().isEmpty()) << "SV_OUT_DIR is not set";
-    registry_.emplace("PL_REGISTRY", QFile::encodeName(registryPath()));  // for the checks made here
   }
-  void TearDown() override { registry_.reset(); }
 
-  QString registryPath() const { return tmp_.filePath("registry.reg"); }
-  QString logPath() const { return tmp_.filePath("boxes.log"); }
+  QString logPath() const { return registry_.dirPath() + "/boxes.log"; }
   // The directory as the programs see it: symbolic links resolved.
   static QString canonical(const QString& dir) { return QFileInfo(dir).canonicalFilePath(); }
 
@@ -59,7 +57,7 @@ class Registration : public ::testing::Test {
   // its standard error.
   int run(const QString& dir, const QString& program, const QString& answers, QByteArray* err = nullptr) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("PL_REGISTRY", registryPath());
+    env.insert("PL_REGISTRY", registry_.path());
     env.insert("PL_MSGBOX_LOG", logPath());
     env.insert("PL_MSGBOX_ANSWERS", answers);
     env.insert("QT_QPA_PLATFORM", "offscreen");
@@ -85,13 +83,6 @@ class Registration : public ::testing::Test {
     return QString::fromUtf8(readFile(logPath())).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
   }
 
-  static std::string value(const char* key) {
-    char buffer[4096];
-    int length = 0;
-    if (pl_RegGetString(key, nullptr, buffer, sizeof buffer, &length) != ERROR_SUCCESS) return "<missing>";
-    return std::string(buffer, static_cast<size_t>(length));
-  }
-
   static bool waitRegistered() {
     return waitFor([] { return pl_RegKeyExists(kPageServer) != FALSE; }, 30000, 20);
   }
@@ -101,31 +92,29 @@ class Registration : public ::testing::Test {
 
   // A fresh directory holding copies of `files` from the program directory.
   QString programDir(const QString& name, const QStringList& files) {
-    const QString dir = tmp_.filePath(name);
+    const QString dir = registry_.dirPath() + "/" + name;
     if (!QDir().mkpath(dir)) return {};
     for (const QString& file : files)
       if (!copyExecutable(outDir() + "/" + file, dir + "/" + file)) return {};
     return dir;
   }
 
-  QTemporaryDir tmp_;
-  std::optional<testkit::ScopedEnv> registry_;
+  comtest::TempRegistry registry_;  // a directory of the test's own, PL_REGISTRY for the checks made here
 };
 
 TEST_F(Registration, YesRegistersTheControlBesideTheProgramAndBrimliftRemovesIt) {
   const QString out = outDir();
   ASSERT_EQ(run(out, "brimlay", "yes"), 0);
-  ASSERT_TRUE(waitRegistered()) << readFile(registryPath()).toStdString();
-  EXPECT_EQ(value(kControlServer), (canonical(out) + "/Korvex.OCX").toStdString());
-  EXPECT_EQ(value("Korvex.KorvexCtrl.1\\CLSID"), "{4EA7C846-AC98-465B-8B8C-E942F0C972F3}");
+  ASSERT_TRUE(waitRegistered()) << registry_.text().toStdString();
+  EXPECT_EQ(comtest::get(kControlServer), (canonical(out) + "/Korvex.OCX").toStdString());
+  EXPECT_EQ(comtest::get("Korvex.KorvexCtrl.1\\CLSID"), "{4EA7C846-AC98-465B-8B8C-E942F0C972F3}");
 
   ASSERT_EQ(run(out, "brimlift", "yes"), 0);
-  EXPECT_TRUE(waitUnregistered()) << readFile(registryPath()).toStdString();
+  EXPECT_TRUE(waitUnregistered()) << registry_.text().toStdString();
   EXPECT_FALSE(pl_RegKeyExists("Korvex.KorvexCtrl.1"));
 
   // Each program asked exactly its question, with its title as caption.
-  EXPECT_EQ(logLines(),
-            QStringList({"Brimlay\t" + kRegisterQuestion + "\tyes", "Brimlift\t" + kRemoveQuestion + "\tyes"}));
+  EXPECT_EQ(logLines(), QStringList({registerBox("yes"), removeBox("yes")}));
 }
 
 TEST_F(Registration, NoOrNoAnswerRunsNothing) {
@@ -137,17 +126,15 @@ TEST_F(Registration, NoOrNoAnswerRunsNothing) {
   EXPECT_TRUE(err.contains("nothing was registered") && err.contains("regsvr32 /m")) << err.toStdString();
   EXPECT_EQ(run(out, "brimlay", "no", &err), 0);
   EXPECT_EQ(err, QByteArray());
-  EXPECT_FALSE(QFile::exists(registryPath()));
+  EXPECT_FALSE(QFile::exists(registry_.path()));
 
   ASSERT_EQ(run(out, "brimlay", "yes"), 0);
   ASSERT_TRUE(waitRegistered());
-  const QByteArray registered = readFile(registryPath());
+  const QByteArray registered = registry_.text();
   EXPECT_EQ(run(out, "brimlift", "no"), 0);
-  EXPECT_EQ(readFile(registryPath()), registered);
+  EXPECT_EQ(registry_.text(), registered);
 
-  EXPECT_EQ(logLines(),
-            QStringList({"Brimlay\t" + kRegisterQuestion + "\tno", "Brimlay\t" + kRegisterQuestion + "\tno",
-                         "Brimlay\t" + kRegisterQuestion + "\tyes", "Brimlift\t" + kRemoveQuestion + "\tno"}));
+  EXPECT_EQ(logLines(), QStringList({registerBox("no"), registerBox("no"), registerBox("yes"), removeBox("no")}));
   ASSERT_EQ(run(out, "brimlift", "yes"), 0);
   EXPECT_TRUE(waitUnregistered());
 }
@@ -156,11 +143,11 @@ TEST_F(Registration, WorksFromADirectoryWithBlanks) {
   const QString dir = programDir("my dir with blanks", kShippedFiles);
   ASSERT_FALSE(dir.isEmpty());
   ASSERT_EQ(run(dir, "brimlay", "yes"), 0);
-  ASSERT_TRUE(waitRegistered()) << readFile(registryPath()).toStdString();
-  EXPECT_EQ(value(kControlServer), (canonical(dir) + "/Korvex.OCX").toStdString());
+  ASSERT_TRUE(waitRegistered()) << registry_.text().toStdString();
+  EXPECT_EQ(comtest::get(kControlServer), (canonical(dir) + "/Korvex.OCX").toStdString());
 
   ASSERT_EQ(run(dir, "brimlift", "yes"), 0);
-  EXPECT_TRUE(waitUnregistered()) << readFile(registryPath()).toStdString();
+  EXPECT_TRUE(waitUnregistered()) << registry_.text().toStdString();
 }
 
 TEST_F(Registration, PassesTheSwitchesAndTheQuotedControlPath) {
@@ -203,7 +190,7 @@ TEST_F(Registration, AMissingLibraryOrEntryPointIsToldAndFails) {
   EXPECT_TRUE(lines[1].endsWith("\tok"));
   EXPECT_TRUE(lines[3].startsWith("Brimlift\t")) << lines[3].toStdString();
   EXPECT_TRUE(lines[3].contains("libplenkit.so") && lines[3].contains("RegEntrySet"));
-  EXPECT_FALSE(QFile::exists(registryPath()));
+  EXPECT_FALSE(QFile::exists(registry_.path()));
 }
 
 }  // namespace
