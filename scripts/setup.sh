@@ -30,8 +30,12 @@ SUDO=""
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq >/dev/null
 $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-# Debian's prometheus package starts a server on *:9090 at once; the tests
-# start their own on loopback, so a freshly installed one is turned off.
-if [[ " ${missing[*]} " == *" prometheus "* ]] && [ -d /run/systemd/system ]; then
-  $SUDO systemctl disable --now prometheus >/dev/null 2>&1 || true
-fi
+# Debian's prometheus and samba packages start servers on every address at
+# once (*:9090; SMB on 139 and 445); the tests start their own on loopback, so
+# freshly installed ones are turned off. Sharing write directories for real is
+# set up on purpose (docs/sharing.md).
+for pair in prometheus:prometheus "samba:smbd nmbd"; do
+  if [[ " ${missing[*]} " == *" ${pair%%:*} "* ]] && [ -d /run/systemd/system ]; then
+    $SUDO systemctl disable --now ${pair#*:} >/dev/null 2>&1 || true
+  fi
+done
