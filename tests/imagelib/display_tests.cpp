@@ -5,6 +5,7 @@
 #include <QScreen>
 #include <QTest>
 #include <climits>
+#include <vector>
 
 #include "platform/qt_bridge.h"
 #include "platform/window.h"
@@ -38,21 +39,22 @@ struct Screen {
     right.setGeometry(200, 10, 160, 120);
     top.show();
   }
+  // Hidden and shown again: what the boxes showed must be painted anew.
+  bool reshow() {
+    top.hide();
+    pumpFor(20);
+    top.show();
+    return QTest::qWaitForWindowExposed(&top);
+  }
   QWidget top;
   QLabel left, right;
 };
 
-bool quartersShown(QWidget* box) {
-  return onScreen(box, {40, 30}) == qcolor(kRed) && onScreen(box, {120, 30}) == qcolor(kGreen) &&
-         onScreen(box, {40, 90}) == qcolor(kBlue) && onScreen(box, {120, 90}) == qcolor(kYellow);
+// The centres of the four quarters of a 160 x 120 box as shown, top left first.
+std::vector<QColor> quarters(QWidget* box) {
+  return {onScreen(box, {40, 30}), onScreen(box, {120, 30}), onScreen(box, {40, 90}), onScreen(box, {120, 90})};
 }
-
-void expectQuarters(QWidget* box) {
-  EXPECT_EQ(onScreen(box, {40, 30}), qcolor(kRed));
-  EXPECT_EQ(onScreen(box, {120, 30}), qcolor(kGreen));
-  EXPECT_EQ(onScreen(box, {40, 90}), qcolor(kBlue));
-  EXPECT_EQ(onScreen(box, {120, 90}), qcolor(kYellow));
-}
+const std::vector<QColor> kQuarters{qcolor(kRed), qcolor(kGreen), qcolor(kBlue), qcolor(kYellow)};
 
 TEST_F(DisplayTest, SlotNumbersOutsideZeroToSixAreRefusedByEveryCall) {
   QLabel box;
@@ -139,25 +141,19 @@ TEST_F(DisplayTest, SlotPicturesComeBackAfterTheWindowIsHiddenAndShown) {
   // The slots keep their own copies: the image may go.
   api.BitMapClose();
   pumpFor(50);
-  expectQuarters(&screen.left);
-  expectQuarters(&screen.right);
+  EXPECT_EQ(quarters(&screen.left), kQuarters);
+  EXPECT_EQ(quarters(&screen.right), kQuarters);
 
-  screen.top.hide();
-  pumpFor(20);
-  screen.top.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&screen.top));
-  waitUntil([&] { return quartersShown(&screen.left) && quartersShown(&screen.right); });
-  expectQuarters(&screen.left);
-  expectQuarters(&screen.right);
+  ASSERT_TRUE(screen.reshow());
+  waitUntil([&] { return quarters(&screen.left) == kQuarters && quarters(&screen.right) == kQuarters; });
+  EXPECT_EQ(quarters(&screen.left), kQuarters);
+  EXPECT_EQ(quarters(&screen.right), kQuarters);
 
   // An emptied slot lets the next repaint clear its picture.
   ASSERT_EQ(api.BmpDispReset(6), 0);
-  screen.top.hide();
-  pumpFor(20);
-  screen.top.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&screen.top));
-  waitUntil([&] { return quartersShown(&screen.left) && onScreen(&screen.right, {80, 60}) == QColor(Qt::white); });
-  expectQuarters(&screen.left);
+  ASSERT_TRUE(screen.reshow());
+  waitUntil([&] { return quarters(&screen.left) == kQuarters && onScreen(&screen.right, {80, 60}) == Qt::white; });
+  EXPECT_EQ(quarters(&screen.left), kQuarters);
   EXPECT_EQ(onScreen(&screen.right, {80, 60}), QColor(Qt::white));
 }
 
