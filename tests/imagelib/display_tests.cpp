@@ -2,7 +2,6 @@
 // filled slots, and pictures that come back after the window is repainted.
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QTest>
 #include <climits>
 #include <vector>

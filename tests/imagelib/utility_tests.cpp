@@ -2,7 +2,6 @@
 #include <QLineEdit>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>

@@ -49,6 +49,13 @@ class AppTest : public ::testing::Test, protected testkit::ProgramHost {
     ASSERT_TRUE(ProgramHost::load(&why)) << why;
   }
   selvane::CaptureScheduler& scheduler() { return controlScreen_->captureRun().scheduler(); }
+  // One capture of unit k through the real control, handled by the program.
+  void captureOnce(int k, int fmtno = 33) {
+    selvane::model::RunFields& run = model_.run[static_cast<size_t>(k)];
+    run.capturePending = 1;
+    ASSERT_EQ(controlScreen_->korvex().CaptureGo(k + 1, fmtno, 5), 0);
+    ASSERT_TRUE(waitUntil([&] { return run.capturePending == 0; }, 10000));
+  }
 
   static inline std::unique_ptr<comtest::RegisteredServer> server_;
 };

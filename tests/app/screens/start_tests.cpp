@@ -4,8 +4,6 @@
 #include <QMenuBar>
 #include <QRegularExpression>
 
-#include <QScreen>
-
 #include "app_fixture.h"
 #include "platform/qt_bridge.h"
 #include "platform/window.h"
@@ -143,12 +141,6 @@ TEST_F(AppTest, TwoUnitsRunEndToEndAndPublishTheirPictures) {
   captureScreen().backButton()->click();
 }
 
-}  // namespace
-}  // namespace apptest
-
-namespace apptest {
-namespace {
-
 TEST_F(AppTest, SchedulerAsksOnEveryThirdTickAndHoldsAPendingUnit) {
   cameras(2);
   load();
@@ -223,11 +215,8 @@ TEST_F(AppTest, FullScreenViewFollowsOnlyItsUnit) {
   auto shot = [&] { return testkit::shownWindow(fullView); };
   scheduler().ticker().stop();  // captures by hand from here
   auto capture = [&](int k) {
-    auto& run = model_.run[static_cast<size_t>(k)];
-    ASSERT_TRUE(waitUntil([&] { return run.capturePending == 0; }, 8000));
-    run.capturePending = 1;
-    ASSERT_EQ(controlScreen_->korvex().CaptureGo(k + 1, 33, 5), 0);
-    ASSERT_TRUE(waitUntil([&] { return run.capturePending == 0; }, 8000));
+    ASSERT_TRUE(waitUntil([&] { return model_.run[static_cast<size_t>(k)].capturePending == 0; }, 8000));
+    captureOnce(k);
     pumpFor(100);
   };
   QImage last = shot();

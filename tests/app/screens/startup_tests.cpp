@@ -84,12 +84,6 @@ TEST_F(AppTest, RowStatesFollowUseAndSaveBoxesAndCameraPresence) {
   EXPECT_EQ(controlScreen_->qualityLabel()->text(), "75");
 }
 
-}  // namespace
-}  // namespace apptest
-
-namespace apptest {
-namespace {
-
 TEST_F(AppTest, CamerasThisUserMayNotOpenAreNamedOnceAtStartUp) {
   const CG_UVC_SPEC specs[] = {{"Allowed", 1}, {"Forbidden", 2}};
   ASSERT_EQ(cg_SetUvcCameras(specs, 2), S_OK);
