@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <string>
+#include <utility>
 
 #include "bmp_headers.h"
 #include "plenkit_fixture.h"
@@ -34,11 +36,7 @@ TEST_F(BitmapTest, OnlyReadableFilesStartingWithBmAreOpened) {
   const Bytes good = noiseBmp24(64, 48, 1);
   Bytes notBmp = good;
   notBmp[0] = 'X';
-  struct Case {
-    const char* what;
-    std::string path;
-  };
-  const Case cases[] = {
+  const std::pair<const char*, std::string> cases[] = {
       {"missing file", dir.file("missing.bmp")},
       {"not BM", dir.put("x.bmp", notBmp)},
       {"shorter than the file header", dir.put("short.bmp", cut(good, 10))},
@@ -46,10 +44,10 @@ TEST_F(BitmapTest, OnlyReadableFilesStartingWithBmAreOpened) {
       {"a directory", dir.path()},
       {"empty path", ""},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+  for (const auto& [what, path] : cases) {
+    SCOPED_TRACE(what);
     ASSERT_EQ(open(good), 0);
-    EXPECT_EQ(api.BitMapOpen(0, c.path.c_str()), 1);
+    EXPECT_EQ(api.BitMapOpen(0, path.c_str()), 1);
     // The previous image is gone: nothing to write.
     EXPECT_EQ(api.BmpFileSend(dir.file("out.bmp").c_str()), 0);
   }
@@ -160,11 +158,7 @@ TEST_F(BitmapTest, HostileFilesAreRefusedWithoutHarm) {
   };
   const Bytes bigPlanar = makePlanarFrame(
       64, 48, FOURCC_I420, [](int, int) { return uint8_t{90}; }, 128, 128);
-  struct Case {
-    const char* what;
-    Bytes bytes;
-  };
-  const Case cases[] = {
+  const std::pair<const char*, Bytes> cases[] = {
       {"size field 4 GB", withSize(0xFFFFFFF0u)},
       {"size field one byte over a buffer", withSize(static_cast<uint32_t>(kBufferCapacity) + 1)},
       {"size field below the headers", withSize(20)},
@@ -174,9 +168,9 @@ TEST_F(BitmapTest, HostileFilesAreRefusedWithoutHarm) {
       {"planar frame beyond a buffer", withDimensions(bigPlanar, 4000, 4000)},
       {"truncated pixel data", cut(good, 500000)},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    EXPECT_EQ(open(c.bytes), 1);
+  for (const auto& [what, bytes] : cases) {
+    SCOPED_TRACE(what);
+    EXPECT_EQ(open(bytes), 1);
     EXPECT_TRUE(held().empty());
     EXPECT_EQ(api.BmpScalConv(27, 5), 1);
   }

@@ -116,11 +116,7 @@ class SettingsFile : public ::testing::Test {
     ASSERT_TRUE(tmp_.isValid());
     dir_ = tmp_.path() + u'/';
   }
-  void writeFile(const QString& name, const QByteArray& bytes) {
-    QFile f(dir_ + name);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-  }
+  void writeFile(const QString& name, const QByteArray& bytes) { ASSERT_TRUE(testkit::writeFile(dir_ + name, bytes)); }
   LoadOutcome load(const QByteArray& bytes) {
     writeFile(QStringLiteral("selvanedir.ini"), bytes);
     return loadSettings(dir_, screen_, model_);
@@ -293,8 +289,7 @@ TEST_F(SettingsFile, DoubleQuoteIsWrittenFullWidth) {
 }
 
 TEST_F(SettingsFile, SaveFailureIsReported) {
-  QFile plain(dir_ + "plain");
-  ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+  writeFile("plain", {});
   EXPECT_FALSE(saveSettings(dir_ + "plain/selvane/", screen_.snapshot(), model_));  // no directory to make
   ASSERT_TRUE(QDir(dir_).mkdir(QStringLiteral("selvanedir.ini")));
   EXPECT_FALSE(saveSettings(dir_, screen_.snapshot(), model_));
@@ -380,13 +375,10 @@ TEST_F(SettingsFile, InstalledProgramKeepsEachUsersFileStartedFromTheMachineDefa
   const SettingsLocation installed = settingsLocation(QStringLiteral("/usr/lib/selvane"), dir_ + "config", etc);
   EXPECT_EQ(installed.dir, dir_ + "config/selvane/");
   EXPECT_EQ(installed.loadDir(), installed.dir);  // no file anywhere: the rows are reset
-  QFile upper(etc + "SELVANEDIR.INI");
-  ASSERT_TRUE(upper.open(QIODevice::WriteOnly));
+  ASSERT_TRUE(testkit::writeFile(etc + "SELVANEDIR.INI", {}));
   EXPECT_EQ(installed.loadDir(), installed.dir);  // letter case counts here too
-  QFile machine(etc + "selvanedir.ini");
-  ASSERT_TRUE(machine.open(QIODevice::WriteOnly));
-  machine.write(QByteArray(R"("1","1","","320*240","1000","5","I420","/srv/cam1/")").append("\r\n"));
-  machine.close();
+  const QString machine = etc + "selvanedir.ini";
+  ASSERT_TRUE(testkit::writeFile(machine, line({"1", "1", "", "320*240", "1000", "5", "I420", "/srv/cam1/"}).toUtf8()));
   EXPECT_EQ(installed.loadDir(), etc);
   EXPECT_EQ(loadSettings(installed.loadDir(), screen_, model_), LoadOutcome::Read);
   EXPECT_EQ(screen_.rows[0].writeDir, QStringLiteral("/srv/cam1/"));
@@ -396,8 +388,7 @@ TEST_F(SettingsFile, InstalledProgramKeepsEachUsersFileStartedFromTheMachineDefa
   EXPECT_EQ(installed.loadDir(), installed.dir);
   ASSERT_EQ(loadSettings(installed.loadDir(), screen_, model_), LoadOutcome::Read);
   EXPECT_EQ(screen_.rows[0].writeDir, QStringLiteral("/home/op/cam1/"));
-  ASSERT_TRUE(machine.open(QIODevice::ReadOnly));
-  EXPECT_TRUE(machine.readAll().contains("/srv/cam1/"));  // the default is never written
+  EXPECT_TRUE(testkit::readFile(machine).contains("/srv/cam1/"));  // the default is never written
 
   EXPECT_FALSE(programDirHoldsSettings(QStringLiteral("/usr")));
   EXPECT_FALSE(programDirHoldsSettings(QStringLiteral("/usr/lib/selvane/")));

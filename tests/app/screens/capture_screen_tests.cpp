@@ -113,13 +113,9 @@ std::vector<std::string> cutCaptions(QWidget* root) {
       need = b->fontMetrics().size(0, text) + QSize(6, 4);  // the button's frame
     }
     if (text.isEmpty() || (need.width() <= room.width() && need.height() <= room.height())) continue;
-    cut.push_back(QStringLiteral("%1 \"%2\" needs %3x%4, has %5x%6")
-                      .arg(w->objectName(), text)
-                      .arg(need.width())
-                      .arg(need.height())
-                      .arg(room.width())
-                      .arg(room.height())
-                      .toStdString());
+    const auto size = [](QSize s) { return QStringLiteral("%1x%2").arg(s.width()).arg(s.height()); };
+    cut.push_back(
+        QStringLiteral("%1 \"%2\" needs %3, has %4").arg(w->objectName(), text, size(need), size(room)).toStdString());
   }
   return cut;
 }
