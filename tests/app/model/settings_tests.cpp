@@ -45,6 +45,10 @@ class ScreenRows : public SettingsTarget {
       const auto it = selected.find(list);
       return it == selected.end() ? QString() : rowListItems(list).at(it->second);
     }
+    RowTexts texts() const {
+      using enum RowList;
+      return {use, save, device, text(Size), text(Interval), text(StartFrame), text(Compression), writeDir};
+    }
   };
   std::array<Row, kUnitCount> rows;
   QStringList calls;  // unit 0's calls, in order
@@ -63,26 +67,14 @@ class ScreenRows : public SettingsTarget {
 
   RowSnapshot snapshot() const {
     RowSnapshot s;
-    for (int k = 0; k < kUnitCount; ++k) {
-      const Row& r = rows[k];
-      s[k] = {r.use,
-              r.save,
-              r.device,
-              r.text(RowList::Size),
-              r.text(RowList::Interval),
-              r.text(RowList::StartFrame),
-              r.text(RowList::Compression),
-              r.writeDir};
-    }
+    for (int k = 0; k < kUnitCount; ++k) s[k] = rows[k].texts();
     return s;
   }
   // Row k as "use|save|device|size|interval|frame|compression|dir".
   std::string fields(int k) const {
-    const Row& r = rows[k];
-    QStringList f{QString::number(r.use), QString::number(r.save), r.device};
-    for (RowList list : {RowList::Size, RowList::Interval, RowList::StartFrame, RowList::Compression})
-      f << r.text(list);
-    return (f << r.writeDir).join(u'|').toStdString();
+    const RowTexts r = rows[k].texts();
+    QStringList f{QString::number(r.useBox), QString::number(r.saveBox), r.deviceName, r.size, r.interval};
+    return (f << r.startFrame << r.compression << r.writeDir).join(u'|').toStdString();
   }
 
  private:
