@@ -23,8 +23,6 @@ class DisplayTest : public PlenkitTest {
 
 QColor onScreen(QWidget* w, QPoint p) { return testkit::shownPixel(*w, p); }
 
-QColor qcolor(Bgr c) { return QColor(c.r, c.g, c.b); }
-
 // A white picture box on a shown top-level window.
 struct Screen {
   Screen() {
@@ -53,7 +51,7 @@ struct Screen {
 std::vector<QColor> quarters(QWidget* box) {
   return {onScreen(box, {40, 30}), onScreen(box, {120, 30}), onScreen(box, {40, 90}), onScreen(box, {120, 90})};
 }
-const std::vector<QColor> kQuarters{qcolor(kRed), qcolor(kGreen), qcolor(kBlue), qcolor(kYellow)};
+const std::vector<QColor> kQuarters{Qt::red, Qt::green, Qt::blue, Qt::yellow};  // quartersBmp24's
 
 TEST_F(DisplayTest, SlotNumbersOutsideZeroToSixAreRefusedByEveryCall) {
   QLabel box;
@@ -105,26 +103,24 @@ TEST_F(DisplayTest, AnEmptySlotSwallowsClicksAFilledOnePassesThemOn) {
   int clicks = 0;
   QObject::connect(&button, &QPushButton::clicked, [&] { ++clicks; });
   const HWND h = pl::hwndOf(&button);
-  const auto clickAndSettle = [&] {
+  // The button's clicks so far after one more click message.
+  const auto clicksAfterOneMore = [&] {
     EXPECT_EQ(api.ClickMessageSend(h), 0);
     pumpFor(60);
+    return clicks;
   };
   ASSERT_EQ(api.BitDispWindSet(2, h), 0);
-  clickAndSettle();
-  EXPECT_EQ(clicks, 0) << "empty slot";
+  EXPECT_EQ(clicksAfterOneMore(), 0) << "empty slot";
 
   ASSERT_EQ(open(quartersBmp24(32, 24)), 0);
   ASSERT_EQ(api.BmpDisp(2), 0);
-  clickAndSettle();
-  EXPECT_EQ(clicks, 1) << "filled slot";
+  EXPECT_EQ(clicksAfterOneMore(), 1) << "filled slot";
 
   ASSERT_EQ(api.BmpDispReset(2), 0);
-  clickAndSettle();
-  EXPECT_EQ(clicks, 1) << "emptied slot";
+  EXPECT_EQ(clicksAfterOneMore(), 1) << "emptied slot";
 
   ASSERT_EQ(api.BitDispWindReset(2), 0);
-  clickAndSettle();
-  EXPECT_EQ(clicks, 2) << "own procedure back";
+  EXPECT_EQ(clicksAfterOneMore(), 2) << "own procedure back";
   EXPECT_EQ(api.ClickMessageSend(0x7FFFFFF0u), 0);
 }
 

@@ -31,8 +31,6 @@
 
 namespace apptest {
 
-using testkit::Box;
-
 class AppTest : public ::testing::Test, protected testkit::ProgramHost {
  protected:
   AppTest() : ProgramHost(3, 60, IDNO) {}
