@@ -2,6 +2,7 @@
 // its output never passes the 1,328,800 bytes it is given.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "bmp_headers.h"
@@ -17,9 +18,7 @@ constexpr uint8_t kGuardByte = 0xA5;
 struct Output {
   Output() : bytes(kBufferCapacity + kGuard, 0) { std::memset(bytes.data() + kBufferCapacity, kGuardByte, kGuard); }
   bool guardIntact() const {
-    for (size_t i = kBufferCapacity; i < bytes.size(); ++i)
-      if (bytes[i] != kGuardByte) return false;
-    return true;
+    return std::all_of(bytes.begin() + kBufferCapacity, bytes.end(), [](uint8_t b) { return b == kGuardByte; });
   }
   Bytes jpeg(int32_t length) const { return Bytes(bytes.begin(), bytes.begin() + length); }
   Bytes bytes;
@@ -106,7 +105,6 @@ TEST(Quillo, OutputNeverPassesTheCapacity) {
   EXPECT_TRUE(fits.guardIntact());
 
   Output overflow;
-  std::memset(overflow.bytes.data(), 0, kBufferCapacity);
   EXPECT_EQ(encode(100, noiseBmp24(1024, 1024, 14), overflow), 0);
   EXPECT_TRUE(overflow.guardIntact());
 }

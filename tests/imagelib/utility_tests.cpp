@@ -36,16 +36,13 @@ struct DialogScript {
   std::string answer;
   std::string filter;  // the list up to and including its double zero
   std::string file, directory;
-  HWND owner = 0;
-  DWORD flags = 0, index = 0;
+  OPENFILENAMEA given{};  // its texts only while the dialog runs: kept above
   int calls = 0;
 
   static BOOL hook(void* context, const OPENFILENAMEA* ofn, char* path, DWORD max) {
     auto* self = static_cast<DialogScript*>(context);
     ++self->calls;
-    self->owner = ofn->hwndOwner;
-    self->flags = ofn->Flags;
-    self->index = ofn->nFilterIndex;
+    self->given = *ofn;
     self->file = ofn->lpstrFile;
     self->directory = ofn->lpstrInitialDir;
     if (const char* f = ofn->lpstrFilter) {
@@ -71,9 +68,9 @@ TEST_F(UtilityTest, GetDirNameHandsTheDialogAZeroSeparatedFilterAndReturnsThePat
   EXPECT_EQ(script.filter, description + '\0' + "*.BMP" + '\0' + '\0');
   EXPECT_EQ(script.file, "送信ファイル");
   EXPECT_EQ(script.directory, "/srv/監視");
-  EXPECT_EQ(script.owner, h);
-  EXPECT_EQ(script.flags, 0x808u);
-  EXPECT_EQ(script.index, 1u);
+  EXPECT_EQ(script.given.hwndOwner, h);
+  EXPECT_EQ(script.given.Flags, 0x808u);
+  EXPECT_EQ(script.given.nFilterIndex, 1u);
   EXPECT_EQ(text.text().toStdString(), script.answer);
 
   script.choose = false;
