@@ -85,21 +85,16 @@ class ScreenRows : public SettingsTarget {
   }
 };
 
+// One line of the file: every field quoted.
 QString line(const QStringList& fields) {
-  QStringList q;
-  for (const QString& f : fields) q << u'"' + f + u'"';
-  return q.join(u',') + QStringLiteral("\r\n");
+  return u'"' + fields.join(QStringLiteral("\",\"")) + QStringLiteral("\"\r\n");
 }
 
 const QString kDefaultUnitLine = line({"0", "0", "", "640*480", "5000", "10", "RGB", ""});
 const QString kDefaultAdjustLine = line({"18", "10", "10", "10", "10", "10", "0", "0"});
 
 QString defaultFile() {
-  QString text;
-  for (int k = 0; k < kUnitCount; ++k) text += kDefaultUnitLine;
-  text += line({"1", "50"});
-  for (int k = 0; k < kUnitCount; ++k) text += kDefaultAdjustLine;
-  return text;
+  return kDefaultUnitLine.repeated(kUnitCount) + line({"1", "50"}) + kDefaultAdjustLine.repeated(kUnitCount);
 }
 
 class SettingsFile : public ::testing::Test {
@@ -193,15 +188,14 @@ TEST_F(SettingsFile, SendFormatAndQuality) {
       {"1", "", 1, 50}, {"0", "75", 0, 75}, {"5", "150.5", 1, 150}, {"-2", "-7", 0, -7}, {"1", "99999999999", 1, -7}};
   for (const auto& r : rows) {
     SCOPED_TRACE((r.send + ' ' + r.quality).toStdString());
-    ASSERT_EQ(load((QString(kDefaultUnitLine).repeated(kUnitCount) + line({r.send, r.quality})).toUtf8()),
-              LoadOutcome::Read);
+    ASSERT_EQ(load((kDefaultUnitLine.repeated(kUnitCount) + line({r.send, r.quality})).toUtf8()), LoadOutcome::Read);
     EXPECT_EQ(model_.sendFormat, r.sendFormat);
     EXPECT_EQ(model_.jpegQuality, r.jpegQuality);
   }
 }
 
 TEST_F(SettingsFile, AdjustmentsAreClampedAndEmptyFieldsKept) {
-  QString text = QString(kDefaultUnitLine).repeated(kUnitCount) + line({"1", "50"});
+  QString text = kDefaultUnitLine.repeated(kUnitCount) + line({"1", "50"});
   text += line({"40", "0", "-3", "25", "", "", "2", "1"});
   text += line({"0.5", "10.5", "", "", "", "", "0.4", "abc"});
   model_.adjust[0].blue = 3;

@@ -31,6 +31,9 @@
 
 namespace apptest {
 
+// A settings file line of a unit not in use, with the list defaults.
+inline const QByteArray kUnusedUnitLine = "\"0\",\"0\",\"\",\"640*480\",\"5000\",\"10\",\"RGB\",\"\"\r\n";
+
 class AppTest : public ::testing::Test, protected testkit::ProgramHost {
  protected:
   AppTest() : ProgramHost(3, 60, IDNO) {}

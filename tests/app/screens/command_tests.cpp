@@ -110,11 +110,7 @@ TEST_F(AppTest, TypedCompressionGivesNumberZeroAndTheListStaysFixed) {
 }
 
 TEST_F(AppTest, ReloadShowsTheFilesSendFormatAndQuality) {
-  auto withSendLine = [&](const QByteArray& line) {
-    QByteArray text;
-    for (int k = 0; k < 6; ++k) text += "\"0\",\"0\",\"\",\"640*480\",\"5000\",\"10\",\"RGB\",\"\"\r\n";
-    writeSettings(text + line + "\r\n");
-  };
+  auto withSendLine = [&](const QByteArray& line) { writeSettings(kUnusedUnitLine.repeated(6) + line + "\r\n"); };
   withSendLine("\"0\",\"75\"");
   load();
   EXPECT_TRUE(controlScreen_->option(3)->isChecked());
