@@ -27,13 +27,12 @@ QColor onScreen(QWidget* w, QPoint p) { return testkit::shownPixel(*w, p); }
 struct Screen {
   Screen() {
     top.resize(400, 200);
-    for (QLabel* box : {&left, &right}) {
+    for (const auto& [box, x] : {std::pair{&left, 10}, {&right, 200}}) {
       box->setParent(&top);
+      box->setGeometry(x, 10, 160, 120);
       box->setAutoFillBackground(true);
       box->setStyleSheet("background: white");
     }
-    left.setGeometry(10, 10, 160, 120);
-    right.setGeometry(200, 10, 160, 120);
     top.show();
   }
   // Hidden and shown again: what the boxes showed must be painted anew.

@@ -49,6 +49,11 @@ class AppTest : public ::testing::Test, protected testkit::ProgramHost {
     std::string why;
     ASSERT_TRUE(ProgramHost::load(&why)) << why;
   }
+  // Presses "開始" and waits for the capture screen to run.
+  void start() {
+    std::string why;
+    ASSERT_TRUE(ProgramHost::start(&why)) << why;
+  }
   selvane::CaptureScheduler& scheduler() { return controlScreen_->captureRun().scheduler(); }
   // One capture of unit k through the real control, handled by the program.
   void captureOnce(int k, int fmtno = 33) {

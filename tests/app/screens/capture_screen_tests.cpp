@@ -18,8 +18,7 @@ class CaptureScreenTest : public AppTest {
     load();
     useUnit(0, false);
     useUnit(1, false);
-    controlScreen_->startButton()->click();
-    ASSERT_TRUE(waitUntil([&] { return captureScreen().running(); }, 3000));
+    start();
   }
 };
 
@@ -84,8 +83,7 @@ TEST_F(CaptureScreenTest, BackWhileRunningLeavesStartReadyAndEndsFlashes) {
   EXPECT_EQ(backColor(green), QColor(200, 200, 200));
 
   // The control screen's next "開始" really starts again.
-  controlScreen_->startButton()->click();
-  ASSERT_TRUE(waitUntil([&] { return captureScreen().running(); }, 3000));
+  start();
   EXPECT_FALSE(captureScreen().startButton()->isEnabled());
 
   emit green->clicked();  // Stop and Start within the flash

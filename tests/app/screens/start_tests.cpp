@@ -145,9 +145,7 @@ TEST_F(AppTest, SchedulerAsksOnEveryThirdTickAndHoldsAPendingUnit) {
   load();
   useUnit(0, false);
   row(0)->combo3->setCurrentText("3000");
-  controlScreen_->startButton()->click();
-  pumpFor(50);  // the posted press of the capture screen's Start
-  ASSERT_TRUE(captureScreen().running());
+  start();
   scheduler().ticker().stop();            // ticks by hand from here
   controlScreen_->korvex().CaptureEnd();  // requests are refused: nothing is captured
   auto& run = model_.run[0];
@@ -181,9 +179,7 @@ TEST_F(AppTest, AUnitHeldAtItsIntervalIsAskedAsSoonAsItsFrameIsHandled) {
   load();
   useUnit(0, false);
   row(0)->combo3->setCurrentText("1000");
-  controlScreen_->startButton()->click();
-  pumpFor(50);
-  ASSERT_TRUE(captureScreen().running());
+  start();
   auto& run = model_.run[0];
   scheduler().tick();
   ASSERT_EQ(run.capturePending, 1);
