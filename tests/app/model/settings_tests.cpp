@@ -240,10 +240,8 @@ TEST_F(SettingsFile, JapaneseTextsRoundTrip) {
     r.save = 1;
     r.device = QStringLiteral("ＵＳＢカメラ%1号機, 正面").arg(k + 1);
     r.writeDir = QStringLiteral("/srv/監視カメラ/cam %1/").arg(k);
-    r.selected = {{RowList::Size, k % 3},
-                  {RowList::Interval, k},
-                  {RowList::StartFrame, 9 - k},
-                  {RowList::Compression, (k + 1) % 3}};
+    using enum RowList;
+    r.selected = {{Size, k % 3}, {Interval, k}, {StartFrame, 9 - k}, {Compression, (k + 1) % 3}};
     model_.adjust[k] = {k, 1 + k, 2 * k, 20 - k, k, 3, k % 2, 1 - k % 2};
   }
   model_.sendFormat = 0;
