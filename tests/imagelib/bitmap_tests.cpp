@@ -10,7 +10,10 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <string>
+#include <utility>
 
+#include "bmp_headers.h"
 #include "plenkit_fixture.h"
 #include "reference_transforms.h"
 #include "testkit/pictures.h"
@@ -24,15 +27,16 @@ Bytes cut(Bytes bytes, size_t size) {
   return bytes;
 }
 
+// The headers and the first 1,000 pixel bytes, the size field saying so.
+Bytes shortened(const Bytes& bmp) {
+  return withHeaders(cut(bmp, 54 + 1000), [](auto& file, auto&) { file.bfSize = 54 + 1000; });
+}
+
 TEST_F(BitmapTest, OnlyReadableFilesStartingWithBmAreOpened) {
   const Bytes good = noiseBmp24(64, 48, 1);
   Bytes notBmp = good;
   notBmp[0] = 'X';
-  struct Case {
-    const char* what;
-    std::string path;
-  };
-  const Case cases[] = {
+  const std::pair<const char*, std::string> cases[] = {
       {"missing file", dir.file("missing.bmp")},
       {"not BM", dir.put("x.bmp", notBmp)},
       {"shorter than the file header", dir.put("short.bmp", cut(good, 10))},
@@ -40,10 +44,10 @@ TEST_F(BitmapTest, OnlyReadableFilesStartingWithBmAreOpened) {
       {"a directory", dir.path()},
       {"empty path", ""},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+  for (const auto& [what, path] : cases) {
+    SCOPED_TRACE(what);
     ASSERT_EQ(open(good), 0);
-    EXPECT_EQ(api.BitMapOpen(0, c.path.c_str()), 1);
+    EXPECT_EQ(api.BitMapOpen(0, path.c_str()), 1);
     // The previous image is gone: nothing to write.
     EXPECT_EQ(api.BmpFileSend(dir.file("out.bmp").c_str()), 0);
   }
@@ -52,14 +56,11 @@ TEST_F(BitmapTest, OnlyReadableFilesStartingWithBmAreOpened) {
 
 TEST_F(BitmapTest, A24BitFileIsHeldAndWrittenBackByteForByte) {
   // Odd width (padded rows) and header fields the library does not use.
-  Bytes bmp = noiseBmp24(37, 23, 2);
-  BITMAPFILEHEADER file = fileHeaderOf(bmp);
-  file.bfReserved1 = 7;
-  setFileHeader(bmp, file);
-  BITMAPINFOHEADER info = infoHeaderOf(bmp);
-  info.biXPelsPerMeter = 2835;
-  info.biClrImportant = 3;
-  setInfoHeader(bmp, info);
+  const Bytes bmp = withHeaders(noiseBmp24(37, 23, 2), [](auto& file, auto& info) {
+    file.bfReserved1 = 7;
+    info.biXPelsPerMeter = 2835;
+    info.biClrImportant = 3;
+  });
 
   ASSERT_EQ(open(bmp), 0);
   const std::string out = dir.file("copy.bmp");
@@ -81,37 +82,23 @@ TEST_F(BitmapTest, PlanarFramesBecome24BitImagesOfTheDecodedPicture) {
     ASSERT_EQ(open(frame), 0);
     const Bytes image = held();
     ASSERT_EQ(image.size(), 230454u);
-    const BITMAPFILEHEADER file = fileHeaderOf(image);
-    EXPECT_EQ(WORD{file.bfType}, 0x4D42);
-    EXPECT_EQ(DWORD{file.bfSize}, 230454u);
-    EXPECT_EQ(DWORD{file.bfOffBits}, 54u);
-    const BITMAPINFOHEADER info = infoHeaderOf(image);
-    EXPECT_EQ(info.biSize, 40u);
-    EXPECT_EQ(info.biWidth, kW);
-    EXPECT_EQ(info.biHeight, kH);
-    EXPECT_EQ(info.biPlanes, 1);
-    EXPECT_EQ(info.biBitCount, 24);
-    EXPECT_EQ(info.biCompression, BI_RGB);
-    EXPECT_EQ(info.biSizeImage, static_cast<DWORD>(kW * kH * 3));
-
-    // BT.601 as libyuv decodes it, bottom row first.
-    Bytes expected(static_cast<size_t>(kW) * kH * 3);
+    // The headers of a 24-bit picture of the frame's size, then BT.601 as
+    // libyuv decodes it, bottom row first.
+    Bytes expected = bmpWithHeaders(kW, kH, 24, BI_RGB, kW * kH * 3);
     const uint8_t* y = frame.data() + 54;
     const uint8_t* u = y + kW * kH;
     const uint8_t* v = u + kW * kH / 4;
-    libyuv::I420ToRGB24(y, kW, u, kW / 2, v, kW / 2, expected.data(), kW * 3, kW, -kH);
-    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), image.begin() + 54));
+    libyuv::I420ToRGB24(y, kW, u, kW / 2, v, kW / 2, expected.data() + 54, kW * 3, kW, -kH);
+    EXPECT_TRUE(std::equal(expected.begin(), expected.begin() + 54, image.begin())) << "headers";
+    EXPECT_TRUE(std::equal(expected.begin() + 54, expected.end(), image.begin() + 54)) << "pixels";
     EXPECT_GT(pixelAt(image, 10, kH - 1).g, pixelAt(image, 10, 0).g) << "top row bright";
   }
 }
 
 TEST_F(BitmapTest, OtherCompressionsAreRefusedWithTwo) {
-  Bytes bmp = noiseBmp24(32, 16, 3);
   for (const uint32_t compression : {PL_FOURCC('Y', 'U', 'Y', '2'), PL_FOURCC('M', 'J', 'P', 'G'), BI_BITFIELDS, 1u}) {
     SCOPED_TRACE(compression);
-    BITMAPINFOHEADER info = infoHeaderOf(bmp);
-    info.biCompression = compression;
-    setInfoHeader(bmp, info);
+    const Bytes bmp = withHeaders(noiseBmp24(32, 16, 3), [&](auto&, auto& info) { info.biCompression = compression; });
     ASSERT_EQ(open(noiseBmp24(8, 8, 4)), 0);
     EXPECT_EQ(open(bmp), 2);
     EXPECT_TRUE(held().empty());
@@ -162,27 +149,16 @@ TEST_F(BitmapTest, JpegShowsThePictureUprightAtTheRequestedQuality) {
 
 TEST_F(BitmapTest, HostileFilesAreRefusedWithoutHarm) {
   const Bytes good = noiseBmp24(640, 480, 6);
-  const auto withSize = [&](uint32_t size) {
-    Bytes b = good;
-    BITMAPFILEHEADER f = fileHeaderOf(b);
-    f.bfSize = size;
-    setFileHeader(b, f);
-    return b;
+  const auto withSize = [&](uint32_t size) { return withHeaders(good, [=](auto& f, auto&) { f.bfSize = size; }); };
+  const auto withDimensions = [](const Bytes& b, int w, int h) {
+    return withHeaders(b, [=](auto&, auto& i) {
+      i.biWidth = w;
+      i.biHeight = h;
+    });
   };
-  const auto withDimensions = [&](Bytes b, int w, int h) {
-    BITMAPINFOHEADER i = infoHeaderOf(b);
-    i.biWidth = w;
-    i.biHeight = h;
-    setInfoHeader(b, i);
-    return b;
-  };
-  Bytes bigPlanar = makePlanarFrame(
+  const Bytes bigPlanar = makePlanarFrame(
       64, 48, FOURCC_I420, [](int, int) { return uint8_t{90}; }, 128, 128);
-  struct Case {
-    const char* what;
-    Bytes bytes;
-  };
-  const Case cases[] = {
+  const std::pair<const char*, Bytes> cases[] = {
       {"size field 4 GB", withSize(0xFFFFFFF0u)},
       {"size field one byte over a buffer", withSize(static_cast<uint32_t>(kBufferCapacity) + 1)},
       {"size field below the headers", withSize(20)},
@@ -192,9 +168,9 @@ TEST_F(BitmapTest, HostileFilesAreRefusedWithoutHarm) {
       {"planar frame beyond a buffer", withDimensions(bigPlanar, 4000, 4000)},
       {"truncated pixel data", cut(good, 500000)},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    EXPECT_EQ(open(c.bytes), 1);
+  for (const auto& [what, bytes] : cases) {
+    SCOPED_TRACE(what);
+    EXPECT_EQ(open(bytes), 1);
     EXPECT_TRUE(held().empty());
     EXPECT_EQ(api.BmpScalConv(27, 5), 1);
   }
@@ -245,32 +221,16 @@ TEST_F(BitmapTest, APictureThatIsNotWholeOnDiskIsNeverReportedWhole) {
 TEST_F(BitmapTest, PicturesThatDisagreeWithTheirHeadersAreNeverTouched) {
   // 8 bits with a palette: held as stored, but no transform or encoder
   // takes it for 24-bit pixels.
-  Bytes eightBit(54 + 1024 + 64 * 32, 0x42);
-  {
-    Bytes proto = noiseBmp24(64, 32, 7);
-    std::copy(proto.begin(), proto.begin() + 54, eightBit.begin());
-    BITMAPFILEHEADER f = fileHeaderOf(eightBit);
-    f.bfSize = static_cast<DWORD>(eightBit.size());
+  Bytes eightBit = withHeaders(cut(noiseBmp24(64, 32, 7), 54 + 1024 + 64 * 32), [](auto& f, auto& i) {
+    f.bfSize = 54 + 1024 + 64 * 32;
     f.bfOffBits = 54 + 1024;
-    setFileHeader(eightBit, f);
-    BITMAPINFOHEADER i = infoHeaderOf(eightBit);
     i.biBitCount = 8;
     i.biClrUsed = 256;
-    setInfoHeader(eightBit, i);
-  }
+  });
+  std::fill(eightBit.begin() + 54, eightBit.end(), 0x42);
   // 24-bit 640 x 480 by its header, 1,000 pixel bytes by its size field.
-  Bytes shortData = cut(noiseBmp24(640, 480, 8), 54 + 1000);
-  {
-    BITMAPFILEHEADER f = fileHeaderOf(shortData);
-    f.bfSize = 54 + 1000;
-    setFileHeader(shortData, f);
-  }
-  Bytes topDown = noiseBmp24(40, 30, 9);
-  {
-    BITMAPINFOHEADER i = infoHeaderOf(topDown);
-    i.biHeight = -30;
-    setInfoHeader(topDown, i);
-  }
+  Bytes shortData = shortened(noiseBmp24(640, 480, 8));
+  Bytes topDown = withHeaders(noiseBmp24(40, 30, 9), [](auto&, auto& i) { i.biHeight = -30; });
   for (const Bytes* bmp : {&eightBit, &shortData, &topDown}) {
     ASSERT_EQ(open(*bmp), 0);
     EXPECT_EQ(api.BmpScalConv(27, 5), 0);
@@ -284,17 +244,12 @@ TEST_F(BitmapTest, PicturesThatDisagreeWithTheirHeadersAreNeverTouched) {
 
   // A planar frame whose data is shorter than its dimensions need: loaded,
   // nothing usable, and everything that needs an image refuses.
-  Bytes planar = makePlanarFrame(
-      320, 240, FOURCC_I420, [](int, int) { return uint8_t{100}; }, 128, 128);
-  planar = cut(planar, 54 + 1000);
-  BITMAPFILEHEADER f = fileHeaderOf(planar);
-  f.bfSize = 54 + 1000;
-  setFileHeader(planar, f);
+  const Bytes planar = shortened(makePlanarFrame(
+      320, 240, FOURCC_I420, [](int, int) { return uint8_t{100}; }, 128, 128));
   // A frame that fits a buffer but whose 24-bit picture would not.
   const Bytes tooBigToConvert = makePlanarFrame(
       900, 900, FOURCC_IYUV, [](int, int) { return uint8_t{100}; }, 128, 128);
-  const Bytes* frames[] = {&planar, &tooBigToConvert};
-  for (const Bytes* frame : frames) {
+  for (const Bytes* frame : {&planar, &tooBigToConvert}) {
     EXPECT_EQ(open(*frame), 0);
     EXPECT_TRUE(held().empty());
     EXPECT_EQ(api.BmpScalConv(18, 10), 1);

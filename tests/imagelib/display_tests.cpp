@@ -2,9 +2,9 @@
 // filled slots, and pictures that come back after the window is repainted.
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QTest>
 #include <climits>
+#include <vector>
 
 #include "platform/qt_bridge.h"
 #include "platform/window.h"
@@ -23,36 +23,34 @@ class DisplayTest : public PlenkitTest {
 
 QColor onScreen(QWidget* w, QPoint p) { return testkit::shownPixel(*w, p); }
 
-QColor qcolor(Bgr c) { return QColor(c.r, c.g, c.b); }
-
 // A white picture box on a shown top-level window.
 struct Screen {
   Screen() {
     top.resize(400, 200);
-    for (QLabel* box : {&left, &right}) {
+    for (const auto& [box, x] : {std::pair{&left, 10}, {&right, 200}}) {
       box->setParent(&top);
+      box->setGeometry(x, 10, 160, 120);
       box->setAutoFillBackground(true);
       box->setStyleSheet("background: white");
     }
-    left.setGeometry(10, 10, 160, 120);
-    right.setGeometry(200, 10, 160, 120);
     top.show();
+  }
+  // Hidden and shown again: what the boxes showed must be painted anew.
+  bool reshow() {
+    top.hide();
+    pumpFor(20);
+    top.show();
+    return QTest::qWaitForWindowExposed(&top);
   }
   QWidget top;
   QLabel left, right;
 };
 
-bool quartersShown(QWidget* box) {
-  return onScreen(box, {40, 30}) == qcolor(kRed) && onScreen(box, {120, 30}) == qcolor(kGreen) &&
-         onScreen(box, {40, 90}) == qcolor(kBlue) && onScreen(box, {120, 90}) == qcolor(kYellow);
+// The centres of the four quarters of a 160 x 120 box as shown, top left first.
+std::vector<QColor> quarters(QWidget* box) {
+  return {onScreen(box, {40, 30}), onScreen(box, {120, 30}), onScreen(box, {40, 90}), onScreen(box, {120, 90})};
 }
-
-void expectQuarters(QWidget* box) {
-  EXPECT_EQ(onScreen(box, {40, 30}), qcolor(kRed));
-  EXPECT_EQ(onScreen(box, {120, 30}), qcolor(kGreen));
-  EXPECT_EQ(onScreen(box, {40, 90}), qcolor(kBlue));
-  EXPECT_EQ(onScreen(box, {120, 90}), qcolor(kYellow));
-}
+const std::vector<QColor> kQuarters{Qt::red, Qt::green, Qt::blue, Qt::yellow};  // quartersBmp24's
 
 TEST_F(DisplayTest, SlotNumbersOutsideZeroToSixAreRefusedByEveryCall) {
   QLabel box;
@@ -104,26 +102,24 @@ TEST_F(DisplayTest, AnEmptySlotSwallowsClicksAFilledOnePassesThemOn) {
   int clicks = 0;
   QObject::connect(&button, &QPushButton::clicked, [&] { ++clicks; });
   const HWND h = pl::hwndOf(&button);
-  const auto clickAndSettle = [&] {
+  // The button's clicks so far after one more click message.
+  const auto clicksAfterOneMore = [&] {
     EXPECT_EQ(api.ClickMessageSend(h), 0);
     pumpFor(60);
+    return clicks;
   };
   ASSERT_EQ(api.BitDispWindSet(2, h), 0);
-  clickAndSettle();
-  EXPECT_EQ(clicks, 0) << "empty slot";
+  EXPECT_EQ(clicksAfterOneMore(), 0) << "empty slot";
 
   ASSERT_EQ(open(quartersBmp24(32, 24)), 0);
   ASSERT_EQ(api.BmpDisp(2), 0);
-  clickAndSettle();
-  EXPECT_EQ(clicks, 1) << "filled slot";
+  EXPECT_EQ(clicksAfterOneMore(), 1) << "filled slot";
 
   ASSERT_EQ(api.BmpDispReset(2), 0);
-  clickAndSettle();
-  EXPECT_EQ(clicks, 1) << "emptied slot";
+  EXPECT_EQ(clicksAfterOneMore(), 1) << "emptied slot";
 
   ASSERT_EQ(api.BitDispWindReset(2), 0);
-  clickAndSettle();
-  EXPECT_EQ(clicks, 2) << "own procedure back";
+  EXPECT_EQ(clicksAfterOneMore(), 2) << "own procedure back";
   EXPECT_EQ(api.ClickMessageSend(0x7FFFFFF0u), 0);
 }
 
@@ -139,25 +135,19 @@ TEST_F(DisplayTest, SlotPicturesComeBackAfterTheWindowIsHiddenAndShown) {
   // The slots keep their own copies: the image may go.
   api.BitMapClose();
   pumpFor(50);
-  expectQuarters(&screen.left);
-  expectQuarters(&screen.right);
+  EXPECT_EQ(quarters(&screen.left), kQuarters);
+  EXPECT_EQ(quarters(&screen.right), kQuarters);
 
-  screen.top.hide();
-  pumpFor(20);
-  screen.top.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&screen.top));
-  waitUntil([&] { return quartersShown(&screen.left) && quartersShown(&screen.right); });
-  expectQuarters(&screen.left);
-  expectQuarters(&screen.right);
+  ASSERT_TRUE(screen.reshow());
+  waitUntil([&] { return quarters(&screen.left) == kQuarters && quarters(&screen.right) == kQuarters; });
+  EXPECT_EQ(quarters(&screen.left), kQuarters);
+  EXPECT_EQ(quarters(&screen.right), kQuarters);
 
   // An emptied slot lets the next repaint clear its picture.
   ASSERT_EQ(api.BmpDispReset(6), 0);
-  screen.top.hide();
-  pumpFor(20);
-  screen.top.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&screen.top));
-  waitUntil([&] { return quartersShown(&screen.left) && onScreen(&screen.right, {80, 60}) == QColor(Qt::white); });
-  expectQuarters(&screen.left);
+  ASSERT_TRUE(screen.reshow());
+  waitUntil([&] { return quarters(&screen.left) == kQuarters && onScreen(&screen.right, {80, 60}) == Qt::white; });
+  EXPECT_EQ(quarters(&screen.left), kQuarters);
   EXPECT_EQ(onScreen(&screen.right, {80, 60}), QColor(Qt::white));
 }
 

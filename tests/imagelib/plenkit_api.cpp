@@ -24,24 +24,8 @@ PlenkitApi load() {
     return api;
   }
   bool ok = true;
-#define PLENKIT_RESOLVE(name) ok = resolve(library, #name, api.name, api.error) && ok
-  PLENKIT_RESOLVE(BitMapOpen);
-  PLENKIT_RESOLVE(BitMapClose);
-  PLENKIT_RESOLVE(BmpFileSend);
-  PLENKIT_RESOLVE(BmptoJpgConvert);
-  PLENKIT_RESOLVE(JpgFileSend);
-  PLENKIT_RESOLVE(GetDirName);
-  PLENKIT_RESOLVE(GetTempDir);
-  PLENKIT_RESOLVE(RegEntrySet);
-  PLENKIT_RESOLVE(ClickMessageSend);
-  PLENKIT_RESOLVE(BitDispWindSet);
-  PLENKIT_RESOLVE(BitDispWindReset);
-  PLENKIT_RESOLVE(BmpDisp);
-  PLENKIT_RESOLVE(BmpFileDisp);
-  PLENKIT_RESOLVE(BmpDispReset);
-  PLENKIT_RESOLVE(BmpDispCopy);
-  PLENKIT_RESOLVE(BmpScalConv);
-  PLENKIT_RESOLVE(BmpColChange);
+#define PLENKIT_RESOLVE(name) ok = resolve(library, #name, api.name, api.error) && ok;
+  PLENKIT_ENTRY_POINTS(PLENKIT_RESOLVE)
 #undef PLENKIT_RESOLVE
   api.loaded = ok;
   return api;  // the library stays loaded for the rest of the process

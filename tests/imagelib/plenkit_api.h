@@ -1,29 +1,23 @@
 // The image library as its callers see it: libplenkit.so loaded by name with
-// dlopen and every entry point resolved with dlsym.
+// dlopen and every entry point resolved with dlsym. The entry points' types
+// come from the library's own header, which is only read, never linked.
 #pragma once
-#include <cstdint>
 #include <string>
 
-#include "platform/wintypes.h"
+#include "plenkit/plenkit.h"
+
+// Every entry point, by name.
+// clang-format off
+#define PLENKIT_ENTRY_POINTS(X)                                                                              \
+  X(BitMapOpen) X(BitMapClose) X(BmpFileSend) X(BmptoJpgConvert) X(JpgFileSend) X(GetDirName) X(GetTempDir) \
+  X(RegEntrySet) X(ClickMessageSend) X(BitDispWindSet) X(BitDispWindReset) X(BmpDisp) X(BmpFileDisp)       \
+  X(BmpDispReset) X(BmpDispCopy) X(BmpScalConv) X(BmpColChange)
+// clang-format on
 
 struct PlenkitApi {
-  int32_t (*BitMapOpen)(HWND, const char*) = nullptr;
-  int32_t (*BitMapClose)() = nullptr;
-  int32_t (*BmpFileSend)(const char*) = nullptr;
-  int32_t (*BmptoJpgConvert)(int32_t) = nullptr;
-  int32_t (*JpgFileSend)(const char*) = nullptr;
-  int32_t (*GetDirName)(const char*, const char*, const char*, HWND) = nullptr;
-  int32_t (*GetTempDir)(HWND) = nullptr;
-  int32_t (*RegEntrySet)(const char*) = nullptr;
-  int32_t (*ClickMessageSend)(HWND) = nullptr;
-  int32_t (*BitDispWindSet)(int32_t, HWND) = nullptr;
-  int32_t (*BitDispWindReset)(int32_t) = nullptr;
-  int32_t (*BmpDisp)(int32_t) = nullptr;
-  int32_t (*BmpFileDisp)(int32_t, const char*) = nullptr;
-  int32_t (*BmpDispReset)(int32_t) = nullptr;
-  int32_t (*BmpDispCopy)(int32_t, int32_t) = nullptr;
-  int32_t (*BmpScalConv)(int32_t, int32_t) = nullptr;
-  int32_t (*BmpColChange)(int32_t, int32_t, int32_t, int32_t) = nullptr;
+#define PLENKIT_MEMBER(name) decltype(&::name) name = nullptr;
+  PLENKIT_ENTRY_POINTS(PLENKIT_MEMBER)
+#undef PLENKIT_MEMBER
 
   bool loaded = false;
   std::string error;  // why loading failed

@@ -2,8 +2,10 @@
 // its output never passes the 1,328,800 bytes it is given.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
+#include "bmp_headers.h"
 #include "quillo/quillo.h"
 #include "testkit/pictures.h"
 
@@ -16,9 +18,7 @@ constexpr uint8_t kGuardByte = 0xA5;
 struct Output {
   Output() : bytes(kBufferCapacity + kGuard, 0) { std::memset(bytes.data() + kBufferCapacity, kGuardByte, kGuard); }
   bool guardIntact() const {
-    for (size_t i = kBufferCapacity; i < bytes.size(); ++i)
-      if (bytes[i] != kGuardByte) return false;
-    return true;
+    return std::all_of(bytes.begin() + kBufferCapacity, bytes.end(), [](uint8_t b) { return b == kGuardByte; });
   }
   Bytes jpeg(int32_t length) const { return Bytes(bytes.begin(), bytes.begin() + length); }
   Bytes bytes;
@@ -46,13 +46,10 @@ TEST(Quillo, QualityIsClampedToOneThroughHundred) {
 TEST(Quillo, BottomUpAndTopDownRowsWithPaddingComeOutUpright) {
   // Odd width: every row carries padding.
   Bytes bottomUp = quartersBmp24(37, 30);
-  Bytes topDown = bottomUp;
+  Bytes topDown = withHeaders(bottomUp, [](auto&, auto& info) { info.biHeight = -30; });
   const size_t stride = strideOf(37);
   for (int row = 0; row < 30; ++row)
     std::memcpy(topDown.data() + 54 + stride * row, bottomUp.data() + 54 + stride * (29 - row), stride);
-  BITMAPINFOHEADER info = infoHeaderOf(topDown);
-  info.biHeight = -30;
-  setInfoHeader(topDown, info);
 
   for (const Bytes* bmp : {&bottomUp, &topDown}) {
     Output out;
@@ -72,27 +69,18 @@ TEST(Quillo, BottomUpAndTopDownRowsWithPaddingComeOutUpright) {
 TEST(Quillo, ImagesItCannotEncodeGiveZero) {
   const Bytes good = noiseBmp24(32, 32, 12);
   Output out;
-  const auto mutated = [&](auto change) {
-    Bytes b = good;
-    BITMAPFILEHEADER f = fileHeaderOf(b);
-    BITMAPINFOHEADER i = infoHeaderOf(b);
-    change(f, i);
-    setFileHeader(b, f);
-    setInfoHeader(b, i);
-    return b;
-  };
   EXPECT_EQ(Bmp_Jpg(50, nullptr, 100, out.bytes.data()), 0);
   EXPECT_EQ(Bmp_Jpg(50, good.data(), static_cast<int32_t>(good.size()), nullptr), 0);
   EXPECT_EQ(Bmp_Jpg(50, good.data(), 53, out.bytes.data()), 0);
   EXPECT_EQ(Bmp_Jpg(50, good.data(), static_cast<int32_t>(good.size()) - 1, out.bytes.data()), 0)
       << "one byte short of the pixels";
   EXPECT_EQ(Bmp_Jpg(50, good.data(), -1, out.bytes.data()), 0);
-  EXPECT_EQ(encode(50, mutated([](auto& f, auto&) { f.bfType = 0x4142; }), out), 0);
-  EXPECT_EQ(encode(50, mutated([](auto&, auto& i) { i.biBitCount = 32; }), out), 0);
-  EXPECT_EQ(encode(50, mutated([](auto&, auto& i) { i.biCompression = FOURCC_I420; }), out), 0);
-  EXPECT_EQ(encode(50, mutated([](auto&, auto& i) { i.biWidth = 0; }), out), 0);
-  EXPECT_EQ(encode(50, mutated([](auto&, auto& i) { i.biHeight = INT32_MIN; }), out), 0);
-  EXPECT_EQ(encode(50, mutated([](auto&, auto& i) { i.biWidth = 1 << 30; }), out), 0);
+  EXPECT_EQ(encode(50, withHeaders(good, [](auto& f, auto&) { f.bfType = 0x4142; }), out), 0);
+  EXPECT_EQ(encode(50, withHeaders(good, [](auto&, auto& i) { i.biBitCount = 32; }), out), 0);
+  EXPECT_EQ(encode(50, withHeaders(good, [](auto&, auto& i) { i.biCompression = FOURCC_I420; }), out), 0);
+  EXPECT_EQ(encode(50, withHeaders(good, [](auto&, auto& i) { i.biWidth = 0; }), out), 0);
+  EXPECT_EQ(encode(50, withHeaders(good, [](auto&, auto& i) { i.biHeight = INT32_MIN; }), out), 0);
+  EXPECT_EQ(encode(50, withHeaders(good, [](auto&, auto& i) { i.biWidth = 1 << 30; }), out), 0);
   EXPECT_TRUE(out.guardIntact());
 }
 
@@ -102,12 +90,8 @@ TEST(Quillo, PixelsAreReadAtOffset54WhateverTheOffsetFieldSays) {
   const int32_t n = encode(50, good, expected);
   ASSERT_GT(n, 0);
   for (uint32_t offset : {0u, 1u << 20, 0xFFFFFFFFu}) {
-    Bytes b = good;
-    BITMAPFILEHEADER f = fileHeaderOf(b);
-    f.bfOffBits = offset;
-    setFileHeader(b, f);
     Output out;
-    ASSERT_EQ(encode(50, b, out), n) << offset;
+    ASSERT_EQ(encode(50, withHeaders(good, [=](auto& f, auto&) { f.bfOffBits = offset; }), out), n) << offset;
     EXPECT_EQ(out.jpeg(n), expected.jpeg(n)) << offset;
   }
 }
@@ -121,7 +105,6 @@ TEST(Quillo, OutputNeverPassesTheCapacity) {
   EXPECT_TRUE(fits.guardIntact());
 
   Output overflow;
-  std::memset(overflow.bytes.data(), 0, kBufferCapacity);
   EXPECT_EQ(encode(100, noiseBmp24(1024, 1024, 14), overflow), 0);
   EXPECT_TRUE(overflow.guardIntact());
 }

@@ -78,29 +78,24 @@ Bytes referenceScalConv(const Bytes& bmp, int rotation, int zoomStep) {
 
 Bytes referenceColChange(const Bytes& bmp, int k, int kr, int kg, int kb) {
   const Shape s = shapeOf(bmp);
+  const int steps[3] = {kr, kg, kb};
   Bytes out = bmp;
   for (int y = 0; y < s.h; ++y) {
     for (int x = 0; x < s.w; ++x) {
       uint8_t* p = at(out.data() + 54, s, x, y);
-      double rgb[3] = {static_cast<double>(p[2]), static_cast<double>(p[1]), static_cast<double>(p[0])};
-      int v[3];
-      if (k <= 10) {
-        const double f = k * 0.1;
-        const double m = (rgb[0] + rgb[1] + rgb[2]) * 0.3333333333333333;
-        for (int i = 0; i < 3; ++i) {
-          const double t = m - f * (m - rgb[i]);
-          v[i] = t < 0 ? 0 : static_cast<int>(std::trunc(t));
+      const double rgb[3] = {static_cast<double>(p[2]), static_cast<double>(p[1]), static_cast<double>(p[0])};
+      const double m = (rgb[0] + rgb[1] + rgb[2]) * 0.3333333333333333;
+      for (int i = 0; i < 3; ++i) {
+        int v;
+        if (k <= 10) {
+          const double t = m - k * 0.1 * (m - rgb[i]);
+          v = t < 0 ? 0 : static_cast<int>(std::trunc(t));
+        } else {
+          const double t = rgb[i] * ((k - 10) * 0.1 + 1.0);
+          v = t > 254 ? 255 : static_cast<int>(std::trunc(t));
         }
-      } else {
-        const double f = (k - 10) * 0.1 + 1.0;
-        for (int i = 0; i < 3; ++i) {
-          const double t = rgb[i] * f;
-          v[i] = t > 254 ? 255 : static_cast<int>(std::trunc(t));
-        }
+        p[2 - i] = static_cast<uint8_t>(scaleChannel(v, steps[i]));
       }
-      p[2] = static_cast<uint8_t>(scaleChannel(v[0], kr));
-      p[1] = static_cast<uint8_t>(scaleChannel(v[1], kg));
-      p[0] = static_cast<uint8_t>(scaleChannel(v[2], kb));
     }
   }
   return out;

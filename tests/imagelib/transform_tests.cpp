@@ -20,12 +20,8 @@ bool allWhite(const Bytes& bmp, int x0, int x1) {
 
 TEST_F(TransformTest, NeutralAndOutOfRangeStepsKeepThePicture) {
   const Bytes bmp = noiseBmp24(641, 480, 20);  // padded rows
-  EXPECT_EQ(scaled(bmp, 18, 10), bmp);
-  EXPECT_EQ(scaled(bmp, 37, 10), bmp);
-  EXPECT_EQ(scaled(bmp, 500, 10), bmp);
-  EXPECT_EQ(scaled(bmp, 18, 0), bmp);
-  EXPECT_EQ(scaled(bmp, 18, 11), bmp);
-  EXPECT_EQ(scaled(bmp, 18, -3), bmp);
+  for (const auto& [r, z] : {std::pair{18, 10}, {37, 10}, {500, 10}, {18, 0}, {18, 11}, {18, -3}})
+    EXPECT_EQ(scaled(bmp, r, z), bmp) << "rotation " << r << " zoom " << z;
   EXPECT_EQ(coloured(bmp, 10, 10, 10, 10), bmp);
 }
 

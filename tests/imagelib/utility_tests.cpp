@@ -2,17 +2,17 @@
 #include <QLineEdit>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <thread>
 
 #include "platform/qt_bridge.h"
 #include "platform/services.h"
 #include "platform/window.h"
 #include "plenkit_fixture.h"
 #include "testkit/env.h"
+#include "testkit/files.h"
+#include "testkit/wait.h"
 
 namespace {
 
@@ -24,22 +24,25 @@ std::string textOf(HWND h) {
   return buffer;
 }
 
-// What the dialog was given, and what it answers.
+// Stands in for the file dialog while it lives: what the dialog was given,
+// and what it answers.
 struct DialogScript {
+  DialogScript() { pl_SetFileDialogHook(&DialogScript::hook, this); }
+  ~DialogScript() { pl_SetFileDialogHook(nullptr, nullptr); }
+  DialogScript(const DialogScript&) = delete;
+  DialogScript& operator=(const DialogScript&) = delete;
+
   bool choose = true;
   std::string answer;
   std::string filter;  // the list up to and including its double zero
   std::string file, directory;
-  HWND owner = 0;
-  DWORD flags = 0, index = 0;
+  OPENFILENAMEA given{};  // its texts only while the dialog runs: kept above
   int calls = 0;
 
   static BOOL hook(void* context, const OPENFILENAMEA* ofn, char* path, DWORD max) {
     auto* self = static_cast<DialogScript*>(context);
     ++self->calls;
-    self->owner = ofn->hwndOwner;
-    self->flags = ofn->Flags;
-    self->index = ofn->nFilterIndex;
+    self->given = *ofn;
     self->file = ofn->lpstrFile;
     self->directory = ofn->lpstrInitialDir;
     if (const char* f = ofn->lpstrFilter) {
@@ -53,30 +56,21 @@ struct DialogScript {
   }
 };
 
-class DialogHook {
- public:
-  explicit DialogHook(DialogScript* script) { pl_SetFileDialogHook(&DialogScript::hook, script); }
-  ~DialogHook() { pl_SetFileDialogHook(nullptr, nullptr); }
-  DialogHook(const DialogHook&) = delete;
-  DialogHook& operator=(const DialogHook&) = delete;
-};
-
 TEST_F(UtilityTest, GetDirNameHandsTheDialogAZeroSeparatedFilterAndReturnsThePathAsText) {
   QLineEdit text;
   text.setText("before");
   const HWND h = pl::hwndOf(&text);
   DialogScript script;
   script.answer = "/srv/監視/送信ファイル.BMP";
-  DialogHook hook(&script);
 
   const std::string description = "監視カメラ送信BMPファイル (*.BMP)";
   ASSERT_EQ(api.GetDirName("/srv/監視", "送信ファイル", (description + "\n*.BMP\n").c_str(), h), 0);
   EXPECT_EQ(script.filter, description + '\0' + "*.BMP" + '\0' + '\0');
   EXPECT_EQ(script.file, "送信ファイル");
   EXPECT_EQ(script.directory, "/srv/監視");
-  EXPECT_EQ(script.owner, h);
-  EXPECT_EQ(script.flags, 0x808u);
-  EXPECT_EQ(script.index, 1u);
+  EXPECT_EQ(script.given.hwndOwner, h);
+  EXPECT_EQ(script.given.Flags, 0x808u);
+  EXPECT_EQ(script.given.nFilterIndex, 1u);
   EXPECT_EQ(text.text().toStdString(), script.answer);
 
   script.choose = false;
@@ -117,10 +111,8 @@ TEST_F(UtilityTest, RegEntrySetRunsRegsvr32AndWaitsAtMostTwoSeconds) {
   std::filesystem::create_directories(bin);
   const std::string log = dir.file("args.txt");
   // A registration tool that takes its time.
-  writeBytes(bin + "/regsvr32", [&] {
-    const std::string script = "#!/bin/sh\nsleep 3\nprintf '%s|' \"$@\" > '" + log + "'\n";
-    return Bytes(script.begin(), script.end());
-  }());
+  const std::string script = "#!/bin/sh\nsleep 3\nprintf '%s|' \"$@\" > '" + log + "'\n";
+  writeBytes(bin + "/regsvr32", Bytes(script.begin(), script.end()));
   std::filesystem::permissions(bin + "/regsvr32", std::filesystem::perms::owner_all);
   testkit::ScopedEnv path("PATH", bin + ":/usr/bin:/bin");
 
@@ -130,10 +122,8 @@ TEST_F(UtilityTest, RegEntrySetRunsRegsvr32AndWaitsAtMostTwoSeconds) {
   EXPECT_GE(waited, std::chrono::milliseconds(1900));
   EXPECT_LT(waited, std::chrono::milliseconds(2900));
   EXPECT_FALSE(std::filesystem::exists(log)) << "still running when the call returned";
-  for (int i = 0; i < 60 && !std::filesystem::exists(log); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  const Bytes args = readBytes(log);
-  EXPECT_EQ(std::string(args.begin(), args.end()), "/s|/u|/opt/selvane/Korvex.OCX|");
+  waitFor([&] { return std::filesystem::exists(log); }, 6000, 100);
+  EXPECT_EQ(testkit::readFile(log), "/s|/u|/opt/selvane/Korvex.OCX|");
 
   testkit::ScopedEnv nowhere("PATH", dir.file("empty"));
   EXPECT_EQ(api.RegEntrySet("/s x"), 0) << "no regsvr32 to start";

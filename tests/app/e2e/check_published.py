@@ -8,15 +8,12 @@ import re
 import struct
 import sys
 
-passed = failed = 0
+results = []
 
 
 def check(ok, what):
-    global passed, failed
-    if ok:
-        passed += 1
-    else:
-        failed += 1
+    results.append(ok)
+    if not ok:
         print(f"FAILED: {what}")
 
 
@@ -47,13 +44,12 @@ def unit(directory):
     check(state == 2, f"{ctl} says JPEG (state {state})")
     check(next_slot in (0, 1), f"{ctl} next slot {next_slot}")
     check(w0 == 1 and w1 == 1, f"{ctl} both slots written ({w0}, {w1})")
-    for slot in (0, 1):
-        text = data[8 + 20 * slot:28 + 20 * slot].decode("cp932")
+    texts = [data[8 + 20 * slot:28 + 20 * slot].decode("cp932") for slot in (0, 1)]
+    for slot, text in enumerate(texts):
         check(re.fullmatch(r"\d{4}/\d\d/\d\d \d\d:\d\d:\d\d ", text) is not None, f"slot {slot} text {text!r}")
         image = os.path.join(directory, f"cap{slot}.jpg")
         check(os.path.isfile(image) and jpeg_size(image) == (640, 480), f"{image} is a 640 x 480 JPEG")
-    newest = data[8 + 20 * (1 - next_slot):28 + 20 * (1 - next_slot)].decode("cp932")
-    older = data[8 + 20 * next_slot:28 + 20 * next_slot].decode("cp932")
+    newest, older = texts[1 - next_slot], texts[next_slot]
     check(newest > older, f"the slot before next ({newest!r}) is the newest ({older!r})")
     if after is not None:
         check(newest.strip() >= after, f"newest picture ({newest!r}) taken after the restart at {after!r}")
@@ -66,5 +62,5 @@ if args[:1] == ["--after"]:
     after, args = args[1], args[2:]
 for d in args:
     unit(d)
-print(f"{passed} passed, {failed} failed")
-sys.exit(1 if failed else 0)
+print(f"{results.count(True)} passed, {results.count(False)} failed")
+sys.exit(0 if all(results) else 1)

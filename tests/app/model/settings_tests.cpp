@@ -15,9 +15,19 @@
 #include <unistd.h>
 
 #include <map>
+#include <ostream>
+#include <string>
+#include <utility>
 
 using namespace selvane::model;
 using namespace selvane::publication;
+
+namespace selvane::model {
+void PrintTo(const Adjustments& a, std::ostream* os) {
+  for (int i = 0; i < Adjustments::kFieldCount; ++i) *os << (i ? "," : "{") << a.field(i);
+  *os << "}";
+}
+}  // namespace selvane::model
 
 namespace {
 
@@ -35,72 +45,56 @@ class ScreenRows : public SettingsTarget {
       const auto it = selected.find(list);
       return it == selected.end() ? QString() : rowListItems(list).at(it->second);
     }
+    RowTexts texts() const {
+      using enum RowList;
+      return {use, save, device, text(Size), text(Interval), text(StartFrame), text(Compression), writeDir};
+    }
   };
   std::array<Row, kUnitCount> rows;
   QStringList calls;  // unit 0's calls, in order
 
-  void setUseBox(int k, int16_t v) override {
-    rows[k].use = v;
-    note(k, "use");
-  }
-  void setSaveBox(int k, int16_t v) override {
-    rows[k].save = v;
-    note(k, "save");
-  }
-  void setDeviceName(int k, const QString& t) override {
-    rows[k].device = t;
-    note(k, "device");
-  }
-  void setWriteDirText(int k, const QString& t) override {
-    rows[k].writeDir = t;
-    note(k, "dir");
-  }
+  void setUseBox(int k, int16_t v) override { set(k, rows[k].use, v, "use"); }
+  void setSaveBox(int k, int16_t v) override { set(k, rows[k].save, v, "save"); }
+  void setDeviceName(int k, const QString& t) override { set(k, rows[k].device, t, "device"); }
+  void setWriteDirText(int k, const QString& t) override { set(k, rows[k].writeDir, t, "dir"); }
   QStringList listItems(int, RowList list) const override { return rowListItems(list); }
   void selectListItem(int k, RowList list, int index) override {
     EXPECT_GE(index, 0);
     EXPECT_LT(index, rowListItems(list).size());
-    rows[k].selected[list] = index;
     static const char* names[] = {"size", "interval", "frame", "comp"};
-    note(k, names[int(list)]);
+    set(k, rows[k].selected[list], index, names[int(list)]);
   }
 
   RowSnapshot snapshot() const {
     RowSnapshot s;
-    for (int k = 0; k < kUnitCount; ++k) {
-      const Row& r = rows[k];
-      s[k] = {r.use,
-              r.save,
-              r.device,
-              r.text(RowList::Size),
-              r.text(RowList::Interval),
-              r.text(RowList::StartFrame),
-              r.text(RowList::Compression),
-              r.writeDir};
-    }
+    for (int k = 0; k < kUnitCount; ++k) s[k] = rows[k].texts();
     return s;
+  }
+  // Row k as "use|save|device|size|interval|frame|compression|dir".
+  std::string fields(int k) const {
+    const RowTexts r = rows[k].texts();
+    QStringList f{QString::number(r.useBox), QString::number(r.saveBox), r.deviceName, r.size, r.interval};
+    return (f << r.startFrame << r.compression << r.writeDir).join(u'|').toStdString();
   }
 
  private:
-  void note(int k, const char* what) {
+  template <class T>
+  void set(int k, T& field, const T& value, const char* what) {
+    field = value;
     if (k == 0) calls << QString::fromLatin1(what);
   }
 };
 
+// One line of the file: every field quoted.
 QString line(const QStringList& fields) {
-  QStringList q;
-  for (const QString& f : fields) q << u'"' + f + u'"';
-  return q.join(u',') + QStringLiteral("\r\n");
+  return u'"' + fields.join(QStringLiteral("\",\"")) + QStringLiteral("\"\r\n");
 }
 
 const QString kDefaultUnitLine = line({"0", "0", "", "640*480", "5000", "10", "RGB", ""});
 const QString kDefaultAdjustLine = line({"18", "10", "10", "10", "10", "10", "0", "0"});
 
 QString defaultFile() {
-  QString text;
-  for (int k = 0; k < kUnitCount; ++k) text += kDefaultUnitLine;
-  text += line({"1", "50"});
-  for (int k = 0; k < kUnitCount; ++k) text += kDefaultAdjustLine;
-  return text;
+  return kDefaultUnitLine.repeated(kUnitCount) + line({"1", "50"}) + kDefaultAdjustLine.repeated(kUnitCount);
 }
 
 class SettingsFile : public ::testing::Test {
@@ -109,27 +103,13 @@ class SettingsFile : public ::testing::Test {
     ASSERT_TRUE(tmp_.isValid());
     dir_ = tmp_.path() + u'/';
   }
-  void writeFile(const QString& name, const QByteArray& bytes) {
-    QFile f(dir_ + name);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-  }
+  void writeFile(const QString& name, const QByteArray& bytes) { ASSERT_TRUE(testkit::writeFile(dir_ + name, bytes)); }
   LoadOutcome load(const QByteArray& bytes) {
     writeFile(QStringLiteral("selvanedir.ini"), bytes);
     return loadSettings(dir_, screen_, model_);
   }
   void expectResetRows() {
-    for (int k = 0; k < kUnitCount; ++k) {
-      const auto& r = screen_.rows[k];
-      EXPECT_EQ(r.use, 0);
-      EXPECT_EQ(r.save, 0);
-      EXPECT_EQ(r.device, QString());
-      EXPECT_EQ(r.writeDir, QString());
-      EXPECT_EQ(r.text(RowList::Size), QStringLiteral("640*480"));
-      EXPECT_EQ(r.text(RowList::Interval), QStringLiteral("5000"));
-      EXPECT_EQ(r.text(RowList::StartFrame), QStringLiteral("10"));
-      EXPECT_EQ(r.text(RowList::Compression), QStringLiteral("RGB"));
-    }
+    for (int k = 0; k < kUnitCount; ++k) EXPECT_EQ(screen_.fields(k), "0|0||640*480|5000|10|RGB|") << k;
   }
 
   QTemporaryDir tmp_;
@@ -179,21 +159,9 @@ TEST_F(SettingsFile, UnitLinesFillTheRowsInOrder) {
   QString text = line({"1", "1", "USB Camera A", "160*120", "3000", "25", "I420", "/srv/a/"});
   text += line({"1", "0", "cam B", "800*600", "2500", "7", "rgb", ""});
   ASSERT_EQ(load(text.toUtf8()), LoadOutcome::Read);
-  const auto& a = screen_.rows[0];
-  EXPECT_EQ(a.use, 1);
-  EXPECT_EQ(a.save, 1);
-  EXPECT_EQ(a.device, QStringLiteral("USB Camera A"));
-  EXPECT_EQ(a.writeDir, QStringLiteral("/srv/a/"));
-  EXPECT_EQ(a.text(RowList::Size), QStringLiteral("160*120"));
-  EXPECT_EQ(a.text(RowList::Interval), QStringLiteral("3000"));
-  EXPECT_EQ(a.text(RowList::StartFrame), QStringLiteral("25"));
-  EXPECT_EQ(a.text(RowList::Compression), QStringLiteral("I420"));
+  EXPECT_EQ(screen_.fields(0), "1|1|USB Camera A|160*120|3000|25|I420|/srv/a/");
   // Texts that are none of the items select the first item.
-  const auto& b = screen_.rows[1];
-  EXPECT_EQ(b.text(RowList::Size), QStringLiteral("640*480"));
-  EXPECT_EQ(b.text(RowList::Interval), QStringLiteral("1000"));
-  EXPECT_EQ(b.text(RowList::StartFrame), QStringLiteral("5"));
-  EXPECT_EQ(b.text(RowList::Compression), QStringLiteral("IYUV"));
+  EXPECT_EQ(screen_.fields(1), "1|0|cam B|640*480|1000|5|IYUV|");
 
   // The boxes come first (their click behaviour sees the box values), then
   // the size, the texts and the other lists.
@@ -201,66 +169,42 @@ TEST_F(SettingsFile, UnitLinesFillTheRowsInOrder) {
 }
 
 TEST_F(SettingsFile, CheckBoxRefusesValuesOutsideItsStates) {
-  screen_.rows[0].use = 1;
-  screen_.rows[0].save = 1;
-  screen_.rows[1].use = 1;
-  screen_.rows[1].save = 1;
-  screen_.rows[2].use = 1;
+  for (int k = 0; k < 3; ++k) screen_.rows[k].use = screen_.rows[k].save = 1;
   QString text = line({"3", "-1", "", "", "", "", "", ""});  // both refused
   text += line({"70000", "2", "", "", "", "", "", ""});      // beyond 16 bits
   text += line({"1.5", "0.5", "", "", "", "", "", ""});      // 2 and 0
   ASSERT_EQ(load(text.toUtf8()), LoadOutcome::Read);
-  EXPECT_EQ(screen_.rows[0].use, 1);
-  EXPECT_EQ(screen_.rows[0].save, 1);
-  EXPECT_EQ(screen_.rows[1].use, 1);
-  EXPECT_EQ(screen_.rows[1].save, 2);
-  EXPECT_EQ(screen_.rows[2].use, 2);
-  EXPECT_EQ(screen_.rows[2].save, 0);
+  const std::pair<int16_t, int16_t> boxes[] = {{1, 1}, {1, 2}, {2, 0}};  // use, save
+  for (int k = 0; k < 3; ++k) EXPECT_EQ(std::pair(screen_.rows[k].use, screen_.rows[k].save), boxes[k]) << k;
 }
 
 TEST_F(SettingsFile, SendFormatAndQuality) {
-  const QString units = QString(kDefaultUnitLine).repeated(kUnitCount);
-  ASSERT_EQ(load((units + line({"1", ""})).toUtf8()), LoadOutcome::Read);
-  EXPECT_EQ(model_.sendFormat, 1);
-  EXPECT_EQ(model_.jpegQuality, 50);
-
-  ASSERT_EQ(load((units + line({"0", "75"})).toUtf8()), LoadOutcome::Read);
-  EXPECT_EQ(model_.sendFormat, 0);
-  EXPECT_EQ(model_.jpegQuality, 75);
-
-  // Any whole number; halves to even; too big for 32 bits keeps the value.
-  ASSERT_EQ(load((units + line({"5", "150.5"})).toUtf8()), LoadOutcome::Read);
-  EXPECT_EQ(model_.sendFormat, 1);
-  EXPECT_EQ(model_.jpegQuality, 150);
-  ASSERT_EQ(load((units + line({"-2", "-7"})).toUtf8()), LoadOutcome::Read);
-  EXPECT_EQ(model_.sendFormat, 0);
-  EXPECT_EQ(model_.jpegQuality, -7);
-  ASSERT_EQ(load((units + line({"1", "99999999999"})).toUtf8()), LoadOutcome::Read);
-  EXPECT_EQ(model_.jpegQuality, -7);
+  // Loaded in turn: quality is any whole number, halves go to even, and one
+  // too big for 32 bits keeps the value before.
+  const struct {
+    QString send, quality;
+    int32_t sendFormat, jpegQuality;
+  } rows[] = {
+      {"1", "", 1, 50}, {"0", "75", 0, 75}, {"5", "150.5", 1, 150}, {"-2", "-7", 0, -7}, {"1", "99999999999", 1, -7}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE((r.send + ' ' + r.quality).toStdString());
+    ASSERT_EQ(load((kDefaultUnitLine.repeated(kUnitCount) + line({r.send, r.quality})).toUtf8()), LoadOutcome::Read);
+    EXPECT_EQ(model_.sendFormat, r.sendFormat);
+    EXPECT_EQ(model_.jpegQuality, r.jpegQuality);
+  }
 }
 
 TEST_F(SettingsFile, AdjustmentsAreClampedAndEmptyFieldsKept) {
-  QString text = QString(kDefaultUnitLine).repeated(kUnitCount) + line({"1", "50"});
+  QString text = kDefaultUnitLine.repeated(kUnitCount) + line({"1", "50"});
   text += line({"40", "0", "-3", "25", "", "", "2", "1"});
   text += line({"0.5", "10.5", "", "", "", "", "0.4", "abc"});
   model_.adjust[0].blue = 3;
   model_.adjust[0].green = 17;
   model_.adjust[2].red = 5;
   ASSERT_EQ(load(text.toUtf8()), LoadOutcome::Read);
-  const Adjustments& a = model_.adjust[0];
-  EXPECT_EQ(a.rotation, 36);
-  EXPECT_EQ(a.zoom, 1);
-  EXPECT_EQ(a.brightness, 0);
-  EXPECT_EQ(a.red, 20);
-  EXPECT_EQ(a.blue, 3);
-  EXPECT_EQ(a.green, 17);
-  EXPECT_EQ(a.processing, 1);
-  EXPECT_EQ(a.colour, 1);
-  const Adjustments& b = model_.adjust[1];
-  EXPECT_EQ(b.rotation, 0);    // 0.5 rounds to even
-  EXPECT_EQ(b.zoom, 10);       // 10.5 is above 10
-  EXPECT_EQ(b.processing, 0);  // 0.4 rounds down
-  EXPECT_EQ(b.colour, 0);      // not a number: 0
+  EXPECT_EQ(model_.adjust[0], (Adjustments{36, 1, 0, 20, 3, 17, 1, 1}));
+  // 0.5 rounds to even, 10.5 is above 10, 0.4 rounds down, "abc" is 0.
+  EXPECT_EQ(model_.adjust[1], (Adjustments{0, 10, 10, 10, 10, 10, 0, 0}));
   // Units after the end of the file keep their adjustments.
   EXPECT_EQ(model_.adjust[2].red, 5);
   EXPECT_EQ(model_.adjust[5], Adjustments{});
@@ -272,19 +216,8 @@ TEST_F(SettingsFile, FileEndingEarlyRepeatsThePreviousUnit) {
   text += QStringLiteral("\"0\",\"1\",\"third\"");  // ends inside unit 3
   model_.adjust[0].zoom = 6;
   ASSERT_EQ(load(text.toUtf8()), LoadOutcome::Read);
-  const auto& third = screen_.rows[2];
-  EXPECT_EQ(third.use, 0);
-  EXPECT_EQ(third.save, 1);
-  EXPECT_EQ(third.device, QStringLiteral("third"));
-  EXPECT_EQ(third.text(RowList::Size), QStringLiteral("160*120"));  // from unit 2
-  EXPECT_EQ(third.writeDir, QStringLiteral("/b/"));
-  for (int k = 3; k < kUnitCount; ++k) {
-    EXPECT_EQ(screen_.rows[k].use, 0);
-    EXPECT_EQ(screen_.rows[k].save, 1);
-    EXPECT_EQ(screen_.rows[k].device, QStringLiteral("third"));
-    EXPECT_EQ(screen_.rows[k].text(RowList::Interval), QStringLiteral("7000"));
-    EXPECT_EQ(screen_.rows[k].text(RowList::Compression), QStringLiteral("I420"));
-  }
+  // Unit 3 takes what it lacks from unit 2, and the units after it copy unit 3.
+  for (int k = 2; k < kUnitCount; ++k) EXPECT_EQ(screen_.fields(k), "0|1|third|160*120|7000|40|I420|/b/") << k;
   // Line 7 has texts of its own: nothing read gives BMP and quality 50.
   EXPECT_EQ(model_.sendFormat, 0);
   EXPECT_EQ(model_.jpegQuality, 50);
@@ -307,10 +240,8 @@ TEST_F(SettingsFile, JapaneseTextsRoundTrip) {
     r.save = 1;
     r.device = QStringLiteral("ＵＳＢカメラ%1号機, 正面").arg(k + 1);
     r.writeDir = QStringLiteral("/srv/監視カメラ/cam %1/").arg(k);
-    r.selected = {{RowList::Size, k % 3},
-                  {RowList::Interval, k},
-                  {RowList::StartFrame, 9 - k},
-                  {RowList::Compression, (k + 1) % 3}};
+    using enum RowList;
+    r.selected = {{Size, k % 3}, {Interval, k}, {StartFrame, 9 - k}, {Compression, (k + 1) % 3}};
     model_.adjust[k] = {k, 1 + k, 2 * k, 20 - k, k, 3, k % 2, 1 - k % 2};
   }
   model_.sendFormat = 0;
@@ -321,9 +252,7 @@ TEST_F(SettingsFile, JapaneseTextsRoundTrip) {
   UnitModel again;
   ASSERT_EQ(loadSettings(dir_, loaded, again), LoadOutcome::Read);
   for (int k = 0; k < kUnitCount; ++k) {
-    EXPECT_EQ(loaded.rows[k].use, screen_.rows[k].use);
-    EXPECT_EQ(loaded.rows[k].device, screen_.rows[k].device);
-    EXPECT_EQ(loaded.rows[k].writeDir, screen_.rows[k].writeDir);
+    EXPECT_EQ(loaded.fields(k), screen_.fields(k));
     EXPECT_EQ(loaded.rows[k].selected, screen_.rows[k].selected);
     EXPECT_EQ(again.adjust[k], model_.adjust[k]);
   }
@@ -344,8 +273,7 @@ TEST_F(SettingsFile, DoubleQuoteIsWrittenFullWidth) {
 }
 
 TEST_F(SettingsFile, SaveFailureIsReported) {
-  QFile plain(dir_ + "plain");
-  ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+  writeFile("plain", {});
   EXPECT_FALSE(saveSettings(dir_ + "plain/selvane/", screen_.snapshot(), model_));  // no directory to make
   ASSERT_TRUE(QDir(dir_).mkdir(QStringLiteral("selvanedir.ini")));
   EXPECT_FALSE(saveSettings(dir_, screen_.snapshot(), model_));
@@ -431,13 +359,10 @@ TEST_F(SettingsFile, InstalledProgramKeepsEachUsersFileStartedFromTheMachineDefa
   const SettingsLocation installed = settingsLocation(QStringLiteral("/usr/lib/selvane"), dir_ + "config", etc);
   EXPECT_EQ(installed.dir, dir_ + "config/selvane/");
   EXPECT_EQ(installed.loadDir(), installed.dir);  // no file anywhere: the rows are reset
-  QFile upper(etc + "SELVANEDIR.INI");
-  ASSERT_TRUE(upper.open(QIODevice::WriteOnly));
+  ASSERT_TRUE(testkit::writeFile(etc + "SELVANEDIR.INI", {}));
   EXPECT_EQ(installed.loadDir(), installed.dir);  // letter case counts here too
-  QFile machine(etc + "selvanedir.ini");
-  ASSERT_TRUE(machine.open(QIODevice::WriteOnly));
-  machine.write(QByteArray(R"("1","1","","320*240","1000","5","I420","/srv/cam1/")").append("\r\n"));
-  machine.close();
+  const QString machine = etc + "selvanedir.ini";
+  ASSERT_TRUE(testkit::writeFile(machine, line({"1", "1", "", "320*240", "1000", "5", "I420", "/srv/cam1/"}).toUtf8()));
   EXPECT_EQ(installed.loadDir(), etc);
   EXPECT_EQ(loadSettings(installed.loadDir(), screen_, model_), LoadOutcome::Read);
   EXPECT_EQ(screen_.rows[0].writeDir, QStringLiteral("/srv/cam1/"));
@@ -447,8 +372,7 @@ TEST_F(SettingsFile, InstalledProgramKeepsEachUsersFileStartedFromTheMachineDefa
   EXPECT_EQ(installed.loadDir(), installed.dir);
   ASSERT_EQ(loadSettings(installed.loadDir(), screen_, model_), LoadOutcome::Read);
   EXPECT_EQ(screen_.rows[0].writeDir, QStringLiteral("/home/op/cam1/"));
-  ASSERT_TRUE(machine.open(QIODevice::ReadOnly));
-  EXPECT_TRUE(machine.readAll().contains("/srv/cam1/"));  // the default is never written
+  EXPECT_TRUE(testkit::readFile(machine).contains("/srv/cam1/"));  // the default is never written
 
   EXPECT_FALSE(programDirHoldsSettings(QStringLiteral("/usr")));
   EXPECT_FALSE(programDirHoldsSettings(QStringLiteral("/usr/lib/selvane/")));

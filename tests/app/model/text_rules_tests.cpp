@@ -7,28 +7,27 @@
 
 #include <cmath>
 #include <limits>
+#include <string>
+#include <utility>
 
 using namespace selvane::model;
 using namespace selvane::publication;
 
+namespace {
+
+// A text as the failure message shows it.
+std::string str(QStringView text) { return text.toString().toStdString(); }
+
+}  // namespace
+
 TEST(NumericText, LeadingDecimalNumber) {
-  EXPECT_EQ(numericValue(u"75"), 75.0);
-  EXPECT_EQ(numericValue(u"   -3"), -3.0);
-  EXPECT_EQ(numericValue(u"+2.5abc"), 2.5);
-  EXPECT_EQ(numericValue(u".5"), 0.5);
-  EXPECT_EQ(numericValue(u"5."), 5.0);
-  EXPECT_EQ(numericValue(u"1.2.3"), 1.2);
-  EXPECT_EQ(numericValue(u"640*480"), 640.0);
-  // Only plain decimal numbers count.
-  EXPECT_EQ(numericValue(u""), 0.0);
-  EXPECT_EQ(numericValue(u"abc"), 0.0);
-  EXPECT_EQ(numericValue(u"-"), 0.0);
-  EXPECT_EQ(numericValue(u"."), 0.0);
-  EXPECT_EQ(numericValue(u"&H10"), 0.0);
-  EXPECT_EQ(numericValue(u"1e3"), 1.0);
-  EXPECT_EQ(numericValue(u"\t5"), 0.0);
-  EXPECT_EQ(numericValue(u"- 5"), 0.0);
-  EXPECT_EQ(numericValue(u"５"), 0.0);  // full-width digit
+  // The leading number; only plain decimal numbers count: no exponent, no
+  // "&H", no tab, no full-width digit.
+  const std::pair<const char16_t*, double> read[] = {{u"75", 75}, {u"   -3", -3},  {u"+2.5abc", 2.5}, {u".5", 0.5},
+                                                     {u"5.", 5},  {u"1.2.3", 1.2}, {u"640*480", 640}, {u"1e3", 1}};
+  for (const auto& [text, value] : read) EXPECT_EQ(numericValue(text), value) << str(text);
+  for (const char16_t* text : {u"", u"abc", u"-", u".", u"&H10", u"\t5", u"- 5", u"５"})
+    EXPECT_EQ(numericValue(text), 0.0) << str(text);
 }
 
 TEST(NumericText, ExtremeDigitRuns) {
@@ -46,61 +45,47 @@ TEST(NumericText, ExtremeDigitRuns) {
 }
 
 TEST(NumericText, RoundsHalvesToEven) {
-  EXPECT_EQ(roundHalfEven(2.5), 2.0);
-  EXPECT_EQ(roundHalfEven(3.5), 4.0);
-  EXPECT_EQ(roundHalfEven(-2.5), -2.0);
-  EXPECT_EQ(roundHalfEven(-3.5), -4.0);
-  EXPECT_EQ(roundHalfEven(2.4999), 2.0);
-  EXPECT_EQ(roundHalfEven(-0.6), -1.0);
+  for (const auto& [v, rounded] :
+       {std::pair{2.5, 2.0}, {3.5, 4.0}, {-2.5, -2.0}, {-3.5, -4.0}, {2.4999, 2.0}, {-0.6, -1.0}})
+    EXPECT_EQ(roundHalfEven(v), rounded) << v;
   EXPECT_EQ(wholeNumber(u"74.5"), 74);
   EXPECT_EQ(wholeNumber(u"75.5"), 76);
 }
 
 TEST(NumericText, ClampComparesBeforeRounding) {
-  EXPECT_EQ(clampText(u"40", 0, 36), 36);
-  EXPECT_EQ(clampText(u"-3", 0, 20), 0);
-  EXPECT_EQ(clampText(u"0", 1, 10), 1);
-  EXPECT_EQ(clampText(u"0.5", 0, 1), 0);   // in range, rounds to even 0
-  EXPECT_EQ(clampText(u"1.5", 0, 1), 1);   // above 1 before rounding
-  EXPECT_EQ(clampText(u"-0.4", 0, 1), 0);  // below 0 before rounding
-  EXPECT_EQ(clampText(u"0.6", 1, 10), 1);  // below 1: low, not rounded
-  EXPECT_EQ(clampText(u"10.5", 0, 20), 10);
-  EXPECT_EQ(clampText(u"x", 1, 10), 1);
+  // "0.5" is in range and rounds to even 0; "1.5" is above 1 and "-0.4" below
+  // 0 before rounding; "0.6" is below 1, so it gives low, not a rounded 1.
+  const struct {
+    const char16_t* text;
+    int32_t low, high, clamped;
+  } rows[] = {{u"40", 0, 36, 36}, {u"-3", 0, 20, 0},  {u"0", 1, 10, 1},     {u"0.5", 0, 1, 0}, {u"1.5", 0, 1, 1},
+              {u"-0.4", 0, 1, 0}, {u"0.6", 1, 10, 1}, {u"10.5", 0, 20, 10}, {u"x", 1, 10, 1}};
+  for (const auto& r : rows) EXPECT_EQ(clampText(r.text, r.low, r.high), r.clamped) << str(r.text);
 }
 
 TEST(CompressionText, FourCharacterCodes) {
-  EXPECT_EQ(compressionText(0), QStringLiteral("RGB24"));
-  EXPECT_EQ(compressionText(0x56555949), QStringLiteral("IYUV"));
-  EXPECT_EQ(compressionText(0x30323449), QStringLiteral("I420"));
-  EXPECT_EQ(compressionText(0x32), QStringLiteral("2   "));
-  EXPECT_EQ(compressionText(0x3234), QStringLiteral("42  "));
-  // Negative codes in their two's-complement form: 0xFFFFFF80.
-  const QString neg = compressionText(-128);
-  ASSERT_EQ(neg.size(), 4);
-  EXPECT_EQ(neg[0].unicode(), 0x80);
-  EXPECT_EQ(neg[1].unicode(), 0xFF);
-  EXPECT_EQ(neg[3].unicode(), 0xFF);
-  // An odd number of digits is read in shifted pairs: "202020201" -> 02 02 02 01.
-  const QString odd = compressionText(1);
-  ASSERT_EQ(odd.size(), 4);
-  EXPECT_EQ(odd[0].unicode(), 0x01);
-  EXPECT_EQ(odd[1].unicode(), 0x02);
-  EXPECT_EQ(odd[3].unicode(), 0x02);
+  const std::pair<int32_t, const char16_t*> codes[] = {
+      {0, u"RGB24"},
+      {0x56555949, u"IYUV"},
+      {0x30323449, u"I420"},
+      {0x32, u"2   "},
+      {0x3234, u"42  "},
+      {-128, u"\u0080\u00FF\u00FF\u00FF"},  // negative: its two's-complement form 0xFFFFFF80
+      {1, u"\u0001\u0002\u0002\u0002"},     // odd digit count, read in shifted pairs: "202020201"
+  };
+  for (const auto& [code, text] : codes) EXPECT_EQ(compressionText(code), QString::fromUtf16(text)) << code;
 }
 
 TEST(PathText, DirectoryPart) {
-  EXPECT_EQ(directoryPart(u"/data/cam1/x.bmp"), QStringLiteral("/data/cam1/"));
-  EXPECT_EQ(directoryPart(u"/"), QStringLiteral("/"));
-  EXPECT_EQ(directoryPart(u"/data/"), QStringLiteral("/data/"));
-  EXPECT_EQ(directoryPart(u"x.bmp"), QStringLiteral("./"));
-  EXPECT_EQ(directoryPart(u""), QString());
+  for (const auto& [path, dir] :
+       {std::pair{u"/data/cam1/x.bmp", "/data/cam1/"}, {u"/", "/"}, {u"/data/", "/data/"}, {u"x.bmp", "./"}, {u"", ""}})
+    EXPECT_EQ(str(directoryPart(path)), dir) << str(path);
 }
 
 TEST(PathText, TrailingSeparator) {
-  EXPECT_EQ(withTrailingSeparator(u"/"), QStringLiteral("/"));
-  EXPECT_EQ(withTrailingSeparator(u"/srv/cap"), QStringLiteral("/srv/cap/"));
-  EXPECT_EQ(withTrailingSeparator(u"/srv/cap/"), QStringLiteral("/srv/cap/"));
-  EXPECT_EQ(withTrailingSeparator(u""), QStringLiteral("/"));
+  for (const auto& [dir, withSeparator] :
+       {std::pair{u"/", "/"}, {u"/srv/cap", "/srv/cap/"}, {u"/srv/cap/", "/srv/cap/"}, {u"", "/"}})
+    EXPECT_EQ(str(withTrailingSeparator(dir)), withSeparator) << str(dir);
 }
 
 TEST(PathText, UnitPrefix) {

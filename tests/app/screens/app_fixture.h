@@ -31,7 +31,8 @@
 
 namespace apptest {
 
-using testkit::Box;
+// A settings file line of a unit not in use, with the list defaults.
+inline const QByteArray kUnusedUnitLine = "\"0\",\"0\",\"\",\"640*480\",\"5000\",\"10\",\"RGB\",\"\"\r\n";
 
 class AppTest : public ::testing::Test, protected testkit::ProgramHost {
  protected:
@@ -48,7 +49,19 @@ class AppTest : public ::testing::Test, protected testkit::ProgramHost {
     std::string why;
     ASSERT_TRUE(ProgramHost::load(&why)) << why;
   }
+  // Presses "開始" and waits for the capture screen to run.
+  void start() {
+    std::string why;
+    ASSERT_TRUE(ProgramHost::start(&why)) << why;
+  }
   selvane::CaptureScheduler& scheduler() { return controlScreen_->captureRun().scheduler(); }
+  // One capture of unit k through the real control, handled by the program.
+  void captureOnce(int k, int fmtno = 33) {
+    selvane::model::RunFields& run = model_.run[static_cast<size_t>(k)];
+    run.capturePending = 1;
+    ASSERT_EQ(controlScreen_->korvex().CaptureGo(k + 1, fmtno, 5), 0);
+    ASSERT_TRUE(waitUntil([&] { return run.capturePending == 0; }, 10000));
+  }
 
   static inline std::unique_ptr<comtest::RegisteredServer> server_;
 };

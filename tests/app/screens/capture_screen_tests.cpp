@@ -18,8 +18,7 @@ class CaptureScreenTest : public AppTest {
     load();
     useUnit(0, false);
     useUnit(1, false);
-    controlScreen_->startButton()->click();
-    ASSERT_TRUE(waitUntil([&] { return captureScreen().running(); }, 3000));
+    start();
   }
 };
 
@@ -84,8 +83,7 @@ TEST_F(CaptureScreenTest, BackWhileRunningLeavesStartReadyAndEndsFlashes) {
   EXPECT_EQ(backColor(green), QColor(200, 200, 200));
 
   // The control screen's next "開始" really starts again.
-  controlScreen_->startButton()->click();
-  ASSERT_TRUE(waitUntil([&] { return captureScreen().running(); }, 3000));
+  start();
   EXPECT_FALSE(captureScreen().startButton()->isEnabled());
 
   emit green->clicked();  // Stop and Start within the flash
@@ -113,13 +111,9 @@ std::vector<std::string> cutCaptions(QWidget* root) {
       need = b->fontMetrics().size(0, text) + QSize(6, 4);  // the button's frame
     }
     if (text.isEmpty() || (need.width() <= room.width() && need.height() <= room.height())) continue;
-    cut.push_back(QStringLiteral("%1 \"%2\" needs %3x%4, has %5x%6")
-                      .arg(w->objectName(), text)
-                      .arg(need.width())
-                      .arg(need.height())
-                      .arg(room.width())
-                      .arg(room.height())
-                      .toStdString());
+    const auto size = [](QSize s) { return QStringLiteral("%1x%2").arg(s.width()).arg(s.height()); };
+    cut.push_back(
+        QStringLiteral("%1 \"%2\" needs %3, has %4").arg(w->objectName(), text, size(need), size(room)).toStdString());
   }
   return cut;
 }

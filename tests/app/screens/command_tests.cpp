@@ -10,8 +10,6 @@
 namespace apptest {
 namespace {
 
-QString fileText(const QString& path) { return QString::fromUtf8(testkit::readFile(path)); }
-
 TEST_F(AppTest, ClosingAsksAndNoKeepsEverything) {
   load();
   useUnit(0);
@@ -36,7 +34,7 @@ TEST_F(AppTest, SaveAsksAndWritesTheScreenAsItStands) {
   EXPECT_EQ(controlScreen_->qualityLabel()->text(), "70");
   answers_.push_back(IDYES);
   controlScreen_->findChild<QPushButton*>("Command4")->click();
-  const QStringList lines = fileText(path).split("\r\n");
+  const QStringList lines = QString::fromUtf8(testkit::readFile(path)).split("\r\n");
   ASSERT_GE(lines.size(), 13);
   for (int k = 0; k < 6; ++k) EXPECT_TRUE(lines[k].contains("\"I420\"")) << lines[k].toStdString();
   EXPECT_EQ(lines[6], "\"1\",\"70\"");
@@ -112,11 +110,7 @@ TEST_F(AppTest, TypedCompressionGivesNumberZeroAndTheListStaysFixed) {
 }
 
 TEST_F(AppTest, ReloadShowsTheFilesSendFormatAndQuality) {
-  auto withSendLine = [&](const QByteArray& line) {
-    QByteArray text;
-    for (int k = 0; k < 6; ++k) text += "\"0\",\"0\",\"\",\"640*480\",\"5000\",\"10\",\"RGB\",\"\"\r\n";
-    writeSettings(text + line + "\r\n");
-  };
+  auto withSendLine = [&](const QByteArray& line) { writeSettings(kUnusedUnitLine.repeated(6) + line + "\r\n"); };
   withSendLine("\"0\",\"75\"");
   load();
   EXPECT_TRUE(controlScreen_->option(3)->isChecked());

@@ -29,15 +29,12 @@ TEST_F(AppTest, ProcessingDialogShowsStoredValuesAndWritesBackOnlyPickedLists) {
   ProcessingDialog* dialog = controlScreen_->processingScreen();
   ASSERT_NE(dialog, nullptr);
   EXPECT_FALSE(controlScreen_->isEnabled());
-  EXPECT_EQ(dialog->list(0)->currentText(), "0");    // rotation 18
-  EXPECT_EQ(dialog->list(1)->currentText(), "1");    // zoom 10
-  EXPECT_EQ(dialog->list(2)->currentText(), "0");    // brightness 10
-  EXPECT_EQ(dialog->list(3)->currentText(), "-10");  // red 25: the last item
-  pick(dialog->list(0), "-18");
-  pick(dialog->list(1), "10");
-  pick(dialog->list(2), "10");
-  pick(dialog->list(4), "3");
-  pick(dialog->list(4), "0");  // back to the item shown at opening: still written
+  // Rotation 18, zoom 10, brightness 10, and red 25 as the last item.
+  const char* shown[] = {"0", "1", "0", "-10"};
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(dialog->list(i)->currentText(), shown[i]) << i;
+  // The last pick goes back to the item shown at opening: still written.
+  for (const auto& [i, text] : {std::pair{0, "-18"}, {1, "10"}, {2, "10"}, {4, "3"}, {4, "0"}})
+    pick(dialog->list(i), text);
   dialog->close();
   EXPECT_TRUE(controlScreen_->isEnabled());
   EXPECT_EQ(a.rotation, 0);

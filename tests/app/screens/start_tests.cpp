@@ -4,8 +4,6 @@
 #include <QMenuBar>
 #include <QRegularExpression>
 
-#include <QScreen>
-
 #include "app_fixture.h"
 #include "platform/qt_bridge.h"
 #include "platform/window.h"
@@ -72,9 +70,8 @@ TEST_F(AppTest, CaptureScreenIsSizedForTheHighestUnitShown) {
     for (const char* name : {"Command4", "Command1", "Command5", "Command2", "Command3"}) {
       auto* b = captureScreen().findChild<QPushButton*>(name);
       EXPECT_TRUE(captureScreen().centralWidget()->rect().contains(b->geometry())) << name;
-      for (int k = 0; k < 6; ++k) {
-        if (pane(k)->isVisible()) { EXPECT_FALSE(b->geometry().intersects(pane(k)->geometry())) << name << k; }
-      }
+      for (int k = 0; k < 6; ++k)
+        EXPECT_FALSE(pane(k)->isVisible() && b->geometry().intersects(pane(k)->geometry())) << name << " over " << k;
     }
   };
   topRowFits();
@@ -143,20 +140,12 @@ TEST_F(AppTest, TwoUnitsRunEndToEndAndPublishTheirPictures) {
   captureScreen().backButton()->click();
 }
 
-}  // namespace
-}  // namespace apptest
-
-namespace apptest {
-namespace {
-
 TEST_F(AppTest, SchedulerAsksOnEveryThirdTickAndHoldsAPendingUnit) {
   cameras(2);
   load();
   useUnit(0, false);
   row(0)->combo3->setCurrentText("3000");
-  controlScreen_->startButton()->click();
-  pumpFor(50);  // the posted press of the capture screen's Start
-  ASSERT_TRUE(captureScreen().running());
+  start();
   scheduler().ticker().stop();            // ticks by hand from here
   controlScreen_->korvex().CaptureEnd();  // requests are refused: nothing is captured
   auto& run = model_.run[0];
@@ -190,9 +179,7 @@ TEST_F(AppTest, AUnitHeldAtItsIntervalIsAskedAsSoonAsItsFrameIsHandled) {
   load();
   useUnit(0, false);
   row(0)->combo3->setCurrentText("1000");
-  controlScreen_->startButton()->click();
-  pumpFor(50);
-  ASSERT_TRUE(captureScreen().running());
+  start();
   auto& run = model_.run[0];
   scheduler().tick();
   ASSERT_EQ(run.capturePending, 1);
@@ -223,11 +210,8 @@ TEST_F(AppTest, FullScreenViewFollowsOnlyItsUnit) {
   auto shot = [&] { return testkit::shownWindow(fullView); };
   scheduler().ticker().stop();  // captures by hand from here
   auto capture = [&](int k) {
-    auto& run = model_.run[static_cast<size_t>(k)];
-    ASSERT_TRUE(waitUntil([&] { return run.capturePending == 0; }, 8000));
-    run.capturePending = 1;
-    ASSERT_EQ(controlScreen_->korvex().CaptureGo(k + 1, 33, 5), 0);
-    ASSERT_TRUE(waitUntil([&] { return run.capturePending == 0; }, 8000));
+    ASSERT_TRUE(waitUntil([&] { return model_.run[static_cast<size_t>(k)].capturePending == 0; }, 8000));
+    captureOnce(k);
     pumpFor(100);
   };
   QImage last = shot();

@@ -53,14 +53,10 @@ TEST_F(AppTest, EveryWindowCarriesItsFormNameAndTitle) {
 
 TEST_F(AppTest, RowStatesFollowUseAndSaveBoxesAndCameraPresence) {
   cameras(2);
-  writeSettings(
-      "\"1\",\"0\",\"\",\"320*240\",\"2000\",\"15\",\"I420\",\"/tmp/\"\r\n"
-      "\"0\",\"1\",\"\",\"640*480\",\"1000\",\"5\",\"IYUV\",\"/tmp/\"\r\n"
-      "\"1\",\"1\",\"古いカメラ\",\"160*120\",\"3000\",\"10\",\"RGB\",\"/tmp/\"\r\n"
-      "\"0\",\"0\",\"\",\"640*480\",\"5000\",\"10\",\"RGB\",\"\"\r\n"
-      "\"0\",\"0\",\"\",\"640*480\",\"5000\",\"10\",\"RGB\",\"\"\r\n"
-      "\"0\",\"0\",\"\",\"640*480\",\"5000\",\"10\",\"RGB\",\"\"\r\n"
-      "\"0\",\"75\"\r\n");
+  writeSettings(QByteArray("\"1\",\"0\",\"\",\"320*240\",\"2000\",\"15\",\"I420\",\"/tmp/\"\r\n"
+                           "\"0\",\"1\",\"\",\"640*480\",\"1000\",\"5\",\"IYUV\",\"/tmp/\"\r\n"
+                           "\"1\",\"1\",\"古いカメラ\",\"160*120\",\"3000\",\"10\",\"RGB\",\"/tmp/\"\r\n") +
+                kUnusedUnitLine.repeated(3) + "\"0\",\"75\"\r\n");
   load();
   // Use 1, save 0: save box enabled and clear, directory disabled.
   EXPECT_TRUE(row(0)->check2->isEnabled());
@@ -83,12 +79,6 @@ TEST_F(AppTest, RowStatesFollowUseAndSaveBoxesAndCameraPresence) {
   EXPECT_EQ(model_.sendFormat, 0);
   EXPECT_EQ(controlScreen_->qualityLabel()->text(), "75");
 }
-
-}  // namespace
-}  // namespace apptest
-
-namespace apptest {
-namespace {
 
 TEST_F(AppTest, CamerasThisUserMayNotOpenAreNamedOnceAtStartUp) {
   const CG_UVC_SPEC specs[] = {{"Allowed", 1}, {"Forbidden", 2}};

@@ -13,7 +13,6 @@
 #include "platform/qt_bridge.h"
 #include "screens/widgets.h"
 #include "selvane/publication/control_record.h"
-#include "selvane/publication/store.h"
 #include "testkit/files.h"
 
 namespace apptest {
@@ -25,13 +24,6 @@ using testkit::readFile;
 
 class StorageTest : public AppTest {
  protected:
-  // One capture of unit k through the real control, handled by the program.
-  void captureOnce(int k, int fmtno = 33) {
-    selvane::model::RunFields& run = model_.run[static_cast<size_t>(k)];
-    run.capturePending = 1;
-    ASSERT_EQ(controlScreen_->korvex().CaptureGo(k + 1, fmtno, 5), 0);
-    ASSERT_TRUE(waitUntil([&] { return run.capturePending == 0; }, 10000));
-  }
   void prepareRun(int k, const QString& writeDir, bool save = true) {
     selvane::model::RunFields& run = model_.run[static_cast<size_t>(k)];
     run.save = save ? 1 : 0;
@@ -43,8 +35,7 @@ class StorageTest : public AppTest {
 
 TEST_F(StorageTest, BmpWithNeitherFlagIsAByteCopyOfTheFrameFile) {
   load();
-  const QString out = dir_.filePath("bmp") + "/";
-  QDir().mkpath(out);
+  const QString out = newDir("bmp");
   model_.sendFormat = selvane::model::kSendBmp;
   prepareRun(0, out);
   captureOnce(0);
@@ -63,11 +54,9 @@ TEST_F(StorageTest, BmpWithNeitherFlagIsAByteCopyOfTheFrameFile) {
 
 TEST_F(StorageTest, JpegImagesAlternateSlotsAndTheMarkerFlips) {
   load();
-  const QString out = dir_.filePath("jpeg") + "/";
+  const QString out = newDir("jpeg");
   QDir().mkpath(out + "CAPDIR");
-  QFile stale(out + "CAPDIR/old.txt");
-  ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
-  stale.close();
+  ASSERT_TRUE(testkit::writeFile(out + "CAPDIR/old.txt", {}));
   prepareRun(1, out);
   const bool markerAfter[4] = {false, true, false, true};  // an existing marker is emptied and removed first
   for (int i = 0; i < 4; ++i) {
@@ -86,8 +75,7 @@ TEST_F(StorageTest, JpegImagesAlternateSlotsAndTheMarkerFlips) {
 
 TEST_F(StorageTest, AFailedCaptureWritesNothingAndSaveFlagZeroNeverTouchesTheDirectory) {
   load();
-  const QString out = dir_.filePath("quiet") + "/";
-  QDir().mkpath(out);
+  const QString out = newDir("quiet");
   prepareRun(2, out, false);
   captureOnce(2);
   EXPECT_TRUE(QDir(out).isEmpty());
@@ -107,8 +95,7 @@ TEST_F(StorageTest, AWebcamWithoutUsbBandwidthIsNamedOnItsPane) {
   const CG_UVC_SPEC webcam{nullptr, 1};
   ASSERT_EQ(cg_SetUvcCameras(&webcam, 1), S_OK);
   load();
-  const QString out = dir_.filePath("usb") + "/";
-  QDir().mkpath(out);
+  const QString out = newDir("usb");
   prepareRun(0, out);
   ASSERT_EQ(cg_SetUvcCameraState(0, CG_UVC_NO_BANDWIDTH), S_OK);
   captureOnce(0);
@@ -126,17 +113,14 @@ TEST_F(StorageTest, AWebcamWithoutUsbBandwidthIsNamedOnItsPane) {
   cg_SetUvcCameras(nullptr, 0);
 }
 
-// The program's log (stderr) while the test runs, read back afterwards.
+// The program's log (stderr) while the object lives, read back by lines().
 class CapturedLog {
  public:
-  CapturedLog() : file_(std::tmpfile()), saved_(dup(2)) { dup2(fileno(file_), 2); }
+  CapturedLog() { dup2(fileno(file_), 2); }
   ~CapturedLog() {
-    restore();
+    dup2(saved_, 2);
+    close(saved_);
     std::fclose(file_);
-  }
-  void restore() {
-    if (saved_ >= 0) dup2(saved_, 2), close(saved_);
-    saved_ = -1;
   }
   QStringList lines() {
     std::fflush(stderr);
@@ -147,21 +131,17 @@ class CapturedLog {
   }
 
  private:
-  std::FILE* file_;
-  int saved_;
+  std::FILE* file_ = std::tmpfile();
+  int saved_ = dup(2);
 };
 
 TEST_F(StorageTest, AWriteThatFailsKeepsTheLastPictureAndPublishingResumes) {
   load();
-  const QString out = dir_.filePath("failing") + "/";
-  QDir().mkpath(out);
+  const QString out = newDir("failing");
   prepareRun(0, out);
   captureOnce(0);
-  const rlimit unlimited = [] {
-    rlimit r{};
-    getrlimit(RLIMIT_FSIZE, &r);
-    return r;
-  }();
+  rlimit unlimited{};
+  getrlimit(RLIMIT_FSIZE, &unlimited);
 
   struct Injection {
     const char* what;
