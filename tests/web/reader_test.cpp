@@ -4,11 +4,12 @@
 #include "options.h"
 #include "picture.h"
 #include "selvane/publication/control_record.h"
+#include "testkit/files.h"
+#include "testkit/pictures.h"
 #include "testkit/web/publish_picture.h"
 #include "unit_reader.h"
 
 #include <gtest/gtest.h>
-#include <turbojpeg.h>
 
 #include <QDir>
 #include <QFile>
@@ -28,27 +29,6 @@ namespace {
 QString dirOf(const QTemporaryDir& tmp, const QString& name) {
   QDir(tmp.path()).mkpath(name);
   return tmp.path() + u'/' + name + u'/';
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-  QFile f(path);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  f.write(bytes);
-}
-
-// Decodes a JPEG to grey; empty when it does not decode.
-std::vector<unsigned char> decodeGrey(const QByteArray& jpeg, int* w, int* h) {
-  tjhandle tj = tjInitDecompress();
-  int sub = 0, cs = 0;
-  std::vector<unsigned char> out;
-  const auto* p = reinterpret_cast<const unsigned char*>(jpeg.constData());
-  if (tjDecompressHeader3(tj, p, static_cast<unsigned long>(jpeg.size()), w, h, &sub, &cs) == 0) {
-    out.resize(static_cast<size_t>(*w * *h));
-    if (tjDecompress2(tj, p, static_cast<unsigned long>(jpeg.size()), out.data(), *w, 0, *h, TJPF_GRAY, 0) != 0)
-      out.clear();
-  }
-  tjDestroy(tj);
-  return out;
 }
 
 // What this process has read from files and sockets so far.
@@ -142,10 +122,6 @@ TEST(WebReader, VanishedDirectoryShowsUnreadableKeepsPictureAndRecovers) {
 // never a picture the record does not vouch for.
 TEST(WebReader, HostileFilesGiveNoPicture) {
   const QByteArray jpeg = webtest::testJpeg(3);
-  struct Case {
-    const char* name;
-    std::function<void(const QString&)> make;
-  };
   auto record = [](int16_t state, int16_t next, int16_t w0, int16_t w1) {
     selvane::publication::ControlRecord r;
     r.state = state;
@@ -153,111 +129,70 @@ TEST(WebReader, HostileFilesGiveNoPicture) {
     r.written = {w0, w1};
     return r.encode();
   };
+  const QByteArray jpegState = record(2, 1, 1, 0), bmpState = record(0, 1, 1, 0);
+  QByteArray hugeBmp = webtest::testRgbBmp(16, 16, 1, 2, 3);
+  const int32_t huge = 16000;
+  std::memcpy(hugeBmp.data() + 18, &huge, 4);
+  QByteArray hugeJpeg = jpeg;
+  const qsizetype sof = hugeJpeg.indexOf("\xFF\xC0");
+  ASSERT_GT(sof, 0);
+  hugeJpeg.replace(sof + 5, 4, "\x0F\xA0\x0F\xA0");  // 4000 x 4000
+  QByteArray secret = jpegState;
+  secret.replace(8, 6, "SECRET");
+  // Setups past a record and a slot file: a directory, a link (to a file
+  // made with `bytes` unless null), a sparse file.
+  const auto dirNamed = [](const char* name) { return [=](const QString& d) { ASSERT_TRUE(QDir().mkdir(d + name)); }; };
+  const auto linkNamed = [](const char* name, const QString& target, const QByteArray& bytes = {}) {
+    return [=](const QString& d) {
+      const QString to = target.startsWith(u'/') ? target : d + target;
+      ASSERT_TRUE(bytes.isNull() || testkit::writeFile(to, bytes));
+      ASSERT_TRUE(QFile::link(to, d + name));
+    };
+  };
+  const auto sparse = [&](const QString& d) {
+    QFile f(d + "cap0.jpg");
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(jpeg.chopped(2));
+    f.seek(UnitReader::kMaxFileSize - 2);
+    f.write("\xFF\xD9");
+    f.resize(int64_t(2) << 30);
+  };
+  struct Case {
+    const char* name;
+    QByteArray record;  // cap.ctl's bytes; null: no cap.ctl written
+    const char* slot;   // the slot file written with `picture`, or nullptr
+    QByteArray picture;
+    std::function<void(const QString& dir)> make = [](const QString&) {};
+  };
   const std::vector<Case> cases = {
-      {"short record",
-       [&](const QString& d) {
-         writeFile(d + "cap.ctl", record(2, 1, 1, 0).left(20));
-         writeFile(d + "cap0.jpg", jpeg);
-       }},
-      {"next slot 7",
-       [&](const QString& d) {
-         QByteArray r = record(2, 1, 1, 0);
-         r[2] = 7;
-         writeFile(d + "cap.ctl", r);
-         writeFile(d + "cap0.jpg", jpeg);
-       }},
-      {"state 5",
-       [&](const QString& d) {
-         writeFile(d + "cap.ctl", record(5, 1, 1, 0));
-         writeFile(d + "cap0.jpg", jpeg);
-       }},
-      {"stuck writing",
-       [&](const QString& d) {
-         writeFile(d + "cap.ctl", record(1, 1, 1, 0));
-         writeFile(d + "cap0.jpg", jpeg);
-       }},
-      {"slot not written",
-       [&](const QString& d) {
-         writeFile(d + "cap.ctl", record(2, 1, 0, 0));
-         writeFile(d + "cap0.jpg", jpeg);
-       }},
-      {"cut JPEG",
-       [&](const QString& d) {
-         writeFile(d + "cap.ctl", record(2, 1, 1, 0));
-         writeFile(d + "cap0.jpg", jpeg.left(jpeg.size() / 2));
-       }},
-      {"JPEG named BMP",
-       [&](const QString& d) {
-         writeFile(d + "cap.ctl", record(0, 1, 1, 0));
-         writeFile(d + "cap0.bmp", jpeg);
-       }},
-      {"BMP larger than its bytes",
-       [&](const QString& d) {
-         QByteArray b = webtest::testRgbBmp(16, 16, 1, 2, 3);
-         const int32_t huge = 16000;
-         std::memcpy(b.data() + 18, &huge, 4);
-         writeFile(d + "cap.ctl", record(0, 1, 1, 0));
-         writeFile(d + "cap0.bmp", b);
-       }},
-      {"slot file is a directory",
-       [&](const QString& d) {
-         writeFile(d + "cap.ctl", record(2, 1, 1, 0));
-         QDir().mkdir(d + "cap0.jpg");
-       }},
-      {"cap.ctl is a directory", [&](const QString& d) { QDir().mkdir(d + "cap.ctl"); }},
+      {"short record", jpegState.left(20), "cap0.jpg", jpeg},
+      {"next slot 7", record(2, 7, 1, 0), "cap0.jpg", jpeg},
+      {"state 5", record(5, 1, 1, 0), "cap0.jpg", jpeg},
+      {"stuck writing", record(1, 1, 1, 0), "cap0.jpg", jpeg},
+      {"slot not written", record(2, 1, 0, 0), "cap0.jpg", jpeg},
+      {"cut JPEG", jpegState, "cap0.jpg", jpeg.left(jpeg.size() / 2)},
+      {"JPEG named BMP", bmpState, "cap0.bmp", jpeg},
+      {"BMP larger than its bytes", bmpState, "cap0.bmp", hugeBmp},
+      {"slot file is a directory", jpegState, nullptr, {}, dirNamed("cap0.jpg")},
+      {"cap.ctl is a directory", {}, nullptr, {}, dirNamed("cap.ctl")},
       {"slot file links to a picture elsewhere",
-       [&](const QString& d) {
-         writeFile(d + "cap.ctl", record(2, 1, 1, 0));
-         writeFile(d + "../elsewhere.jpg", jpeg);
-         QFile::link(d + "../elsewhere.jpg", d + "cap0.jpg");
-       }},
-      {"slot file links to a device",
-       [&](const QString& d) {
-         writeFile(d + "cap.ctl", record(2, 1, 1, 0));
-         QFile::link("/dev/zero", d + "cap0.jpg");
-       }},
-      {"cap.ctl links to another file",
-       [&](const QString& d) {
-         QByteArray secret = record(2, 1, 1, 0);
-         secret.replace(8, 6, "SECRET");
-         writeFile(d + "../secret", secret);
-         QFile::link(d + "../secret", d + "cap.ctl");
-         writeFile(d + "cap0.jpg", jpeg);
-       }},
-      {"sparse 2 GB slot file",
-       [&](const QString& d) {
-         writeFile(d + "cap.ctl", record(2, 1, 1, 0));
-         QFile f(d + "cap0.jpg");
-         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-         f.write(jpeg.chopped(2));
-         f.seek(UnitReader::kMaxFileSize - 2);
-         f.write("\xFF\xD9");
-         f.resize(int64_t(2) << 30);
-       }},
-      {"JPEG larger than any camera",
-       [&](const QString& d) {
-         QByteArray big = jpeg;
-         const qsizetype sof = big.indexOf("\xFF\xC0");
-         ASSERT_GT(sof, 0);
-         big[sof + 5] = char(0x0F), big[sof + 6] = char(0xA0), big[sof + 7] = char(0x0F), big[sof + 8] = char(0xA0);
-         writeFile(d + "cap.ctl", record(2, 1, 1, 0));
-         writeFile(d + "cap0.jpg", big);
-       }},
-      {"JPEG without scan data",
-       [&](const QString& d) {
-         writeFile(d + "cap.ctl", record(2, 1, 1, 0));
-         writeFile(d + "cap0.jpg", jpeg.left(jpeg.indexOf("\xFF\xDA")) + "\xFF\xD9");
-       }},
-      {"cut BMP",
-       [&](const QString& d) {
-         writeFile(d + "cap.ctl", record(0, 1, 1, 0));
-         writeFile(d + "cap0.bmp", webtest::testRgbBmp(640, 480, 1, 2, 3).left(500000));
-       }},
+       jpegState,
+       nullptr,
+       {},
+       linkNamed("cap0.jpg", "../elsewhere.jpg", jpeg)},
+      {"slot file links to a device", jpegState, nullptr, {}, linkNamed("cap0.jpg", "/dev/zero")},
+      {"cap.ctl links to another file", {}, "cap0.jpg", jpeg, linkNamed("cap.ctl", "../secret", secret)},
+      {"sparse 2 GB slot file", jpegState, nullptr, {}, sparse},
+      {"JPEG larger than any camera", jpegState, "cap0.jpg", hugeJpeg},
+      {"JPEG without scan data", jpegState, "cap0.jpg", jpeg.left(jpeg.indexOf("\xFF\xDA")) + "\xFF\xD9"},
+      {"cut BMP", bmpState, "cap0.bmp", webtest::testRgbBmp(640, 480, 1, 2, 3).left(500000)},
   };
   for (const Case& c : cases) {
     QTemporaryDir tmp;
     const QString dir = dirOf(tmp, "u");
-    c.make(dir);
+    ASSERT_TRUE(c.record.isNull() || testkit::writeFile(dir + "cap.ctl", c.record)) << c.name;
+    ASSERT_TRUE(!c.slot || testkit::writeFile(dir + c.slot, c.picture)) << c.name;
+    ASSERT_NO_FATAL_FAILURE(c.make(dir)) << c.name;
     UnitReader reader(1, dir);
     reader.check(1);
     reader.check(2);
@@ -275,28 +210,25 @@ TEST(WebReader, HostileFilesGiveNoPicture) {
 }
 
 TEST(WebPicture, StationBmpsBecomeJpegsTheRightWayUp) {
+  const auto decoded = [](const PicturePtr& p) {
+    return p ? decodeJpeg(reinterpret_cast<const uint8_t*>(p->jpeg.constData()), size_t(p->jpeg.size())) : std::nullopt;
+  };
   for (const bool iyuv : {false, true}) {
     // 160 x 124: the size the station asks for in 160*120 mode.
-    const QByteArray bmp = webtest::testPlanarBmp(160, 124, 200, iyuv);
-    const PicturePtr p = makePicture(bmp, false, 0);
-    ASSERT_TRUE(p);
-    int w = 0, h = 0;
-    const auto grey = decodeGrey(p->jpeg, &w, &h);
-    ASSERT_FALSE(grey.empty());
-    EXPECT_EQ(w, 160);
-    EXPECT_EQ(h, 124);
-    EXPECT_NEAR(grey[grey.size() / 2], 200, 3);
+    const auto d = decoded(makePicture(webtest::testPlanarBmp(160, 124, 200, iyuv), false, 0));
+    ASSERT_TRUE(d);
+    EXPECT_EQ(d->width, 160);
+    EXPECT_EQ(d->height, 124);
+    EXPECT_TRUE(near(d->at(80, 62), {200, 200, 200}, 3));
   }
   // 24-bit bottom-up: the first stored rows are the bottom of the picture.
   QByteArray rgb = webtest::testRgbBmp(32, 32, 0, 0, 0);
   for (int i = 54; i < 54 + 16 * 96; ++i) rgb[i] = char(255);  // bottom half white
-  const PicturePtr p = makePicture(rgb, false, 0);
-  ASSERT_TRUE(p);
-  int w = 0, h = 0;
-  const auto grey = decodeGrey(p->jpeg, &w, &h);
-  ASSERT_EQ(grey.size(), 32u * 32u);
-  EXPECT_LT(grey[2 * 32 + 16], 30) << "top row is black";
-  EXPECT_GT(grey[29 * 32 + 16], 225) << "bottom row is white";
+  const auto d = decoded(makePicture(rgb, false, 0));
+  ASSERT_TRUE(d);
+  ASSERT_EQ(d->width * d->height, 32 * 32);
+  EXPECT_TRUE(near(d->at(16, 2), {0, 0, 0}, 29)) << "top row is black";
+  EXPECT_TRUE(near(d->at(16, 29), kWhite, 29)) << "bottom row is white";
 }
 
 TEST(WebOptions, SettingsFileAndCommandLine) {
@@ -309,7 +241,7 @@ TEST(WebOptions, SettingsFileAndCommandLine) {
     text +=
         QByteArray("\"") + r[0] + "\",\"" + r[1] + "\",\"\",\"640*480\",\"1000\",\"5\",\"I420\",\"" + r[2] + "\"\r\n";
   text += "\"1\",\"50\"\r\n";
-  writeFile(ini, text);
+  ASSERT_TRUE(testkit::writeFile(ini, text));
 
   ParseResult r = parseCommandLine({"--settings", ini, "--poll", "1000"});
   ASSERT_EQ(r.outcome, ParseResult::Run) << qPrintable(r.text);
