@@ -99,7 +99,7 @@ Reply httpGet(uint16_t port, const QByteArray& path, const QByteArray& extraHead
   RawClient c(port);
   Reply r;
   if (!c.send("GET " + path + " HTTP/1.0\r\nHost: localhost\r\n" + extraHeaders + "\r\n")) return r;
-  c.readUntil([](const QByteArray&) { return false; }, ms);
+  c.readUntilClosed(ms);
   r.status = c.status();
   const qsizetype split = c.buffer.indexOf("\r\n\r\n");
   r.headers = c.buffer.left(split);

@@ -15,11 +15,14 @@ class RawClient {
   // Connects to 127.0.0.1:port; receiveBuffer > 0 shrinks the socket's
   // receive buffer first (a client that reads slowly).
   explicit RawClient(uint16_t port, int receiveBuffer = 0);
+  // Connects as above and sends `request`.
+  RawClient(uint16_t port, const QByteArray& request, int receiveBuffer = 0) : RawClient(port, receiveBuffer) {
+    send(request);
+  }
   ~RawClient();
   RawClient(const RawClient&) = delete;
   RawClient& operator=(const RawClient&) = delete;
 
-  bool connected() const { return fd_ >= 0; }
   int fd() const { return fd_; }
   bool send(const QByteArray& bytes);
   // Reads what arrives within `ms`; false once the server closed.
@@ -27,6 +30,10 @@ class RawClient {
   // Reads until `done(buffer)` holds, the server closes, or `ms` pass.
   template <class Done>
   bool readUntil(Done done, int ms);
+  // Reads until the server closes or `ms` pass.
+  void readUntilClosed(int ms) {
+    readUntil([](const QByteArray&) { return false; }, ms);
+  }
 
   QByteArray buffer;   // everything read so far
   int status() const;  // of the response in `buffer`, 0 if none yet

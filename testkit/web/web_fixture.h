@@ -1,17 +1,19 @@
 // A running selvane-web in the test process: N unit directories, the watcher
-// and the HTTP server on a free loopback port.
+// and the HTTP server on a free loopback port. A server that does not start
+// fails the test that made it.
 #pragma once
 
 #include "http_server.h"
 #include "testkit/wait.h"
+#include "testkit/web/publish_picture.h"
 #include "watcher.h"
+
+#include <gtest/gtest.h>
 
 #include <QDir>
 #include <QTemporaryDir>
 
-#include <chrono>
 #include <memory>
-#include <thread>
 
 namespace webtest {
 
@@ -28,6 +30,7 @@ struct RunningServer {
     server = std::make_unique<selvane::web::HttpServer>(watcher->board(), options);
     QString error;
     started = server->start(&error);
+    if (!started) ADD_FAILURE() << "selvane-web did not start: " << qPrintable(error);
     watcher->start();
   }
   ~RunningServer() {
@@ -35,10 +38,13 @@ struct RunningServer {
     watcher->stop();
   }
   uint16_t port() const { return server->port(); }
-  // Waits until unit `number`'s picture sequence reaches `seq`.
-  bool waitForPicture(int number, uint64_t seq, int ms = 3000) {
+  // Publishes `picture` as unit `number`'s next one and waits until the
+  // board has it.
+  bool publish(int number, const QByteArray& picture, bool jpeg = true, const QString& slotText = "x") {
     selvane::web::Board& b = watcher->board();
-    return waitFor([&] { return b.view(b.indexOf(number))->pictureSeq >= seq; }, ms);
+    const uint64_t seq = b.view(b.indexOf(number))->pictureSeq + 1;
+    return publishPicture(dirs[size_t(number - 1)], picture, jpeg, slotText) &&
+           waitFor([&] { return b.view(b.indexOf(number))->pictureSeq >= seq; }, 3000);
   }
 
   // Waits until unit `number` shows exactly these bytes.

@@ -3,7 +3,6 @@
 // pictures not fetched again; the same over HTTPS with a login.
 #include "logins.h"
 #include "testkit/web/headless_chromium.h"
-#include "testkit/web/publish_picture.h"
 #include "testkit/web/test_credentials.h"
 #include "testkit/web/web_fixture.h"
 #include "tls.h"
@@ -66,11 +65,9 @@ TEST(WebBrowser, PageShowsEveryUnitAndFollowsNewPictures) {
   if (HeadlessChromium::executable().isEmpty())
     GTEST_SKIP() << "chromium is not installed (scripts/setup.sh installs it); the page was not tried in a browser";
   RunningServer s(3);
-  ASSERT_TRUE(s.started);
-  ASSERT_TRUE(publishPicture(s.dirs[0], testJpeg(1, 320, 240), true, QStringLiteral("2026/12/08 10:00:01 ")));
-  ASSERT_TRUE(publishPicture(s.dirs[1], testJpeg(2, 320, 240), true, QStringLiteral("表示エラー")));
-  ASSERT_TRUE(publishPicture(s.dirs[2], testPlanarBmp(160, 124, 120), false, QStringLiteral("取込エラー")));
-  ASSERT_TRUE(s.waitForPicture(1, 1) && s.waitForPicture(2, 1) && s.waitForPicture(3, 1));
+  ASSERT_TRUE(s.publish(1, testJpeg(1, 320, 240), true, QStringLiteral("2026/12/08 10:00:01 ")));
+  ASSERT_TRUE(s.publish(2, testJpeg(2, 320, 240), true, QStringLiteral("表示エラー")));
+  ASSERT_TRUE(s.publish(3, testPlanarBmp(160, 124, 120), false, QStringLiteral("取込エラー")));
 
   HeadlessChromium browser;
   ASSERT_TRUE(browser.running());
@@ -93,8 +90,7 @@ TEST(WebBrowser, PageShowsEveryUnitAndFollowsNewPictures) {
   EXPECT_TRUE(page.tiles[1].toObject()["error"].toString().startsWith(QStringLiteral("最後のエラー: 表示エラー（")))
       << qPrintable(page.tiles[1].toObject()["error"].toString());
 
-  ASSERT_TRUE(publishPicture(s.dirs[1], testJpeg(3, 200, 100), true, QStringLiteral("新しい画像")));
-  ASSERT_TRUE(s.waitForPicture(2, 2));
+  ASSERT_TRUE(s.publish(2, testJpeg(3, 200, 100), true, QStringLiteral("新しい画像")));
   const bool changed = waitForPage(browser, page, [&](const PageState& p) {
     const QJsonObject t = p.tiles[1].toObject();
     return t["shown"].toString() == etagOf(s, 2) && t["width"].toInt() == 200 &&
@@ -120,9 +116,7 @@ TEST(WebBrowser, PageOverHttpsWithALogin) {
   ASSERT_TRUE(selvane::web::readPem(c.cert, &options.tlsCert, &error) &&
               selvane::web::readPem(c.key, &options.tlsKey, &error));
   RunningServer s(2, 20, options);
-  ASSERT_TRUE(s.started);
-  ASSERT_TRUE(publishPicture(s.dirs[0], testJpeg(1, 320, 240), true, QStringLiteral("暗号化")));
-  ASSERT_TRUE(s.waitForPicture(1, 1));
+  ASSERT_TRUE(s.publish(1, testJpeg(1, 320, 240), true, QStringLiteral("暗号化")));
 
   HeadlessChromium browser({"--ignore-certificate-errors-spki-list=" + QString::fromLatin1(c.spki())});
   ASSERT_TRUE(browser.running());

@@ -57,12 +57,10 @@ QByteArray streamRequest(int unit) {
 
 TEST(WebServer, PicturesRevalidateConvertAndDescribeTheirUnit) {
   RunningServer s(2);
-  ASSERT_TRUE(s.started);
   const QByteArray jpeg = testJpeg(1);
   const QByteArray bmp = testPlanarBmp(160, 124, 90);
-  ASSERT_TRUE(publishPicture(s.dirs[0], jpeg, true, QStringLiteral("2026/12/08 10:00:00 ")));
-  ASSERT_TRUE(publishPicture(s.dirs[1], bmp, false, QStringLiteral("表示エラー")));
-  ASSERT_TRUE(s.waitForPicture(1, 1) && s.waitForPicture(2, 1));
+  ASSERT_TRUE(s.publish(1, jpeg, true, QStringLiteral("2026/12/08 10:00:00 ")));
+  ASSERT_TRUE(s.publish(2, bmp, false, QStringLiteral("表示エラー")));
 
   QtReply r = qtGet(s.port(), "/units/1/latest");
   EXPECT_EQ(r.status, 200);
@@ -72,8 +70,7 @@ TEST(WebServer, PicturesRevalidateConvertAndDescribeTheirUnit) {
   EXPECT_EQ(qtGet(s.port(), "/units/1/latest", {{"If-None-Match", r.etag}}).status, 304);
   EXPECT_EQ(qtGet(s.port(), "/units/1/latest", {{"If-Modified-Since", r.modified}}).status, 304);
 
-  ASSERT_TRUE(publishPicture(s.dirs[0], testJpeg(2), true, "next"));
-  ASSERT_TRUE(s.waitForPicture(1, 2));
+  ASSERT_TRUE(s.publish(1, testJpeg(2)));
   const QtReply changed = qtGet(s.port(), "/units/1/latest", {{"If-None-Match", r.etag}});
   EXPECT_EQ(changed.status, 200) << "an old tag must not hide a new picture";
   EXPECT_EQ(changed.body, testJpeg(2));
@@ -92,12 +89,14 @@ TEST(WebServer, PicturesRevalidateConvertAndDescribeTheirUnit) {
   const QJsonArray units = QJsonDocument::fromJson(qtGet(s.port(), "/units").body).array();
   ASSERT_EQ(units.size(), 2);
   const QJsonObject u2 = units[1].toObject();
-  EXPECT_EQ(u2["unit"].toInt(), 2);
-  EXPECT_EQ(u2["format"].toString(), "bmp");
-  EXPECT_EQ(u2["state"].toInt(), 0);
-  EXPECT_EQ(u2["text"].toString(), QStringLiteral("表示エラー"));
-  EXPECT_TRUE(u2["readable"].toBool());
-  EXPECT_EQ(u2["written"].toArray(), (QJsonArray{true, false}));
+  for (const auto& [key, value] :
+       std::initializer_list<std::pair<const char*, QJsonValue>>{{"unit", 2},
+                                                                 {"format", "bmp"},
+                                                                 {"state", 0},
+                                                                 {"text", "表示エラー"},
+                                                                 {"readable", true},
+                                                                 {"written", QJsonArray{true, false}}})
+    EXPECT_EQ(u2[key], value) << key;
   EXPECT_EQ(QJsonDocument::fromJson(qtGet(s.port(), "/units/1").body).object()["newestSlot"].toInt(), 1);
 }
 
@@ -105,12 +104,9 @@ TEST(WebServer, PicturesRevalidateConvertAndDescribeTheirUnit) {
 // the boundary right behind it; a stream of another unit gets none of them.
 TEST(WebServer, StreamSendsOneCompletePartPerPublication) {
   RunningServer s(2);
-  ASSERT_TRUE(s.started);
   std::vector<QByteArray> pictures;
   for (int i = 0; i < 6; ++i) pictures.push_back(testJpeg(i + 10, 320, 240));
-  ASSERT_TRUE(publishPicture(s.dirs[0], pictures[0], true, "0"));
-  ASSERT_TRUE(publishPicture(s.dirs[1], testJpeg(99), true, "x"));
-  ASSERT_TRUE(s.waitForPicture(1, 1) && s.waitForPicture(2, 1));
+  ASSERT_TRUE(s.publish(1, pictures[0]) && s.publish(2, testJpeg(99)));
 
   RawClient one(s.port()), two(s.port());
   ASSERT_TRUE(one.send(streamRequest(1)) && two.send(streamRequest(2)));
@@ -135,8 +131,7 @@ TEST(WebServer, GStreamerPlaysTheStream) {
   const QString launcher = QStandardPaths::findExecutable("gst-launch-1.0");
   if (launcher.isEmpty()) GTEST_SKIP() << "gst-launch-1.0 is not installed";
   RunningServer s(1);
-  ASSERT_TRUE(publishPicture(s.dirs[0], testJpeg(1, 320, 240), true, "0"));
-  ASSERT_TRUE(s.waitForPicture(1, 1));
+  ASSERT_TRUE(s.publish(1, testJpeg(1, 320, 240)));
   QProcess gst;
   gst.start(launcher, {"-q", "souphttpsrc", QStringLiteral("location=http://127.0.0.1:%1/units/1/stream").arg(s.port()),
                        "!", "multipartdemux", "!", "jpegdec", "!", "identity", "eos-after=3", "!", "fakesink"});
@@ -157,20 +152,14 @@ TEST(WebServer, GStreamerPlaysTheStream) {
 // being served promptly, and stalled streams hold no backlog.
 TEST(WebServer, HostileClientsLeaveOthersServed) {
   RunningServer s(1);
-  ASSERT_TRUE(s.started);
   const QByteArray big = testJpeg(5, 1600, 1200);
-  ASSERT_TRUE(publishPicture(s.dirs[0], big, true, "big"));
-  ASSERT_TRUE(s.waitForPicture(1, 1));
+  ASSERT_TRUE(s.publish(1, big));
 
   std::vector<std::unique_ptr<RawClient>> trickling, stalled;
   for (int i = 0; i < 40; ++i) {
-    trickling.push_back(std::make_unique<RawClient>(s.port()));
-    trickling.back()->send("GET /units HTTP/1.1\r\nHost: x\r\nX-Slow: ");
+    trickling.push_back(std::make_unique<RawClient>(s.port(), "GET /units HTTP/1.1\r\nHost: x\r\nX-Slow: "));
   }
-  for (int i = 0; i < 5; ++i) {
-    stalled.push_back(std::make_unique<RawClient>(s.port(), 4096));
-    stalled.back()->send(streamRequest(1));
-  }
+  for (int i = 0; i < 5; ++i) { stalled.push_back(std::make_unique<RawClient>(s.port(), streamRequest(1), 4096)); }
 
   httpGet(s.port(), "/units", "X-Big: " + QByteArray(200 * 1024, 'a') + "\r\n");  // refused or cut off
   for (const char* path :
@@ -178,13 +167,11 @@ TEST(WebServer, HostileClientsLeaveOthersServed) {
         "/units/2/latest", "/units/0", "/units/-1", "/units/1/latest/", "/units/99999999999999999999/latest",
         "/units/1/cap0.jpg", "/units/1/latest.jpg%00", "/cap.ctl", "/units/1/stream/../latest"})
     EXPECT_EQ(httpGet(s.port(), path).status, 404) << path;
-  RawClient post(s.port());
-  post.send("POST /units HTTP/1.0\r\nContent-Length: 3\r\n\r\nabc");
-  post.readUntil([](const QByteArray&) { return false; }, 2000);
+  RawClient post(s.port(), "POST /units HTTP/1.0\r\nContent-Length: 3\r\n\r\nabc");
+  post.readUntilClosed(2000);
   EXPECT_EQ(post.status(), 405);
 
-  RawClient live(s.port());
-  live.send(streamRequest(1));
+  RawClient live(s.port(), streamRequest(1));
   int64_t slowest = 0;
   for (int i = 0; i < 20; ++i) {
     ASSERT_TRUE(publishPicture(s.dirs[0], testJpeg(100 + i, 1600, 1200), true, QString::number(i)));
@@ -207,7 +194,7 @@ TEST(WebServer, HostileClientsLeaveOthersServed) {
   // A stalled stream that starts reading again gets at most what was in
   // flight plus the newest picture, not the pictures it missed.
   RawClient& late = *stalled.front();
-  late.readUntil([](const QByteArray&) { return false; }, 500);
+  late.readUntilClosed(500);
   EXPECT_LT(late.buffer.size(), 4 * big.size()) << "a stalled client was sent a backlog";
 }
 
@@ -215,27 +202,20 @@ TEST(WebServer, HostileClientsLeaveOthersServed) {
 // places are freed without waiting for the unit's next picture.
 TEST(WebServer, WaitingClientsThatHangUpAreLetGo) {
   RunningServer s(1);
-  ASSERT_TRUE(s.started);
   {
     std::vector<std::unique_ptr<RawClient>> waiting;
     for (int i = 0; i < 20; ++i) {
-      waiting.push_back(std::make_unique<RawClient>(s.port()));
-      waiting.back()->send(i % 2 ? streamRequest(1) : QByteArray("GET /events HTTP/1.0\r\n\r\n"));
+      waiting.push_back(
+          std::make_unique<RawClient>(s.port(), i % 2 ? streamRequest(1) : QByteArray("GET /events HTTP/1.0\r\n\r\n")));
     }
-    const int64_t seen = nowMs() + 3000;
-    while (s.server->connections() < 20 && nowMs() < seen) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_GE(s.server->connections(), 20u);
+    EXPECT_TRUE(waitFor([&] { return s.server->connections() >= 20; }, 3000, 10)) << s.server->connections();
   }
-  waitFor([&] { return s.server->connections() == 0; }, 3000, 10);
-  EXPECT_EQ(s.server->connections(), 0u);
+  EXPECT_TRUE(waitFor([&] { return s.server->connections() == 0; }, 3000, 10)) << s.server->connections();
 }
 
 TEST(WebServer, StopEndsOpenStreamsAndFeeds) {
   RunningServer s(1);
-  ASSERT_TRUE(s.started);
-  RawClient stream(s.port()), feed(s.port());
-  stream.send(streamRequest(1));
-  feed.send("GET /events HTTP/1.0\r\n\r\n");
+  RawClient stream(s.port(), streamRequest(1)), feed(s.port(), "GET /events HTTP/1.0\r\n\r\n");
   ASSERT_TRUE(feed.readUntil([](const QByteArray& b) { return b.contains("event: units"); }, 2000));
   stream.readFor(100);
   const int64_t start = nowMs();
@@ -252,26 +232,22 @@ TEST(WebServer, SlowClientsHoldPicturesWithinTheMemoryBudget) {
   selvane::web::HttpServer::Options options;
   options.maxMemory = 3 << 20;
   RunningServer s(1, 20, options);
-  ASSERT_TRUE(s.started);
   std::vector<std::unique_ptr<RawClient>> stalled;
   for (int i = 0; i < 6; ++i) {
     const QByteArray picture = paddedJpeg(i, 900 * 1024);
     ASSERT_TRUE(publishPicture(s.dirs[0], picture, true, "x"));
     ASSERT_TRUE(s.waitForBytes(1, picture));
-    stalled.push_back(std::make_unique<RawClient>(s.port(), 4096));
-    stalled.back()->send(streamRequest(1));
+    stalled.push_back(std::make_unique<RawClient>(s.port(), streamRequest(1), 4096));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_LE(s.server->picturesHeld(), options.maxMemory);
   }
   EXPECT_GE(s.server->picturesHeld(), size_t(2) * 900 * 1024) << "stalled clients hold their pictures";
   EXPECT_EQ(httpGet(s.port(), "/units/1/latest").status, 503);
-  stalled.back()->readUntil([](const QByteArray&) { return false; }, 1000);
+  stalled.back()->readUntilClosed(1000);
   EXPECT_FALSE(stalled.back()->readFor(100)) << "a stream past the budget ends";
   EXPECT_TRUE(stalled.back()->parts("selvaneframe").empty());
   stalled.clear();
-  const int64_t end = nowMs() + 3000;
-  while (s.server->picturesHeld() > 0 && nowMs() < end) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  EXPECT_EQ(s.server->picturesHeld(), 0u);
+  EXPECT_TRUE(waitFor([&] { return s.server->picturesHeld() == 0; }, 3000, 10)) << s.server->picturesHeld();
   EXPECT_EQ(httpGet(s.port(), "/units/1/latest").status, 200);
 }
 
@@ -283,12 +259,9 @@ TEST(WebServer, SlowHeadersAreDroppedAndStreamsLeaveRoomForRequests) {
   options.headerDeadlineMs = 300;
   options.maxConnections = 8;
   RunningServer s(1, 20, options);
-  ASSERT_TRUE(s.started);
-  ASSERT_TRUE(publishPicture(s.dirs[0], testJpeg(1), true, "x"));
-  ASSERT_TRUE(s.waitForPicture(1, 1));
+  ASSERT_TRUE(s.publish(1, testJpeg(1)));
 
-  RawClient slow(s.port());
-  slow.send("GET /units HTTP/1.1\r\n");
+  RawClient slow(s.port(), "GET /units HTTP/1.1\r\n");
   bool open = true;
   for (int i = 0; i < 15 && open; ++i)
     open = slow.send("X-Slow: " + QByteArray::number(i) + "\r\n") && slow.readFor(100);
@@ -297,14 +270,12 @@ TEST(WebServer, SlowHeadersAreDroppedAndStreamsLeaveRoomForRequests) {
 
   std::vector<std::unique_ptr<RawClient>> streams;
   for (int i = 0; i < 6; ++i) {
-    streams.push_back(std::make_unique<RawClient>(s.port()));
-    streams.back()->send(streamRequest(1));
+    streams.push_back(std::make_unique<RawClient>(s.port(), streamRequest(1)));
     ASSERT_TRUE(streams.back()->readUntil([](const QByteArray& b) { return b.contains("\r\n\r\n"); }, 2000));
     EXPECT_EQ(streams.back()->status(), 200);
   }
-  RawClient extra(s.port());
-  extra.send(streamRequest(1));
-  extra.readUntil([](const QByteArray&) { return false; }, 1000);
+  RawClient extra(s.port(), streamRequest(1));
+  extra.readUntilClosed(1000);
   EXPECT_EQ(extra.status(), 503) << "streams took every connection";
   EXPECT_EQ(httpGet(s.port(), "/units").status, 200);
 }
@@ -315,7 +286,6 @@ TEST(WebServer, ProtocolSlipsGetOneWellFormedAnswer) {
   selvane::web::HttpServer::Options options;
   options.allowedHosts = {"Station.example"};
   RunningServer s(1, 20, options);
-  ASSERT_TRUE(s.started);
   const QByteArray port = QByteArray::number(s.port());
   struct Case {
     QByteArray request;
@@ -333,9 +303,8 @@ TEST(WebServer, ProtocolSlipsGetOneWellFormedAnswer) {
       {"GET /units HTTP/1.1\r\nHost: station.example\r\n\r\n", 200},
   };
   for (const Case& c : cases) {
-    RawClient client(s.port());
-    client.send(c.request + "GET /units HTTP/1.1\r\nHost: localhost\r\n\r\n");
-    client.readUntil([](const QByteArray&) { return false; }, 1000);
+    RawClient client(s.port(), c.request + "GET /units HTTP/1.1\r\nHost: localhost\r\n\r\n");
+    client.readUntilClosed(1000);
     const qsizetype headEnd = client.buffer.indexOf("\r\n\r\n");
     EXPECT_EQ(client.status(), c.status) << c.request.constData();
     EXPECT_EQ(client.buffer.count("HTTP/1.1 "), 1) << c.request.constData() << client.buffer.constData();
@@ -349,9 +318,7 @@ TEST(WebServer, ProtocolSlipsGetOneWellFormedAnswer) {
 // the pictures without waiting for the feed; slot texts are escaped.
 TEST(WebServer, PageArrivesWithItsTiles) {
   RunningServer s(2);
-  ASSERT_TRUE(s.started);
-  ASSERT_TRUE(publishPicture(s.dirs[0], testJpeg(1), true, QStringLiteral("<img src=x>&")));
-  ASSERT_TRUE(s.waitForPicture(1, 1));
+  ASSERT_TRUE(s.publish(1, testJpeg(1), true, QStringLiteral("<img src=x>&")));
   const Reply page = httpGet(s.port(), "/");
   ASSERT_EQ(page.status, 200);
   const QByteArray tag = QByteArray::fromStdString(s.watcher->board().view(0)->picture->etag).replace('"', "");

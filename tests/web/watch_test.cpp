@@ -3,7 +3,6 @@
 // systemd notifications through a real datagram socket, logins over HTTPS
 // with curl and Qt's network classes.
 #include "logins.h"
-#include "testkit/web/publish_picture.h"
 #include "testkit/web/raw_client.h"
 #include "testkit/web/test_credentials.h"
 #include "testkit/web/web_fixture.h"
@@ -56,9 +55,7 @@ double seriesValue(const QByteArray& text, const QByteArray& series) {
 
 TEST(WebWatch, MetricsFollowUnitsAndStreamsInTheTextFormat) {
   RunningServer s(2);
-  ASSERT_TRUE(s.started);
-  ASSERT_TRUE(publishPicture(s.dirs[0], testJpeg(1), true, QStringLiteral("一")));
-  ASSERT_TRUE(s.waitForPicture(1, 1));
+  ASSERT_TRUE(s.publish(1, testJpeg(1), true, QStringLiteral("一")));
   RawClient stream(s.port());
   ASSERT_TRUE(stream.send("GET /units/1/stream HTTP/1.0\r\n\r\n"));
   ASSERT_TRUE(stream.readUntil([](const QByteArray& b) { return b.count("--selvaneframe") >= 2; }, 3000));
@@ -171,12 +168,10 @@ TEST(WebWatch, LoginsOverHttpsWithCurlAndQt) {
   ASSERT_TRUE(selvane::web::readPem(c.cert, &options.tlsCert, &error) &&
               selvane::web::readPem(c.key, &options.tlsKey, &error));
   RunningServer s(1, 20, options);
-  ASSERT_TRUE(s.started);
   // A handshake that stalls is held to the header deadline, not the idle time-out.
   RawClient stalled(s.port());
   ASSERT_TRUE(stalled.send("\x16\x03\x01"));
-  ASSERT_TRUE(publishPicture(s.dirs[0], testJpeg(4), true, QStringLiteral("四")));
-  ASSERT_TRUE(s.waitForPicture(1, 1));
+  ASSERT_TRUE(s.publish(1, testJpeg(4), true, QStringLiteral("四")));
 
   const QByteArray refused = curl(c, s.port(), "/units/1/latest");
   EXPECT_TRUE(refused.startsWith("HTTP/1.1 401")) << refused.left(200).constData();
