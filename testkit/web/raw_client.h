@@ -38,8 +38,8 @@ class RawClient {
   QByteArray buffer;   // everything read so far
   int status() const;  // of the response in `buffer`, 0 if none yet
   // The multipart parts complete so far: their bodies, in order. `boundary`
-  // without the leading dashes.
-  std::vector<QByteArray> parts(const QByteArray& boundary) const;
+  // without the leading dashes (the server's own by default).
+  std::vector<QByteArray> parts(const QByteArray& boundary = "selvaneframe") const;
 
  private:
   int fd_ = -1;

@@ -13,8 +13,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <chrono>
-#include <thread>
+#include <algorithm>
 
 using namespace webtest;
 
@@ -36,11 +35,7 @@ const char* kTilesExpression = R"js(JSON.stringify({
 struct PageState {
   QJsonArray tiles;
   QJsonArray fetches;
-  int fetchesOf(const QString& path) const {
-    int n = 0;
-    for (const QJsonValue& f : fetches) n += f.toString() == path;
-    return n;
-  }
+  auto fetchesOf(const QString& path) const { return std::count(fetches.begin(), fetches.end(), QJsonValue(path)); }
 };
 
 template <class Done>

@@ -1,6 +1,7 @@
 // Debian's Prometheus server scraping the real selvane-web over HTTPS with a
 // login, with the shipped alert rules, until SelvaneUnitStale fires for the
 // unit whose pictures stopped (and only for it).
+#include "testkit/files.h"
 #include "testkit/web/publish_picture.h"
 #include "testkit/web/raw_client.h"
 #include "testkit/web/test_credentials.h"
@@ -67,9 +68,8 @@ TEST(WebPrometheus, StaleAlertFiresForTheUnitThatStopped) {
              c.cert, "--tls-key", c.key, units[0], units[1]});
   ASSERT_TRUE(web.waitForStarted());
 
-  QFile config(tmp.path() + "/prometheus.yml");
-  ASSERT_TRUE(config.open(QIODevice::WriteOnly));
-  config.write(QStringLiteral(R"(global:
+  const QString config = tmp.path() + "/prometheus.yml";
+  ASSERT_TRUE(testkit::writeFile(config, QStringLiteral(R"(global:
   scrape_interval: 1s
   evaluation_interval: 1s
 rule_files: ["%1/packaging/prometheus/selvane.rules.yml"]
@@ -80,21 +80,19 @@ scrape_configs:
     basic_auth: {username: "yes", password: "pw-y"}
     static_configs: [{targets: ["127.0.0.1:%3"]}]
 )")
-                   .arg(qEnvironmentVariable("SV_SOURCE_DIR"), c.cert)
-                   .arg(webPort)
-                   .toUtf8());
-  config.close();
+                                             .arg(qEnvironmentVariable("SV_SOURCE_DIR"), c.cert)
+                                             .arg(webPort)
+                                             .toUtf8()));
   Child prometheus;
   prometheus.setProcessChannelMode(QProcess::MergedChannels);
-  prometheus.start("prometheus", {"--config.file=" + config.fileName(), "--storage.tsdb.path=" + tmp.path() + "/tsdb",
+  prometheus.start("prometheus", {"--config.file=" + config, "--storage.tsdb.path=" + tmp.path() + "/tsdb",
                                   QStringLiteral("--web.listen-address=127.0.0.1:%1").arg(promPort)});
   ASSERT_TRUE(prometheus.waitForStarted());
 
   // The shipped rule holds 10 s after the reader calls unit 2 stale (3 s
   // after its last picture): firing within 40 s, or something is wrong.
   QJsonArray alerts;
-  bool firing = false;
-  bool scraped = false;
+  bool firing = false, scraped = false;
   const int64_t end = nowMs() + 40000;
   while (!firing && nowMs() < end) {
     std::this_thread::sleep_for(std::chrono::milliseconds(500));

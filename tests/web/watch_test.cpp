@@ -3,6 +3,7 @@
 // systemd notifications through a real datagram socket, logins over HTTPS
 // with curl and Qt's network classes.
 #include "logins.h"
+#include "testkit/files.h"
 #include "testkit/web/raw_client.h"
 #include "testkit/web/test_credentials.h"
 #include "testkit/web/web_fixture.h"
@@ -17,7 +18,6 @@
 
 #include <QAuthenticator>
 #include <QDir>
-#include <QEventLoop>
 #include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -25,7 +25,6 @@
 #include <QSslConfiguration>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <cerrno>
 #include <cstring>
@@ -195,10 +194,7 @@ TEST(WebWatch, LoginsOverHttpsWithCurlAndQt) {
   tls.setCaCertificates(QSslCertificate::fromPath(c.cert));
   request.setSslConfiguration(tls);
   std::unique_ptr<QNetworkReply> reply(nam.get(request));
-  QEventLoop loop;
-  QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
-  QTimer::singleShot(10000, &loop, &QEventLoop::quit);
-  loop.exec();
+  waitUntil([&] { return reply->isFinished(); }, 10000);
   EXPECT_EQ(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 200)
       << qPrintable(reply->errorString());
   EXPECT_EQ(reply->readAll(), testJpeg(4));
@@ -231,11 +227,9 @@ TEST(WebWatch, LoginsOverHttpsWithCurlAndQt) {
   EXPECT_EQ(tight.judge(basic("yes:pw-x"), guesser), Verdict::Busy);
   EXPECT_EQ(tight.judge(basic("yes:pw-y"), guesser), Verdict::Allowed);
 
-  QFile bad(c.dir.path() + "/bad");
-  ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
-  bad.write("ok:" + Credentials::xcrypt("$y$", "x") + "\nplain:secret\n");
-  bad.close();
+  const QString bad = c.dir.path() + "/bad";
+  ASSERT_TRUE(testkit::writeFile(bad, "ok:" + Credentials::xcrypt("$y$", "x") + "\nplain:secret\n"));
   selvane::web::Logins refusedFile;
-  EXPECT_FALSE(refusedFile.load(bad.fileName(), &error));
+  EXPECT_FALSE(refusedFile.load(bad, &error));
   EXPECT_TRUE(error.endsWith(":2: not \"name:hash\" with a crypt(3) hash ($y$, $5$, $6$, $2b$)")) << qPrintable(error);
 }
