@@ -3,10 +3,11 @@
 #include "selvane/publication/control_record.h"
 #include "selvane/publication/cp932.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include "testkit/files.h"
 
 using namespace selvane::publication;
 
@@ -38,27 +39,19 @@ TEST(ControlRecord, FirstJpegImageOfAUnit) {
 
 TEST(ControlRecord, SlotsAlternateFromTheStoredNextSlot) {
   ControlRecord r;
-  EXPECT_EQ(r.claimSlot(u"a"), 0);
-  EXPECT_EQ(r.claimSlot(u"b"), 1);
-  EXPECT_EQ(r.claimSlot(u"c"), 0);
-  EXPECT_EQ(r.claimSlot(u"d"), 1);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(r.claimSlot(QString(QChar(u'a' + i))), i % 2) << i;
   EXPECT_EQ(r.nextSlot, 0);
-  EXPECT_EQ(r.written[0], 1);
-  EXPECT_EQ(r.written[1], 1);
+  EXPECT_EQ(r.written, (std::array<int16_t, 2>{1, 1}));
   EXPECT_EQ(r.slotText(0), QStringLiteral("c") + QString(19, u' '));
   EXPECT_EQ(r.slotText(1).trimmed(), QStringLiteral("d"));
 }
 
 TEST(ControlRecord, DecodeRoundTripKeepsEveryField) {
-  const QByteArray bytes = header(-2, 1, 7, -1) + QByteArray("0123456789abcdefghij") +
-                           QByteArray(
-                               "\x8e\xe6\x8d\x9e"
-                               "ABCDEFGHIJKLMNOP");
+  const QByteArray bytes = header(-2, 1, 7, -1) + "0123456789abcdefghij" + "\x8e\xe6\x8d\x9e" + "ABCDEFGHIJKLMNOP";
   const ControlRecord r = ControlRecord::decode(bytes + "trailing bytes are ignored");
   EXPECT_EQ(r.state, -2);
   EXPECT_EQ(r.nextSlot, 1);
-  EXPECT_EQ(r.written[0], 7);
-  EXPECT_EQ(r.written[1], -1);
+  EXPECT_EQ(r.written, (std::array<int16_t, 2>{7, -1}));
   EXPECT_EQ(r.encode(), bytes);
   EXPECT_TRUE(r.slotText(1).startsWith(QStringLiteral("取込ABC")));
 }
@@ -89,25 +82,15 @@ TEST(ControlRecord, FilesInTheWriteDirectory) {
 
   // Written in place: a longer file keeps its tail, a short one is repaired.
   const QString path = controlFilePath(dir);
-  {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray(10, 'z'));
-  }
+  ASSERT_TRUE(testkit::writeFile(path, QByteArray(10, 'z')));
   EXPECT_EQ(readControlFile(path), ControlRecord{});
   ControlRecord r;
   r.claimSlot(u"取込エラー発生");
   ASSERT_TRUE(writeControlFile(path, r));
   EXPECT_EQ(readControlFile(path), r);
-  {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::Append));
-    f.write("tail");
-  }
+  ASSERT_TRUE(testkit::writeFile(path, testkit::readFile(path) + "tail"));
   ASSERT_TRUE(writeControlFile(path, ControlRecord{}));
-  QFile f(path);
-  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-  EXPECT_EQ(f.readAll(), ControlRecord{}.encode() + "tail");
+  EXPECT_EQ(testkit::readFile(path), ControlRecord{}.encode() + "tail");
 
   EXPECT_FALSE(writeControlFile(dir + "missing/cap.ctl", r));
 }
@@ -137,8 +120,5 @@ TEST(Cp932, UnmappableAndInvalidBytes) {
   // No CP932 form: an emoji (outside the BMP) and a Hangul syllable.
   EXPECT_EQ(cp932Field(QStringLiteral("a\U0001F600b한"), 6), QByteArray("a?b?  "));
   // A lead byte with no trail, a bare trail-range byte and an undefined byte.
-  const QString decoded =
-      fromCp932(QByteArray("\x82"
-                           "A\xff\x82"));
-  EXPECT_EQ(decoded, QStringLiteral("\uFFFDA\uFFFD\uFFFD"));
+  EXPECT_EQ(fromCp932(QByteArray("\x82") + "A\xff\x82"), QStringLiteral("\uFFFDA\uFFFD\uFFFD"));
 }

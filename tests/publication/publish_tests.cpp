@@ -1,14 +1,11 @@
 // Publication as readers see it: the order of the file-system changes of one
 // store, what a failed store leaves, the marker that never follows a link,
 // the directory lock, and reader processes beside six publishing units.
-#include <fcntl.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
-#include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -20,14 +17,12 @@
 
 #include "selvane/publication/control_record.h"
 #include "selvane/publication/directory_lock.h"
-#include "selvane/publication/store.h"
 #include "stamped_store.h"
 #include "testkit/files.h"
-#include "testkit/stamped_picture.h"
+#include "testkit/pictures.h"
 
 namespace {
 
-using selvane::publication::ControlRecord;
 using namespace selvane::publication;
 
 using testkit::readFile;
@@ -78,21 +73,20 @@ TEST_F(PublishTest, OneStoreChangesTheDirectoryInTheOrderReadersRelyOn) {
     }
   }
   close(watch);
-  const std::string temp = "<temp>";
   const std::vector<std::string> expected = {
-      "modify cap.ctl",      // state 1
-      "create " + temp,      // the picture beside the slot
-      "modify " + temp,      //
-      "moved-from " + temp,  // then over the slot, whole
-      "moved-to cap1.jpg",   //
-      "modify cap.ctl",      // the record names it
-      "delete CAPDIR",       // and the marker flips
+      "modify cap.ctl",     // state 1
+      "create <temp>",      // the picture beside the slot
+      "modify <temp>",      //
+      "moved-from <temp>",  // then over the slot, whole
+      "moved-to cap1.jpg",  //
+      "modify cap.ctl",     // the record names it
+      "delete CAPDIR",      // and the marker flips
   };
   EXPECT_EQ(changes, expected) << "no slot file is ever opened or written in place";
   const ControlRecord r = ControlRecord::decode(readFile(dir() + "cap.ctl"));
   EXPECT_EQ(r.state, ControlRecord::kStateJpeg);
   EXPECT_EQ(r.nextSlot, 0);
-  EXPECT_EQ(stamped::idOfJpeg(stamped::Bytes(picture)), 2);
+  EXPECT_EQ(stamped::idOfJpeg(readBytes((dir() + "cap1.jpg").toStdString())), 2);
 }
 
 TEST_F(PublishTest, AFailedStoreLeavesEverythingAsItWasAndTheNextOneWorks) {
@@ -106,11 +100,7 @@ TEST_F(PublishTest, AFailedStoreLeavesEverythingAsItWasAndTheNextOneWorks) {
 
   ASSERT_TRUE(store(dir(), 1).published);
   // A record with a tail (written by some other tool) comes back byte for byte.
-  {
-    QFile f(dir() + "cap.ctl");
-    ASSERT_TRUE(f.open(QIODevice::Append));
-    f.write("tail");
-  }
+  ASSERT_TRUE(testkit::writeFile(dir() + "cap.ctl", readFile(dir() + "cap.ctl") + "tail"));
   const QByteArray before = readFile(dir() + "cap.ctl");
   const QByteArray slot0 = readFile(dir() + "cap0.jpg");
   for (int attempt = 0; attempt < 2; ++attempt) {  // twice in a row: the older picture survives too
@@ -124,8 +114,7 @@ TEST_F(PublishTest, AFailedStoreLeavesEverythingAsItWasAndTheNextOneWorks) {
   result = store(dir(), 3, Format::Bmp);
   EXPECT_TRUE(result.published);
   EXPECT_EQ(result.path, (dir() + "cap1.bmp").toStdString());
-  const QByteArray slot1 = readFile(dir() + "cap1.bmp");
-  EXPECT_EQ(stamped::idOfBmp(stamped::Bytes(slot1.begin(), slot1.end())), 3);
+  EXPECT_EQ(stamped::idOfBmp(readBytes((dir() + "cap1.bmp").toStdString())), 3);
 }
 
 TEST_F(PublishTest, TheMarkerNeverFollowsALinkNorDeletesOutsideTheDirectory) {
@@ -166,11 +155,7 @@ TEST_F(PublishTest, TheMarkerNeverFollowsALinkNorDeletesOutsideTheDirectory) {
 TEST_F(PublishTest, NoLinkInTheDirectoryIsWrittenThroughAndSlotsKeepModeAndGroup) {
   QTemporaryDir outside;
   const QString victim = outside.path() + "/victim";
-  {
-    QFile f(victim);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("victim");
-  }
+  ASSERT_TRUE(testkit::writeFile(victim, "victim"));
   ASSERT_TRUE(store(dir(), 1).published);
   // The temporary name swapped for a link between its creation and the write.
   const stamped::Bytes picture = stamped::jpeg(2);
@@ -230,49 +215,44 @@ TEST_F(PublishTest, OneProgramPerWriteDirectory) {
 TEST_F(PublishTest, FastAndSlowReadersOnlyEverAcceptWholePicturesTheirTextNames) {
   // Six units, each storing every 60 ms (JPEG for three, BMP for three); a
   // fast reader and one that takes 250 ms (over four intervals) per picture.
-  constexpr int kUnits = 6;
-  constexpr auto kInterval = std::chrono::milliseconds(60);
   constexpr double kSeconds = 3.0;
   QStringList dirs;
-  for (int k = 0; k < kUnits; ++k) {
-    dirs << dir() + QStringLiteral("unit%1/").arg(k + 1);
+  for (int k = 1; k <= 6; ++k) {
+    dirs << dir() + QStringLiteral("unit%1/").arg(k);
     QDir().mkpath(dirs.back());
   }
-  const QString probe = QString::fromLocal8Bit(qgetenv("SV_OUT_DIR")) + "/tests/reader_probe";
   // Pictures made beforehand: the units store as fast as the program could.
-  std::array<std::vector<stamped::Bytes>, 2> pictures;
-  for (int id = 0; id < 40; ++id) {
-    pictures[0].push_back(stamped::jpeg(id + 1));
-    pictures[1].push_back(stamped::bmp(id + 1));
+  std::array<std::vector<stamped::Bytes>, 2> pictures;  // JPEG, BMP
+  for (int id = 1; id <= 40; ++id) {
+    pictures[0].push_back(stamped::jpeg(id));
+    pictures[1].push_back(stamped::bmp(id));
   }
   // The readers start once the pictures are made (slow in a sanitizer build).
+  const QString probe = qEnvironmentVariable("SV_OUT_DIR") + "/tests/reader_probe";
+  const QStringList args = QStringList{"--seconds", QString::number(kSeconds), "--check", "id"} + dirs;
   QProcess fast, slow;
-  const QStringList common = {"--seconds", QString::number(kSeconds), "--check", "id"};
-  fast.start(probe, common + dirs);
-  slow.start(probe, common + QStringList{"--read-ms", "250"} + dirs);
+  fast.start(probe, args);
+  slow.start(probe, QStringList{"--read-ms", "250"} + args);
   ASSERT_TRUE(fast.waitForStarted() && slow.waitForStarted()) << probe.toStdString();
   int stores = 0;
   const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(kSeconds + 0.3);
   for (int round = 0; std::chrono::steady_clock::now() < end; ++round) {
-    const auto next = std::chrono::steady_clock::now() + kInterval;
-    for (int k = 0; k < kUnits; ++k) {
-      const int format = k < 3 ? 0 : 1;
-      const int index = (round * kUnits + k) % 40;
-      const StoreResult r = storeStamped(dirs[k], index + 1, format == 0 ? Format::Jpeg : Format::Bmp,
-                                         &pictures[format][static_cast<size_t>(index)]);
+    const auto next = std::chrono::steady_clock::now() + std::chrono::milliseconds(60);
+    for (size_t k = 0; k < 6; ++k, ++stores) {
+      const size_t bmp = k >= 3, index = (static_cast<size_t>(round) * 6 + k) % 40;
+      const StoreResult r = storeStamped(dirs[static_cast<qsizetype>(k)], static_cast<int>(index) + 1,
+                                         bmp ? Format::Bmp : Format::Jpeg, &pictures[bmp][index]);
       ASSERT_TRUE(r.published) << describe(r);
-      ++stores;
     }
     std::this_thread::sleep_until(next);
   }
   for (QProcess* p : {&fast, &slow}) {
     ASSERT_TRUE(p->waitForFinished(10000));
     const QString out = QString::fromLocal8Bit(p->readAllStandardOutput()).trimmed();
-    const QString err = QString::fromLocal8Bit(p->readAllStandardError());
-    EXPECT_EQ(p->exitCode(), 0) << out.toStdString() << "\n" << err.toStdString();
-    const long accepted = out.section(' ', 0, 0).section('=', 1).toLong();
+    EXPECT_EQ(p->exitCode(), 0) << out.toStdString() << "\n" << p->readAllStandardError().toStdString();
+    const long accepted = out.section(' ', 0, 0).section('=', 1).toLong();  // "accepted=N retried=N ..."
     EXPECT_GE(accepted, p == &fast ? 30 : 4) << out.toStdString() << " after " << stores << " stores";
-    std::printf("%s reader: %s\n", p == &fast ? "fast" : "slow", out.toUtf8().constData());
+    std::printf("%s reader: %s\n", p == &fast ? "fast" : "slow", qPrintable(out));
   }
 }
 

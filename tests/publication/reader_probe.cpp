@@ -99,12 +99,9 @@ bool readOnce(const Files& f, const std::string& dir, Bytes& lastSeen, int readM
   struct stat st {};
   f.fstat(fd, &st);
   Bytes bytes;
-  const size_t chunks = readMs > 0 ? 8 : 1;
-  char buffer[1 << 16];
-  for (size_t chunk = 0;; ++chunk) {
-    if (readMs > 0 && chunk < chunks) std::this_thread::sleep_for(std::chrono::milliseconds(readMs / 8));
-    const size_t want = readMs > 0 ? static_cast<size_t>(st.st_size) / chunks + 1 : sizeof buffer;
-    std::vector<char> part(want);
+  for (size_t chunk = 0;; ++chunk) {  // a slow reader in eight parts, R/8 ms apart
+    if (readMs > 0 && chunk < 8) std::this_thread::sleep_for(std::chrono::milliseconds(readMs / 8));
+    std::vector<char> part(readMs > 0 ? static_cast<size_t>(st.st_size) / 8 + 1 : size_t{1} << 16);
     const ssize_t got = f.read(fd, part.data(), part.size());
     if (got < 0) {  // nothing accepted; the next pass tries again
       std::fprintf(stderr, "reader: %s: %s\n", path.c_str(), std::strerror(errno));
@@ -118,24 +115,17 @@ bool readOnce(const Files& f, const std::string& dir, Bytes& lastSeen, int readM
   f.close(fd);
   lastSeen = first;
   const std::string text(reinterpret_cast<const char*>(&first[8 + 20 * static_cast<size_t>(s)]), 20);
-  const std::optional<int> id = state == 2 ? stamped::idOfJpeg(bytes) : stamped::idOfBmp(bytes);
-  bool good = false;
-  if (checkId) {
-    good = id && stamped::idOfText(text) == id;
-  } else {
-    // Camera pictures: whole (decoded) when JPEG, size field right when BMP.
-    good = (state == 2 ? stamped::wholeJpeg(bytes) : stamped::wholeBmp(bytes)) && textMatchesMtime(text, st);
-  }
-  if (good) {
+  // Stamped pictures carry their number when whole; camera pictures are
+  // whole when a JPEG decodes, or a BMP's size field is right.
+  const bool jpeg = state == 2;
+  const std::optional<int> id = checkId ? (jpeg ? stamped::idOfJpeg(bytes) : stamped::idOfBmp(bytes)) : std::nullopt;
+  const bool whole = checkId ? id.has_value() : jpeg ? stamped::wholeJpeg(bytes) : stamped::wholeBmp(bytes);
+  if (whole && (checkId ? stamped::idOfText(text) == id : textMatchesMtime(text, st))) {
     ++counts.accepted;
   } else {
     ++counts.bad;
     std::fprintf(stderr, "reader: %s (%zu bytes, text \"%s\"): %s\n", path.c_str(), bytes.size(), text.c_str(),
-                 (checkId      ? id.has_value()
-                  : state == 2 ? stamped::wholeJpeg(bytes)
-                               : stamped::wholeBmp(bytes))
-                     ? "not the picture its text names"
-                     : "not a whole picture");
+                 whole ? "not the picture its text names" : "not a whole picture");
   }
   return true;
 }

@@ -34,7 +34,12 @@ struct FakeUnit {
     view.changedMs = now;
     look(true);
   }
-  Health health() { return tracker.activity(view, now).health; }
+  void publishAfter(int64_t ms, int seed) {
+    now += ms;
+    publish(seed);
+  }
+  UnitActivity activity() const { return tracker.activity(view, now); }
+  Health health() const { return activity().health; }
 };
 
 }  // namespace
@@ -53,26 +58,20 @@ TEST(WebHealth, StaleAfterThreeOwnIntervalsAndBackWithTheNextPicture) {
   EXPECT_EQ(u.look(), nullptr);
   u.publish(2);
   EXPECT_EQ(u.health(), Health::Ok);
-  EXPECT_EQ(u.tracker.activity(u.view, u.now).pictures, 2u);
+  EXPECT_EQ(u.activity().pictures, 2u);
 }
 
 TEST(WebHealth, DirectoryUnitsUseTheMedianGapNeverUnderOneSecond) {
   FakeUnit u;
   u.publish(0);  // the first look: its file's age is no gap
-  for (int64_t gap : {3000, 3100, 60000, 2900, 3000}) {
-    u.now += gap;
-    u.publish(static_cast<int>(gap));
-  }
-  EXPECT_EQ(u.tracker.activity(u.view, u.now).intervalMs, 3000) << "one long pause does not move the median";
+  for (int64_t gap : {3000, 3100, 60000, 2900, 3000}) u.publishAfter(gap, static_cast<int>(gap));
+  EXPECT_EQ(u.activity().intervalMs, 3000) << "one long pause does not move the median";
   u.now += 9001;
   EXPECT_EQ(u.health(), Health::Stale);
 
   FakeUnit fast;
-  for (int i = 0; i < 6; ++i) {
-    fast.now += 100;
-    fast.publish(i);
-  }
-  EXPECT_EQ(fast.tracker.activity(fast.view, fast.now).intervalMs, HealthTracker::kMinIntervalMs);
+  for (int i = 0; i < 6; ++i) fast.publishAfter(100, i);
+  EXPECT_EQ(fast.activity().intervalMs, HealthTracker::kMinIntervalMs);
   fast.now += 2500;
   EXPECT_EQ(fast.health(), Health::Ok);
 }
@@ -80,32 +79,27 @@ TEST(WebHealth, DirectoryUnitsUseTheMedianGapNeverUnderOneSecond) {
 TEST(WebHealth, FrozenAfterFiveIdenticalPicturesStaleWinsUnreadableCounts) {
   FakeUnit u(1000);
   u.publish(7);
-  for (int i = 0; i < 3; ++i) {
-    u.now += 1000;
-    u.publish(7);
-  }
+  for (int i = 0; i < 3; ++i) u.publishAfter(1000, 7);
   EXPECT_EQ(u.health(), Health::Ok) << "four identical pictures";
-  u.now += 1000;
-  u.publish(7);
+  u.publishAfter(1000, 7);
   EXPECT_EQ(u.health(), Health::Frozen);
-  EXPECT_EQ(u.tracker.activity(u.view, u.now).pictures, 5u);
+  EXPECT_EQ(u.activity().pictures, 5u);
   u.now += 3001;
   EXPECT_EQ(u.health(), Health::Stale);
-  EXPECT_TRUE(u.tracker.activity(u.view, u.now).frozen);
+  EXPECT_TRUE(u.activity().frozen);
   u.publish(8, QStringLiteral("表示エラー"));
   EXPECT_EQ(u.health(), Health::Ok) << "a new frame ends it";
   const int64_t errorAt = u.now;
-  u.now += 1000;
-  u.publish(9);
-  EXPECT_EQ(u.tracker.activity(u.view, u.now).lastError, QStringLiteral("表示エラー")) << "kept after good pictures";
-  EXPECT_EQ(u.tracker.activity(u.view, u.now).lastErrorMs, errorAt);
+  u.publishAfter(1000, 9);
+  EXPECT_EQ(u.activity().lastError, QStringLiteral("表示エラー")) << "kept after good pictures";
+  EXPECT_EQ(u.activity().lastErrorMs, errorAt);
 
   // A share that goes away keeps the picture but is unreadable, once counted.
   u.view.readable = false;
   u.look(true);
   u.look(true);
   EXPECT_EQ(u.health(), Health::Unreadable);
-  EXPECT_EQ(u.tracker.activity(u.view, u.now).readErrors, 1u);
+  EXPECT_EQ(u.activity().readErrors, 1u);
   u.view.readable = true;
   u.look(true);
   EXPECT_EQ(u.health(), Health::Ok);
