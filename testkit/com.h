@@ -8,7 +8,6 @@
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
-#include <optional>
 #include <string>
 
 #include "platform/registry.h"

@@ -4,10 +4,7 @@
 // (UI) thread only.
 #pragma once
 #include <gtest/gtest.h>
-#include <QComboBox>
-#include <QLineEdit>
 #include <QTemporaryDir>
-#include <QWidget>
 
 #include <cstring>
 #include <memory>
@@ -15,9 +12,6 @@
 #include <vector>
 
 #include "camera/testing.h"
-#include "korvex/korvex.h"
-#include "platform/com_host.h"
-#include "platform/qt_bridge.h"
 #include "testkit/com.h"
 #include "testkit/files.h"
 #include "testkit/korvex_site.h"
@@ -35,12 +29,10 @@ inline int32_t h(QWidget* w) { return testkit::handleOf(w); }
 
 // A virtual camera with chosen capabilities.
 struct Camera {
-  Camera(std::string n = {}, std::vector<CG_VCAM_CAP> c = {}, int f = 120, DWORD flt = 0)
-      : name(std::move(n)), caps(std::move(c)), fps(f), faults(flt) {}
   std::string name;
-  std::vector<CG_VCAM_CAP> caps;  // empty: the default list
-  int fps;
-  DWORD faults;
+  std::vector<CG_VCAM_CAP> caps = {};  // empty: the default list
+  int fps = 120;
+  DWORD faults = 0;
 };
 
 inline void useCameras(const std::vector<Camera>& cameras) {

@@ -28,35 +28,20 @@ void setInfoHeader(Bytes& bmp, const BITMAPINFOHEADER& header) { std::memcpy(bmp
 
 Bytes bmpWithHeaders(int width, int height, WORD bitCount, DWORD compression, size_t pixelBytes) {
   Bytes bmp(54 + pixelBytes, 0);
-  BITMAPFILEHEADER file{};
-  file.bfType = 0x4D42;
-  file.bfSize = static_cast<DWORD>(bmp.size());
-  file.bfOffBits = 54;
-  BITMAPINFOHEADER info{};
-  info.biSize = 40;
-  info.biWidth = width;
-  info.biHeight = height;
-  info.biPlanes = 1;
-  info.biBitCount = bitCount;
-  info.biCompression = compression;
-  info.biSizeImage = static_cast<DWORD>(pixelBytes);
-  setFileHeader(bmp, file);
-  setInfoHeader(bmp, info);
+  setFileHeader(bmp, {0x4D42 /* "BM" */, static_cast<DWORD>(bmp.size()), 0, 0, 54});
+  // No resolution and no palette.
+  setInfoHeader(bmp, {40, width, height, 1, bitCount, compression, static_cast<DWORD>(pixelBytes), 0, 0, 0, 0});
   return bmp;
 }
 
 Bytes makeBmp24(int width, int height, const std::function<Bgr(int x, int row)>& colour) {
   const size_t stride = strideOf(width);
   Bytes bmp = bmpWithHeaders(width, height, 24, BI_RGB, stride * static_cast<size_t>(height));
-  for (int row = 0; row < height; ++row) {
+  for (int row = 0; row < height; ++row)
     for (int x = 0; x < width; ++x) {
-      const Bgr c = colour(x, row);
-      uint8_t* p = bmp.data() + 54 + stride * static_cast<size_t>(row) + static_cast<size_t>(x) * 3;
-      p[0] = c.b;
-      p[1] = c.g;
-      p[2] = c.r;
+      const Bgr c = colour(x, row);  // B, G, R: the order of the file's bytes
+      std::memcpy(bmp.data() + 54 + stride * static_cast<size_t>(row) + static_cast<size_t>(x) * 3, &c, 3);
     }
-  }
   return bmp;
 }
 

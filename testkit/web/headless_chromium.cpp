@@ -7,25 +7,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QJsonDocument>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 
-#include <cerrno>
-#include <chrono>
 #include <vector>
 
 extern char** environ;
 
 namespace webtest {
-
-namespace {
-int64_t steadyMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-}  // namespace
 
 QString HeadlessChromium::executable() {
   for (const char* name : {"chromium", "chromium-browser"}) {
@@ -49,27 +40,17 @@ HeadlessChromium::HeadlessChromium(const QStringList& extraArguments) {
   posix_spawn_file_actions_adddup2(&actions, out[1], 4);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  const QByteArray exeBytes = exe.toLocal8Bit();
-  const QByteArray profile = "--user-data-dir=" + profileDir_.toLocal8Bit();
-  std::vector<const char*> argv = {exeBytes.constData(),
-                                   "--headless",
-                                   "--no-sandbox",
-                                   "--disable-gpu",
-                                   "--disable-quic",
-                                   "--no-first-run",
-                                   "--disable-background-networking",
-                                   "--disable-component-update",
-                                   "--disable-sync",
-                                   "--remote-debugging-pipe",
-                                   "--window-size=1024,768",
-                                   profile.constData()};
-  std::vector<QByteArray> extra;
-  for (const QString& a : extraArguments) extra.push_back(a.toLocal8Bit());
-  for (const QByteArray& a : extra) argv.push_back(a.constData());
-  argv.push_back("about:blank");
+  const QString flags = QStringLiteral(
+      "--headless --no-sandbox --disable-gpu --disable-quic --no-first-run --disable-background-networking "
+      "--disable-component-update --disable-sync --remote-debugging-pipe --window-size=1024,768");
+  const QStringList args = QStringList{exe} << flags.split(u' ') << "--user-data-dir=" + profileDir_ << extraArguments
+                                            << "about:blank";
+  std::vector<QByteArray> local;
+  for (const QString& a : args) local.push_back(a.toLocal8Bit());
+  std::vector<char*> argv;
+  for (QByteArray& a : local) argv.push_back(a.data());
   argv.push_back(nullptr);
-  if (posix_spawn(&pid_, exeBytes.constData(), &actions, nullptr, const_cast<char* const*>(argv.data()), environ) != 0)
-    pid_ = -1;
+  if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
   posix_spawn_file_actions_destroy(&actions);
   ::close(in[0]);
   ::close(out[1]);
@@ -102,7 +83,7 @@ QJsonObject HeadlessChromium::call(const QString& method, const QJsonObject& par
     error_ = QStringLiteral("cannot write to chromium");
     return {};
   }
-  const int64_t end = steadyMs() + ms;
+  QDeadlineTimer deadline(ms);
   for (;;) {
     for (qsizetype zero; (zero = pending_.indexOf('\0')) >= 0;) {
       const QJsonObject reply = QJsonDocument::fromJson(pending_.left(zero)).object();
@@ -111,9 +92,8 @@ QJsonObject HeadlessChromium::call(const QString& method, const QJsonObject& par
       if (reply.contains("error")) error_ = QJsonDocument(reply["error"].toObject()).toJson(QJsonDocument::Compact);
       return reply["result"].toObject();
     }
-    const int64_t left = end - steadyMs();
     pollfd p{fromBrowser_, POLLIN, 0};
-    if (left <= 0 || ::poll(&p, 1, static_cast<int>(left)) <= 0) {
+    if (deadline.hasExpired() || ::poll(&p, 1, static_cast<int>(deadline.remainingTime())) <= 0) {
       error_ = QStringLiteral("chromium did not answer %1").arg(method);
       return {};
     }

@@ -13,8 +13,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
-#include <vector>
 
 namespace webtest {
 
@@ -95,10 +93,6 @@ QByteArray testPlanarBmp(int width, int height, unsigned char y, bool iyuv) {
 QByteArray testRgbBmp(int width, int height, unsigned char b, unsigned char g, unsigned char r) {
   return bytesOf(makeBmp24(width, height, [=](int, int) { return Bgr{b, g, r}; }));
 }
-
-}  // namespace webtest
-
-namespace webtest {
 
 QByteArray paddedJpeg(int seed, qsizetype bytes) {
   const QByteArray jpeg = testJpeg(seed, 640, 480);

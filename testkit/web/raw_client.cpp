@@ -18,10 +18,12 @@ int64_t nowMs() {
       .count();
 }
 
+namespace {
+sockaddr_in loopback(uint16_t port) { return {AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}}; }
+}  // namespace
+
 uint16_t bindLoopback(int fd) {
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  sockaddr_in a = loopback(0);
   socklen_t len = sizeof a;
   ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
   ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
@@ -32,10 +34,7 @@ RawClient::RawClient(uint16_t port, int receiveBuffer) {
   fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd_ < 0) return;
   if (receiveBuffer > 0) ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(port);
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  sockaddr_in a = loopback(port);
   if (::connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
     ::close(fd_);
     fd_ = -1;
