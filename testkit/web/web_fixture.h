@@ -18,7 +18,7 @@
 namespace webtest {
 
 struct RunningServer {
-  explicit RunningServer(int units, int pollMs = 20, selvane::web::HttpServer::Options options = {}) {
+  explicit RunningServer(int units, selvane::web::HttpServer::Options options = {}, int pollMs = 20) {
     std::vector<int> numbers;
     for (int i = 1; i <= units; ++i) {
       QDir(tmp.path()).mkpath(QStringLiteral("unit%1").arg(i));

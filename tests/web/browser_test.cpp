@@ -110,7 +110,7 @@ TEST(WebBrowser, PageOverHttpsWithALogin) {
   options.logins = &logins;
   ASSERT_TRUE(selvane::web::readPem(c.cert, &options.tlsCert, &error) &&
               selvane::web::readPem(c.key, &options.tlsKey, &error));
-  RunningServer s(2, 20, options);
+  RunningServer s(2, options);
   ASSERT_TRUE(s.publish(1, testJpeg(1, 320, 240), true, QStringLiteral("暗号化")));
 
   HeadlessChromium browser({"--ignore-certificate-errors-spki-list=" + QString::fromLatin1(c.spki())});

@@ -212,9 +212,8 @@ TEST(WebServer, StopEndsOpenStreamsAndFeeds) {
 // stay within the memory budget, clients past it are turned away (the stream
 // ends, /latest answers 503), and the budget is whole again once they go.
 TEST(WebServer, SlowClientsHoldPicturesWithinTheMemoryBudget) {
-  selvane::web::HttpServer::Options options;
-  options.maxMemory = 3 << 20;
-  RunningServer s(1, 20, options);
+  constexpr size_t kBudget = 3 << 20;
+  RunningServer s(1, {.maxMemory = kBudget});
   std::vector<std::unique_ptr<RawClient>> stalled;
   for (int i = 0; i < 6; ++i) {
     const QByteArray picture = paddedJpeg(i, 900 * 1024);
@@ -222,7 +221,7 @@ TEST(WebServer, SlowClientsHoldPicturesWithinTheMemoryBudget) {
     ASSERT_TRUE(s.waitForBytes(1, picture));
     stalled.push_back(std::make_unique<RawClient>(s.port(), streamRequest(1), 4096));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_LE(s.server->picturesHeld(), options.maxMemory);
+    EXPECT_LE(s.server->picturesHeld(), kBudget);
   }
   EXPECT_GE(s.server->picturesHeld(), size_t(2) * 900 * 1024) << "stalled clients hold their pictures";
   EXPECT_EQ(httpGet(s.port(), "/units/1/latest").status, 503);
@@ -238,10 +237,7 @@ TEST(WebServer, SlowClientsHoldPicturesWithinTheMemoryBudget) {
 // sends; streams take at most three quarters of the connections, so short
 // requests are still answered when streams ask for more.
 TEST(WebServer, SlowHeadersAreDroppedAndStreamsLeaveRoomForRequests) {
-  selvane::web::HttpServer::Options options;
-  options.headerDeadlineMs = 300;
-  options.maxConnections = 8;
-  RunningServer s(1, 20, options);
+  RunningServer s(1, {.maxConnections = 8, .headerDeadlineMs = 300});
   ASSERT_TRUE(s.publish(1, testJpeg(1)));
 
   RawClient slow(s.port(), "GET /units HTTP/1.1\r\n");
@@ -266,15 +262,10 @@ TEST(WebServer, SlowHeadersAreDroppedAndStreamsLeaveRoomForRequests) {
 // Each slip gets one well-formed answer and nothing after it; a request for
 // another host name is refused on loopback (DNS rebinding).
 TEST(WebServer, ProtocolSlipsGetOneWellFormedAnswer) {
-  selvane::web::HttpServer::Options options;
-  options.allowedHosts = {"Station.example"};
-  RunningServer s(1, 20, options);
+  RunningServer s(1, {.allowedHosts = {"Station.example"}});
   const QByteArray port = QByteArray::number(s.port());
-  struct Case {
-    QByteArray request;
-    int status;
-  };
-  const std::vector<Case> cases = {
+  const std::vector<std::pair<QByteArray, int>> cases = {
+      // request, status
       {"HEAD /events HTTP/1.1\r\nHost: localhost\r\n\r\n", 200},
       {"HEAD /units/1/stream HTTP/1.1\r\nHost: 127.0.0.1:" + port + "\r\n\r\n", 200},
       {"GET /units HTTP/1.1\r\nHost: localhost\r\nContent-Length: 3\r\n\r\nabc", 400},
@@ -285,14 +276,14 @@ TEST(WebServer, ProtocolSlipsGetOneWellFormedAnswer) {
       {"GET /units HTTP/1.1\r\nHost: [::1]:" + port + "\r\n\r\n", 200},
       {"GET /units HTTP/1.1\r\nHost: station.example\r\n\r\n", 200},
   };
-  for (const Case& c : cases) {
-    RawClient client(s.port(), c.request + "GET /units HTTP/1.1\r\nHost: localhost\r\n\r\n");
+  for (const auto& [request, status] : cases) {
+    RawClient client(s.port(), request + "GET /units HTTP/1.1\r\nHost: localhost\r\n\r\n");
     client.readUntilClosed(1000);
-    const qsizetype headEnd = client.buffer.indexOf("\r\n\r\n");
-    EXPECT_EQ(client.status(), c.status) << c.request.constData();
-    EXPECT_EQ(client.buffer.count("HTTP/1.1 "), 1) << c.request.constData() << client.buffer.constData();
-    if (c.request.startsWith("HEAD")) {
-      EXPECT_EQ(headEnd + 4, client.buffer.size()) << "HEAD answered with a body: " << client.buffer.constData();
+    EXPECT_EQ(client.status(), status) << request.constData();
+    EXPECT_EQ(client.buffer.count("HTTP/1.1 "), 1) << request.constData() << client.buffer.constData();
+    if (request.startsWith("HEAD")) {
+      EXPECT_EQ(client.buffer.indexOf("\r\n\r\n") + 4, client.buffer.size())
+          << "HEAD answered with a body: " << client.buffer.constData();
     }
   }
 }

@@ -166,7 +166,7 @@ TEST(WebWatch, LoginsOverHttpsWithCurlAndQt) {
   options.headerDeadlineMs = 2000;
   ASSERT_TRUE(selvane::web::readPem(c.cert, &options.tlsCert, &error) &&
               selvane::web::readPem(c.key, &options.tlsKey, &error));
-  RunningServer s(1, 20, options);
+  RunningServer s(1, options);
   // A handshake that stalls is held to the header deadline, not the idle time-out.
   RawClient stalled(s.port());
   ASSERT_TRUE(stalled.send("\x16\x03\x01"));
