@@ -6,15 +6,14 @@
 #include <gtest/gtest.h>
 #include <QTemporaryDir>
 
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "camera/testing.h"
 #include "testkit/com.h"
-#include "testkit/files.h"
 #include "testkit/korvex_site.h"
+#include "testkit/pictures.h"
 #include "testkit/wait.h"
 
 namespace korvextest {
@@ -37,10 +36,9 @@ struct Camera {
 
 inline void useCameras(const std::vector<Camera>& cameras) {
   std::vector<CG_VCAM_SPEC> specs;
-  for (const Camera& c : cameras) {
+  for (const Camera& c : cameras)
     specs.push_back({c.name.empty() ? nullptr : c.name.c_str(), c.caps.empty() ? nullptr : c.caps.data(),
                      static_cast<int>(c.caps.size()), c.fps, c.faults});
-  }
   ASSERT_EQ(cg_SetVirtualCameras(specs.data(), static_cast<int>(specs.size())), S_OK);
 }
 
@@ -104,12 +102,9 @@ class KorvexTest : public ::testing::Test, protected testkit::KorvexSite {
     QTemporaryDir dir;
     const QString path = dir.filePath("frame.bmp");
     call(DISPID_KORVEX_WriteBmp, unit0, path.toStdString());
-    const QByteArray bytes = testkit::readFile(path);
-    Frame frame;
-    if (bytes.size() < 54) return frame;
-    std::memcpy(&frame.header, bytes.constData() + 14, 40);
-    frame.pixels.assign(bytes.begin() + 54, bytes.end());
-    return frame;
+    const Bytes bytes = readBytes(path.toStdString());
+    if (bytes.size() < 54) return {};
+    return {infoHeaderOf(bytes), Bytes(bytes.begin() + 54, bytes.end())};
   }
 
   static inline std::unique_ptr<comtest::RegisteredServer> server_;
