@@ -11,6 +11,8 @@
 #include <QSslKey>
 #include <QTemporaryDir>
 
+#include "testkit/files.h"
+
 namespace webtest {
 
 // A self-signed certificate for 127.0.0.1 made by openssl, and the users
@@ -47,12 +49,9 @@ struct Credentials {
             .isNull() &&
         !QFile::exists(cert))
       return;
-    QFile f(users);
-    if (!f.open(QIODevice::WriteOnly)) return;
-    f.write("# viewers\nsha512:" + run("openssl", {"passwd", "-6", "pw-6"}) +
-            "\nsha256:" + run("openssl", {"passwd", "-5", "pw-5"}) + "\nyes:" + xcrypt("$y$", "pw-y") +
-            "\nbcrypt:" + xcrypt("$2b$", "pw-2b") + "\n");
-    made = true;
+    made = testkit::writeFile(users, "# viewers\nsha512:" + run("openssl", {"passwd", "-6", "pw-6"}) + "\nsha256:" +
+                                         run("openssl", {"passwd", "-5", "pw-5"}) + "\nyes:" + xcrypt("$y$", "pw-y") +
+                                         "\nbcrypt:" + xcrypt("$2b$", "pw-2b") + "\n");
   }
 };
 

@@ -5,7 +5,7 @@
 #include "picture.h"
 #include "testkit/web/publish_picture.h"
 #include "unit_health.h"
-#include "unit_reader.h"
+#include "unit_view.h"
 
 #include <gtest/gtest.h>
 

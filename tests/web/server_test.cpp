@@ -16,6 +16,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 
+#include <deque>
 #include <memory>
 
 using namespace webtest;
@@ -145,10 +146,9 @@ TEST(WebServer, HostileClientsLeaveOthersServed) {
   const QByteArray big = testJpeg(5, 1600, 1200);
   ASSERT_TRUE(s.publish(1, big));
 
-  std::vector<std::unique_ptr<RawClient>> trickling, stalled;
-  for (int i = 0; i < 40; ++i)
-    trickling.push_back(std::make_unique<RawClient>(s.port(), "GET /units HTTP/1.1\r\nHost: x\r\nX-Slow: "));
-  for (int i = 0; i < 5; ++i) stalled.push_back(std::make_unique<RawClient>(s.port(), streamRequest(1), 4096));
+  std::deque<RawClient> trickling, stalled;
+  for (int i = 0; i < 40; ++i) trickling.emplace_back(s.port(), "GET /units HTTP/1.1\r\nHost: x\r\nX-Slow: ");
+  for (int i = 0; i < 5; ++i) stalled.emplace_back(s.port(), streamRequest(1), 4096);
 
   httpGet(s.port(), "/units", "X-Big: " + QByteArray(200 * 1024, 'a') + "\r\n");  // refused or cut off
   for (const char* path :
@@ -178,7 +178,7 @@ TEST(WebServer, HostileClientsLeaveOthersServed) {
 
   // A stalled stream that starts reading again gets at most what was in
   // flight plus the newest picture, not the pictures it missed.
-  RawClient& late = *stalled.front();
+  RawClient& late = stalled.front();
   late.readUntilClosed(500);
   EXPECT_LT(late.buffer.size(), 4 * big.size()) << "a stalled client was sent a backlog";
 }
@@ -188,9 +188,8 @@ TEST(WebServer, HostileClientsLeaveOthersServed) {
 TEST(WebServer, WaitingClientsThatHangUpAreLetGo) {
   RunningServer s(1);
   {
-    std::vector<std::unique_ptr<RawClient>> waiting;
-    for (int i = 0; i < 20; ++i)
-      waiting.push_back(std::make_unique<RawClient>(s.port(), i % 2 ? streamRequest(1) : kEventsRequest));
+    std::deque<RawClient> waiting;
+    for (int i = 0; i < 20; ++i) waiting.emplace_back(s.port(), i % 2 ? streamRequest(1) : kEventsRequest);
     EXPECT_TRUE(waitFor([&] { return s.server->connections() >= 20; }, 3000, 10)) << s.server->connections();
   }
   EXPECT_TRUE(waitFor([&] { return s.server->connections() == 0; }, 3000, 10)) << s.server->connections();
@@ -214,20 +213,20 @@ TEST(WebServer, StopEndsOpenStreamsAndFeeds) {
 TEST(WebServer, SlowClientsHoldPicturesWithinTheMemoryBudget) {
   constexpr size_t kBudget = 3 << 20;
   RunningServer s(1, {.maxMemory = kBudget});
-  std::vector<std::unique_ptr<RawClient>> stalled;
+  std::deque<RawClient> stalled;
   for (int i = 0; i < 6; ++i) {
     const QByteArray picture = paddedJpeg(i, 900 * 1024);
     ASSERT_TRUE(publishPicture(s.dirs[0], picture, true, "x"));
     ASSERT_TRUE(s.waitForBytes(1, picture));
-    stalled.push_back(std::make_unique<RawClient>(s.port(), streamRequest(1), 4096));
+    stalled.emplace_back(s.port(), streamRequest(1), 4096);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_LE(s.server->picturesHeld(), kBudget);
   }
   EXPECT_GE(s.server->picturesHeld(), size_t(2) * 900 * 1024) << "stalled clients hold their pictures";
   EXPECT_EQ(httpGet(s.port(), "/units/1/latest").status, 503);
-  stalled.back()->readUntilClosed(1000);
-  EXPECT_FALSE(stalled.back()->readFor(100)) << "a stream past the budget ends";
-  EXPECT_TRUE(stalled.back()->parts().empty());
+  stalled.back().readUntilClosed(1000);
+  EXPECT_FALSE(stalled.back().readFor(100)) << "a stream past the budget ends";
+  EXPECT_TRUE(stalled.back().parts().empty());
   stalled.clear();
   EXPECT_TRUE(waitFor([&] { return s.server->picturesHeld() == 0; }, 3000, 10)) << s.server->picturesHeld();
   EXPECT_EQ(httpGet(s.port(), "/units/1/latest").status, 200);
@@ -247,11 +246,11 @@ TEST(WebServer, SlowHeadersAreDroppedAndStreamsLeaveRoomForRequests) {
   EXPECT_FALSE(open) << "a trickling client outlived the header deadline";
   EXPECT_EQ(slow.status(), 408);
 
-  std::vector<std::unique_ptr<RawClient>> streams;
+  std::deque<RawClient> streams;
   for (int i = 0; i < 6; ++i) {
-    streams.push_back(std::make_unique<RawClient>(s.port(), streamRequest(1)));
-    ASSERT_TRUE(streams.back()->readUntil([](const QByteArray& b) { return b.contains("\r\n\r\n"); }, 2000));
-    EXPECT_EQ(streams.back()->status(), 200);
+    streams.emplace_back(s.port(), streamRequest(1));
+    ASSERT_TRUE(streams.back().readUntil([](const QByteArray& b) { return b.contains("\r\n\r\n"); }, 2000));
+    EXPECT_EQ(streams.back().status(), 200);
   }
   RawClient extra(s.port(), streamRequest(1));
   extra.readUntilClosed(1000);
