@@ -3,7 +3,6 @@
 #include "testkit/pictures.h"
 
 #include <cstdio>
-#include <cstring>
 
 namespace stamped {
 namespace {
