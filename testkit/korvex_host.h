@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "camera/testing.h"
+#include "testkit/capture_graph.h"
 #include "testkit/com.h"
 #include "testkit/korvex_site.h"
 #include "testkit/pictures.h"
@@ -112,24 +113,10 @@ class KorvexTest : public ::testing::Test, protected testkit::KorvexSite {
   std::function<void(const Event&)> onEvent_;
 };
 
-// The frame counter a virtual camera stamps into its pictures: 32 blocks of
-// 8 x 8 pixels across the top, most significant bit first, bright for 1.
+// The frame counter a virtual camera stamps into its pictures, read from a
+// stored frame; -1 when the frame is too small to hold it.
 inline int64_t frameCounter(const BITMAPINFOHEADER& hdr, const std::vector<uint8_t>& pixels) {
-  const int w = hdr.biWidth, hgt = hdr.biHeight;
-  if (w < 256 || hgt < 8) return -1;
-  auto bright = [&](int x, int y) -> int {
-    if (hdr.biCompression == BI_RGB) {
-      const int bpp = hdr.biBitCount / 8;
-      const int stride = (w * bpp + 3) & ~3;
-      const size_t row = static_cast<size_t>(hgt - 1 - y);  // bottom row first
-      const uint8_t* p = &pixels[row * static_cast<size_t>(stride) + static_cast<size_t>(x * bpp)];
-      return (p[0] + p[1] + p[2]) / 3;
-    }
-    return pixels[static_cast<size_t>(y * w + x)];  // the Y plane
-  };
-  int64_t value = 0;
-  for (int bit = 0; bit < 32; ++bit) value = (value << 1) | (bright(bit * 8 + 4, 4) > 128 ? 1 : 0);
-  return value;
+  return hdr.biWidth < 256 || hdr.biHeight < 8 ? -1 : testkit::frameCounter(pixels.data(), hdr);
 }
 
 }  // namespace korvextest
