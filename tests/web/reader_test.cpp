@@ -33,9 +33,7 @@ QString dirOf(const QTemporaryDir& tmp, const QString& name) {
 
 // What this process has read from files and sockets so far.
 int64_t bytesReadSoFar() {
-  QFile io("/proc/self/io");
-  if (!io.open(QIODevice::ReadOnly)) return 0;
-  for (const QByteArray& line : io.readAll().split('\n'))
+  for (const QByteArray& line : testkit::readFile(QStringLiteral("/proc/self/io")).split('\n'))
     if (line.startsWith("rchar:")) return line.mid(6).trimmed().toLongLong();
   return 0;
 }
