@@ -47,9 +47,9 @@ void BM_PublicationSoak(benchmark::State& state) {
   const double outage = std::min(60.0, runSeconds / 5);
   const double outageStart = (runSeconds - outage) / 2, outageEnd = outageStart + outage;
   const double warmMark = std::min(60.0, outageStart / 2);
-  const QString probe = QCoreApplication::applicationDirPath() + QStringLiteral("/../tests/reader_probe");
+  const QString probe = QCoreApplication::applicationDirPath() + QStringLiteral("/../tools/reader_probe");
   if (!QFile::exists(probe)) {
-    state.SkipWithError("reader_probe not built (the tests build it)");
+    state.SkipWithError("reader_probe not built");
     return;
   }
   ProgramHost host(6, 30);

@@ -7,7 +7,7 @@
 //   BM_MarkerFlipToSmbPoller - from the end of a store (the marker flip) to
 //     an SMB reader that reads cap.ctl every 200 ms seeing the new record:
 //     median and maximum (the floor: half the poll period and the whole of it).
-// Runs as root (smbd); reader_probe comes from the test build.
+// Runs as root (smbd); reader_probe is scripts/reader_probe.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 
@@ -27,8 +27,8 @@
 #include <thread>
 
 #include "loopback_share.h"
-#include "smb_guest.h"
 #include "stamped_store.h"
+#include "testkit/smb_guest.h"
 
 namespace {
 
@@ -55,10 +55,9 @@ struct Served {
 
 void BM_StoreBesideSmbReaders(benchmark::State& state) {
   Served served({"read", "alone"});
-  const QString probe = QCoreApplication::applicationDirPath() + QStringLiteral("/../tests/reader_probe");
+  const QString probe = QCoreApplication::applicationDirPath() + QStringLiteral("/../tools/reader_probe");
   if (!served.share->problem().empty() || !QFileInfo::exists(probe)) {
-    state.SkipWithError(served.share->problem().empty() ? "reader_probe not built (the tests build it)"
-                                                        : served.share->problem().c_str());
+    state.SkipWithError(served.share->problem().empty() ? "reader_probe not built" : served.share->problem().c_str());
     return;
   }
   std::vector<stamped::Bytes> pictures;

@@ -228,7 +228,7 @@ TEST_F(PublishTest, FastAndSlowReadersOnlyEverAcceptWholePicturesTheirTextNames)
     pictures[1].push_back(stamped::bmp(id));
   }
   // The readers start once the pictures are made (slow in a sanitizer build).
-  const QString probe = qEnvironmentVariable("SV_OUT_DIR") + "/tests/reader_probe";
+  const QString probe = qEnvironmentVariable("SV_OUT_DIR") + "/tools/reader_probe";
   const QStringList args = QStringList{"--seconds", QString::number(kSeconds), "--check", "id"} + dirs;
   QProcess fast, slow;
   fast.start(probe, args);

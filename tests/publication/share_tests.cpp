@@ -16,8 +16,8 @@
 #include <memory>
 
 #include "loopback_share.h"
-#include "smb_guest.h"
 #include "stamped_store.h"
+#include "testkit/smb_guest.h"
 
 namespace {
 
@@ -48,7 +48,7 @@ TEST_F(ShareTest, ReadersThroughTheShareAcceptOnlyWholePicturesTheirRecordNamesA
   constexpr double kSeconds = 4.0;
   QStringList args{"--seconds", QString::number(kSeconds), "--check", "id"};
   for (int unit = 1; unit <= 6; ++unit) args << QString::fromStdString(url(unit));
-  const QString probe = QString::fromLocal8Bit(qgetenv("SV_OUT_DIR")) + "/tests/reader_probe";
+  const QString probe = QString::fromLocal8Bit(qgetenv("SV_OUT_DIR")) + "/tools/reader_probe";
   std::array<std::vector<stamped::Bytes>, 2> pictures;  // made beforehand: stores at full speed
   for (int id = 1; id <= 40; ++id) {
     pictures[0].push_back(stamped::jpeg(id));

@@ -28,7 +28,7 @@
 #include <thread>
 #include <vector>
 
-#include "smb_guest.h"
+#include "testkit/smb_guest.h"
 #include "testkit/stamped_picture.h"
 
 namespace {
