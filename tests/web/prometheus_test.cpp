@@ -17,7 +17,6 @@
 #include <QProcess>
 #include <QStandardPaths>
 
-#include <atomic>
 #include <thread>
 
 using namespace webtest;
@@ -51,9 +50,9 @@ TEST(WebPrometheus, StaleAlertFiresForTheUnitThatStopped) {
   for (const QString& u : units) QDir().mkpath(u);
 
   // Unit 1 publishes every 400 ms throughout; unit 2 five times, then stops.
-  std::atomic<bool> done{false};
-  std::thread station([&] {
-    for (int i = 0; !done; ++i) {
+  // A jthread: a failed assertion below still stops and joins it.
+  std::jthread station([&](std::stop_token stop) {
+    for (int i = 0; !stop.stop_requested(); ++i) {
       publishPicture(units[0], testJpeg(2 * i), true, QString::number(i));
       if (i < 5) publishPicture(units[1], testJpeg(2 * i + 1), true, QString::number(i));
       std::this_thread::sleep_for(std::chrono::milliseconds(400));
@@ -104,7 +103,7 @@ scrape_configs:
                  .toArray();
     for (const QJsonValue& a : alerts) firing = firing || a["state"].toString() == "firing";
   }
-  done = true;
+  station.request_stop();
   station.join();
   EXPECT_TRUE(scraped) << "Prometheus never scraped selvane-web over HTTPS with the login\n"
                        << prometheus.readAll().right(3000).constData();
