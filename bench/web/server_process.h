@@ -2,9 +2,6 @@
 // loopback port, its CPU time, bytes read and resident set read from /proc.
 #pragma once
 
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
@@ -34,17 +31,10 @@ inline ProcessReading readProcess(qint64 pid) {
   return r;
 }
 
-inline uint16_t freePort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  const uint16_t port = webtest::bindLoopback(fd);
-  ::close(fd);
-  return port;
-}
-
 // Starts the built program with `args` on a free loopback port and waits
 // until it answers; false when it did not start.
 inline bool startServer(QProcess& server, QStringList args, uint16_t* port) {
-  *port = freePort();
+  *port = webtest::freePort();
   args << "--listen" << QStringLiteral("127.0.0.1:%1").arg(*port);
   server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
   server.start(QCoreApplication::applicationDirPath() + "/../selvane-web", args);

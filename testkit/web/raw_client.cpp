@@ -30,6 +30,13 @@ uint16_t bindLoopback(int fd) {
   return ntohs(a.sin_port);
 }
 
+uint16_t freePort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const uint16_t port = bindLoopback(fd);
+  ::close(fd);
+  return port;
+}
+
 RawClient::RawClient(uint16_t port, int receiveBuffer) {
   fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd_ < 0) return;

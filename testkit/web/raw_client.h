@@ -57,6 +57,8 @@ int64_t nowMs();
 
 // Binds the socket `fd` to 127.0.0.1 on a port the system picks; that port.
 uint16_t bindLoopback(int fd);
+// A loopback port that was free a moment ago, for a server started next.
+uint16_t freePort();
 
 template <class Done>
 bool RawClient::readUntil(Done done, int ms) {

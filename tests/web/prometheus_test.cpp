@@ -7,8 +7,6 @@
 #include "testkit/web/test_credentials.h"
 
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <QDir>
 #include <QJsonArray>
@@ -22,13 +20,6 @@
 using namespace webtest;
 
 namespace {
-
-uint16_t freePort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  const uint16_t port = bindLoopback(fd);
-  ::close(fd);
-  return port;
-}
 
 struct Child : QProcess {
   ~Child() override {
