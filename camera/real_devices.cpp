@@ -358,8 +358,13 @@ HRESULT bindDevice(const DevicePtr& device, DevicePtr* bound, CapsPtr* offered) 
 }
 
 bool relistGoneCameras() {
-  const auto now = std::chrono::steady_clock::now();
+  {
+    // The usual case, every camera bound: /dev is not read at all.
+    std::lock_guard lock(ports().mutex);
+    if (ports().gone.empty()) return false;
+  }
   const std::string nodes = videoNodes();
+  const auto now = std::chrono::steady_clock::now();
   {
     std::lock_guard lock(ports().mutex);
     auto& gone = ports().gone;

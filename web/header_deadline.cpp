@@ -40,11 +40,6 @@ void HeaderDeadline::forget(int fd) {
   }
 }
 
-unsigned long HeaderDeadline::dropped() const {
-  std::lock_guard lock(mutex_);
-  return dropped_;
-}
-
 void HeaderDeadline::run() {
   std::unique_lock lock(mutex_);
   while (!stopping_) {
@@ -54,7 +49,6 @@ void HeaderDeadline::run() {
       if (it->second.deadline <= now) {
         ::shutdown(it->second.duplicate, SHUT_RDWR);
         ::close(it->second.duplicate);
-        ++dropped_;
         it = pending_.erase(it);
       } else {
         next = std::min(next, it->second.deadline);

@@ -35,21 +35,18 @@ class HeaderDeadline {
   // Its headers are whole, or the library let go of it: no deadline any more.
   void headersDone(int fd) { forget(fd); }
   void closed(int fd) { forget(fd); }
-  // Connections shut down for missing their deadline so far.
-  unsigned long dropped() const;
 
  private:
   void forget(int fd);
   void run();
 
-  mutable std::mutex mutex_;
+  std::mutex mutex_;
   std::condition_variable changed_;
   struct Pending {
     int duplicate;
     Clock::time_point deadline;
   };
   std::map<int, Pending> pending_;  // by the library's descriptor
-  unsigned long dropped_ = 0;
   bool stopping_ = false;
   std::thread thread_;
 };
