@@ -89,21 +89,19 @@ bool Logins::verify(const QByteArray& name, const QByteArray& password) {
 
 Logins::Verdict Logins::judge(const char* authorization, const PeerName& peer) {
   const QByteArray header(authorization ? authorization : "");
-  if (!header.startsWith("Basic ")) {
+  const bool basic = header.startsWith("Basic ");
+  const std::string key =
+      basic ? QMessageAuthenticationCode::hash(header, cacheKey_, QCryptographicHash::Sha256).toStdString() : "";
+  std::lock_guard lock(mutex_);
+  startMinute();
+  if (!basic) {
     if (!header.isEmpty()) logFailure("(not Basic)", peer());
     return Verdict::Refused;
   }
-  const std::string key = QMessageAuthenticationCode::hash(header, cacheKey_, QCryptographicHash::Sha256).toStdString();
-  std::lock_guard lock(mutex_);
   if (auto it = verdicts_.find(key); it != verdicts_.end()) return it->second ? Verdict::Allowed : Verdict::Refused;
 
   const QString address = peer();
   const std::string addressKey = address.toStdString();
-  if (const int64_t minute = static_cast<int64_t>(std::time(nullptr) / 60); minute != failureMinute_) {
-    failureMinute_ = minute;
-    failures_.clear();
-    throttlesLogged_ = 0;
-  }
   if (const auto it = failures_.find(addressKey); it != failures_.end() && it->second >= kFailuresPerMinute)
     return Verdict::Throttled;
   const auto started = std::chrono::steady_clock::now();
@@ -137,15 +135,21 @@ Logins::Verdict Logins::judge(const char* authorization, const PeerName& peer) {
   return ok ? Verdict::Allowed : Verdict::Refused;
 }
 
+// Failures are counted and logged per minute: at a new one, what the last
+// did not log is summed up and every address starts afresh.
+void Logins::startMinute() {
+  const int64_t minute = static_cast<int64_t>(std::time(nullptr) / 60);
+  if (minute == minute_) return;
+  if (logged_ > 10) qWarning("login: %d more failed logins in the last minute", logged_ - 10);
+  minute_ = minute;
+  logged_ = 0;
+  failures_.clear();
+  throttlesLogged_ = 0;
+}
+
 // A request without credentials is how every browser starts: not logged.
 // Wrong ones are, at most ten a minute, so guessing cannot flood the log.
 void Logins::logFailure(const QByteArray& name, const QString& peer) {
-  const int64_t minute = static_cast<int64_t>(std::time(nullptr) / 60);
-  if (minute != logMinute_) {
-    if (logged_ > 10) qWarning("login: %d more failed logins in the last minute", logged_ - 10);
-    logMinute_ = minute;
-    logged_ = 0;
-  }
   if (++logged_ <= 10)
     qWarning("login: failed for \"%s\" from %s%s", printable(name).constData(), qUtf8Printable(peer),
              logged_ == 10 ? " (more this minute not logged)" : "");

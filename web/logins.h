@@ -64,6 +64,7 @@ class Logins {
     QByteArray hash;
   };
   bool verify(const QByteArray& name, const QByteArray& password);
+  void startMinute();
   void logFailure(const QByteArray& name, const QString& peer);
 
   std::vector<User> users_;
@@ -72,13 +73,14 @@ class Logins {
   std::mutex mutex_;
   std::unordered_map<std::string, bool> verdicts_;  // keyed digest of the header -> allowed
   std::vector<std::string> verdictOrder_;
-  int64_t logMinute_ = 0;
+  // This minute: failures logged, addresses throttled and logged (at most
+  // five), failures by address.
+  int64_t minute_ = 0;
   int logged_ = 0;
-  // Guessing: failures by address this minute, hashing time this second.
-  std::chrono::milliseconds hashBudget_;
-  int64_t failureMinute_ = 0;
-  int throttlesLogged_ = 0;  // at most five addresses a minute
+  int throttlesLogged_ = 0;
   std::unordered_map<std::string, int> failures_;
+  // Hashing time this second.
+  std::chrono::milliseconds hashBudget_;
   std::chrono::steady_clock::time_point hashSecond_;
   std::chrono::steady_clock::duration hashedThisSecond_{};
 };
