@@ -34,9 +34,6 @@ void CaptureEvents::onCapture(int32_t usbno, int32_t rtcd) {
   if (!view_ || !model::isUnit(k)) return;
   CaptureView& view = *view_;
   model::RunFields& run = model_.run[static_cast<size_t>(k)];
-  const model::Adjustments& stored = model_.adjust[static_cast<size_t>(k)];
-  // The picture is changed with the bars' live positions.
-  const model::Adjustments live = view.liveAdjustments(k);
   if (run.capturePending != 1) return;
   // A picture that came less than a second after the unit's last
   // publication waits (the unit stays pending, so nothing is asked
@@ -66,6 +63,10 @@ void CaptureEvents::onCapture(int32_t usbno, int32_t rtcd) {
   view.showFrameDetails(k, format, compression, receiver_.text());
   korvex_.WriteBmp(k, path);
 
+  const model::Adjustments& stored = model_.adjust[static_cast<size_t>(k)];
+  // The picture is changed with the bars' live positions, as they stand when
+  // it is handled (a held picture: when it is released).
+  const model::Adjustments live = view.liveAdjustments(k);
   bool opened = false;
   auto open = [&] {
     opened = lib.BitMapOpen(text7, pathBytes.constData()) == 0;

@@ -101,7 +101,7 @@ void ControlScreen::endWithoutAsking() {
 
 void ControlScreen::endRun() {
   closing_ = true;
-  if (run_.running()) korvex().CaptureEnd();
+  if (run_.running()) run_.end();  // no tick asks the control for a picture after this
   korvex().EndCapture();
   model_.controlScreenRunning = 0;
   if (model_.helpOpen == 1) {

@@ -19,8 +19,6 @@ class StopSignals : public QObject {
   StopSignals(const StopSignals&) = delete;
   StopSignals& operator=(const StopSignals&) = delete;
 
-  bool installed() const { return notifier_ != nullptr; }
-
  private:
   std::function<void(int)> onStop_;
   QSocketNotifier* notifier_ = nullptr;
