@@ -358,6 +358,11 @@ HRESULT bindDevice(const DevicePtr& device, DevicePtr* bound, CapsPtr* offered) 
 }
 
 bool relistGoneCameras() {
+  {
+    // The device check calls this on every tick; with no camera gone, /dev is not read.
+    std::lock_guard lock(ports().mutex);
+    if (ports().gone.empty()) return false;
+  }
   const auto now = std::chrono::steady_clock::now();
   const std::string nodes = videoNodes();
   {
