@@ -2,13 +2,11 @@
 #include <QString>
 #include <algorithm>
 #include <cstring>
-
-#include "objects.h"
-
 #include <mutex>
 
 #include "device_errors.h"
 #include "gstreamer_init.h"
+#include "objects.h"
 
 using namespace pl::capture;
 
@@ -23,6 +21,18 @@ struct Listed {
 Listed& listed() {
   static auto* l = new Listed;
   return *l;
+}
+
+// Copies as much of `text` as fits in a caller's buffer of `size` (> 0)
+// bytes, and a 0; with `wholeCharacters`, never a part of a UTF-8 character.
+// Returns the number of bytes copied.
+size_t copyText(const std::string& text, char* out, int size, bool wholeCharacters = false) {
+  size_t n = std::min(text.size(), static_cast<size_t>(size) - 1);
+  if (wholeCharacters)
+    while (n > 0 && n < text.size() && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
+  std::memcpy(out, text.data(), n);
+  out[n] = 0;
+  return n;
 }
 
 }  // namespace
@@ -87,11 +97,7 @@ int cg_DeviceDescription(CG_DEVICE* handle, char* text, int size) {
     const std::string line = d->info->virtualCamera
                                  ? "\"" + QString::fromStdU16String(d->info->name).toStdString() + "\" virtual camera"
                                  : d->info->description;
-    if (text && size > 0) {
-      const size_t n = std::min(line.size(), static_cast<size_t>(size) - 1);
-      std::copy_n(line.data(), n, text);
-      text[n] = 0;
-    }
+    if (text && size > 0) copyText(line, text, size);
     return static_cast<int>(std::min<size_t>(line.size(), INT32_MAX));
   } catch (...) { return -1; }
 }
@@ -135,11 +141,7 @@ int cg_ListedCameraAdvice(int position, char* text, int size) {
       path = listed().paths[static_cast<size_t>(position)];
     }
     const std::string advice = path.empty() ? std::string() : deviceErrorAdvice(lastDeviceError(path));
-    size_t n = std::min(advice.size(), static_cast<size_t>(size) - 1);
-    while (n > 0 && n < advice.size() && (static_cast<unsigned char>(advice[n]) & 0xC0) == 0x80) --n;
-    std::memcpy(text, advice.data(), n);
-    text[n] = 0;
-    return static_cast<int>(n);
+    return static_cast<int>(copyText(advice, text, size, /*wholeCharacters=*/true));
   } catch (...) { return 0; }
 }
 
@@ -148,11 +150,7 @@ int cg_ForbiddenVideoNodes(char* text, int size) {
     const std::vector<std::string> found = forbiddenNodes();
     std::string joined;
     for (const std::string& n : found) joined += (joined.empty() ? "" : "\n") + n;
-    if (text && size > 0) {
-      const size_t n = std::min(joined.size(), static_cast<size_t>(size) - 1);
-      std::memcpy(text, joined.data(), n);
-      text[n] = 0;
-    }
+    if (text && size > 0) copyText(joined, text, size);
     return static_cast<int>(found.size());
   } catch (...) {
     if (text && size > 0) text[0] = 0;

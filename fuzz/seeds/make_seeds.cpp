@@ -3,10 +3,9 @@
 // cap.ctl record, a registration), so that fuzzing starts from files the
 // readers really meet rather than from nothing.
 // Usage: make_fuzz_seeds DIR (writes DIR/<target>/ and an empty DIR/<target>.found/).
-#include <turbojpeg.h>
-
 #include <QByteArray>
 #include <QString>
+#include <cstddef>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -29,18 +28,16 @@ Bytes bytesOf(const QByteArray& text) { return Bytes(text.begin(), text.end()); 
 
 // The quarters picture as a JPEG, as the station publishes it.
 Bytes quartersJpeg() {
-  const Bytes bmp = quartersBmp24(32, 24);
-  const BITMAPINFOHEADER ih = infoHeaderOf(bmp);
-  tjhandle tj = tjInitCompress();
-  unsigned char* jpeg = nullptr;
-  unsigned long size = 0;
-  // BMP rows are bottom-up BGR, padded to four bytes.
-  const int ok = tjCompress2(tj, bmp.data() + 54, ih.biWidth, static_cast<int>(strideOf(ih.biWidth)), ih.biHeight,
-                             TJPF_BGR, &jpeg, &size, TJSAMP_420, 75, TJFLAG_BOTTOMUP);
-  Bytes out = ok == 0 ? Bytes(jpeg, jpeg + size) : Bytes{};
-  tjFree(jpeg);
-  tjDestroy(tj);
-  return out;
+  constexpr int kWidth = 32, kHeight = 24;
+  const Bytes bmp = quartersBmp24(kWidth, kHeight);
+  // BMP rows are bottom-up and padded to four bytes; the encoder takes them top row first, unpadded.
+  const size_t stride = strideOf(kWidth), row = static_cast<size_t>(kWidth) * 3;
+  Bytes rows;
+  for (int k = kHeight - 1; k >= 0; --k) {
+    const auto start = bmp.begin() + 54 + static_cast<std::ptrdiff_t>(stride * static_cast<size_t>(k));
+    rows.insert(rows.end(), start, start + static_cast<std::ptrdiff_t>(row));
+  }
+  return encodeJpeg(rows, kWidth, kHeight, 75);
 }
 
 QByteArray settingsText() {

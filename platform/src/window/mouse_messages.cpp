@@ -2,30 +2,48 @@
 
 #include <QMouseEvent>
 #include <QWidget>
+#include <algorithm>
+#include <iterator>
 
 namespace pl::detail {
+
+namespace {
+
+// The button messages and the events they stand for, both ways.
+struct ButtonMessage {
+  UINT msg;
+  QEvent::Type type;
+  Qt::MouseButton button;
+};
+constexpr ButtonMessage kButtonMessages[] = {
+    {WM_LBUTTONDOWN, QEvent::MouseButtonPress, Qt::LeftButton},
+    {WM_LBUTTONUP, QEvent::MouseButtonRelease, Qt::LeftButton},
+    {WM_LBUTTONDBLCLK, QEvent::MouseButtonDblClick, Qt::LeftButton},
+    {WM_RBUTTONDOWN, QEvent::MouseButtonPress, Qt::RightButton},
+    {WM_RBUTTONUP, QEvent::MouseButtonRelease, Qt::RightButton},
+    {WM_RBUTTONDBLCLK, QEvent::MouseButtonDblClick, Qt::RightButton},
+};
+
+template <class Match>
+const ButtonMessage* findButtonMessage(Match match) {
+  const auto* end = std::end(kButtonMessages);
+  const auto* found = std::find_if(std::begin(kButtonMessages), end, match);
+  return found != end ? found : nullptr;
+}
+
+}  // namespace
 
 bool isMouseMessage(UINT msg) { return msg >= WM_MOUSEMOVE && msg <= WM_RBUTTONDBLCLK; }
 
 bool messageFromMouseEvent(const QEvent* event, UINT* msg, WPARAM* wParam, LPARAM* lParam) {
   const auto* me = static_cast<const QMouseEvent*>(event);
-  const bool left = me->button() == Qt::LeftButton;
-  const bool right = me->button() == Qt::RightButton;
-  switch (event->type()) {
-    case QEvent::MouseMove: *msg = WM_MOUSEMOVE; break;
-    case QEvent::MouseButtonPress:
-      if (!left && !right) return false;
-      *msg = left ? WM_LBUTTONDOWN : WM_RBUTTONDOWN;
-      break;
-    case QEvent::MouseButtonRelease:
-      if (!left && !right) return false;
-      *msg = left ? WM_LBUTTONUP : WM_RBUTTONUP;
-      break;
-    case QEvent::MouseButtonDblClick:
-      if (!left && !right) return false;
-      *msg = left ? WM_LBUTTONDBLCLK : WM_RBUTTONDBLCLK;
-      break;
-    default: return false;
+  if (event->type() == QEvent::MouseMove) {
+    *msg = WM_MOUSEMOVE;
+  } else {
+    const ButtonMessage* m =
+        findButtonMessage([&](const ButtonMessage& b) { return b.type == event->type() && b.button == me->button(); });
+    if (!m) return false;  // other buttons and event types have no message
+    *msg = m->msg;
   }
   WPARAM keys = 0;
   if (me->buttons() & Qt::LeftButton) keys |= MK_LBUTTON;
@@ -41,33 +59,11 @@ bool messageFromMouseEvent(const QEvent* event, UINT* msg, WPARAM* wParam, LPARA
 std::unique_ptr<QMouseEvent> mouseEventFromMessage(QWidget* widget, UINT msg, WPARAM wParam, LPARAM lParam) {
   QEvent::Type type = QEvent::MouseMove;
   Qt::MouseButton button = Qt::NoButton;
-  switch (msg) {
-    case WM_LBUTTONDOWN:
-      type = QEvent::MouseButtonPress;
-      button = Qt::LeftButton;
-      break;
-    case WM_LBUTTONUP:
-      type = QEvent::MouseButtonRelease;
-      button = Qt::LeftButton;
-      break;
-    case WM_LBUTTONDBLCLK:
-      type = QEvent::MouseButtonDblClick;
-      button = Qt::LeftButton;
-      break;
-    case WM_RBUTTONDOWN:
-      type = QEvent::MouseButtonPress;
-      button = Qt::RightButton;
-      break;
-    case WM_RBUTTONUP:
-      type = QEvent::MouseButtonRelease;
-      button = Qt::RightButton;
-      break;
-    case WM_RBUTTONDBLCLK:
-      type = QEvent::MouseButtonDblClick;
-      button = Qt::RightButton;
-      break;
-    case WM_MOUSEMOVE: break;
-    default: return nullptr;
+  if (msg != WM_MOUSEMOVE) {
+    const ButtonMessage* m = findButtonMessage([&](const ButtonMessage& b) { return b.msg == msg; });
+    if (!m) return nullptr;
+    type = m->type;
+    button = m->button;
   }
   Qt::MouseButtons buttons;
   if (wParam & MK_LBUTTON) buttons |= Qt::LeftButton;
