@@ -10,7 +10,6 @@
 #include <microhttpd.h>
 #include <netdb.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <QJsonDocument>
 #include <QtDebug>
@@ -431,11 +430,9 @@ void HttpServer::handOver(int fd, const sockaddr* address, socklen_t length, QBy
   const bool full =
       open >= options_.maxConnections || (stream ? streams >= share : open - std::min(open, streams) >= share);
   if (full) {
-    const QByteArray answer =
-        plainAnswer(503, "Service Unavailable",
-                    stream ? "Too many streams are open; try again later." : "Too many requests; try again later.");
-    [[maybe_unused]] const ssize_t n = ::send(fd, answer.constData(), static_cast<size_t>(answer.size()), MSG_NOSIGNAL);
-    ::close(fd);
+    answerAndClose(fd, plainAnswer(503, "Service Unavailable",
+                                   stream ? "Too many streams are open; try again later."
+                                          : "Too many requests; try again later."));
     return;
   }
   if (tlsDeadline_) tlsDeadline_->add(fd, headerDeadline);
