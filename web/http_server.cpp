@@ -19,8 +19,10 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <initializer_list>
 #include <memory>
 #include <optional>
+#include <utility>
 
 namespace selvane::web {
 
@@ -105,16 +107,15 @@ Response copyBody(const QByteArray& body, const char* type) {
   return r;
 }
 
-MHD_Result sendText(MHD_Connection* c, unsigned status, const char* text) {
-  Response r = copyBody(QByteArray(text) + "\n", "text/plain; charset=utf-8");
-  if (r) MHD_add_response_header(r.get(), "Cache-Control", "no-store");
-  return send(c, status, std::move(r));
-}
+using Header = std::pair<const char*, const char*>;
+constexpr Header kNoStore{"Cache-Control", "no-store"};
 
-MHD_Result sendBusy(MHD_Connection* c, const char* text, unsigned status = MHD_HTTP_SERVICE_UNAVAILABLE,
-                    const char* retryAfter = "5") {
+// A one-line text answer with the headers it needs besides the common ones.
+MHD_Result sendText(MHD_Connection* c, unsigned status, const char* text,
+                    std::initializer_list<Header> headers = {kNoStore}) {
   Response r = copyBody(QByteArray(text) + "\n", "text/plain; charset=utf-8");
-  if (r) MHD_add_response_header(r.get(), "Retry-After", retryAfter);
+  if (r)
+    for (const auto& [name, value] : headers) MHD_add_response_header(r.get(), name, value);
   return send(c, status, std::move(r));
 }
 
@@ -141,7 +142,9 @@ MHD_Result sendPicture(MHD_Connection* c, PictureBudget& budget, PicturePtr pict
     r.reset(MHD_create_response_from_buffer(0, nullptr, MHD_RESPMEM_PERSISTENT));
   } else {
     picture = budget.hold(picture);
-    if (!picture) return sendBusy(c, "Too many pictures are being sent to slow clients; try again later.");
+    if (!picture)
+      return sendText(c, MHD_HTTP_SERVICE_UNAVAILABLE,
+                      "Too many pictures are being sent to slow clients; try again later.", {{"Retry-After", "5"}});
     const QByteArray& body = asJpeg ? picture->jpeg : picture->stored;
     auto* hold = new PicturePtr(std::move(picture));
     r.reset(MHD_create_response_from_buffer_with_free_callback_cls(
@@ -268,13 +271,6 @@ Logins::Verdict judgeLogin(Logins& logins, MHD_Connection* c) {
   return logins.judge(MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_AUTHORIZATION), peer);
 }
 
-MHD_Result sendLoginRequest(MHD_Connection* c) {
-  Response r = copyBody("Log in to see the pictures.\n", "text/plain; charset=utf-8");
-  if (r) MHD_add_response_header(r.get(), MHD_HTTP_HEADER_WWW_AUTHENTICATE, Logins::kChallenge);
-  if (r) MHD_add_response_header(r.get(), "Cache-Control", "no-store");
-  return send(c, MHD_HTTP_UNAUTHORIZED, std::move(r));
-}
-
 int socketOf(MHD_Connection* c) {
   const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_CONNECTION_FD);
   return info ? info->connect_fd : -1;
@@ -296,11 +292,8 @@ MHD_Result onRequest(void* cls, MHD_Connection* c, const char* url, const char* 
   Context& ctx = *static_cast<Context*>(cls);
   if (ctx.tlsDeadline) ctx.tlsDeadline->headersDone(socketOf(c));
   const QByteArrayView m(method);
-  if (m != "GET" && m != "HEAD") {
-    Response r = copyBody("Only GET and HEAD are served.\n", "text/plain; charset=utf-8");
-    if (r) MHD_add_response_header(r.get(), "Allow", "GET, HEAD");
-    return send(c, MHD_HTTP_METHOD_NOT_ALLOWED, std::move(r));
-  }
+  if (m != "GET" && m != "HEAD")
+    return sendText(c, MHD_HTTP_METHOD_NOT_ALLOWED, "Only GET and HEAD are served.", {{"Allow", "GET, HEAD"}});
   if (!hostAllowed(ctx, MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_HOST)))
     return sendText(c, MHD_HTTP_MISDIRECTED_REQUEST, "This server does not answer for that host name.");
   const char* length = MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
@@ -309,12 +302,15 @@ MHD_Result onRequest(void* cls, MHD_Connection* c, const char* url, const char* 
     return sendText(c, MHD_HTTP_BAD_REQUEST, "A GET request carries no body.");
   switch (ctx.logins ? judgeLogin(*ctx.logins, c) : Logins::Verdict::Allowed) {
     case Logins::Verdict::Allowed: break;
-    case Logins::Verdict::Refused: return sendLoginRequest(c);
+    case Logins::Verdict::Refused:
+      return sendText(c, MHD_HTTP_UNAUTHORIZED, "Log in to see the pictures.",
+                      {{MHD_HTTP_HEADER_WWW_AUTHENTICATE, Logins::kChallenge}, kNoStore});
     case Logins::Verdict::Throttled:
-      return sendBusy(c, "Too many failed logins from this address: try again in a minute.", MHD_HTTP_TOO_MANY_REQUESTS,
-                      "60");
+      return sendText(c, MHD_HTTP_TOO_MANY_REQUESTS, "Too many failed logins from this address: try again in a minute.",
+                      {{"Retry-After", "60"}});
     case Logins::Verdict::Busy:
-      return sendBusy(c, "Many logins are being checked: try again in a second.", MHD_HTTP_SERVICE_UNAVAILABLE, "1");
+      return sendText(c, MHD_HTTP_SERVICE_UNAVAILABLE, "Many logins are being checked: try again in a second.",
+                      {{"Retry-After", "1"}});
   }
   return route(ctx, c, url, m == "HEAD");
 }
