@@ -438,6 +438,8 @@ void HttpServer::handOver(int fd, const sockaddr* address, socklen_t length, QBy
 
 uint16_t HttpServer::port() const { return gate_ ? gate_->port() : 0; }
 
+bool HttpServer::loopback() const { return gate_ && gate_->loopback(); }
+
 unsigned HttpServer::connections() const {
   if (!daemon_) return 0;
   const MHD_DaemonInfo* info = MHD_get_daemon_info(daemon_, MHD_DAEMON_INFO_CURRENT_CONNECTIONS);

@@ -58,6 +58,7 @@ class HttpServer {
   // Binds and starts serving; false with the reason when it cannot.
   bool start(QString* error);
   uint16_t port() const;
+  bool loopback() const;         // bound to 127.0.0.0/8 or ::1
   unsigned connections() const;  // open right now, handed over by the gate
   unsigned waitingForHeaders() const;
   size_t picturesHeld() const { return budget_.held(); }
