@@ -29,7 +29,6 @@ namespace selvane::web {
 struct HttpServer::Context {
   Board& board;
   PictureBudget& budget;
-  std::atomic<unsigned>& streams;
   bool checkHost = false;
   QList<QByteArray> hosts;  // lower case, without the port
   QByteArray port;
@@ -170,7 +169,7 @@ MHD_Result sendStream(MHD_Connection* c, Context& ctx, bool head, StreamClient::
     const int bytes = kStreamSendBuffer;
     setsockopt(info->connect_fd, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes);
   }
-  if (!head) r.reset(StreamClient::response(new StreamClient(ctx.board, ctx.budget, ctx.streams, c, kind, index)));
+  if (!head) r.reset(StreamClient::response(new StreamClient(ctx.board, ctx.budget, c, kind, index)));
   if (!r) return MHD_NO;
   if (kind == StreamClient::Kind::Pictures) {
     const std::string type = std::string("multipart/x-mixed-replace;boundary=") + kStreamBoundary;
@@ -355,7 +354,7 @@ HttpServer::HttpServer(Board& board, Options options)
     : board_(board),
       options_(std::move(options)),
       budget_(options_.maxMemory),
-      context_(std::make_unique<Context>(Context{board_, budget_, streams_, false, {}, {}, options_.logins})) {
+      context_(std::make_unique<Context>(Context{board_, budget_, false, {}, {}, options_.logins})) {
   context_->hosts = {"localhost", "127.0.0.1", "[::1]"};
   for (const QString& name : options_.allowedHosts) context_->hosts.append(name.toLower().toUtf8());
 }
@@ -421,7 +420,8 @@ void HttpServer::handOver(int fd, const sockaddr* address, socklen_t length, QBy
   const QList<QByteArray> requestLine = head.first(lineEnd < 0 ? head.size() : lineEnd).toByteArray().split(' ');
   const QByteArray path = requestLine.value(1);
   const bool stream = path == "/events" || (path.startsWith("/units/") && path.endsWith("/stream"));
-  const unsigned open = connections(), streams = streams_;
+  const unsigned open = connections();
+  const auto streams = static_cast<unsigned>(board_.stats.streamClients + board_.stats.feedClients);
   const unsigned share = options_.maxConnections - options_.maxConnections / 4;
   const bool full =
       open >= options_.maxConnections || (stream ? streams >= share : open - std::min(open, streams) >= share);

@@ -25,7 +25,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -78,7 +77,6 @@ class HttpServer {
   Board& board_;
   Options options_;
   PictureBudget budget_;
-  std::atomic<unsigned> streams_{0};  // stream and feed clients alive
   std::unique_ptr<Context> context_;
   std::unique_ptr<HeaderDeadline> tlsDeadline_;  // HTTPS only
   std::unique_ptr<RequestGate> gate_;
