@@ -10,7 +10,6 @@
 #include <microhttpd.h>
 #include <netdb.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <QJsonDocument>
 #include <QtDebug>
@@ -20,15 +19,16 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <initializer_list>
 #include <memory>
 #include <optional>
+#include <utility>
 
 namespace selvane::web {
 
 struct HttpServer::Context {
   Board& board;
   PictureBudget& budget;
-  std::atomic<unsigned>& streams;
   bool checkHost = false;
   QList<QByteArray> hosts;  // lower case, without the port
   QByteArray port;
@@ -106,16 +106,15 @@ Response copyBody(const QByteArray& body, const char* type) {
   return r;
 }
 
-MHD_Result sendText(MHD_Connection* c, unsigned status, const char* text) {
-  Response r = copyBody(QByteArray(text) + "\n", "text/plain; charset=utf-8");
-  if (r) MHD_add_response_header(r.get(), "Cache-Control", "no-store");
-  return send(c, status, std::move(r));
-}
+using Header = std::pair<const char*, const char*>;
+constexpr Header kNoStore{"Cache-Control", "no-store"};
 
-MHD_Result sendBusy(MHD_Connection* c, const char* text, unsigned status = MHD_HTTP_SERVICE_UNAVAILABLE,
-                    const char* retryAfter = "5") {
+// A one-line text answer with the headers it needs besides the common ones.
+MHD_Result sendText(MHD_Connection* c, unsigned status, const char* text,
+                    std::initializer_list<Header> headers = {kNoStore}) {
   Response r = copyBody(QByteArray(text) + "\n", "text/plain; charset=utf-8");
-  if (r) MHD_add_response_header(r.get(), "Retry-After", retryAfter);
+  if (r)
+    for (const auto& [name, value] : headers) MHD_add_response_header(r.get(), name, value);
   return send(c, status, std::move(r));
 }
 
@@ -142,7 +141,9 @@ MHD_Result sendPicture(MHD_Connection* c, PictureBudget& budget, PicturePtr pict
     r.reset(MHD_create_response_from_buffer(0, nullptr, MHD_RESPMEM_PERSISTENT));
   } else {
     picture = budget.hold(picture);
-    if (!picture) return sendBusy(c, "Too many pictures are being sent to slow clients; try again later.");
+    if (!picture)
+      return sendText(c, MHD_HTTP_SERVICE_UNAVAILABLE,
+                      "Too many pictures are being sent to slow clients; try again later.", {{"Retry-After", "5"}});
     const QByteArray& body = asJpeg ? picture->jpeg : picture->stored;
     auto* hold = new PicturePtr(std::move(picture));
     r.reset(MHD_create_response_from_buffer_with_free_callback_cls(
@@ -168,7 +169,7 @@ MHD_Result sendStream(MHD_Connection* c, Context& ctx, bool head, StreamClient::
     const int bytes = kStreamSendBuffer;
     setsockopt(info->connect_fd, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes);
   }
-  if (!head) r.reset(StreamClient::response(new StreamClient(ctx.board, ctx.budget, ctx.streams, c, kind, index)));
+  if (!head) r.reset(StreamClient::response(new StreamClient(ctx.board, ctx.budget, c, kind, index)));
   if (!r) return MHD_NO;
   if (kind == StreamClient::Kind::Pictures) {
     const std::string type = std::string("multipart/x-mixed-replace;boundary=") + kStreamBoundary;
@@ -269,13 +270,6 @@ Logins::Verdict judgeLogin(Logins& logins, MHD_Connection* c) {
   return logins.judge(MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_AUTHORIZATION), peer);
 }
 
-MHD_Result sendLoginRequest(MHD_Connection* c) {
-  Response r = copyBody("Log in to see the pictures.\n", "text/plain; charset=utf-8");
-  if (r) MHD_add_response_header(r.get(), MHD_HTTP_HEADER_WWW_AUTHENTICATE, Logins::kChallenge);
-  if (r) MHD_add_response_header(r.get(), "Cache-Control", "no-store");
-  return send(c, MHD_HTTP_UNAUTHORIZED, std::move(r));
-}
-
 int socketOf(MHD_Connection* c) {
   const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_CONNECTION_FD);
   return info ? info->connect_fd : -1;
@@ -297,11 +291,8 @@ MHD_Result onRequest(void* cls, MHD_Connection* c, const char* url, const char* 
   Context& ctx = *static_cast<Context*>(cls);
   if (ctx.tlsDeadline) ctx.tlsDeadline->headersDone(socketOf(c));
   const QByteArrayView m(method);
-  if (m != "GET" && m != "HEAD") {
-    Response r = copyBody("Only GET and HEAD are served.\n", "text/plain; charset=utf-8");
-    if (r) MHD_add_response_header(r.get(), "Allow", "GET, HEAD");
-    return send(c, MHD_HTTP_METHOD_NOT_ALLOWED, std::move(r));
-  }
+  if (m != "GET" && m != "HEAD")
+    return sendText(c, MHD_HTTP_METHOD_NOT_ALLOWED, "Only GET and HEAD are served.", {{"Allow", "GET, HEAD"}});
   if (!hostAllowed(ctx, MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_HOST)))
     return sendText(c, MHD_HTTP_MISDIRECTED_REQUEST, "This server does not answer for that host name.");
   const char* length = MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
@@ -310,12 +301,15 @@ MHD_Result onRequest(void* cls, MHD_Connection* c, const char* url, const char* 
     return sendText(c, MHD_HTTP_BAD_REQUEST, "A GET request carries no body.");
   switch (ctx.logins ? judgeLogin(*ctx.logins, c) : Logins::Verdict::Allowed) {
     case Logins::Verdict::Allowed: break;
-    case Logins::Verdict::Refused: return sendLoginRequest(c);
+    case Logins::Verdict::Refused:
+      return sendText(c, MHD_HTTP_UNAUTHORIZED, "Log in to see the pictures.",
+                      {{MHD_HTTP_HEADER_WWW_AUTHENTICATE, Logins::kChallenge}, kNoStore});
     case Logins::Verdict::Throttled:
-      return sendBusy(c, "Too many failed logins from this address: try again in a minute.", MHD_HTTP_TOO_MANY_REQUESTS,
-                      "60");
+      return sendText(c, MHD_HTTP_TOO_MANY_REQUESTS, "Too many failed logins from this address: try again in a minute.",
+                      {{"Retry-After", "60"}});
     case Logins::Verdict::Busy:
-      return sendBusy(c, "Many logins are being checked: try again in a second.", MHD_HTTP_SERVICE_UNAVAILABLE, "1");
+      return sendText(c, MHD_HTTP_SERVICE_UNAVAILABLE, "Many logins are being checked: try again in a second.",
+                      {{"Retry-After", "1"}});
   }
   return route(ctx, c, url, m == "HEAD");
 }
@@ -360,7 +354,7 @@ HttpServer::HttpServer(Board& board, Options options)
     : board_(board),
       options_(std::move(options)),
       budget_(options_.maxMemory),
-      context_(std::make_unique<Context>(Context{board_, budget_, streams_, false, {}, {}, options_.logins})) {
+      context_(std::make_unique<Context>(Context{board_, budget_, false, {}, {}, options_.logins})) {
   context_->hosts = {"localhost", "127.0.0.1", "[::1]"};
   for (const QString& name : options_.allowedHosts) context_->hosts.append(name.toLower().toUtf8());
 }
@@ -426,16 +420,15 @@ void HttpServer::handOver(int fd, const sockaddr* address, socklen_t length, QBy
   const QList<QByteArray> requestLine = head.first(lineEnd < 0 ? head.size() : lineEnd).toByteArray().split(' ');
   const QByteArray path = requestLine.value(1);
   const bool stream = path == "/events" || (path.startsWith("/units/") && path.endsWith("/stream"));
-  const unsigned open = connections(), streams = streams_;
+  const unsigned open = connections();
+  const auto streams = static_cast<unsigned>(board_.stats.streamClients + board_.stats.feedClients);
   const unsigned share = options_.maxConnections - options_.maxConnections / 4;
   const bool full =
       open >= options_.maxConnections || (stream ? streams >= share : open - std::min(open, streams) >= share);
   if (full) {
-    const QByteArray answer =
-        plainAnswer(503, "Service Unavailable",
-                    stream ? "Too many streams are open; try again later." : "Too many requests; try again later.");
-    [[maybe_unused]] const ssize_t n = ::send(fd, answer.constData(), static_cast<size_t>(answer.size()), MSG_NOSIGNAL);
-    ::close(fd);
+    answerAndClose(fd, plainAnswer(503, "Service Unavailable",
+                                   stream ? "Too many streams are open; try again later."
+                                          : "Too many requests; try again later."));
     return;
   }
   if (tlsDeadline_) tlsDeadline_->add(fd, headerDeadline);
@@ -444,6 +437,8 @@ void HttpServer::handOver(int fd, const sockaddr* address, socklen_t length, QBy
 }
 
 uint16_t HttpServer::port() const { return gate_ ? gate_->port() : 0; }
+
+bool HttpServer::loopback() const { return gate_ && gate_->loopback(); }
 
 unsigned HttpServer::connections() const {
   if (!daemon_) return 0;

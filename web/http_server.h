@@ -25,7 +25,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -58,6 +57,7 @@ class HttpServer {
   // Binds and starts serving; false with the reason when it cannot.
   bool start(QString* error);
   uint16_t port() const;
+  bool loopback() const;         // bound to 127.0.0.0/8 or ::1
   unsigned connections() const;  // open right now, handed over by the gate
   unsigned waitingForHeaders() const;
   size_t picturesHeld() const { return budget_.held(); }
@@ -77,7 +77,6 @@ class HttpServer {
   Board& board_;
   Options options_;
   PictureBudget budget_;
-  std::atomic<unsigned> streams_{0};  // stream and feed clients alive
   std::unique_ptr<Context> context_;
   std::unique_ptr<HeaderDeadline> tlsDeadline_;  // HTTPS only
   std::unique_ptr<RequestGate> gate_;

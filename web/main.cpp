@@ -38,16 +38,6 @@ bool loadAccess(const Options& o, Logins* logins, HttpServer::Options* server) {
     qCritical("%s", qUtf8Printable(error));
     return false;
   }
-  QString host;
-  uint16_t port = 0;
-  parseListenAddress(o.listen, &host, &port);
-  const bool loopback =
-      host == QLatin1String("localhost") || host.startsWith(QLatin1String("127.")) || host == QLatin1String("::1");
-  if (server->logins && server->tlsCert.isEmpty() && !loopback)
-    qWarning(
-        "warning: logins on %s without --tls-cert/--tls-key: passwords and pictures cross the network "
-        "in clear text",
-        qUtf8Printable(o.listen));
   return true;
 }
 
@@ -115,6 +105,11 @@ int main(int argc, char** argv) {
     qCritical("%s", qUtf8Printable(error));
     return 1;
   }
+  if (serverOptions.logins && serverOptions.tlsCert.isEmpty() && !server.loopback())
+    qWarning(
+        "warning: logins on %s without --tls-cert/--tls-key: passwords and pictures cross the network "
+        "in clear text",
+        qUtf8Printable(o.listen));
   if (systemd.watchdogPeriodMs() > 0)
     watcher.setHeartbeat([&systemd] { systemd.send("WATCHDOG=1"); }, systemd.watchdogPeriodMs());
   watcher.start();

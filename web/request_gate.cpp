@@ -40,12 +40,6 @@ std::string addressKey(const sockaddr_storage& a) {
   return std::string(reinterpret_cast<const char*>(&v6.sin6_addr), sizeof v6.sin6_addr);
 }
 
-// Best effort: the socket is non-blocking and closed right after.
-void answerAndClose(int fd, const QByteArray& answer) {
-  [[maybe_unused]] const ssize_t n = ::send(fd, answer.constData(), static_cast<size_t>(answer.size()), MSG_NOSIGNAL);
-  ::close(fd);
-}
-
 // The end of the header block (after its blank line), or -1.
 qsizetype headerEnd(QByteArrayView bytes) {
   const qsizetype crlf = bytes.indexOf("\r\n\r\n");
@@ -80,6 +74,12 @@ QByteArray plainAnswer(int status, const char* reason, const char* text) {
   return "HTTP/1.1 " + QByteArray::number(status) + ' ' + reason +
          "\r\nContent-Type: text/plain; charset=utf-8\r\nX-Content-Type-Options: nosniff\r\nContent-Length: " +
          QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+}
+
+// Best effort: the socket is non-blocking and closed right after.
+void answerAndClose(int fd, const QByteArray& answer) {
+  [[maybe_unused]] const ssize_t n = ::send(fd, answer.constData(), static_cast<size_t>(answer.size()), MSG_NOSIGNAL);
+  ::close(fd);
 }
 
 RequestGate::RequestGate(Options options, HandOver handOver) : options_(options), handOver_(std::move(handOver)) {}

@@ -74,5 +74,7 @@ class RequestGate {
 
 // A short answer sent straight on a socket, with the connection closed after.
 QByteArray plainAnswer(int status, const char* reason, const char* text);
+// Sends such an answer and closes the socket.
+void answerAndClose(int fd, const QByteArray& answer);
 
 }  // namespace selvane::web

@@ -1,7 +1,8 @@
 // The reader's own figures for GET /metrics. Stream and feed clients update
 // them on libmicrohttpd's thread; the metrics page reads them on the same
-// thread, the benches from others: hence atomics, relaxed (each figure
-// stands alone).
+// thread, the request gate's thread (the streams' share of the connections)
+// and the benches from others: hence atomics, relaxed (each figure stands
+// alone).
 #pragma once
 
 #include <atomic>

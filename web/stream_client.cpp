@@ -16,10 +16,8 @@ namespace {
 constexpr size_t kBlockSize = 16 * 1024;
 }
 
-StreamClient::StreamClient(Board& board, PictureBudget& budget, std::atomic<unsigned>& open, MHD_Connection* connection,
-                           Kind kind, int index)
-    : board_(board), budget_(budget), open_(open), connection_(connection), kind_(kind), index_(index) {
-  ++open_;
+StreamClient::StreamClient(Board& board, PictureBudget& budget, MHD_Connection* connection, Kind kind, int index)
+    : board_(board), budget_(budget), connection_(connection), kind_(kind), index_(index) {
   if (kind_ == Kind::Pictures)
     pieces_ = {QByteArray("--") + kStreamBoundary + "\r\n"};
   else
@@ -27,10 +25,7 @@ StreamClient::StreamClient(Board& board, PictureBudget& budget, std::atomic<unsi
   ++(kind_ == Kind::Pictures ? board_.stats.streamClients : board_.stats.feedClients);
 }
 
-StreamClient::~StreamClient() {
-  --open_;
-  --(kind_ == Kind::Pictures ? board_.stats.streamClients : board_.stats.feedClients);
-}
+StreamClient::~StreamClient() { --(kind_ == Kind::Pictures ? board_.stats.streamClients : board_.stats.feedClients); }
 
 MHD_Response* StreamClient::response(StreamClient* client) {
   MHD_Response* r = MHD_create_response_from_callback(MHD_SIZE_UNKNOWN, kBlockSize, &StreamClient::read, client,

@@ -26,10 +26,9 @@ namespace selvane::web {
 class StreamClient final : public Waiter {
  public:
   enum class Kind { Pictures, Feed };
-  // `open` counts the stream and feed clients alive; `budget` is what
-  // stream clients hold their pictures against.
-  StreamClient(Board& board, PictureBudget& budget, std::atomic<unsigned>& open, MHD_Connection* connection, Kind kind,
-               int index);
+  // Counted in the board's stats while alive; `budget` is what stream
+  // clients hold their pictures against.
+  StreamClient(Board& board, PictureBudget& budget, MHD_Connection* connection, Kind kind, int index);
   ~StreamClient() override;
 
   // A response that streams this client; it takes ownership.
@@ -47,7 +46,6 @@ class StreamClient final : public Waiter {
 
   Board& board_;
   PictureBudget& budget_;
-  std::atomic<unsigned>& open_;
   MHD_Connection* connection_;
   Kind kind_;
   int index_;
