@@ -96,24 +96,17 @@ pass "/etc/selvane/selvanedir.ini written; new user $user ($(getent passwd "$use
 
 step "as $user: selvane from the menu entry, 保存, 開始 (two virtual cameras, Xvfb, AT-SPI)"
 home=$(getent passwd "$user" | cut -d: -f6)
-cp "$source/scripts/demo/operate.py" "$work/operate.py"
-chmod 644 "$work/operate.py"
+cp "$source/scripts/demo/operate.py" "$source/scripts/virtual_display.sh" "$work/"
+chmod 644 "$work/operate.py" "$work/virtual_display.sh"
 # shellcheck disable=SC2016
 runuser -u "$user" -- env -i HOME="$home" USER="$user" LOGNAME="$user" PATH=/usr/local/bin:/usr/bin:/bin \
   LANG=C.UTF-8 VCAM_DEVICES=2 PL_MSGBOX_ANSWERS=yes PL_MSGBOX_LOG="$home/boxes.log" \
   EXEC="$exec_line" WORK="$work" bash -c '
   set -u
   cd "$HOME"
-  exec 3>"$HOME/display"
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb=$!
-  for _ in $(seq 50); do [ -s "$HOME/display" ] && break; sleep 0.1; done
-  export DISPLAY=":$(head -1 "$HOME/display")" QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
-  dbus-run-session -- bash -c "
-    /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
-    sleep 1
-    /usr/libexec/at-spi2-registryd >/dev/null 2>&1 &
-    sleep 0.5
+  source "$WORK/virtual_display.sh"
+  start_virtual_display "$HOME"
+  on_accessibility_bus "
     $EXEC >\"\$HOME/selvane.log\" 2>&1 &
     app=\$!
     /usr/bin/python3 \"$WORK/operate.py\" selvane \"保存|Command4\" \"開始|Command2\"
